@@ -1,0 +1,113 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "args.hpp"
+#include "json_out.hpp"
+#include "output.hpp"
+
+namespace virirado_engine {
+namespace {
+
+std::string f(double v) {
+    std::string s;
+    append_float(s, v);
+    return s;
+}
+
+TEST(JsonText, FloatsPrintLikeTheEnginesWireFormat) {
+    EXPECT_EQ(f(0.0), "0.0");
+    EXPECT_EQ(f(-0.0), "-0.0");
+    EXPECT_EQ(f(1.5), "1.5");
+    EXPECT_EQ(f(100.0), "100.0");
+    EXPECT_EQ(f(1733678543.1234567), "1733678543.1234567");
+    EXPECT_EQ(f(1e15), "1000000000000000.0");
+    EXPECT_EQ(f(1e16), "1e16");
+    EXPECT_EQ(f(1.2345678901234568e17), "1.2345678901234568e17");
+    EXPECT_EQ(f(0.00001), "0.00001");
+    EXPECT_EQ(f(1e-7), "1e-7");
+    EXPECT_EQ(f(-2.5e-9), "-2.5e-9");
+    EXPECT_EQ(f(0.123), "0.123");
+    EXPECT_EQ(f(std::numeric_limits<double>::quiet_NaN()), "null");
+    EXPECT_EQ(f(-std::numeric_limits<double>::infinity()), "null");
+}
+
+TEST(JsonText, KeysSortedCompactAndPretty) {
+    nlohmann::json v = {{"b", 1}, {"B", nlohmann::json::array()}, {"a", {{"x", 2.0}}}, {"e", {}}};
+    v["e"] = nlohmann::json::object();
+    EXPECT_EQ(to_text(v), R"({"B":[],"a":{"x":2.0},"b":1,"e":{}})");
+    EXPECT_EQ(to_text(nlohmann::json{{"k", {1, 2}}}, true), "{\n  \"k\": [\n    1,\n    2\n  ]\n}");
+    nlohmann::ordered_json o;
+    o["z"] = 1;
+    o["a"] = 2;
+    EXPECT_EQ(to_text(o), R"({"z":1,"a":2})");
+}
+
+TEST(JsonText, StringsNeverFailAndEscapeControls) {
+    nlohmann::json v = std::string("a\xFF\"\\\n\x01", 6);
+    EXPECT_EQ(to_text(v), "\"a\xEF\xBF\xBD\\\"\\\\\\n\\u0001\"");
+}
+
+TEST(SizeText, UnitsAndBounds) {
+    EXPECT_EQ(size_text(0), "0 B");
+    EXPECT_EQ(size_text(1023), "1023 B");
+    EXPECT_EQ(size_text(1024), "1.0 KiB");
+    EXPECT_EQ(size_text(1536), "1.5 KiB");
+    EXPECT_EQ(size_text(1048576), "1.0 MiB");
+    EXPECT_EQ(size_text(uint64_t{1} << 50), "1024.0 TiB");
+}
+
+TEST(Args, NumbersAcceptDigitsAndOnePlusOnly) {
+    EXPECT_EQ(parse_u64("+7"), 7u);
+    EXPECT_EQ(parse_u64("007"), 7u);
+    EXPECT_EQ(parse_u64("18446744073709551615"), UINT64_MAX);
+    for (const char* bad : {"", "+", "-5", " 7", "18446744073709551616", "1e3", "++1", "7 "})
+        EXPECT_FALSE(parse_u64(bad)) << bad;
+}
+
+TEST(Args, FirstOccurrenceConsumedAndLeftoversReported) {
+    Args a({"--root", "--json", "--json", "--top"});
+    EXPECT_EQ(a.value("--root"), "--json");
+    EXPECT_TRUE(a.flag("--json"));
+    EXPECT_FALSE(a.flag("--json"));
+    try {
+        a.num("--top");
+        FAIL() << "expected a usage error";
+    } catch (const UsageError& e) {
+        EXPECT_EQ(e.message, "--top needs a value\n");
+    }
+    Args b({"--top", "-5"});
+    try {
+        b.num("--top");
+        FAIL();
+    } catch (const UsageError& e) {
+        EXPECT_EQ(e.message, "--top: not a number: -5\n");
+    }
+    Args c({"--json", "x\"y\\\n"});
+    try {
+        c.expect_empty();
+        FAIL();
+    } catch (const UsageError& e) {
+        EXPECT_EQ(e.message, "unknown arguments: [\"--json\", \"x\\\"y\\\\\\n\"]\n");
+    }
+}
+
+TEST(Args, UsageTextLinesUp) {
+    std::string u = usage_text();
+    EXPECT_EQ(u.rfind("virirado-engine 0.1.0\nusage:\n", 0), 0u);
+    auto scan = u.find("  virirado-engine scan ");
+    auto cont = u.find("[--top N]");
+    ASSERT_NE(scan, std::string::npos);
+    ASSERT_NE(cont, std::string::npos);
+    // The continuation starts under the first option of the line before.
+    std::size_t line_start = u.rfind('\n', cont) + 1;
+    EXPECT_EQ(cont - line_start, u.find("[--root") - scan);
+    EXPECT_EQ(cont - line_start, 23u);
+    EXPECT_EQ(u.back(), '\n');
+    EXPECT_EQ(u.find("tree"), std::string::npos);
+    EXPECT_EQ(u.find("--pretty"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace virirado_engine
