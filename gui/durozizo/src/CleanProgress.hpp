@@ -1,0 +1,86 @@
+// The state of one clean run as the app sees it, and the totals of the ticked
+// and tickable rows of the result list.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "Search.hpp"
+
+namespace durozizo {
+
+struct CleanProgress {
+    enum class Phase { checking, deleting, finished };
+
+    struct Failure {
+        std::string label;
+        std::string message;
+        bool operator==(const Failure&) const = default;
+    };
+
+    // One line of the engine's closing report.
+    struct Result {
+        std::string label;
+        int64_t bytes = 0;
+        bool ok = false;
+        std::string message;
+    };
+
+    using Clock = std::chrono::system_clock;
+
+    CleanProgress(int64_t totalCount, int64_t totalBytes, bool dryRun, Clock::time_point started);
+
+    Phase phase = Phase::checking;
+    bool dryRun = false;
+    int64_t totalCount = 0;
+    int64_t totalBytes = 0;
+    int64_t doneCount = 0;
+    int64_t doneBytes = 0;
+    int64_t freedBytes = 0;
+    int64_t deletedCount = 0;
+    std::optional<std::string> current;
+    std::vector<Failure> failures;
+    int64_t notTried = 0;
+    std::optional<std::string> error;
+    Clock::time_point started;
+
+    // From 0 to 1: by bytes whenever there are bytes, else by items.
+    double fraction() const;
+    bool isRunning() const { return phase != Phase::finished; }
+
+    // Every mutation below does nothing once the run is finished.
+    void startDeleting();
+    void itemStarted(const std::string& label);
+    void itemFinished(const std::string& label, int64_t bytes, bool ok, const std::string& message);
+    // The engine's closing report replaces the running counts.
+    void finish(const std::vector<Result>& results);
+    void fail(const std::string& message);
+
+    bool operator==(const CleanProgress&) const = default;
+};
+
+struct HonestTotals {
+    int64_t tickedCount = 0;
+    int64_t tickedBack = 0;
+    int64_t tickedListed = 0;
+    int64_t trashCount = 0;
+    int64_t removeCount = 0;
+    int64_t cleanableBack = 0;
+
+    static HonestTotals of(const std::vector<SearchItem>& items);
+
+    // The listed size is more than 5 per cent above what really comes back.
+    bool listedOverstates() const;
+
+    bool operator==(const HonestTotals&) const = default;
+};
+
+}  // namespace durozizo
+
+template <>
+struct std::hash<durozizo::HonestTotals> {
+    std::size_t operator()(const durozizo::HonestTotals& t) const noexcept;
+};
