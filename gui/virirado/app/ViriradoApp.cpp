@@ -1,0 +1,24 @@
+#include "ViriradoApp.hpp"
+
+#include "ContentView.hpp"
+#include "Fonts.hpp"
+#include "Theme.hpp"
+
+namespace virirado {
+
+ViriradoApp::ViriradoApp() {
+    VadeFont::registerFonts();
+}
+
+std::unique_ptr<QMainWindow> ViriradoApp::makeWindow() const {
+    auto window = std::make_unique<QMainWindow>();
+    window->setWindowTitle(QStringLiteral("Virirado UI"));
+    auto* content = new ContentView();
+    content->setFont(Dazu::text(13, FontWeight::regular));
+    content->setMinimumSize(1100, 720);
+    window->setCentralWidget(content);
+    window->resize(1280, 840);
+    return window;
+}
+
+}  // namespace virirado

@@ -1,0 +1,21 @@
+// The app entry: registers the fonts before any window exists and makes the one
+// main window.
+#pragma once
+
+#include <QMainWindow>
+#include <memory>
+
+namespace virirado {
+
+class ViriradoApp {
+public:
+    // Needs a running QApplication.
+    ViriradoApp();
+
+    // "Virirado UI", 1280 by 840 by default and never below 1100 by 720, holding a
+    // new ContentView set in the text font at 13. It has no menu, so no command
+    // opens a second window.
+    std::unique_ptr<QMainWindow> makeWindow() const;
+};
+
+}  // namespace virirado

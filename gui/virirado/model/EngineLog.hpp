@@ -1,0 +1,42 @@
+// The engine traffic log "gui-engine.log": every command sent to the cleaning
+// engine (">>"), every line received ("<<") and its standard error ("stderr").
+#pragma once
+
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <string>
+#include <thread>
+
+namespace virirado {
+
+class EngineLog {
+public:
+    // The one log of the app, under the current user's home folder.
+    static EngineLog& shared();
+
+    // Prepares the log under `home`; when that fails the log stays off for the
+    // life of this instance and every append does nothing.
+    explicit EngineLog(const std::string& home);
+    // Writes what is still queued, then closes the file.
+    ~EngineLog();
+    EngineLog(const EngineLog&) = delete;
+    EngineLog& operator=(const EngineLog&) = delete;
+
+    // Queues one line per line of `text`, each led by `prefix` and a space. Safe
+    // from any thread; the lines of one call are written in one piece, and calls
+    // are written in the order they were made.
+    void append(const std::string& prefix, const std::string& text);
+
+private:
+    void run();
+
+    int m_fd = -1;
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::deque<std::string> m_pending;
+    bool m_stopping = false;
+    std::thread m_writer;
+};
+
+}  // namespace virirado

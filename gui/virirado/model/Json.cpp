@@ -1,0 +1,65 @@
+#include "Json.hpp"
+
+#include <cmath>
+
+#include "Numeric.hpp"
+
+namespace virirado {
+
+const Json* jsonField(const Json& object, const char* key) {
+    if (!object.is_object()) return nullptr;
+    auto it = object.find(key);
+    return it == object.end() ? nullptr : &*it;
+}
+
+std::optional<std::string> jsonString(const Json* value) {
+    if (value == nullptr || !value->is_string()) return std::nullopt;
+    return value->get_ref<const std::string&>();
+}
+
+int64_t jsonInt(const Json* value) {
+    if (value == nullptr) return 0;
+    switch (value->type()) {
+        case Json::value_t::number_integer:
+            return value->get<int64_t>();
+        case Json::value_t::number_unsigned:
+            return durozizo::clampToInt64(value->get<uint64_t>());
+        case Json::value_t::number_float:
+            return durozizo::clampToInt64(value->get<double>());
+        case Json::value_t::boolean:
+            return value->get<bool>() ? 1 : 0;
+        default:
+            return 0;
+    }
+}
+
+std::optional<double> jsonDouble(const Json* value) {
+    if (value == nullptr) return std::nullopt;
+    if (value->is_number()) return value->get<double>();
+    if (value->is_boolean()) return value->get<bool>() ? 1.0 : 0.0;
+    return std::nullopt;
+}
+
+bool jsonBool(const Json* value, bool fallback) {
+    if (value == nullptr) return fallback;
+    if (value->is_boolean()) return value->get<bool>();
+    if (!value->is_number()) return fallback;
+    if (value->is_number_float()) {
+        const double d = value->get<double>();
+        if (d == 1.0) return true;
+        if (d == 0.0) return false;
+        return fallback;
+    }
+    const int64_t n = jsonInt(value);
+    if (n == 1) return true;
+    if (n == 0) return false;
+    return fallback;
+}
+
+std::optional<TimePoint> jsonDate(const Json* value) {
+    auto seconds = jsonDouble(value);
+    if (!seconds || !std::isfinite(*seconds)) return std::nullopt;
+    return *seconds;
+}
+
+}  // namespace virirado

@@ -1,0 +1,60 @@
+#include "LogFolder.hpp"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <system_error>
+
+namespace virirado::logfolder {
+
+std::string path(const std::string& home) {
+    std::string base = home;
+    while (base.size() > 1 && base.ends_with("/"))
+        base.pop_back();
+    if (base == "/") base.clear();
+    return base + "/Library/Logs/Virirado";
+}
+
+int open(const std::string& home) {
+    const std::string folder = path(home);
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);  // failure shows in the checks below
+
+    struct stat before {};
+    if (::lstat(folder.c_str(), &before) != 0) return -1;
+    if (!S_ISDIR(before.st_mode) || before.st_uid != ::geteuid()) return -1;
+
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return -1;
+    // The folder may have been swapped between the check and the open.
+    struct stat after {};
+    if (::fstat(fd, &after) != 0 || after.st_dev != before.st_dev ||
+        after.st_ino != before.st_ino) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+int openFile(int folder, const std::string& name) {
+    if (folder < 0) return -1;
+    return ::openat(folder, name.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC,
+                    0600);
+}
+
+bool writeAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        bytes.remove_prefix(static_cast<size_t>(n));
+    }
+    return true;
+}
+
+}  // namespace virirado::logfolder

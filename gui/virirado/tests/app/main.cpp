@@ -1,0 +1,19 @@
+// The window tests need one QApplication for the whole run, with no display.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+int main(int argc, char** argv) {
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    std::string runtime = (std::filesystem::temp_directory_path() / "vrun-XXXXXX").string();
+    if (mkdtemp(runtime.data()) != nullptr) setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    const int status = RUN_ALL_TESTS();
+    std::filesystem::remove_all(runtime);
+    return status;
+}

@@ -1,0 +1,65 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QFile>
+#include <QFontDatabase>
+#include <QMenuBar>
+
+#include "ContentView.hpp"
+#include "Fonts.hpp"
+#include "Theme.hpp"
+#include "ViriradoApp.hpp"
+
+namespace {
+
+// The fonts the build tree's resource folder holds, when they were fetched.
+QString fontFolder() {
+    return QStringLiteral(VIRIRADO_TEST_RESOURCE_DIR);
+}
+
+}  // namespace
+
+TEST(AppWindow, TitleSizesAndContent) {
+    const virirado::ViriradoApp app;
+    auto window = app.makeWindow();
+    window->show();
+    QCoreApplication::processEvents();
+
+    EXPECT_EQ(window->windowTitle(), "Virirado UI");
+    EXPECT_EQ(window->size(), QSize(1280, 840));
+    auto* content = qobject_cast<virirado::ContentView*>(window->centralWidget());
+    ASSERT_NE(content, nullptr);
+    EXPECT_EQ(content->font().pixelSize(), 13);
+    EXPECT_EQ(content->font().weight(), QFont::Normal);
+
+    window->resize(600, 400);
+    QCoreApplication::processEvents();
+    EXPECT_GE(window->width(), 1100);
+    EXPECT_GE(window->height(), 720);
+    EXPECT_EQ(window->minimumSize(), QSize(1100, 720));
+
+    // No menu means no command that opens a second window.
+    EXPECT_TRUE(window->findChildren<QMenuBar*>().isEmpty());
+
+    window->resize(1280, 840);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(window->grab().save("/tmp/virirado-window.png", "PNG"));
+}
+
+TEST(AppFonts, ShippedFacesRegister) {
+    const QString folder = fontFolder();
+    if (!QFile::exists(folder + "/Aileron-Regular.otf")) {
+        GTEST_SKIP() << "fonts not fetched (scripts/fonts); the app runs on fallback faces";
+    }
+    virirado::VadeFont::registerFonts({folder});
+    const QStringList families = QFontDatabase::families();
+    EXPECT_TRUE(families.contains("Aileron"));
+    EXPECT_TRUE(families.contains("IBM Plex Mono"));
+    const QStringList styles = QFontDatabase::styles("Aileron");
+    for (const char* style : {"Regular", "SemiBold", "Bold"}) {
+        EXPECT_TRUE(styles.contains(style)) << style << " in " << styles.join(',').toStdString();
+    }
+    const QFontInfo used(virirado::Dazu::text(13, virirado::FontWeight::bold));
+    EXPECT_EQ(used.family(), "Aileron");
+}
