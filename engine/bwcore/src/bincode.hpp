@@ -1,0 +1,82 @@
+#pragma once
+// The cache file's byte layout: little-endian fixed-width integers, strings and lists as a u64
+// length followed by their contents, no padding. The reader treats every byte as untrusted.
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "cache.hpp"
+
+namespace bwcore::bincode {
+
+// Output through a buffer handed to `sink` in chunks of about 1 MiB. Without a sink the whole
+// encoding stays in the buffer.
+class Writer {
+public:
+    using Sink = std::function<bool(std::string_view)>;
+    static constexpr std::size_t CHUNK = std::size_t{1} << 20;
+
+    Writer() = default;
+    explicit Writer(Sink sink);
+
+    void raw(const void* p, std::size_t n);
+    void u16(uint16_t v);
+    void u32(uint32_t v);
+    void u64(uint64_t v);
+    void i64(int64_t v) { u64(static_cast<uint64_t>(v)); }
+    void str(std::string_view s);
+    // Hands what is buffered to the sink; false once the sink has failed.
+    bool flush();
+    std::string& buffer() { return m_buf; }
+
+private:
+    std::string m_buf;
+    Sink m_sink;
+    bool m_ok = true;
+};
+
+// Input from memory, or from a file descriptor through a 1 MiB buffer. Every read is checked
+// against the bytes the input has left and against the decoding budget.
+class Reader {
+public:
+    explicit Reader(std::string_view data);
+    Reader(int fd, uint64_t size);
+
+    bool raw(void* dst, std::size_t n);
+    bool u16(uint16_t& v);
+    bool u32(uint32_t& v);
+    bool u64(uint64_t& v);
+    bool i64(int64_t& v);
+    // A string of valid UTF-8 whose length fits in what is left.
+    bool str(std::string& s);
+    // A list length whose items, each at least `min_item` bytes, fit in what is left.
+    bool count(uint64_t& n, uint64_t min_item);
+    uint64_t left() const { return m_input_left < m_budget ? m_input_left : m_budget; }
+
+private:
+    bool fill();
+
+    int m_fd = -1;
+    std::string m_buf;
+    const char* m_cur = nullptr;
+    const char* m_end = nullptr;
+    uint64_t m_input_left = 0;
+    uint64_t m_budget = cache::DECODE_LIMIT;
+};
+
+// The version number, then the body (given field by field, so saving never copies a tree).
+void write_file(Writer& w, std::string_view root, uint64_t key, uint64_t saved_at,
+                uint64_t event_id, const VolumeUuid& volume_uuid, const Node& node);
+void write_file(Writer& w, const CacheBody& body);
+std::string encode(const CacheBody& body);
+
+// The version number and the body's fields before its tree; false on any damage or version.
+bool read_header(Reader& r, CacheBody& body);
+// One tree, iteratively, at most cache::MAX_DEPTH levels deep.
+bool read_node(Reader& r, Node& out);
+// A whole file from memory; nothing on any damage. Trailing bytes are ignored.
+std::optional<CacheBody> decode(std::string_view data);
+
+}  // namespace bwcore::bincode

@@ -1,0 +1,121 @@
+#include "list_generic.hpp"
+
+#include <dirent.h>
+#include <fcntl.h>
+
+#include <cerrno>
+#include <cstring>
+#include <string>
+
+#include "statx_fields.hpp"
+#include "utf8.hpp"
+
+namespace bwcore::list_generic {
+
+namespace bp = bwplatform;
+
+namespace {
+
+class DirCloser {
+public:
+    explicit DirCloser(DIR* d) : m_d(d) {}
+    ~DirCloser() { ::closedir(m_d); }
+    DirCloser(const DirCloser&) = delete;
+    DirCloser& operator=(const DirCloser&) = delete;
+
+private:
+    DIR* m_d;
+};
+
+Entry failed_entry(std::string name, int err) {
+    Entry e;
+    e.name = std::move(name);
+    e.kind = KIND_OTHER;
+    e.error = static_cast<uint32_t>(err);
+    return e;
+}
+
+Entry from_fields(std::string name, const bp::StatFields& f) {
+    Entry e;
+    e.name = std::move(name);
+    e.dev = f.dev;
+    e.ino = f.ino;
+    e.alloc = f.alloc;
+    e.logical = f.logical;
+    e.mtime_ns = bp::saturating_ns(f.mtime_sec, f.mtime_nsec);
+    e.flags = f.flags;
+    e.nlink = f.nlink;
+    e.kind = f.kind;
+    return e;
+}
+
+Entry entry_at(int dirfd, const char* raw) {
+    std::string_view name(raw);
+    if (!utf8::valid(name)) return failed_entry(utf8::lossy(name), EILSEQ);
+    if (dirfd < 0) return failed_entry(std::string(name), EBADF);
+    bp::StatFields f;
+    int err = bp::stat_fields(dirfd, raw, AT_SYMLINK_NOFOLLOW, f);
+    if (err != 0) return failed_entry(std::string(name), err);
+    return from_fields(std::string(name), f);
+}
+
+bool is_dot_or_dotdot(const char* name) {
+    return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
+}
+
+}  // namespace
+
+std::string_view file_name(std::string_view path) {
+    std::string_view last;
+    size_t at = 0;
+    while (at <= path.size()) {
+        size_t slash = path.find('/', at);
+        if (slash == std::string_view::npos) slash = path.size();
+        std::string_view part = path.substr(at, slash - at);
+        if (!part.empty() && part != ".") last = part;
+        at = slash + 1;
+    }
+    return last == ".." ? std::string_view{} : last;
+}
+
+Result<Listing> list_dir_ex(std::string_view path) {
+    if (path.find('\0') != std::string_view::npos) return Error::os(EINVAL);
+    std::string owned(path);
+    DIR* dir = ::opendir(owned.c_str());
+    if (dir == nullptr) return Error::os(errno);
+    DirCloser closer(dir);
+    int fd = ::dirfd(dir);
+
+    Listing listing;
+    for (;;) {
+        errno = 0;
+        const struct dirent* d = ::readdir(dir);
+        if (d == nullptr) {
+            if (errno != 0) {
+                listing.truncated = true;
+                listing.stop_error = errno;
+            }
+            break;
+        }
+        if (is_dot_or_dotdot(d->d_name)) continue;
+        listing.entries.push_back(entry_at(fd, d->d_name));
+    }
+    return listing;
+}
+
+Result<std::vector<Entry>> list_dir(std::string_view path) {
+    auto listing = list_dir_ex(path);
+    if (!listing) return listing.error();
+    return std::move(listing->entries);
+}
+
+Result<Entry> stat_path(std::string_view path) {
+    if (path.find('\0') != std::string_view::npos) return Error::os(EINVAL);
+    std::string owned(path);
+    bp::StatFields f;
+    int err = bp::stat_fields(AT_FDCWD, owned.c_str(), AT_SYMLINK_NOFOLLOW, f);
+    if (err != 0) return Error::os(err);
+    return from_fields(utf8::lossy(file_name(path)), f);
+}
+
+}  // namespace bwcore::list_generic

@@ -1,0 +1,155 @@
+#include "tree.hpp"
+
+#include <algorithm>
+#include <limits>
+#include <unordered_set>
+
+namespace bwcore {
+namespace {
+
+uint64_t add_sat(uint64_t a, uint64_t b) {
+    uint64_t r;
+    return __builtin_add_overflow(a, b, &r) ? std::numeric_limits<uint64_t>::max() : r;
+}
+
+// Detaches every grandchild so that each Node destroyed here owns no children: the tree is
+// taken apart breadth-wise through one heap vector instead of the call stack.
+void dismantle(std::vector<Node>& list) noexcept {
+    std::vector<Node> pending;
+    for (Node& n : list) {
+        for (Node& c : n.children)
+            pending.push_back(std::move(c));
+        n.children.clear();
+    }
+    while (!pending.empty()) {
+        Node n = std::move(pending.back());
+        pending.pop_back();
+        for (Node& c : n.children)
+            pending.push_back(std::move(c));
+        n.children.clear();
+    }
+}
+
+struct DevIno {
+    uint64_t dev;
+    uint64_t ino;
+    bool operator==(const DevIno&) const = default;
+};
+
+struct DevInoHash {
+    std::size_t operator()(const DevIno& k) const noexcept {
+        uint64_t x = k.dev * 0x9e3779b97f4a7c15ULL ^ k.ino;  // splitmix64 finaliser
+        x = (x ^ (x >> 30)) * 0xbf58476d1ce4e5b9ULL;
+        x = (x ^ (x >> 27)) * 0x94d049bb133111ebULL;
+        return static_cast<std::size_t>(x ^ (x >> 31));
+    }
+};
+
+using Seen = std::unordered_set<DevIno, DevInoHash>;
+
+bool by_name(const Node& a, const Node& b) {
+    return a.name < b.name;
+}
+
+bool by_size_then_name(const Node& a, const Node& b) {
+    if (a.total.alloc != b.total.alloc) return a.total.alloc > b.total.alloc;
+    return a.name < b.name;
+}
+
+// Steps 1 and 2 of settling a folder: its own sizes, then the links it meets first.
+void start_total(Node& n, Seen& seen) {
+    Agg t;
+    t.alloc = add_sat(n.own.alloc, n.self_alloc);
+    t.logical = add_sat(n.own.logical, n.self_logical);
+    t.files = n.own.files;
+    t.dirs = add_sat(n.own.dirs, 1);
+    t.mtime = std::max(n.own.mtime, n.mtime);
+    t.dataless = n.own.dataless;
+    t.protected_ = n.own.protected_;
+    t.skipped = n.own.skipped;
+    std::stable_sort(n.links.begin(), n.links.end(),
+                     [](const LinkRec& a, const LinkRec& b) { return a.name < b.name; });
+    for (const LinkRec& l : n.links) {
+        if (!seen.insert({l.dev, l.ino}).second) continue;
+        t.alloc = add_sat(t.alloc, l.alloc);
+        t.logical = add_sat(t.logical, l.logical);
+        t.files = add_sat(t.files, 1);
+        t.mtime = std::max(t.mtime, l.mtime);
+    }
+    n.total = t;
+    std::stable_sort(n.children.begin(), n.children.end(), by_name);
+}
+
+}  // namespace
+
+void Agg::add(const Agg& o) {
+    alloc = add_sat(alloc, o.alloc);
+    logical = add_sat(logical, o.logical);
+    files = add_sat(files, o.files);
+    dirs = add_sat(dirs, o.dirs);
+    mtime = std::max(mtime, o.mtime);
+    dataless = add_sat(dataless, o.dataless);
+    protected_ = add_sat(protected_, o.protected_);
+    skipped = add_sat(skipped, o.skipped);
+}
+
+NodeList::NodeList() noexcept = default;
+NodeList::NodeList(const NodeList&) = default;
+NodeList::NodeList(NodeList&&) noexcept = default;
+NodeList::NodeList(std::vector<Node>&& v) noexcept : std::vector<Node>(std::move(v)) {}
+NodeList& NodeList::operator=(const NodeList&) = default;
+
+// The new contents are taken before the old ones are dropped, since `v` may live inside them.
+NodeList& NodeList::operator=(std::vector<Node>&& v) noexcept {
+    if (this == &v) return *this;
+    std::vector<Node> old = std::move(static_cast<std::vector<Node>&>(*this));
+    std::vector<Node>::operator=(std::move(v));
+    dismantle(old);
+    return *this;
+}
+
+NodeList& NodeList::operator=(NodeList&& o) noexcept {
+    return *this = static_cast<std::vector<Node>&&>(o);
+}
+
+NodeList::~NodeList() {
+    dismantle(*this);
+}
+
+namespace tree {
+
+std::string join(std::string_view dir, std::string_view name) {
+    std::string out;
+    out.reserve(dir.size() + 1 + name.size());
+    out.append(dir);
+    if (out.empty() || out.back() != '/') out.push_back('/');
+    out.append(name);
+    return out;
+}
+
+void settle_links(Node& root) {
+    struct Frame {
+        Node* node;
+        std::size_t next;
+    };
+    Seen seen;
+    std::vector<Frame> stack;
+    start_total(root, seen);
+    stack.push_back({&root, 0});
+    while (!stack.empty()) {
+        Frame& top = stack.back();
+        Node& n = *top.node;
+        if (top.next < n.children.size()) {
+            Node& child = n.children[top.next++];
+            start_total(child, seen);
+            stack.push_back({&child, 0});
+            continue;
+        }
+        std::stable_sort(n.children.begin(), n.children.end(), by_size_then_name);
+        stack.pop_back();
+        if (!stack.empty()) stack.back().node->total.add(n.total);
+    }
+}
+
+}  // namespace tree
+}  // namespace bwcore
