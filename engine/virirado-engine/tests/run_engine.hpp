@@ -17,7 +17,7 @@
 
 namespace virirado_engine::testing {
 
-struct Run {
+struct Outcome {
     int status = -1;  // exit status, or 128 + signal
     std::string out;
     std::string err;
@@ -32,7 +32,7 @@ struct Run {
 };
 
 // `env` entries replace or add variables; a value of "\x01unset" removes one.
-inline Run run_engine(const std::vector<std::string>& args,
+inline Outcome run_engine(const std::vector<std::string>& args,
                       const std::map<std::string, std::string>& env = {},
                       const std::string& input = {}) {
     int in[2], out[2], err[2];
@@ -63,7 +63,7 @@ inline Run run_engine(const std::vector<std::string>& args,
     close(err[1]);
     if (!input.empty()) (void)!write(in[1], input.data(), input.size());
     close(in[1]);
-    Run r;
+    Outcome r;
     pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
     int open_fds = 2;
     char buf[65536];

@@ -1,0 +1,12 @@
+#pragma once
+// The commands of virirado-engine. Each returns the exit status; argument errors are thrown as
+// UsageError and fatal errors as ExitError, both turned into output by main.
+#include "args.hpp"
+
+namespace virirado_engine {
+
+int cmd_scan(Args args);
+int cmd_sizes(Args args);
+int cmd_rules();
+
+}  // namespace virirado_engine
