@@ -1,0 +1,354 @@
+#include "walk.hpp"
+
+#include <ftw.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <set>
+#include <utility>
+
+#include "fixture.hpp"
+#include "list_generic.hpp"
+#include "views.hpp"
+
+using bwcore::Node;
+using bwcore::walk::Walker;
+using bwtest::Fixture;
+
+namespace {
+
+// Walks `root` as a scan does and settles the tree. `home` switches rules and hints on.
+struct Walk {
+    bwcore::Rules rules = bwcore::Rules::defaults();
+    bwcore::MarkerIndex index = rules.marker_index();
+    bwcore::walk::Counters counters;
+    bwcore::walk::WalkOptions opt;
+
+    Node run(const std::string& root, std::optional<Node> cached = std::nullopt,
+             const bwcore::fsevents::Changes* changes = nullptr) {
+        auto e = bwcore::list_generic::stat_path(root);
+        EXPECT_TRUE(e.ok());
+        opt.root_dev = e->dev;
+        Walker w(opt, rules, index, changes, counters);
+        Node n = w.walk_root(root, *e, std::move(cached));
+        bwcore::tree::settle_links(n);
+        return n;
+    }
+};
+
+// An independent sum of what a walk should count: allocated bytes of folders and regular
+// files below `root` (the root included), each (device, inode) once, links not followed.
+std::set<std::pair<dev_t, ino_t>> g_seen;
+uint64_t g_sum;
+uint64_t disk_usage(const std::string& root) {
+    g_seen.clear();
+    g_sum = 0;
+    nftw(
+        root.c_str(),
+        [](const char*, const struct stat* st, int type, struct FTW*) {
+            if ((type == FTW_F && S_ISREG(st->st_mode)) || type == FTW_D) {
+                if (g_seen.insert({st->st_dev, st->st_ino}).second)
+                    g_sum += static_cast<uint64_t>(st->st_blocks) * 512;
+            }
+            return 0;
+        },
+        64, FTW_PHYS | FTW_MOUNT);
+    return g_sum;
+}
+
+const Node* child(const Node& n, std::string_view name) {
+    for (const Node& c : n.children)
+        if (c.name == name) return &c;
+    return nullptr;
+}
+
+}  // namespace
+
+TEST(Walk, CountsEveryFolderAndFileWithLinksOnce) {
+    Fixture fx;
+    ASSERT_TRUE(fx.ok());
+    fx.make_dir("a");
+    fx.make_dir("b");
+    fx.make_dir("a/deep");
+    fx.write_file("a/deep/small", 3000);
+    fx.write_file("a/big", 2 << 20);
+    fx.hard_link("a/big", "b/big-again");
+    fx.sparse_file("b/sparse", 50 << 20);
+    fx.symlink("a", "b/to-a");
+    fx.fifo("b/pipe");
+    Walk w;
+    Node root = w.run(fx.root());
+    EXPECT_EQ(root.total.alloc, disk_usage(fx.root()));
+    EXPECT_EQ(root.total.files, 3u);  // the link counts once; symlink and fifo not at all
+    EXPECT_EQ(root.total.dirs, 4u);
+    const Node* a = child(root, "a");
+    const Node* b = child(root, "b");
+    ASSERT_TRUE(a && b);
+    // Both names are link records (not own files) and both are recorded as big files.
+    EXPECT_EQ(a->own.files, 0u);
+    ASSERT_EQ(a->links.size(), 1u);
+    ASSERT_EQ(b->links.size(), 1u);
+    EXPECT_EQ(a->files.size(), 1u);
+    EXPECT_EQ(b->files.size(), 2u);
+    EXPECT_EQ(a->total.files, 2u);  // "a" comes first by name and carries the linked file
+    EXPECT_EQ(b->total.files, 1u);
+    EXPECT_EQ(w.counters.dirs.load(), 4u);
+    EXPECT_EQ(w.counters.listed.load(), 4u);
+}
+
+TEST(Walk, OtherDeviceAndProtectedItemsAreSkippedWithReasons) {
+    Fixture fx;
+    ASSERT_TRUE(fx.ok());
+    fx.make_dir("mnt");
+    fx.make_dir("locked");
+    fx.write_file("locked/inside", 100);
+    bool mounted = fx.mount_tmpfs("mnt");
+    bool locked = fx.set_immutable("locked");
+    if (!mounted && !locked) GTEST_SKIP() << "needs privileges for mounts and inode flags";
+    Walk w;
+    Node root = w.run(fx.root());
+    std::set<std::pair<std::string, std::string>> samples;
+    for (const auto& s : root.skipped)
+        samples.insert({s.path, s.reason});
+    if (mounted) {
+        EXPECT_EQ(child(root, "mnt"), nullptr);
+        EXPECT_TRUE(samples.count({fx.path("mnt"), "other-device"}));
+    }
+    if (locked) {
+        EXPECT_EQ(child(root, "locked"), nullptr);
+        EXPECT_TRUE(samples.count({fx.path("locked"), "protected"}));
+        EXPECT_EQ(root.own.protected_, 1u);
+        Walk full;
+        full.opt.full = true;
+        Node all = full.run(fx.root());
+        ASSERT_NE(child(all, "locked"), nullptr);
+        EXPECT_EQ(child(all, "locked")->own.files, 1u);
+        EXPECT_EQ(all.own.protected_, 1u);
+        EXPECT_EQ(all.own.skipped, root.own.skipped - 1);
+    }
+}
+
+TEST(Walk, DevBuildFoldersAreRecognisedByTheirMarkers) {
+    Fixture fx;
+    ASSERT_TRUE(fx.ok());
+    for (auto d : {"node_modules",
+                   "p",
+                   "p/node_modules",
+                   "p/node_modules/x",
+                   "p/node_modules/x/node_modules",
+                   "g",
+                   "g/build",
+                   "g/build/.git",
+                   "v",
+                   "v/.venv",
+                   "w",
+                   "w/.venv",
+                   "DerivedData",
+                   "cf",
+                   "cf/.wrangler",
+                   "Library",
+                   "Library/proj",
+                   "Library/proj/node_modules",
+                   "repo",
+                   "repo/.git"})
+        fx.make_dir(d);
+    for (auto f : {"p/package.json", "p/node_modules/x/package.json", "g/build.gradle",
+                   "v/.venv/pyvenv.cfg", "cf/wrangler.toml", "Library/proj/package.json"})
+        fx.write_file(f, 10);
+    Walk w;
+    w.opt.home = fx.root();
+    Node root = w.run(fx.root());
+    auto kind = [&](std::string_view rel) {
+        const Node* n = bwcore::scan::find(root, fx.root(), fx.path(rel));
+        EXPECT_NE(n, nullptr) << rel;
+        return n ? std::make_pair(n->dev_kind, n->marker)
+                 : std::make_pair(uint16_t{9999}, std::string());
+    };
+    EXPECT_EQ(kind("p/node_modules"), std::make_pair(uint16_t{1}, std::string("package.json")));
+    EXPECT_EQ(kind("node_modules").first, 0);                   // directly in home
+    EXPECT_EQ(kind("p/node_modules/x/node_modules").first, 0);  // inside a nested name
+    EXPECT_EQ(kind("g/build").first, 0);                        // holds .git: a project
+    EXPECT_EQ(kind("v/.venv"), std::make_pair(uint16_t{3}, std::string("pyvenv.cfg")));
+    EXPECT_EQ(kind("w/.venv").first, 0);
+    EXPECT_EQ(kind("DerivedData").first, 1000);
+    EXPECT_EQ(kind("cf/.wrangler").first, 1001);
+    EXPECT_EQ(kind("Library/proj/node_modules").first, 0);  // nothing in Library
+    const Node* repo = child(root, "repo");
+    ASSERT_NE(repo, nullptr);
+    EXPECT_EQ(repo->markers, w.index.git_mask);
+}
+
+// A cached tree and an unchanged disk: everything is reused, nothing is listed, and the totals
+// are those of a fresh walk. Then big files change inside a folder whose mtime is restored.
+TEST(Walk, ReuseRechecksBigFilesOfCachedFolders) {
+    Fixture fx;
+    ASSERT_TRUE(fx.ok());
+    fx.make_dir("d");
+    fx.make_dir("d/sub");
+    fx.write_file("d/grows", 2 << 20);
+    fx.write_file("d/goes", 2 << 20);
+    fx.write_file("d/replaced", 2 << 20);
+    fx.write_file("d/linked", 2 << 20);
+    fx.hard_link("d/linked", "linked-too");
+    Walk first;
+    first.opt.recheck_min = 1 << 20;
+    Node cached = first.run(fx.root());
+
+    Walk again;
+    again.opt.recheck_min = 1 << 20;
+    Node same = again.run(fx.root(), cached);
+    EXPECT_EQ(again.counters.listed.load(), 0u);
+    EXPECT_EQ(again.counters.reused.load(), 3u);
+    EXPECT_EQ(same.total, cached.total);
+
+    struct stat st;
+    ASSERT_EQ(stat(fx.path("d").c_str(), &st), 0);
+    fx.write_file("d/grows", 5 << 20);
+    unlink(fx.path("d/goes").c_str());
+    unlink(fx.path("d/replaced").c_str());
+    fx.write_file("d/replaced", 3 << 20);  // same name, another inode
+    unlink(fx.path("d/linked").c_str());   // the other name keeps the inode
+    fx.set_mtime("d", st.st_mtim.tv_sec, st.st_mtim.tv_nsec);
+
+    Walk later;
+    later.opt.recheck_min = 1 << 20;
+    Node after = later.run(fx.root(), same);
+    EXPECT_GE(later.counters.reused.load(), 1u);
+    Walk fresh;
+    Node truth = fresh.run(fx.root());
+    const Node* d = child(after, "d");
+    const Node* td = child(truth, "d");
+    ASSERT_TRUE(d && td);
+    // No stale size or twin record is left: only the grown file remains, with its new size.
+    ASSERT_EQ(d->files.size(), 1u);
+    EXPECT_EQ(d->files[0].name, "grows");
+    EXPECT_TRUE(d->links.empty());
+    EXPECT_EQ(d->own.files, 1u);
+    uint64_t grown = 0, replaced = 0;
+    for (const auto& f : td->files)
+        (f.name == "grows" ? grown : replaced) = f.alloc;
+    EXPECT_EQ(d->files[0].alloc, grown);
+    // The replacement itself is only seen by listing (a real replace moves the folder's
+    // mtime); everything else matches a fresh walk exactly.
+    EXPECT_EQ(after.total.alloc + replaced, truth.total.alloc);
+    EXPECT_EQ(after.total.files + 1, truth.total.files);
+    EXPECT_EQ(after.total.dirs, truth.total.dirs);
+}
+
+TEST(Walk, ARescanSubtreeListsEveryFolderInsideIt) {
+    Fixture fx;
+    ASSERT_TRUE(fx.ok());
+    fx.make_dir("a");
+    fx.make_dir("a/b");
+    fx.write_file("a/b/f", 100);
+    Walk first;
+    Node cached = first.run(fx.root());
+    bwcore::fsevents::Changes ch;
+    ch.rescan_subtrees = {"/"};
+    Walk again;
+    Node n = again.run(fx.root(), cached, &ch);
+    EXPECT_EQ(again.counters.listed.load(), 3u);
+    EXPECT_EQ(again.counters.reused.load(), 0u);
+    EXPECT_EQ(n.total, cached.total);
+}
+
+// A wide folder with changed files is patched from its change list, twice in a row, and stays
+// equal to a fresh walk: no record twice, no size counted twice.
+TEST(Walk, PatchingAWideFolderMatchesAFreshWalk) {
+    Fixture fx;
+    ASSERT_TRUE(fx.ok());
+    fx.make_dir("wide");
+    fx.make_dir("wide/sub");
+    for (int i = 0; i < 4200; ++i)
+        fx.write_file("wide/f" + std::to_string(i), i % 7 ? 10 : 0);
+    fx.write_file("wide/big", 2 << 20);
+    Walk first;
+    Node tree = first.run(fx.root());
+    ASSERT_EQ(child(tree, "wide")->all_files.size(), 4201u);
+    std::string wide = fx.path("wide");
+    for (int round = 0; round < 2; ++round) {
+        fx.write_file("wide/big", (3 + round) << 20);
+        fx.write_file("wide/new" + std::to_string(round), 5000);
+        unlink(fx.path("wide/f" + std::to_string(round)).c_str());
+        bwcore::fsevents::Changes ch;
+        ch.changed_dirs.insert(wide);
+        auto& names = ch.changed_files[wide];
+        for (auto n :
+             {std::string("big"), "new" + std::to_string(round), "f" + std::to_string(round)})
+            names.insert(n);
+        Walk again;
+        tree = again.run(fx.root(), std::move(tree), &ch);
+        EXPECT_EQ(again.counters.patched.load(), 1u);
+        EXPECT_EQ(again.counters.listed.load(), 0u);
+        Walk fresh;
+        Node truth = fresh.run(fx.root());
+        EXPECT_EQ(tree.total, truth.total);
+        const Node* w = child(tree, "wide");
+        EXPECT_EQ(w->own, child(truth, "wide")->own);
+        ASSERT_EQ(w->files.size(), 1u);
+        EXPECT_EQ(w->all_files.size(), child(truth, "wide")->all_files.size());
+    }
+    // A changed name that is a folder of the cached node cannot be patched.
+    bwcore::fsevents::Changes ch;
+    ch.changed_dirs.insert(wide);
+    ch.changed_files[wide].insert("sub");
+    Walk again;
+    again.run(fx.root(), std::move(tree), &ch);
+    EXPECT_EQ(again.counters.patched.load(), 0u);
+    EXPECT_EQ(again.counters.listed.load(), 1u);
+}
+
+// A volume mounted below an unchanged folder after the cached scan must not be walked into.
+TEST(Walk, AReusedFolderWithANewMountIsListedInstead) {
+    Fixture fx;
+    ASSERT_TRUE(fx.ok());
+    fx.make_dir("d");
+    fx.make_dir("d/m");
+    fx.write_file("d/m/f", 4096);
+    Walk first;
+    Node cached = first.run(fx.root());
+    if (!fx.mount_tmpfs("d/m")) GTEST_SKIP() << "needs privileges to mount";
+    fx.write_file("d/m/on-tmpfs", 8192);
+    Walk again;
+    Node n = again.run(fx.root(), cached);
+    const Node* d = child(n, "d");
+    ASSERT_NE(d, nullptr);
+    EXPECT_EQ(child(*d, "m"), nullptr);
+    ASSERT_EQ(d->skipped.size(), 1u);
+    EXPECT_EQ(d->skipped[0].reason, "other-device");
+    Walk fresh;
+    EXPECT_EQ(n.total, fresh.run(fx.root()).total);
+}
+
+// A folder that could not be listed is stored with mtime 0, so a later walk with the cache
+// lists it again instead of reusing the empty node.
+TEST(Walk, AFailedListingIsNeverReused) {
+    Fixture fx;
+    ASSERT_TRUE(fx.ok());
+    // Deeper than a path can be: the listing of the deepest folder fails.
+    ASSERT_TRUE(fx.make_dir("d"));
+    int fd = open(fx.path("d").c_str(), O_RDONLY | O_DIRECTORY);
+    std::string name(200, 'x');
+    for (std::size_t len = fx.path("d").size(); len < 4400 && fd >= 0; len += 201) {
+        ASSERT_EQ(mkdirat(fd, name.c_str(), 0755), 0);
+        int next = openat(fd, name.c_str(), O_RDONLY | O_DIRECTORY);
+        close(fd);
+        fd = next;
+    }
+    close(fd);
+    Walk first;
+    Node cached = first.run(fx.root());
+    const Node* at = &cached;
+    while (!at->children.empty())
+        at = &at->children[0];
+    ASSERT_EQ(at->skipped.size(), 1u);
+    EXPECT_EQ(at->skipped[0].reason, "File name too long");
+    EXPECT_EQ(at->mtime, 0);
+    uint64_t dirs = first.counters.dirs.load();
+    Walk again;
+    Node n = again.run(fx.root(), cached);
+    // The failed folder, and its parent, whose re-read of that child fails too.
+    EXPECT_EQ(again.counters.listed.load(), 2u);
+    EXPECT_EQ(again.counters.reused.load(), dirs - 2);
+    EXPECT_EQ(n.total, cached.total);
+}
