@@ -1,0 +1,278 @@
+#include "paths.hpp"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <array>
+#include <climits>
+#include <cstdlib>
+#include <string_view>
+#include <vector>
+
+namespace peer::paths {
+namespace {
+
+std::string env_abs(const char* name) {
+    const char* v = std::getenv(name);
+    return (v && v[0] == '/') ? std::string(v) : std::string();
+}
+
+std::string strip_slashes(std::string p) {
+    while (p.size() > 1 && p.back() == '/')
+        p.pop_back();
+    return p;
+}
+
+// Kept in step with the app's delete guard: the places it refuses are the places
+// this engine never offers.
+constexpr std::array<std::string_view, 25> kExactFolders = {
+    "/",     "/System",  "/Users", "/Library", "/Applications", "/usr",  "/bin",
+    "/sbin", "/private", "/var",   "/etc",     "/Volumes",      "/home", "/root",
+    "/boot", "/dev",     "/proc",  "/sys",     "/run",          "/lib",  "/lib64",
+    "/opt",  "/srv",     "/mnt",   "/media"};
+constexpr std::array<std::string_view, 4> kExactHomeFolders = {"", "/Library", "/Downloads",
+                                                               "/Applications"};
+constexpr std::array<std::string_view, 13> kTrees = {
+    "/System", "/Applications", "/usr", "/bin", "/sbin", "/Library/Keychains", "/boot", "/dev",
+    "/proc",   "/sys",          "/etc", "/lib", "/lib64"};
+constexpr std::array<std::string_view, 18> kHomeTrees = {"/Documents",
+                                                         "/Desktop",
+                                                         "/Pictures",
+                                                         "/Music",
+                                                         "/Movies",
+                                                         "/Library/Mobile Documents",
+                                                         "/Library/CloudStorage",
+                                                         "/Library/Keychains",
+                                                         "/Library/Mail",
+                                                         "/Library/Messages",
+                                                         "/Library/Photos",
+                                                         "/Dropbox",
+                                                         "/Google Drive",
+                                                         "/iCloud Drive (Archive)",
+                                                         "/Videos",
+                                                         "/.ssh",
+                                                         "/.gnupg",
+                                                         "/.local/share/keyrings"};
+constexpr std::array<std::string_view, 4> kSyncPrefixes = {"OneDrive", "Dropbox", "Google Drive",
+                                                           "Box"};
+
+bool ends_with(std::string_view s, std::string_view tail) {
+    return s.size() >= tail.size() && s.substr(s.size() - tail.size()) == tail;
+}
+
+std::vector<std::string> components(const std::string& p) {
+    std::vector<std::string> out;
+    size_t i = 0;
+    while (i < p.size()) {
+        size_t j = p.find('/', i);
+        if (j == std::string::npos) j = p.size();
+        if (j > i) out.push_back(p.substr(i, j - i));
+        i = j + 1;
+    }
+    return out;
+}
+
+std::optional<std::string> component_reason(const std::string& p, const std::string& h) {
+    auto parts = components(p);
+    for (const auto& c : parts) {
+        if (ends_with(c, ".photoslibrary")) return "protected: Photos library";
+        if (ends_with(c, ".keychain") || ends_with(c, ".keychain-db")) return "protected: keychain";
+    }
+    if (parts.size() >= 3 && (parts[0] == "Users" || parts[0] == "home") &&
+        parts[1] != base_name(h) && !is_under(p, h))
+        return "outside your home";
+    size_t depth = components(h).size();
+    if (parts.size() > depth && is_under(p, h) && p != h)
+        for (auto prefix : kSyncPrefixes)
+            if (parts[depth].starts_with(prefix)) return "protected: sync folder";
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::string home() {
+    std::string h = env_abs("HOME");
+    if (h.empty()) {
+        if (const passwd* pw = ::getpwuid(::getuid()); pw && pw->pw_dir) h = pw->pw_dir;
+    }
+    return strip_slashes(h);
+}
+
+std::string cache_dir() {
+    std::string c = env_abs("XDG_CACHE_HOME");
+    return strip_slashes(c.empty() ? home() + "/.cache" : c);
+}
+
+std::string trash_dir() {
+    std::string d = env_abs("XDG_DATA_HOME");
+    return strip_slashes(d.empty() ? home() + "/.local/share" : d) + "/Trash";
+}
+
+std::string display(const std::string& path, const std::string& h) {
+    if (!h.empty() && h != "/" && is_under(path, h)) return "~" + path.substr(h.size());
+    return path;
+}
+
+bool carriable(const std::string& path) {
+    const auto* s = reinterpret_cast<const unsigned char*>(path.data());
+    size_t n = path.size(), i = 0;
+    while (i < n) {
+        unsigned c = s[i];
+        if (c < 0x20 || c == 0x7f) return false;
+        if (c < 0x80) {
+            ++i;
+            continue;
+        }
+        size_t len = c >= 0xf0 ? 4 : c >= 0xe0 ? 3 : c >= 0xc2 ? 2 : 0;
+        if (len == 0 || c > 0xf4 || i + len > n) return false;
+        unsigned cp = c & (0x3f >> (len - 1));
+        for (size_t k = 1; k < len; ++k) {
+            if ((s[i + k] & 0xc0) != 0x80) return false;
+            cp = (cp << 6) | (s[i + k] & 0x3f);
+        }
+        bool overlong = (len == 3 && cp < 0x800) || (len == 4 && cp < 0x10000);
+        if (overlong || cp > 0x10ffff || (cp >= 0xd800 && cp <= 0xdfff)) return false;
+        if (cp >= 0x80 && cp < 0xa0) return false;  // C1 controls
+        i += len;
+    }
+    return true;
+}
+
+std::string base_name(const std::string& path) {
+    std::string p = strip_slashes(path);
+    size_t k = p.rfind('/');
+    return k == std::string::npos ? p : p.substr(k + 1);
+}
+
+std::string parent_of(const std::string& path) {
+    std::string p = strip_slashes(path);
+    size_t k = p.rfind('/');
+    if (k == std::string::npos) return ".";
+    return k == 0 ? "/" : p.substr(0, k);
+}
+
+std::optional<std::string> real_path(const std::string& path) {
+    char* r = ::realpath(path.c_str(), nullptr);
+    if (!r) return std::nullopt;
+    std::string out(r);
+    std::free(r);
+    return out;
+}
+
+bool is_under(const std::string& path, const std::string& dir) {
+    if (dir == "/") return !path.empty() && path[0] == '/';
+    return path == dir ||
+           (path.size() > dir.size() && path.starts_with(dir) && path[dir.size()] == '/');
+}
+
+std::optional<std::string> protected_reason(const std::string& path, const std::string& h) {
+    if (h.size() < 2 || h[0] != '/') return "outside your home";
+    std::string p = strip_slashes(path);
+    for (auto f : kExactFolders)
+        if (p == f) return "protected folder";
+    for (auto f : kExactHomeFolders)
+        if (p == h + std::string(f)) return "protected folder";
+    for (auto t : kTrees)
+        if (is_under(p, std::string(t))) return "protected: " + std::string(t);
+    for (auto t : kHomeTrees)
+        if (is_under(p, h + std::string(t))) return "protected: ~" + std::string(t);
+    return component_reason(p, h);
+}
+
+Size measure(const std::string& path) {
+    Size out;
+    struct stat root {};
+    if (::lstat(path.c_str(), &root) != 0 || S_ISLNK(root.st_mode)) return out;
+    out.newest = root.st_mtim.tv_sec;
+    if (!S_ISDIR(root.st_mode)) {
+        out.bytes = static_cast<int64_t>(root.st_blocks) * 512;
+        out.files = 1;
+        return out;
+    }
+    std::vector<std::string> pending{path};
+    while (!pending.empty()) {
+        std::string dir = std::move(pending.back());
+        pending.pop_back();
+        int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (fd < 0) continue;
+        DIR* d = ::fdopendir(fd);
+        if (!d) {
+            ::close(fd);
+            continue;
+        }
+        while (dirent* e = ::readdir(d)) {
+            std::string_view name = e->d_name;
+            if (name == "." || name == "..") continue;
+            struct stat st {};
+            if (::fstatat(fd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
+            if (S_ISLNK(st.st_mode) || st.st_dev != root.st_dev) continue;
+            if (st.st_mtim.tv_sec > out.newest) out.newest = st.st_mtim.tv_sec;
+            if (S_ISDIR(st.st_mode)) {
+                pending.push_back(dir + "/" + std::string(name));
+                continue;
+            }
+            out.bytes += static_cast<int64_t>(st.st_blocks) * 512;
+            out.files += 1;
+        }
+        ::closedir(d);
+    }
+    return out;
+}
+
+std::optional<Identity> identify(const std::string& path) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0) return std::nullopt;
+    return Identity{st.st_dev, st.st_ino, S_ISDIR(st.st_mode), S_ISLNK(st.st_mode)};
+}
+
+}  // namespace peer::paths
+
+#include <sys/statvfs.h>
+
+#include <fstream>
+#include <sstream>
+
+namespace peer::paths {
+
+std::string unescape_mount(const std::string& field) {
+    std::string out;
+    for (size_t i = 0; i < field.size(); ++i) {
+        bool octal = field[i] == '\\' && i + 3 < field.size() && field[i + 1] >= '0' &&
+                     field[i + 1] <= '3' && field[i + 2] >= '0' && field[i + 2] <= '7' &&
+                     field[i + 3] >= '0' && field[i + 3] <= '7';
+        if (octal) {
+            out += static_cast<char>((field[i + 1] - '0') * 64 + (field[i + 2] - '0') * 8 +
+                                     (field[i + 3] - '0'));
+            i += 3;
+        } else {
+            out += field[i];
+        }
+    }
+    return out;
+}
+
+Volume volume(const std::string& dir) {
+    Volume v;
+    struct statvfs s {};
+    if (::statvfs(dir.c_str(), &s) == 0) {
+        v.free_bytes = static_cast<int64_t>(s.f_bavail) * static_cast<int64_t>(s.f_frsize);
+        v.total_bytes = static_cast<int64_t>(s.f_blocks) * static_cast<int64_t>(s.f_frsize);
+    }
+    std::string real = real_path(dir).value_or(dir);
+    std::ifstream in("/proc/self/mountinfo");
+    std::string line, best = "/";
+    while (std::getline(in, line)) {
+        std::istringstream fields(line);
+        std::string id, parent, devno, root, mount;
+        if (!(fields >> id >> parent >> devno >> root >> mount)) continue;
+        mount = unescape_mount(mount);
+        if (is_under(real, mount) && mount.size() > best.size()) best = mount;
+    }
+    if (best != "/") v.name = best;
+    return v;
+}
+
+}  // namespace peer::paths

@@ -1,0 +1,78 @@
+// Path helpers shared by the scan and the clean: where the user's folders are,
+// which paths the app can carry and show, which places are never offered, and
+// how much an item occupies on disk.
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace peer::paths {
+
+// $HOME when it is an absolute path, else the password database's entry, else "".
+std::string home();
+// $XDG_CACHE_HOME when absolute, else ~/.cache.
+std::string cache_dir();
+// $XDG_DATA_HOME/Trash when absolute, else ~/.local/share/Trash.
+std::string trash_dir();
+
+// "~/..." for paths inside `home`, the path itself otherwise.
+std::string display(const std::string& path, const std::string& home);
+
+// True when the path is valid UTF-8 and holds no control characters: anything
+// else cannot travel in the protocol or breaks the app's log lines.
+bool carriable(const std::string& path);
+
+// The last component and everything before it ("/" for a top-level name).
+std::string base_name(const std::string& path);
+std::string parent_of(const std::string& path);
+
+// realpath(3) as a string, or none.
+std::optional<std::string> real_path(const std::string& path);
+
+// True when `path` equals `dir` or lies below it.
+bool is_under(const std::string& path, const std::string& dir);
+
+// Why the app would refuse this place, or none. Mirrors the app's delete guard
+// list (protected folders and trees, sync folders, other users' homes); keep the
+// two in step.
+std::optional<std::string> protected_reason(const std::string& path, const std::string& home);
+
+// Allocated bytes (st_blocks x 512) of every non-symlink entry below the path,
+// folders counting 0, links never followed, staying on the path's own device;
+// plus the number of files and the newest modification time.
+struct Size {
+    int64_t bytes = 0;
+    int64_t files = 0;
+    int64_t newest = 0;  // seconds since the epoch
+};
+Size measure(const std::string& path);
+
+// The identity of a path as lstat sees it.
+struct Identity {
+    dev_t dev = 0;
+    ino_t ino = 0;
+    bool is_dir = false;
+    bool is_link = false;
+};
+std::optional<Identity> identify(const std::string& path);
+
+}  // namespace peer::paths
+
+namespace peer::paths {
+
+// The space of the file system holding `dir`, and its name: the mount point
+// ("This disk" for the root file system).
+struct Volume {
+    int64_t free_bytes = 0;
+    int64_t total_bytes = 0;
+    std::string name = "This disk";
+};
+Volume volume(const std::string& dir);
+
+// A mount point as /proc/self/mountinfo writes it, octal escapes undone.
+std::string unescape_mount(const std::string& field);
+
+}  // namespace peer::paths
