@@ -6,10 +6,22 @@
 
 namespace virirado {
 
+class EngineClientObject;
+
 class ContentView : public QWidget {
     Q_OBJECT
 public:
     ContentView();
+
+    EngineClientObject& engine() { return *m_engine; }
+
+protected:
+    // The engine client starts when the window is first shown, not when it is built.
+    void showEvent(QShowEvent* event) override;
+
+private:
+    EngineClientObject* m_engine;
+    bool m_started = false;
 };
 
 }  // namespace virirado

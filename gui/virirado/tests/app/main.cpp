@@ -11,9 +11,16 @@ int main(int argc, char** argv) {
     std::string runtime = (std::filesystem::temp_directory_path() / "vrun-XXXXXX").string();
     if (mkdtemp(runtime.data()) != nullptr) setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
 
+    // Windows shown here start the cleaning engine: keep it from scanning, and keep its logs
+    // out of the real home.
+    std::string home = (std::filesystem::temp_directory_path() / "vhome-XXXXXX").string();
+    if (mkdtemp(home.data()) != nullptr) setenv("HOME", home.c_str(), 1);
+    setenv("VIRIRADO_AUTOSCAN", "0", 1);
+
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     const int status = RUN_ALL_TESTS();
     std::filesystem::remove_all(runtime);
+    std::filesystem::remove_all(home);
     return status;
 }

@@ -1,0 +1,35 @@
+// The engine client as a QObject: one changed() signal after every change of its
+// published state, settings in QSettings, the child as a QProcess.
+#pragma once
+
+#include <QObject>
+#include <memory>
+
+#include "EngineClient.hpp"
+#include "QtEngineProcess.hpp"
+
+namespace virirado {
+
+class EngineClientObject : public QObject {
+    Q_OBJECT
+public:
+    // This app: its arguments, environment, folders, home and settings.
+    explicit EngineClientObject(QObject* parent = nullptr);
+    // Given services; a missing process maker or executor is filled in with Qt's.
+    explicit EngineClientObject(ClientServices services, QObject* parent = nullptr);
+    ~EngineClientObject() override;
+
+    EngineClient& client() { return *m_client; }
+    const EngineState& state() const { return m_client->state(); }
+
+    static ClientServices appServices();
+
+signals:
+    void changed();
+
+private:
+    QtExecutor m_executor;
+    std::unique_ptr<EngineClient> m_client;
+};
+
+}  // namespace virirado

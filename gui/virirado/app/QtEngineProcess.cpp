@@ -1,0 +1,101 @@
+#include "QtEngineProcess.hpp"
+
+#include <QCoreApplication>
+#include <QThreadPool>
+
+namespace virirado {
+
+namespace {
+
+QString qs(const std::string& s) {
+    return QString::fromStdString(s);
+}
+
+}  // namespace
+
+QtEngineProcess::~QtEngineProcess() {
+    if (!m_process) return;
+    QProcess* process = m_process;
+    QObject::disconnect(process, nullptr, nullptr, nullptr);
+    if (process->state() != QProcess::NotRunning) {
+        process->closeWriteChannel();
+        if (!process->waitForFinished(2500)) {
+            process->terminate();
+            if (!process->waitForFinished(1000)) {
+                process->kill();
+                process->waitForFinished(1000);
+            }
+        }
+    }
+    // This may run inside one of the process's own signals.
+    process->deleteLater();
+}
+
+std::optional<std::string> QtEngineProcess::launch(const std::string& executable,
+                                                   const std::vector<std::string>& arguments,
+                                                   const Environment& environment,
+                                                   Handlers handlers) {
+    m_handlers = std::move(handlers);
+    auto* process = new QProcess();
+    m_process = process;
+    process->setProcessChannelMode(QProcess::SeparateChannels);
+    process->setProgram(qs(executable));
+    QStringList args;
+    for (const std::string& a : arguments)
+        args << qs(a);
+    process->setArguments(args);
+    QProcessEnvironment env;
+    for (const auto& [key, value] : environment)
+        env.insert(qs(key), qs(value));
+    process->setProcessEnvironment(env);
+
+    QObject::connect(process, &QProcess::readyReadStandardOutput, process, [this, process] {
+        const QByteArray bytes = process->readAllStandardOutput();
+        auto output = m_handlers.output;
+        if (!bytes.isEmpty() && output) output(bytes.toStdString());
+    });
+    QObject::connect(process, &QProcess::readyReadStandardError, process, [this, process] {
+        const QByteArray bytes = process->readAllStandardError();
+        auto error = m_handlers.error;
+        if (!bytes.isEmpty() && error) error(bytes.toStdString());
+    });
+    QObject::connect(process, &QProcess::finished, process,
+                     [this](int exitCode, QProcess::ExitStatus) {
+                         // A copy: the handler may end this object's life.
+                         auto ended = m_handlers.ended;
+                         if (ended) ended(exitCode);
+                     });
+    process->start();
+    if (!process->waitForStarted(10000)) {
+        const std::string message = process->errorString().toStdString();
+        QObject::disconnect(process, nullptr, nullptr, nullptr);
+        process->deleteLater();
+        m_process.clear();
+        return message;
+    }
+    return std::nullopt;
+}
+
+bool QtEngineProcess::usable() const {
+    return m_process && m_process->state() == QProcess::Running && m_process->isWritable();
+}
+
+std::optional<std::string> QtEngineProcess::write(const std::string& bytes) {
+    if (!m_process) return std::string("The engine is not running.");
+    const qint64 written = m_process->write(bytes.data(), static_cast<qint64>(bytes.size()));
+    if (written != static_cast<qint64>(bytes.size())) {
+        return m_process->errorString().toStdString();
+    }
+    return std::nullopt;
+}
+
+void QtExecutor::run(std::function<void()> work, std::function<void()> done) {
+    QThreadPool::globalInstance()->start([work = std::move(work), done = std::move(done)] {
+        work();
+        // The application object outlives every client; the client itself checks
+        // that it still exists before `done` touches it.
+        QMetaObject::invokeMethod(QCoreApplication::instance(), done, Qt::QueuedConnection);
+    });
+}
+
+}  // namespace virirado

@@ -1,0 +1,299 @@
+#include "EngineClient.hpp"
+
+#include <sys/statvfs.h>
+
+#include "DeleteLog.hpp"
+#include "EngineLog.hpp"
+#include "Numeric.hpp"
+#include "Protocol.hpp"
+#include "Snapshot.hpp"
+#include "SnapshotDemo.hpp"
+#include "Text.hpp"
+
+namespace virirado {
+
+namespace {
+
+// An engine that never writes a line feed must not fill the memory.
+constexpr std::size_t kMaxPendingOutput = 64u << 20;
+constexpr std::size_t kStderrTailLength = 600;
+
+std::optional<int64_t> statvfsFree(const std::string& path) {
+    struct statvfs vfs {};
+    if (::statvfs(path.c_str(), &vfs) != 0) return std::nullopt;
+    return durozizo::saturatingMul(
+        static_cast<int64_t>(std::min<unsigned long long>(vfs.f_bavail, durozizo::kInt64Max)),
+        static_cast<int64_t>(vfs.f_frsize));
+}
+
+}  // namespace
+
+ClientServices ClientServices::system(std::string home) {
+    ClientServices s;
+    s.home = home;
+    auto log = std::make_shared<EngineLog>(home);
+    s.log = [log](const std::string& prefix, const std::string& text) {
+        log->append(prefix, text);
+    };
+    s.writeDeleteLog = [home](const std::vector<Json>& results,
+                              const std::vector<PreviewRow>& fallback) {
+        DeleteLog::write(results, fallback, std::nullopt, home, std::time(nullptr));
+    };
+    s.writeRefusedLog = [home](const std::vector<HeldRow>& held) {
+        DeleteLog::refused(held, home, std::time(nullptr));
+    };
+    s.freeSpace = [home] { return statvfsFree(home); };
+    return s;
+}
+
+EngineClient::EngineClient(ClientServices services) : m_services(std::move(services)) {
+    if (m_services.loadIncludePrivate) {
+        m_state.includePrivate = m_services.loadIncludePrivate().value_or(true);
+    }
+}
+
+EngineClient::~EngineClient() = default;
+
+bool EngineClient::snapshotMode() const {
+    return Snapshot::prefix(m_services.launch.environment).has_value();
+}
+
+void EngineClient::setIncludePrivate(bool value) {
+    Batch batch(*this);
+    m_state.includePrivate = value;
+    if (m_services.storeIncludePrivate) m_services.storeIncludePrivate(value);
+}
+
+Json EngineClient::command(const char* name) {
+    ++m_next;
+    return Json{{"v", 1}, {"id", "gui-" + std::to_string(m_next)}, {"cmd", name}};
+}
+
+std::optional<std::string> EngineClient::send(const Json& command) {
+    if (!m_process || !m_process->usable()) {
+        m_state.scanning = false;
+        const std::string text = "The engine is not running. " + m_state.commandSummary;
+        if (!m_state.banner) m_state.banner = text;
+        return text;
+    }
+    std::string text;
+    try {
+        text = command.dump(-1, ' ', false, Json::error_handler_t::replace);
+    } catch (...) {
+        return std::string();
+    }
+    if (m_services.log) m_services.log(">>", text);
+    if (auto failure = m_process->write(text + "\n")) {
+        m_state.banner = "Couldn't talk to the engine. " + *failure;
+        return m_state.banner;
+    }
+    return std::nullopt;
+}
+
+void EngineClient::start() {
+    Batch batch(*this);
+    if (m_process) return;
+    const LaunchContext& launch = m_services.launch;
+    if (snapshotMode() && !LaunchOptions::autoscan(launch)) {
+        loadSnapshotDemo();
+        return;
+    }
+    const EngineLocator::Command located = EngineLocator::locate(launch);
+    m_state.commandSummary = EngineLocator::summary(located);
+
+    // Whatever the last child left half-written belongs to it alone.
+    m_buffer.clear();
+    m_errorPending.clear();
+    m_stderrTail.clear();
+    m_retired.reset();
+
+    const uint64_t id = ++m_launchId;
+    std::weak_ptr<int> alive = m_alive;
+    auto live = [this, alive, id] { return !alive.expired() && id == m_launchId; };
+    EngineProcess::Handlers handlers;
+    handlers.output = [this, live](const std::string& bytes) {
+        if (live()) consume(bytes);
+    };
+    handlers.error = [this, live](const std::string& bytes) {
+        if (live()) consumeError(bytes);
+    };
+    handlers.ended = [this, live](int status) {
+        if (live() && m_process) processEnded(status);
+    };
+
+    auto process = m_services.makeProcess ? m_services.makeProcess() : nullptr;
+    if (!process) {
+        m_state.banner = "Couldn't start the virirado engine. No way to run programs.";
+        return;
+    }
+    const Environment env = childEnvironment(launch.environment, located);
+    if (auto failure = process->launch(located.executable, located.arguments, env, handlers)) {
+        m_state.banner = "Couldn't start the virirado engine. " + *failure;
+        return;
+    }
+    m_process = std::move(process);
+    send(command("hello"));
+    if (LaunchOptions::autoscan(launch)) scan();
+}
+
+void EngineClient::outputEnd() {
+    // Keep the object alive until the next launch: this may run inside one of its
+    // own callbacks.
+    m_retired = std::move(m_process);
+}
+
+void EngineClient::processEnded(int status) {
+    Batch batch(*this);
+    outputEnd();
+    m_state.scanning = false;
+    if (m_state.cleanProgress && m_state.cleanProgress->isRunning()) {
+        m_state.cleanProgress->fail("The engine stopped.");
+        m_pendingRows.clear();
+    }
+    if (status != 0) {
+        const std::string_view tail = protocol::trimmed(m_stderrTail);
+        m_state.banner = tail.empty()
+                             ? "The engine stopped (status " + std::to_string(status) + ")."
+                             : std::string(tail);
+    }
+}
+
+void EngineClient::consume(const std::string& bytes) {
+    Batch batch(*this);
+    m_buffer += bytes;
+    std::size_t from = 0;
+    while (true) {
+        const std::size_t lf = m_buffer.find('\n', from);
+        if (lf == std::string::npos) break;
+        const std::string_view raw(m_buffer.data() + from, lf - from);
+        from = lf + 1;
+        if (!protocol::validUtf8(raw)) continue;
+        const std::string line(protocol::trimmed(raw));
+        if (line.empty()) continue;
+        if (m_services.log) m_services.log("<<", line);
+        handleLine(line);
+    }
+    m_buffer.erase(0, from);
+    if (m_buffer.size() > kMaxPendingOutput) m_buffer.clear();
+}
+
+void EngineClient::consumeError(const std::string& bytes) {
+    Batch batch(*this);
+    std::string chunk = std::move(m_errorPending) + bytes;
+    m_errorPending.clear();
+    const std::size_t whole = protocol::completePrefix(chunk);
+    if (whole < chunk.size() && chunk.size() - whole < 4) {
+        m_errorPending = chunk.substr(whole);
+        chunk.resize(whole);
+    }
+    if (chunk.empty() || !protocol::validUtf8(chunk)) return;
+    if (m_services.log) m_services.log("stderr", chunk);
+    m_stderrTail =
+        std::string(durozizo::text::lastGraphemes(m_stderrTail + chunk, kStderrTailLength));
+}
+
+void EngineClient::rebuild() {
+    if (m_records.empty() && m_state.totalBytes <= 0) {
+        m_state.root.reset();
+        return;
+    }
+    m_state.root =
+        makeTree(m_records, m_ticked, m_state.freeBytes, m_state.totalBytes, m_state.volumeName);
+}
+
+void EngineClient::scan() {
+    Batch batch(*this);
+    if (snapshotMode() && !LaunchOptions::autoscan(m_services.launch)) return;
+    start();
+    m_records.clear();
+    m_ticked.clear();
+    m_state.root.reset();
+    m_state.preview.reset();
+    m_state.scanning = true;
+    m_state.hasScanned = true;
+    m_state.pct = 0;
+    m_state.eta.reset();
+    m_state.place = "Starting the look";
+    m_state.donePlaces = 0;
+    m_state.totalPlaces = 0;
+    m_state.scanPlaces.clear();
+    m_state.banner.reset();
+    ++m_scanStarts;
+    Json cmd = command("scan");
+    cmd["include_private"] = m_state.includePrivate;
+    send(cmd);
+}
+
+void EngineClient::tick(const std::vector<std::string>& ids) {
+    Batch batch(*this);
+    if (ids.empty() || m_state.scanning) return;
+    m_ticked.insert(ids.begin(), ids.end());
+    rebuild();
+    Json cmd = command("tick");
+    cmd["ids"] = ids;
+    send(cmd);
+}
+
+void EngineClient::untick(const std::vector<std::string>& ids) {
+    Batch batch(*this);
+    if (ids.empty() || m_state.scanning) return;
+    for (const std::string& id : ids)
+        m_ticked.erase(id);
+    rebuild();
+    Json cmd = command("untick");
+    cmd["ids"] = ids;
+    send(cmd);
+}
+
+void EngineClient::requestPreview() {
+    Batch batch(*this);
+    if (m_state.scanning) return;
+    bool any = false;
+    for (const ItemRecord& r : m_records)
+        any = any || m_ticked.contains(r.id);
+    if (!any) {
+        m_state.banner = "Nothing is in clean the tank.";
+        return;
+    }
+    m_state.quickDeleteMode = false;
+    send(command("preview"));
+}
+
+void EngineClient::requestQuickDelete(const std::string& id) {
+    Batch batch(*this);
+    if (m_state.scanning || id.empty()) return;
+    m_state.quickDeleteMode = true;
+    Json cmd = command("preview");
+    cmd["ids"] = Json::array({id});
+    send(cmd);
+}
+
+void EngineClient::cancel() {
+    Batch batch(*this);
+    send(command("cancel"));
+}
+
+void EngineClient::refreshFree() {
+    Batch batch(*this);
+    if (!m_services.freeSpace) return;
+    if (auto free = m_services.freeSpace()) m_state.freeBytes = *free;
+}
+
+void EngineClient::loadSnapshotDemo() {
+    Batch batch(*this);
+    if (m_state.root) return;
+    m_records = SnapshotDemo::records();
+    m_ticked.clear();
+    for (const ItemRecord& r : m_records) {
+        if (r.ticked) m_ticked.insert(r.id);
+    }
+    m_state.freeBytes = 240'400'000'000;
+    m_state.totalBytes = 506'300'000'000;
+    m_state.volumeName = "Macintosh HD";
+    m_state.scanning = false;
+    m_state.hasScanned = true;
+    rebuild();
+    ++m_state.scanGeneration;
+}
+
+}  // namespace virirado

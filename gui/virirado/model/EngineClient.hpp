@@ -1,0 +1,195 @@
+// The app's one connection to the cleaning engine: it finds and launches the
+// engine, writes commands, reads events line by line, and runs the preview check
+// and the clean pipeline. Every member is used on the main thread only; the
+// platform (process, background work, settings, logs) comes in through
+// ClientServices so the whole protocol runs under test without a child.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
+#include <utility>
+#include <vector>
+
+#include "CleanProgress.hpp"
+#include "EngineLocator.hpp"
+#include "EngineProcess.hpp"
+#include "Json.hpp"
+#include "Model.hpp"
+#include "Tree.hpp"
+
+namespace virirado {
+
+// A preview row the guards objected to, with their reason.
+using HeldRow = std::pair<PreviewRow, std::string>;
+
+struct ClientServices {
+    std::function<std::unique_ptr<EngineProcess>()> makeProcess;
+    Executor* executor = nullptr;
+    LaunchContext launch;
+    // The home folder the guards and the deletion log use.
+    std::string home;
+    // The engine traffic log.
+    std::function<void(const std::string& prefix, const std::string& text)> log;
+    std::function<void(const std::vector<Json>& results, const std::vector<PreviewRow>& fallback)>
+        writeDeleteLog;
+    std::function<void(const std::vector<HeldRow>& held)> writeRefusedLog;
+    // Free bytes of the home folder's volume, none when unreadable.
+    std::function<std::optional<int64_t>()> freeSpace;
+    // The stored "includePrivate" choice, none when absent or not a Bool.
+    std::function<std::optional<bool>()> loadIncludePrivate;
+    std::function<void(bool)> storeIncludePrivate;
+
+    // This machine: the real logs under `home`, statvfs for free space, no stored
+    // settings. The process, executor and launch context are left to the caller.
+    static ClientServices system(std::string home);
+};
+
+// The published state: every change to it is announced.
+struct EngineState {
+    std::optional<TreeNode> root;
+    bool scanning = false;
+    bool hasScanned = false;
+    double pct = 0;
+    std::optional<double> eta;
+    std::string place;
+    int64_t freeBytes = 0;
+    int64_t totalBytes = 0;
+    std::string volumeName = "This disk";
+    std::optional<std::string> banner;
+    std::optional<std::string> accessNote;
+    std::optional<PreviewPayload> preview;
+    bool quickDeleteMode = false;
+    bool verifying = false;
+    std::optional<durozizo::CleanProgress> cleanProgress;
+    bool includePrivate = true;
+    int64_t scanGeneration = 0;
+    std::string commandSummary;
+    int64_t donePlaces = 0;
+    int64_t totalPlaces = 0;
+    std::vector<std::string> scanPlaces;
+
+    bool operator==(const EngineState&) const = default;
+};
+
+class EngineClient {
+public:
+    explicit EngineClient(ClientServices services);
+    ~EngineClient();
+    EngineClient(const EngineClient&) = delete;
+    EngineClient& operator=(const EngineClient&) = delete;
+
+    // Called once after every operation or event that changed the state.
+    void setOnChanged(std::function<void()> onChanged) { m_onChanged = std::move(onChanged); }
+
+    const EngineState& state() const { return m_state; }
+    const std::vector<ItemRecord>& records() const { return m_records; }
+    const std::set<std::string>& ticked() const { return m_ticked; }
+    const std::vector<PreviewRow>& pendingRows() const { return m_pendingRows; }
+    const std::string& stderrTail() const { return m_stderrTail; }
+    bool engineRunning() const { return m_process != nullptr; }
+
+    void start();
+    void scan();
+    void tick(const std::vector<std::string>& ids);
+    void untick(const std::vector<std::string>& ids);
+    void requestPreview();
+    void requestQuickDelete(const std::string& id);
+    void cancel();
+    void refreshFree();
+    void setIncludePrivate(bool value);
+
+    // The clean pipeline.
+    void confirmClean();
+    void dismissPreview();
+
+    // The transport, public so that the platform side and tests can drive it.
+    void consume(const std::string& bytes);
+    void consumeError(const std::string& bytes);
+    void processEnded(int status);
+    void handleLine(const std::string& line);
+    void loadSnapshotDemo();
+
+    // Record id to the normalised paths of the record and its direct members.
+    std::unordered_map<std::string, std::unordered_set<std::string>> scannedPaths() const;
+    static std::optional<PreviewRow> previewRow(const Json& entry);
+
+private:
+    // Announces one change when the outermost operation ends and the published
+    // state differs from what it was when that operation began.
+    class Batch {
+    public:
+        explicit Batch(EngineClient& client) : m_client(client) {
+            if (m_client.m_batchDepth++ == 0) m_before = m_client.m_state;
+        }
+        ~Batch() {
+            if (--m_client.m_batchDepth != 0) return;
+            if (m_before && !(*m_before == m_client.m_state) && m_client.m_onChanged) {
+                m_client.m_onChanged();
+            }
+        }
+        Batch(const Batch&) = delete;
+        Batch& operator=(const Batch&) = delete;
+
+    private:
+        EngineClient& m_client;
+        std::optional<EngineState> m_before;
+    };
+
+    bool snapshotMode() const;
+    void announce();
+    // Writes one command; returns the failure shown to the user, or none.
+    std::optional<std::string> send(const Json& command);
+    Json command(const char* name);
+    void rebuild();
+    void outputEnd();
+
+    // Events.
+    void applyVolume(const Json& event);
+    void upsert(ItemRecord record);
+    void onProgress(const Json& event);
+    void onDone(const Json& event);
+    void onSelection(const Json& event);
+    void onCleanProgress(const Json& event);
+    void onCancelled(const Json& event);
+    void onError(const Json& event);
+    void onScannerError(const Json& event);
+
+    // The clean pipeline.
+    void onPreview(const Json& event);
+    void finishPreviewCheck(const PreviewPayload& payload, const std::vector<HeldRow>& held,
+                            int64_t scanStarts, int64_t generation);
+    void finishRecheck(const PreviewPayload& payload, const std::vector<HeldRow>& held);
+    void holdBack(const std::vector<HeldRow>& held);
+    void sendClean(const PreviewPayload& payload, bool dry);
+    void onClean(const Json& event);
+
+    ClientServices m_services;
+    std::function<void()> m_onChanged;
+    // Tells callbacks still queued whether this client still exists.
+    std::shared_ptr<int> m_alive = std::make_shared<int>(0);
+    int m_batchDepth = 0;
+
+    EngineState m_state;
+    std::vector<ItemRecord> m_records;
+    std::set<std::string> m_ticked;
+    std::unique_ptr<EngineProcess> m_process;
+    // The child that ended last, kept until the next launch.
+    std::unique_ptr<EngineProcess> m_retired;
+    // Callbacks of a child that is no longer the current one are ignored.
+    uint64_t m_launchId = 0;
+    std::string m_buffer;
+    std::string m_errorPending;
+    int64_t m_next = 0;
+    std::string m_stderrTail;
+    std::vector<PreviewRow> m_pendingRows;
+    // Raised by every scan(), so a preview check can tell that a scan began.
+    int64_t m_scanStarts = 0;
+};
+
+}  // namespace virirado

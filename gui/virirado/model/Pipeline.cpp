@@ -1,0 +1,283 @@
+// The preview check and the clean pipeline of the engine client.
+#include <algorithm>
+#include <climits>
+
+#include "DeleteGuard.hpp"
+#include "EngineClient.hpp"
+#include "Numeric.hpp"
+#include "Protocol.hpp"
+
+namespace virirado {
+
+namespace {
+
+namespace guard = durozizo::DeleteGuard;
+using ScannedPaths = std::unordered_map<std::string, std::unordered_set<std::string>>;
+
+std::optional<std::string> rowStaticReason(const PreviewRow& row, const ScannedPaths& paths,
+                                           const std::string& home) {
+    static const std::unordered_set<std::string> none;
+    const auto found = paths.find(row.id);
+    return guard::staticReason(row.path, row.action, row.safety,
+                               found == paths.end() ? none : found->second, home);
+}
+
+std::vector<HeldRow> previewCheck(const PreviewPayload& payload, const ScannedPaths& paths,
+                                  const std::string& home) {
+    std::vector<HeldRow> held;
+    for (const PreviewRow& row : payload.rows) {
+        if (auto reason = rowStaticReason(row, paths, home)) held.emplace_back(row, *reason);
+    }
+    return held;
+}
+
+// The last look at the disk before the engine is asked to delete.
+std::vector<HeldRow> recheck(const PreviewPayload& payload, const ScannedPaths& paths,
+                             const std::string& home) {
+    std::vector<HeldRow> held;
+    for (const PreviewRow& row : payload.rows) {
+        if (auto reason = rowStaticReason(row, paths, home)) {
+            held.emplace_back(row, *reason);
+            continue;
+        }
+        if (!row.path || row.action == "cmd") continue;
+        const int64_t measured = guard::measure(*row.path);
+        if (auto reason = guard::sizeReason(row.realisticSize, measured)) {
+            held.emplace_back(row, *reason);
+        }
+    }
+    return held;
+}
+
+std::vector<Json> objectsOf(const Json* value) {
+    if (!protocol::isArrayOfObjects(value)) return {};
+    return std::vector<Json>(value->begin(), value->end());
+}
+
+}  // namespace
+
+std::optional<PreviewRow> EngineClient::previewRow(const Json& entry) {
+    auto id = jsonString(jsonField(entry, "id"));
+    if (!id) return std::nullopt;
+    PreviewRow row;
+    row.id = *id;
+    row.label = jsonString(jsonField(entry, "label")).value_or(*id);
+    row.path = jsonString(jsonField(entry, "path"));
+    row.realisticSize = jsonInt(jsonField(entry, "realistic_size"));
+    row.kind = jsonString(jsonField(entry, "kind")).value_or("");
+    row.safety = jsonString(jsonField(entry, "safety")).value_or("");
+    row.action = jsonString(jsonField(entry, "action")).value_or("");
+    return row;
+}
+
+ScannedPaths EngineClient::scannedPaths() const {
+    ScannedPaths out;
+    const auto norm = [this](const std::string& path) {
+        return guard::normalized(expandTilde(path, m_services.home));
+    };
+    for (const ItemRecord& r : m_records) {
+        if (r.path && !r.path->empty()) out[r.id].insert(norm(*r.path));
+        for (const ItemRecord& member : r.members) {
+            if (member.path && !member.path->empty()) out[r.id].insert(norm(*member.path));
+        }
+    }
+    return out;
+}
+
+void EngineClient::onPreview(const Json& event) {
+    PreviewPayload payload;
+    for (const Json& entry : objectsOf(jsonField(event, "items"))) {
+        if (auto row = previewRow(entry)) payload.rows.push_back(std::move(*row));
+    }
+    payload.token = jsonString(jsonField(event, "confirm_token")).value_or("");
+    if (payload.rows.empty() || payload.token.empty()) {
+        m_state.preview.reset();
+        m_state.banner = "Nothing is in clean the tank.";
+        return;
+    }
+    payload.cleanBytes = jsonInt(jsonField(event, "clean_bytes"));
+    const auto blocked = objectsOf(jsonField(event, "blocked")).size();
+    payload.blockedCount = static_cast<int>(std::min<std::size_t>(blocked, INT_MAX));
+    if (snapshotMode()) {
+        m_state.preview = payload;
+        return;
+    }
+
+    auto held = std::make_shared<std::vector<HeldRow>>();
+    std::weak_ptr<int> alive = m_alive;
+    const int64_t scanStarts = m_scanStarts;
+    const int64_t generation = m_state.scanGeneration;
+    m_services.executor->run(
+        [held, payload, paths = scannedPaths(), home = m_services.home] {
+            *held = previewCheck(payload, paths, home);
+        },
+        [this, alive, held, payload, scanStarts, generation] {
+            if (alive.expired()) return;
+            finishPreviewCheck(payload, *held, scanStarts, generation);
+        });
+}
+
+void EngineClient::finishPreviewCheck(const PreviewPayload& payload,
+                                      const std::vector<HeldRow>& held, int64_t scanStarts,
+                                      int64_t generation) {
+    Batch batch(*this);
+    // The rows were proposed for a list that a new scan or a clean has replaced.
+    if (scanStarts != m_scanStarts || generation != m_state.scanGeneration) return;
+    if (!held.empty()) {
+        holdBack(held);
+    } else {
+        m_state.preview = payload;
+    }
+}
+
+void EngineClient::confirmClean() {
+    Batch batch(*this);
+    if (!m_state.preview || m_state.verifying || !m_pendingRows.empty() || m_state.cleanProgress) {
+        return;
+    }
+    const PreviewPayload p = *m_state.preview;
+    if (snapshotMode()) {
+        m_state.preview.reset();
+        return;
+    }
+    int64_t totalBytes = 0;
+    for (const PreviewRow& row : p.rows) {
+        totalBytes = durozizo::saturatingAdd(totalBytes, std::max<int64_t>(row.realisticSize, 0));
+    }
+    m_state.cleanProgress.emplace(static_cast<int64_t>(p.rows.size()), totalBytes, false,
+                                  durozizo::CleanProgress::Clock::now());
+    if (p.deletableRows().size() < p.rows.size()) {
+        m_state.cleanProgress.reset();
+        m_state.preview.reset();
+        m_state.banner = "Refused: the list had Look only items.";
+        return;
+    }
+    m_state.verifying = true;
+    auto held = std::make_shared<std::vector<HeldRow>>();
+    std::weak_ptr<int> alive = m_alive;
+    m_services.executor->run([held, p, paths = scannedPaths(),
+                              home = m_services.home] { *held = recheck(p, paths, home); },
+                             [this, alive, held, p] {
+                                 if (alive.expired()) return;
+                                 finishRecheck(p, *held);
+                             });
+}
+
+void EngineClient::finishRecheck(const PreviewPayload& payload, const std::vector<HeldRow>& held) {
+    Batch batch(*this);
+    m_state.verifying = false;
+    if (!m_state.preview || m_state.preview->token != payload.token) {
+        m_state.cleanProgress.reset();
+        return;
+    }
+    // The engine ended or failed the run while the disk was being checked: the
+    // failed run stays on show and nothing is sent.
+    if (!m_state.cleanProgress ||
+        m_state.cleanProgress->phase != durozizo::CleanProgress::Phase::checking) {
+        return;
+    }
+    if (!held.empty()) {
+        holdBack(held);
+    } else {
+        sendClean(payload, false);
+    }
+}
+
+void EngineClient::holdBack(const std::vector<HeldRow>& held) {
+    m_state.cleanProgress.reset();
+    m_state.preview.reset();
+    if (m_services.writeRefusedLog) m_services.writeRefusedLog(held);
+    std::vector<std::string> ids;
+    for (const HeldRow& h : held)
+        ids.push_back(h.first.id);
+    untick(ids);
+    m_state.banner = "Held back " + std::to_string(held.size()) + ": " + held.front().first.label +
+                     " (" + held.front().second + ")" + (held.size() != 1 ? " and more" : "") +
+                     ". Nothing deleted. Preview again.";
+}
+
+void EngineClient::sendClean(const PreviewPayload& payload, bool dry) {
+    m_pendingRows = payload.rows;
+    if (m_state.cleanProgress) m_state.cleanProgress->startDeleting();
+    Json cmd = command("clean");
+    cmd["confirm_token"] = payload.token;
+    cmd["dry_run"] = dry || snapshotMode();
+    if (auto failure = send(cmd)) {
+        // Nothing reached the engine, so no result will ever come for these rows.
+        if (m_state.cleanProgress) {
+            m_state.cleanProgress->fail(failure->empty() ? "The engine is not running." : *failure);
+        }
+        m_pendingRows.clear();
+    }
+}
+
+void EngineClient::onClean(const Json& event) {
+    if (!m_state.cleanProgress) m_state.preview.reset();
+    const bool dry = jsonBool(jsonField(event, "dry_run"), true);
+    const int64_t count = jsonInt(jsonField(event, "clean_count"));
+    const std::vector<Json> results = objectsOf(jsonField(event, "results"));
+    if (!dry && m_services.writeDeleteLog) m_services.writeDeleteLog(results, m_pendingRows);
+    const auto pending = m_pendingRows.size();
+    m_pendingRows.clear();
+
+    std::set<std::string> deleted;
+    std::vector<const Json*> failures;
+    for (const Json& r : results) {
+        const Json* flag = jsonField(r, "deleted");
+        auto id = jsonString(jsonField(r, "id"));
+        if (flag != nullptr && flag->is_boolean() && flag->get<bool>() && id) deleted.insert(*id);
+        const Json* ok = jsonField(r, "ok");
+        if (ok == nullptr || !ok->is_boolean() || !ok->get<bool>()) failures.push_back(&r);
+    }
+    if (!deleted.empty()) {
+        std::erase_if(m_records, [&](const ItemRecord& r) { return deleted.contains(r.id); });
+        for (const std::string& id : deleted)
+            m_ticked.erase(id);
+        rebuild();
+        ++m_state.scanGeneration;
+    }
+
+    const auto f = static_cast<int64_t>(failures.size());
+    std::string banner;
+    if (dry) {
+        banner = "Dry run. " + std::to_string(count) + " items would go. Nothing was deleted.";
+    } else if (f == 0) {
+        banner = "Deleted " + std::to_string(count) + " items. Log: ~/Library/Logs/Virirado/";
+    } else {
+        const Json& first = *failures.front();
+        banner = "Deleted " + std::to_string(std::max<int64_t>(0, count - f)) + ", failed " +
+                 std::to_string(f) + ": " + jsonString(jsonField(first, "label")).value_or("?") +
+                 " (" + jsonString(jsonField(first, "msg")).value_or("failed") + "). See log.";
+    }
+    if (!dry && pending > results.size()) {
+        banner += " " + std::to_string(pending - results.size()) + " not tried.";
+    }
+    m_state.banner = banner;
+
+    if (m_state.cleanProgress) {
+        std::vector<durozizo::CleanProgress::Result> finished;
+        for (const Json& r : results) {
+            finished.push_back({jsonString(jsonField(r, "label")).value_or("?"),
+                                jsonInt(jsonField(r, "realistic_size")),
+                                jsonBool(jsonField(r, "ok"), false),
+                                jsonString(jsonField(r, "msg")).value_or("")});
+        }
+        m_state.cleanProgress->finish(finished);
+    }
+    if (!dry) refreshFree();
+}
+
+void EngineClient::dismissPreview() {
+    Batch batch(*this);
+    if (!m_state.cleanProgress) {
+        m_state.preview.reset();
+        return;
+    }
+    if (m_state.cleanProgress->isRunning()) return;
+    const bool rescan = !m_state.cleanProgress->dryRun && m_state.cleanProgress->doneCount >= 1;
+    m_state.cleanProgress.reset();
+    m_state.preview.reset();
+    if (rescan) scan();
+}
+
+}  // namespace virirado

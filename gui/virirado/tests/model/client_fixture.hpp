@@ -1,0 +1,162 @@
+// A stand-in child process and a hand-cranked executor for driving EngineClient
+// line by line, without a real engine.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "EngineClient.hpp"
+
+namespace virirado::testing {
+
+// What every fake child of one client shares, so a test sees every launch.
+struct FakeWorld {
+    int launches = 0;
+    bool running = false;
+    std::optional<std::string> launchFailure;
+    std::optional<std::string> writeFailure;
+    std::string executable;
+    std::vector<std::string> arguments;
+    Environment environment;
+    EngineProcess::Handlers handlers;
+    std::vector<Json> sent;
+};
+
+class FakeProcess : public EngineProcess {
+public:
+    explicit FakeProcess(std::shared_ptr<FakeWorld> world) : m_world(std::move(world)) {}
+
+    std::optional<std::string> launch(const std::string& executable,
+                                      const std::vector<std::string>& arguments,
+                                      const Environment& environment, Handlers handlers) override {
+        if (m_world->launchFailure) return m_world->launchFailure;
+        ++m_world->launches;
+        m_world->executable = executable;
+        m_world->arguments = arguments;
+        m_world->environment = environment;
+        m_world->handlers = std::move(handlers);
+        m_world->running = true;
+        return std::nullopt;
+    }
+    bool usable() const override { return m_world->running; }
+    std::optional<std::string> write(const std::string& bytes) override {
+        if (m_world->writeFailure) return m_world->writeFailure;
+        EXPECT_TRUE(bytes.ends_with('\n'));
+        EXPECT_EQ(bytes.find('\n'), bytes.size() - 1);
+        m_world->sent.push_back(Json::parse(bytes));
+        return std::nullopt;
+    }
+
+private:
+    std::shared_ptr<FakeWorld> m_world;
+};
+
+// Runs background work at once, or holds it until `drain` when `hold` is set.
+class FakeExecutor : public Executor {
+public:
+    bool hold = false;
+    void run(std::function<void()> work, std::function<void()> done) override {
+        m_queue.emplace_back(std::move(work), std::move(done));
+        if (!hold) drain();
+    }
+    void drain() {
+        while (!m_queue.empty()) {
+            auto [work, done] = std::move(m_queue.front());
+            m_queue.pop_front();
+            work();
+            done();
+        }
+    }
+    std::size_t waiting() const { return m_queue.size(); }
+
+private:
+    std::deque<std::pair<std::function<void()>, std::function<void()>>> m_queue;
+};
+
+// A temporary home folder, removed at the end of the test.
+struct TempHome {
+    std::filesystem::path path;
+    TempHome() {
+        std::string pattern = (std::filesystem::temp_directory_path() / "vclient-XXXXXX").string();
+        path = mkdtemp(pattern.data());
+    }
+    ~TempHome() { std::filesystem::remove_all(path); }
+    std::string file(const std::string& name, std::size_t bytes) const {
+        const auto p = path / name;
+        std::filesystem::create_directories(p.parent_path());
+        std::ofstream(p) << std::string(bytes, 'x');
+        return p.string();
+    }
+};
+
+struct ClientHarness {
+    std::shared_ptr<FakeWorld> world = std::make_shared<FakeWorld>();
+    FakeExecutor executor;
+    std::vector<std::pair<std::string, std::string>> logged;
+    std::vector<std::vector<Json>> deleteLogs;
+    std::vector<std::vector<HeldRow>> refusedLogs;
+    std::optional<bool> storedIncludePrivate;
+    std::optional<int64_t> free = 1234;
+    int changes = 0;
+    std::unique_ptr<EngineClient> client;
+
+    Environment env;
+    std::vector<std::string> args;
+    std::string home;
+
+    explicit ClientHarness(Environment e = {}, std::vector<std::string> a = {"--no-autoscan"},
+                           std::string h = "/nonexistent-home")
+        : env(std::move(e)), args(std::move(a)), home(std::move(h)) {
+        makeClient();
+    }
+
+    // A new client over the same fake world, reading the stored settings anew.
+    void makeClient() {
+        ClientServices s;
+        s.makeProcess = [w = world] { return std::make_unique<FakeProcess>(w); };
+        s.executor = &executor;
+        s.launch.arguments = args;
+        s.launch.environment = env;
+        s.home = home;
+        s.log = [this](const std::string& p, const std::string& t) { logged.emplace_back(p, t); };
+        s.writeDeleteLog = [this](const std::vector<Json>& r, const std::vector<PreviewRow>&) {
+            deleteLogs.push_back(r);
+        };
+        s.writeRefusedLog = [this](const std::vector<HeldRow>& h) { refusedLogs.push_back(h); };
+        s.freeSpace = [this] { return free; };
+        s.loadIncludePrivate = [this] { return storedIncludePrivate; };
+        s.storeIncludePrivate = [this](bool v) { storedIncludePrivate = v; };
+        client = std::make_unique<EngineClient>(std::move(s));
+        client->setOnChanged([this] { ++changes; });
+    }
+
+    const EngineState& state() const { return client->state(); }
+    // Feeds one event line (a line feed is added).
+    void event(const Json& e) { world->handlers.output(e.dump() + "\n"); }
+    void raw(const std::string& bytes) { world->handlers.output(bytes); }
+    void end(int status) {
+        world->running = false;
+        world->handlers.ended(status);
+    }
+    std::vector<std::string> commandNames() const {
+        std::vector<std::string> out;
+        for (const Json& c : world->sent)
+            out.push_back(c["cmd"].get<std::string>());
+        return out;
+    }
+    std::vector<std::string> handledLines() const {
+        std::vector<std::string> out;
+        for (const auto& [prefix, text] : logged) {
+            if (prefix == "<<") out.push_back(text);
+        }
+        return out;
+    }
+};
+
+}  // namespace virirado::testing

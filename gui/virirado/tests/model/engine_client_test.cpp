@@ -1,0 +1,244 @@
+// The engine connection driven through a fake child: launching, ids, line
+// framing, the standard-error tail, the child's end and the command guards.
+#include <gtest/gtest.h>
+
+#include "client_fixture.hpp"
+
+using namespace virirado;
+using virirado::testing::ClientHarness;
+
+namespace {
+
+Environment engineAt(const std::string& path) {
+    return {{"VIRIRADO_ENGINE", path}};
+}
+
+Json item(const std::string& id, const std::string& category = "caches", bool ticked = false) {
+    return Json{{"event", "item"},
+                {"item", {{"id", id}, {"category", category}, {"ticked", ticked}, {"size", 10}}}};
+}
+
+}  // namespace
+
+TEST(EngineClientLaunch, IdsCountOnAcrossChildrenAndStartIsIdempotent) {
+    ClientHarness h(engineAt("/opt/engine"));
+    h.client->start();
+    ASSERT_EQ(h.world->launches, 1);
+    EXPECT_EQ(h.world->executable, "/opt/engine");
+    EXPECT_EQ(h.world->arguments, std::vector<std::string>{"engine"});
+    EXPECT_EQ(h.state().commandSummary, "/opt/engine engine");
+    ASSERT_EQ(h.world->sent.size(), 1u);
+    EXPECT_EQ(h.world->sent[0], (Json{{"v", 1}, {"id", "gui-1"}, {"cmd", "hello"}}));
+
+    const int changes = h.changes;
+    h.client->start();
+    EXPECT_EQ(h.world->launches, 1);
+    EXPECT_EQ(h.world->sent.size(), 1u);
+    EXPECT_EQ(h.changes, changes);
+
+    h.client->cancel();
+    h.end(0);
+    EXPECT_FALSE(h.client->engineRunning());
+    h.client->start();
+    EXPECT_EQ(h.world->launches, 2);
+    EXPECT_EQ(h.world->sent.back()["id"], "gui-3");
+    EXPECT_EQ(h.world->sent.back()["cmd"], "hello");
+}
+
+TEST(EngineClientLaunch, AutoscanSendsHelloThenScanWithIncludePrivate) {
+    ClientHarness h(engineAt("/e"), {});
+    h.storedIncludePrivate = false;
+    h.makeClient();  // the stored choice is read at construction
+    h.client->start();
+    EXPECT_EQ(h.commandNames(), (std::vector<std::string>{"hello", "scan"}));
+    EXPECT_EQ(h.world->sent[1]["include_private"], false);
+    EXPECT_TRUE(h.state().scanning);
+    EXPECT_TRUE(h.state().hasScanned);
+    EXPECT_EQ(h.state().place, "Starting the look");
+}
+
+TEST(EngineClientLaunch, ScanWithoutEngineStartsOneAndSendsScanTwice) {
+    ClientHarness h(engineAt("/e"), {"--autoscan"});
+    h.client->scan();
+    EXPECT_EQ(h.commandNames(), (std::vector<std::string>{"hello", "scan", "scan"}));
+    EXPECT_EQ(h.world->sent[2]["id"], "gui-3");
+}
+
+TEST(EngineClientLaunch, ChildEnvironmentAndFailures) {
+    {
+        ClientHarness h;
+        h.world->launchFailure = "no such file";
+        h.client->start();
+        EXPECT_EQ(h.state().banner, "Couldn't start the virirado engine. no such file");
+        EXPECT_FALSE(h.client->engineRunning());
+        // A command now meets a stopped engine; the earlier message stays.
+        h.client->cancel();
+        EXPECT_EQ(h.state().banner, "Couldn't start the virirado engine. no such file");
+    }
+    {
+        ClientHarness h(Environment{{"VIRIRADO_ENGINE", ""}, {"PATH", "/bin"}});
+        h.client->start();
+        EXPECT_EQ(h.world->environment.at("VIRIRADO_ENGINE"), "");
+        EXPECT_EQ(h.world->environment.at("PATH"), "/bin");
+        EXPECT_EQ(h.world->executable, "/usr/bin/env");
+    }
+    {
+        ClientHarness h(Environment{{"PATH", "/bin"}});
+        h.client->start();
+        EXPECT_EQ(h.world->environment.at("VIRIRADO_ENGINE"), "rust");
+    }
+    {
+        ClientHarness h;
+        h.client->cancel();
+        EXPECT_EQ(h.state().banner, "The engine is not running. ");
+        h.client->start();
+        h.world->writeFailure = "Broken pipe";
+        h.client->cancel();
+        EXPECT_EQ(h.state().banner, "Couldn't talk to the engine. Broken pipe");
+    }
+}
+
+TEST(EngineClientTransport, LinesAreSplitTrimmedAndHandledOnce) {
+    ClientHarness h(engineAt("/e"));
+    h.client->start();
+    h.raw("a\r\n\n  \nb");
+    EXPECT_EQ(h.handledLines(), std::vector<std::string>{"a"});
+    h.raw("c\n");
+    EXPECT_EQ(h.handledLines(), (std::vector<std::string>{"a", "bc"}));
+
+    // An event split in the middle acts once, when its line feed arrives.
+    h.raw("{\"event\":\"scanner_er");
+    EXPECT_FALSE(h.state().banner);
+    h.raw("ror\"}  \r\n");
+    EXPECT_EQ(h.state().banner, "scan: failed");
+
+    // Bytes that are not UTF-8 drop their line only.
+    h.raw("bad \xC0\xAF line\n\xE2\x80\xA8ok\xC2\xA0\n");
+    EXPECT_EQ(h.handledLines().back(), "ok");
+    EXPECT_EQ(h.handledLines().size(), 4u);
+}
+
+TEST(EngineClientTransport, StderrTailKeepsTheLast600Graphemes) {
+    ClientHarness h(engineAt("/e"));
+    h.client->start();
+    // A family emoji and an e with a combining accent are one character each.
+    const std::string family =
+        "\xF0\x9F\x91\xA8\xE2\x80\x8D\xF0\x9F\x91\xA9\xE2\x80\x8D\xF0\x9F\x91\xA7";
+    std::string text;
+    for (int i = 0; i < 700; ++i)
+        text += (i % 2 == 0) ? family : "e\xCC\x81";
+    h.world->handlers.error(text);
+    std::string expected;
+    for (int i = 100; i < 700; ++i)
+        expected += (i % 2 == 0) ? family : "e\xCC\x81";
+    EXPECT_TRUE(h.client->stderrTail() == expected);
+
+    // A character cut between two reads is kept whole; bytes that are never UTF-8
+    // are ignored altogether.
+    h.world->handlers.error("\n  fatal: disk \xE2\x80");
+    h.world->handlers.error("\xA6 gone \n");
+    h.world->handlers.error("\xFF\xFE");
+    EXPECT_TRUE(h.client->stderrTail().ends_with("fatal: disk \xE2\x80\xA6 gone \n"));
+    h.end(1);
+    ASSERT_TRUE(h.state().banner);
+    EXPECT_TRUE(h.state().banner->ends_with("\n  fatal: disk \xE2\x80\xA6 gone"));
+    EXPECT_TRUE(h.state().banner->starts_with("e\xCC\x81"));
+}
+
+TEST(EngineClientTransport, ExitStatusBannersAndUnfinishedCleans) {
+    ClientHarness h(engineAt("/e"));
+    h.client->start();
+    h.world->handlers.error(" \n\t ");
+    h.end(3);
+    EXPECT_EQ(h.state().banner, "The engine stopped (status 3).");
+
+    h.client->start();
+    h.event({{"event", "error"}, {"message", "kept"}});
+    h.end(0);
+    EXPECT_EQ(h.state().banner, "kept");
+
+    h.client->start();
+    h.end(9);
+    EXPECT_EQ(h.state().banner, "The engine stopped (status 9).");
+}
+
+TEST(EngineClientTransport, NothingLeaksFromOneChildIntoTheNext) {
+    ClientHarness h(engineAt("/e"));
+    h.client->start();
+    const auto first = h.world->handlers;
+    h.raw("{\"event\":\"scanner_error\",\"message\":\"half");
+    h.world->handlers.error("old failure");
+    h.end(0);
+
+    h.client->start();
+    EXPECT_EQ(h.client->stderrTail(), "");
+    h.raw("{\"event\":\"scanner_error\",\"message\":\"fresh\"}\n");
+    EXPECT_EQ(h.state().banner, "scan: fresh");
+    h.end(4);
+    EXPECT_EQ(h.state().banner, "The engine stopped (status 4).");
+
+    // Late bytes of a child that already ended are not taken for the new one's.
+    h.client->start();
+    first.output("{\"event\":\"scanner_error\",\"message\":\"ghost\"}\n");
+    EXPECT_EQ(h.state().banner, "The engine stopped (status 4).");
+}
+
+TEST(EngineClientCommands, GuardsKeepUselessCommandsOff) {
+    ClientHarness h(engineAt("/e"));
+    h.client->start();
+    h.world->sent.clear();
+
+    h.client->tick({});
+    h.client->requestQuickDelete("");
+    EXPECT_TRUE(h.world->sent.empty());
+
+    h.client->requestPreview();
+    EXPECT_EQ(h.state().banner, "Nothing is in clean the tank.");
+    h.event({{"event", "selection"}, {"ticked", {"ghost"}}});
+    h.client->requestPreview();
+    EXPECT_TRUE(h.world->sent.empty());
+
+    h.event(item("a"));
+    h.client->tick({"a"});
+    EXPECT_TRUE(h.client->ticked().contains("a"));
+    EXPECT_EQ(h.world->sent.back()["ids"], Json::array({"a"}));
+    h.client->requestPreview();
+    EXPECT_EQ(h.world->sent.back()["cmd"], "preview");
+    EXPECT_FALSE(h.world->sent.back().contains("ids"));
+    h.client->requestQuickDelete("a");
+    EXPECT_EQ(h.world->sent.back()["ids"], Json::array({"a"}));
+    EXPECT_TRUE(h.state().quickDeleteMode);
+
+    h.event({{"event", "progress"}});
+    const auto before = h.world->sent.size();
+    h.client->untick({"a"});
+    h.client->tick({"a"});
+    h.client->requestPreview();
+    h.client->requestQuickDelete("a");
+    EXPECT_EQ(h.world->sent.size(), before);
+    h.client->cancel();
+    EXPECT_EQ(h.world->sent.back()["cmd"], "cancel");
+}
+
+TEST(EngineClientCommands, IncludePrivateIsStoredAndSent) {
+    ClientHarness h(engineAt("/e"));
+    EXPECT_TRUE(h.state().includePrivate);
+    h.client->setIncludePrivate(false);
+    EXPECT_EQ(h.storedIncludePrivate, false);
+    h.client->scan();
+    EXPECT_EQ(h.world->sent.back()["include_private"], false);
+}
+
+TEST(EngineClientCommands, ChangesAreAnnouncedOncePerOperation) {
+    ClientHarness h(engineAt("/e"));
+    h.client->start();
+    const int before = h.changes;
+    // A "done" sets many fields and rebuilds twice, yet is one change.
+    h.event({{"event", "done"},
+             {"items", Json::array({item("a")["item"], item("b")["item"]})},
+             {"total_bytes", 100}});
+    EXPECT_EQ(h.changes, before + 1);
+    h.event({{"event", "unknown"}});
+    h.raw("[]\n{}\n");
+    EXPECT_EQ(h.changes, before + 1);
+}

@@ -1,0 +1,267 @@
+// The preview check, the pre-clean re-check and the clean result, against files
+// in a temporary home folder.
+#include <gtest/gtest.h>
+
+#include "client_fixture.hpp"
+
+using namespace virirado;
+using virirado::testing::ClientHarness;
+using virirado::testing::TempHome;
+using Phase = durozizo::CleanProgress::Phase;
+
+namespace {
+
+struct PipelineTest : ::testing::Test {
+    TempHome home;
+    std::unique_ptr<ClientHarness> h;
+    std::string small;  // a real 10-byte file in the scan
+    std::string other;
+
+    void SetUp() override {
+        small = home.file(".cache/app/data.bin", 10);
+        other = home.file(".cache/other/x.bin", 10);
+        h = std::make_unique<ClientHarness>(Environment{{"VIRIRADO_ENGINE", "/e"}},
+                                            std::vector<std::string>{"--no-autoscan"},
+                                            home.path.string());
+        h->client->start();
+        h->event({{"event", "done"},
+                  {"items", {item("a", small), item("b", other)}},
+                  {"ticked", {"a", "b"}},
+                  {"total_bytes", 1000}});
+    }
+
+    static Json item(const std::string& id, const std::string& path) {
+        return {{"id", id},         {"label", "Item " + id}, {"path", path},
+                {"size", 10},       {"realistic_size", 10},  {"category", "caches"},
+                {"safety", "safe"}, {"action", "rm"},        {"ticked", true}};
+    }
+    static Json row(const std::string& id, const std::string& path, int64_t size = 10,
+                    const std::string& action = "rm", const std::string& safety = "safe") {
+        return {
+            {"id", id},        {"label", "Item " + id}, {"path", path},    {"realistic_size", size},
+            {"kind", "cache"}, {"safety", safety},      {"action", action}};
+    }
+    void preview(const Json& rows, const std::string& token = "tok") {
+        h->event({{"event", "preview"},
+                  {"items", rows},
+                  {"confirm_token", token},
+                  {"clean_bytes", 20},
+                  {"blocked", {{{"id", "z"}}}}});
+    }
+    const Json& lastSent() const { return h->world->sent.back(); }
+    const EngineState& state() const { return h->state(); }
+};
+
+}  // namespace
+
+TEST_F(PipelineTest, PreviewWithoutRowsOrTokenIsNothing) {
+    preview(Json::array({{{"label", "no id"}}, {{"id", 5}}}));
+    EXPECT_EQ(state().banner, "Nothing is in clean the tank.");
+    preview(Json::array({row("a", small)}), "");
+    EXPECT_FALSE(state().preview);
+    EXPECT_EQ(state().banner, "Nothing is in clean the tank.");
+}
+
+TEST_F(PipelineTest, PassingRowsAreShown) {
+    preview(Json::array(
+        {row("a", small), {{"id", "b"}, {"path", other}, {"action", "rm"}, {"safety", "safe"}}}));
+    ASSERT_TRUE(state().preview);
+    EXPECT_EQ(state().preview->token, "tok");
+    EXPECT_EQ(state().preview->cleanBytes, 20);
+    EXPECT_EQ(state().preview->blockedCount, 1);
+    ASSERT_EQ(state().preview->rows.size(), 2u);
+    EXPECT_EQ(state().preview->rows[1].label, "b");  // no label: the id
+    EXPECT_EQ(state().preview->rows[1].kind, "");
+}
+
+TEST_F(PipelineTest, HeldRowsRefuseTheWholeClean) {
+    h->world->sent.clear();
+    preview(Json::array({row("a", small, 10, "rm", "info")}));
+    EXPECT_FALSE(state().preview);
+    EXPECT_EQ(state().banner, "Held back 1: Item a (Look only). Nothing deleted. Preview again.");
+    ASSERT_EQ(h->refusedLogs.size(), 1u);
+    EXPECT_EQ(h->refusedLogs[0][0].second, "Look only");
+    EXPECT_EQ(lastSent()["cmd"], "untick");
+    EXPECT_EQ(lastSent()["ids"], Json::array({"a"}));
+    EXPECT_FALSE(h->client->ticked().contains("a"));
+
+    // A path that is not the scanned one, and a row without an action.
+    preview(Json::array({row("b", small), {{"id", "b"}, {"path", other}, {"safety", "safe"}}}));
+    ASSERT_TRUE(state().banner);
+    EXPECT_EQ(*state().banner,
+              "Held back 2: Item b (not in this scan) and more. Nothing deleted. Preview again.");
+}
+
+TEST_F(PipelineTest, ConfirmedCleanRunsAndReports) {
+    preview(Json::array({row("a", small), row("b", other)}));
+    h->client->confirmClean();
+    EXPECT_FALSE(state().verifying);
+    EXPECT_EQ(lastSent()["cmd"], "clean");
+    EXPECT_EQ(lastSent()["confirm_token"], "tok");
+    EXPECT_EQ(lastSent()["dry_run"], false);
+    EXPECT_EQ(h->client->pendingRows().size(), 2u);
+    ASSERT_TRUE(state().cleanProgress);
+    EXPECT_EQ(state().cleanProgress->phase, Phase::deleting);
+    EXPECT_EQ(state().cleanProgress->totalBytes, 20);
+
+    // A second confirmation while one runs does nothing.
+    const auto sent = h->world->sent.size();
+    h->client->confirmClean();
+    h->client->dismissPreview();
+    EXPECT_EQ(h->world->sent.size(), sent);
+    EXPECT_TRUE(state().preview);
+
+    h->event({{"event", "clean_progress"}, {"phase", "start"}, {"label", "Item a"}});
+    EXPECT_EQ(state().cleanProgress->current, "Item a");
+    h->event(
+        {{"event", "clean_progress"}, {"phase", "done"}, {"realistic_size", 10}, {"ok", true}});
+    EXPECT_EQ(state().cleanProgress->doneCount, 1);
+
+    h->free = 999;
+    h->event({{"event", "clean"},
+              {"dry_run", false},
+              {"clean_count", 1},
+              {"results",
+               {{{"id", "a"},
+                 {"label", "Item a"},
+                 {"deleted", true},
+                 {"ok", true},
+                 {"realistic_size", 10}}}}});
+    EXPECT_EQ(state().banner, "Deleted 1 items. Log: ~/Library/Logs/Virirado/ 1 not tried.");
+    EXPECT_EQ(h->deleteLogs.size(), 1u);
+    EXPECT_TRUE(h->client->pendingRows().empty());
+    ASSERT_EQ(h->client->records().size(), 1u);
+    EXPECT_EQ(h->client->records()[0].id, "b");
+    EXPECT_FALSE(h->client->ticked().contains("a"));
+    EXPECT_EQ(state().scanGeneration, 2);
+    EXPECT_EQ(state().freeBytes, 999);
+    EXPECT_EQ(state().cleanProgress->phase, Phase::finished);
+    EXPECT_EQ(state().cleanProgress->notTried, 1);
+
+    h->client->dismissPreview();
+    EXPECT_FALSE(state().preview);
+    EXPECT_FALSE(state().cleanProgress);
+    EXPECT_EQ(lastSent()["cmd"], "scan");  // a real clean that did something rescans
+}
+
+TEST_F(PipelineTest, CleanBannersForFailuresAndDryRuns) {
+    preview(Json::array({row("a", small)}));
+    h->client->confirmClean();
+    const Json failed = {{"id", "b"}, {"label", "X"}, {"ok", false}};
+    h->event({{"event", "clean"},
+              {"dry_run", false},
+              {"clean_count", 0},
+              {"results", {{{"id", "a"}, {"ok", true}}, failed, failed}}});
+    EXPECT_EQ(state().banner, "Deleted 0, failed 2: X (failed). See log.");
+    EXPECT_EQ(h->client->records().size(), 2u);  // nothing said deleted
+    EXPECT_EQ(state().scanGeneration, 1);
+    EXPECT_EQ(state().cleanProgress->deletedCount, 1);
+    h->client->dismissPreview();  // the engine finished items: the list is read again
+    EXPECT_EQ(lastSent()["cmd"], "scan");
+    h->event({{"event", "done"}, {"items", {item("a", small)}}});
+
+    // No run: the preview closes, the banner is still written; no dry_run means dry.
+    h->free = 5;
+    preview(Json::array({row("a", small)}));
+    ASSERT_TRUE(state().preview);
+    h->event({{"event", "clean"},
+              {"clean_count", 2},
+              {"results", {{{"id", "a"}, {"deleted", true}, {"ok", true}}}}});
+    EXPECT_FALSE(state().preview);
+    EXPECT_EQ(state().banner, "Dry run. 2 items would go. Nothing was deleted.");
+    EXPECT_EQ(h->deleteLogs.size(), 1u);
+    EXPECT_NE(state().freeBytes, 5);
+}
+
+TEST_F(PipelineTest, RecheckMeasuresSizesButNeverCommandRows) {
+    preview(Json::array({row("a", small, 60'000'000)}));
+    ASSERT_TRUE(state().preview);
+    h->client->confirmClean();
+    EXPECT_EQ(state().banner,
+              "Held back 1: Item a (smaller than scanned). Nothing deleted. Preview again.");
+    EXPECT_FALSE(state().cleanProgress);
+    EXPECT_EQ(lastSent()["cmd"], "untick");
+
+    preview(Json::array({row("b", other, 60'000'000, "cmd", "review")}));
+    ASSERT_TRUE(state().preview);
+    h->client->confirmClean();
+    EXPECT_EQ(lastSent()["cmd"], "clean");
+}
+
+TEST_F(PipelineTest, EngineEndingDuringRecheckNeverBlocksLaterCleans) {
+    preview(Json::array({row("a", small)}));
+    h->executor.hold = true;
+    h->client->confirmClean();
+    EXPECT_TRUE(state().verifying);
+    h->end(0);
+    h->executor.drain();
+    EXPECT_FALSE(state().verifying);
+    EXPECT_NE(lastSent()["cmd"], "clean");
+    EXPECT_TRUE(h->client->pendingRows().empty());
+    ASSERT_TRUE(state().cleanProgress);
+    EXPECT_EQ(state().cleanProgress->phase, Phase::finished);
+    EXPECT_EQ(state().cleanProgress->error, "The engine stopped.");
+
+    h->client->dismissPreview();
+    h->client->start();
+    h->executor.hold = false;
+    preview(Json::array({row("a", small)}), "tok2");
+    h->client->confirmClean();
+    EXPECT_EQ(lastSent()["cmd"], "clean");
+    EXPECT_EQ(lastSent()["confirm_token"], "tok2");
+}
+
+TEST_F(PipelineTest, UnsentCleanFailsTheRun) {
+    preview(Json::array({row("a", small)}));
+    h->world->writeFailure = "Broken pipe";
+    h->client->confirmClean();
+    ASSERT_TRUE(state().cleanProgress);
+    EXPECT_EQ(state().cleanProgress->phase, Phase::finished);
+    EXPECT_EQ(state().cleanProgress->error, "Couldn't talk to the engine. Broken pipe");
+    EXPECT_TRUE(h->client->pendingRows().empty());
+}
+
+TEST_F(PipelineTest, ErrorForCleanFailsTheRun) {
+    preview(Json::array({row("a", small)}));
+    h->client->confirmClean();
+    h->event({{"event", "error"}, {"cmd", "clean"}, {"message", "out of date"}});
+    EXPECT_EQ(state().cleanProgress->error, "out of date");
+    EXPECT_TRUE(h->client->pendingRows().empty());
+    EXPECT_EQ(state().banner, "out of date");
+}
+
+TEST_F(PipelineTest, ChecksThatOutliveTheirScanAreDropped) {
+    h->executor.hold = true;
+    preview(Json::array({row("a", small)}));
+    h->client->scan();
+    h->executor.drain();
+    EXPECT_FALSE(state().preview);
+
+    // A re-check whose preview was replaced lapses silently.
+    h->event({{"event", "done"}, {"items", {item("a", small)}}, {"ticked", {"a"}}});
+    preview(Json::array({row("a", small)}));
+    h->executor.drain();
+    ASSERT_TRUE(state().preview);
+    h->client->confirmClean();
+    preview(Json::array(), "newer");
+    h->executor.drain();
+    EXPECT_FALSE(state().preview);
+    EXPECT_FALSE(state().verifying);
+    EXPECT_FALSE(state().cleanProgress);
+    EXPECT_NE(lastSent()["cmd"], "clean");
+}
+
+TEST(PipelineSnapshot, PreviewIsShownUncheckedAndConfirmSendsNothing) {
+    ClientHarness h(Environment{{"VIRIRADO_SNAPSHOT", "/tmp/shot-"}, {"VIRIRADO_ENGINE", "/e"}},
+                    {"--autoscan"});
+    h.client->start();
+    h.event({{"event", "preview"},
+             {"items", {{{"id", "ghost"}, {"path", "/nowhere"}, {"safety", "info"}}}},
+             {"confirm_token", "t"}});
+    ASSERT_TRUE(h.state().preview);
+    const auto sent = h.world->sent.size();
+    h.client->confirmClean();
+    EXPECT_FALSE(h.state().preview);
+    EXPECT_FALSE(h.state().cleanProgress);
+    EXPECT_EQ(h.world->sent.size(), sent);
+}
