@@ -8,5 +8,8 @@ namespace virirado_engine {
 int cmd_scan(Args args);
 int cmd_sizes(Args args);
 int cmd_rules();
+int cmd_tree(Args args);
+int cmd_serve(Args args);
+int cmd_serve_full(Args args);
 
 }  // namespace virirado_engine

@@ -26,6 +26,11 @@ int dispatch(const std::string& command, Args args) {
     if (command == "scan") return cmd_scan(std::move(args));
     if (command == "sizes") return cmd_sizes(std::move(args));
     if (command == "rules") return cmd_rules();
+    if (command == "tree") return cmd_tree(std::move(args));
+    if (command == "serve") {
+        if (args.contains("--full")) return cmd_serve_full(std::move(args));
+        return cmd_serve(std::move(args));
+    }
     throw UsageError{};
 }
 
