@@ -205,8 +205,9 @@ TEST(Walk, ReuseRechecksBigFilesOfCachedFolders) {
     ASSERT_EQ(stat(fx.path("d").c_str(), &st), 0);
     fx.write_file("d/grows", 5 << 20);
     unlink(fx.path("d/goes").c_str());
-    unlink(fx.path("d/replaced").c_str());
-    fx.write_file("d/replaced", 3 << 20);  // same name, another inode
+    // Same name, another inode: made before the old one goes, so the number cannot be reused.
+    fx.write_file("d/replaced.new", 3 << 20);
+    ASSERT_EQ(rename(fx.path("d/replaced.new").c_str(), fx.path("d/replaced").c_str()), 0);
     unlink(fx.path("d/linked").c_str());   // the other name keeps the inode
     fx.set_mtime("d", st.st_mtim.tv_sec, st.st_mtim.tv_nsec);
 
