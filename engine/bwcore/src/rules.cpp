@@ -1,6 +1,5 @@
 #include "rules.hpp"
 
-
 #include <algorithm>
 #include <bit>
 #include <exception>
