@@ -21,6 +21,8 @@ public:
     void async(std::function<void()> work);
     // Runs `work` on the worker after everything queued before it, and waits for it.
     void sync(std::function<void()> work);
+    // Whether the caller is the queue's own worker (where a sync would wait for itself).
+    bool on_worker() const { return std::this_thread::get_id() == m_thread.get_id(); }
 
 private:
     void run();

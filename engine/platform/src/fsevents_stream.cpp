@@ -93,7 +93,11 @@ public:
     void set_queue(dispatch_queue_t queue) { m_queue = queue; }
     bool start();
     void stop();
-    void invalidate() { m_delivery->valid = false; }
+    // No callback runs once this returns: a batch the worker already started is waited for.
+    void invalidate() {
+        m_delivery->valid = false;
+        if (m_queue && !m_queue->on_worker()) m_queue->sync([] {});
+    }
 
 private:
     void run();
