@@ -37,12 +37,24 @@ std::string debug_list(const std::vector<std::string>& items) {
         out.push_back('"');
         for (unsigned char c : items[i]) {
             switch (c) {
-                case '"': out += "\\\""; break;
-                case '\\': out += "\\\\"; break;
-                case '\n': out += "\\n"; break;
-                case '\r': out += "\\r"; break;
-                case '\t': out += "\\t"; break;
-                case '\0': out += "\\0"; break;
+                case '"':
+                    out += "\\\"";
+                    break;
+                case '\\':
+                    out += "\\\\";
+                    break;
+                case '\n':
+                    out += "\\n";
+                    break;
+                case '\r':
+                    out += "\\r";
+                    break;
+                case '\t':
+                    out += "\\t";
+                    break;
+                case '\0':
+                    out += "\\0";
+                    break;
                 default:
                     if (c < 0x20 || c == 0x7f) {
                         char buf[12];

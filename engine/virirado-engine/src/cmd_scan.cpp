@@ -1,13 +1,12 @@
 #include <chrono>
-#include <condition_variable>
 #include <cstdio>
-#include <mutex>
 #include <thread>
 
 #include "commands.hpp"
 #include "json_out.hpp"
 #include "options.hpp"
 #include "output.hpp"
+#include "progress.hpp"
 #include "views.hpp"
 
 namespace virirado_engine {
@@ -67,7 +66,9 @@ ScanCommand parse(Args& args) {
     return c;
 }
 
-std::string lister_name(bool generic) { return generic ? "readdir+lstat" : "getattrlistbulk"; }
+std::string lister_name(bool generic) {
+    return generic ? "readdir+lstat" : "getattrlistbulk";
+}
 
 json hello(const ScanCommand& c) {
     return {{"engine", ENGINE_NAME},
@@ -77,48 +78,13 @@ json hello(const ScanCommand& c) {
             {"lister", lister_name(c.options.generic_lister)}};
 }
 
-// Emits "progress" every 200 ms until stopped; a stop never waits out a whole period.
-class Progress {
-public:
-    Progress(bool on, Clock::time_point start, const bwcore::walk::Counters& counters) {
-        if (!on) return;
-        m_thread = std::thread([this, start, &counters] { loop(start, counters); });
-    }
-    ~Progress() { stop(); }
-    void stop() {
-        {
-            std::lock_guard<std::mutex> g(m_mu);
-            m_stop = true;
-        }
-        m_cv.notify_all();
-        if (m_thread.joinable()) m_thread.join();
-    }
-
-private:
-    void loop(Clock::time_point start, const bwcore::walk::Counters& counters) {
-        std::unique_lock<std::mutex> lock(m_mu);
-        auto next = Clock::now() + std::chrono::milliseconds(200);
-        while (!m_cv.wait_until(lock, next, [this] { return m_stop; })) {
-            emit("progress", {{"elapsed_ms", ms_between(start, Clock::now())},
-                              {"dirs", counters.dirs.load()},
-                              {"files", counters.files.load()},
-                              {"bytes", counters.bytes.load()}});
-            next += std::chrono::milliseconds(200);
-        }
-    }
-
-    std::mutex m_mu;
-    std::condition_variable m_cv;
-    bool m_stop = false;
-    std::thread m_thread;
-};
-
 json result_object(const ScanCommand& c, const bwcore::ScanResult& r) {
     namespace sv = bwcore::scan;
     sv::TreeRef tree{{r.root, &r.node}};
     auto home = c.options.normalized_home();
     json first_roots = json::array();
-    for (const auto& f : r.first_roots) first_roots.push_back({{"path", f.path}, {"alloc", f.alloc}});
+    for (const auto& f : r.first_roots)
+        first_roots.push_back({{"path", f.path}, {"alloc", f.alloc}});
     json o = {
         {"engine", ENGINE_NAME},
         {"version", VERSION},
@@ -153,10 +119,10 @@ void rows(std::string& out, const json& list, bool with_name) {
     std::size_t n = 0;
     for (const auto& e : list) {
         if (n++ == 15) break;
-        uint64_t alloc = e.contains("alloc") && e["alloc"].is_number_unsigned()
-                             ? e["alloc"].get<uint64_t>()
-                             : 0;
-        std::string path = e.contains("path") && e["path"].is_string() ? e["path"].get<std::string>() : "";
+        uint64_t alloc =
+            e.contains("alloc") && e["alloc"].is_number_unsigned() ? e["alloc"].get<uint64_t>() : 0;
+        std::string path =
+            e.contains("path") && e["path"].is_string() ? e["path"].get<std::string>() : "";
         char size[32];
         std::snprintf(size, sizeof size, "%10s", size_text(alloc).c_str());
         out += "  " + std::string(size) + "  " + path;
@@ -178,7 +144,8 @@ std::string text_report(const json& o) {
                   size_text(total["alloc"].get<uint64_t>()).c_str(),
                   static_cast<unsigned long long>(total["files"].get<uint64_t>()),
                   static_cast<unsigned long long>(total["dirs"].get<uint64_t>()),
-                  o["elapsed_ms"].get<double>() / 1000.0, o["first_results_ms"].get<double>() / 1000.0,
+                  o["elapsed_ms"].get<double>() / 1000.0,
+                  o["first_results_ms"].get<double>() / 1000.0,
                   static_cast<unsigned long long>(o["cache"]["listed_dirs"].get<uint64_t>()),
                   static_cast<unsigned long long>(o["cache"]["reused_dirs"].get<uint64_t>()),
                   static_cast<unsigned long long>(o["threads"].get<uint64_t>()),
@@ -201,9 +168,15 @@ int cmd_scan(Args args) {
     if (jsonl) emit("hello", hello(c));
 
     bwcore::walk::Counters counters;
-    auto start = Clock::now();
     auto result = [&] {
-        Progress progress(jsonl, start, counters);
+        std::optional<ProgressThread> progress;
+        if (jsonl)
+            progress.emplace(std::chrono::milliseconds(200), 0, [&counters](double ms) {
+                return json{{"elapsed_ms", ms},
+                            {"dirs", counters.dirs.load()},
+                            {"files", counters.files.load()},
+                            {"bytes", counters.bytes.load()}};
+            });
         return bwcore::scan::scan(c.options, counters, [&](std::string_view name, const json& v) {
             if (jsonl) emit(name, v);
         });
@@ -236,9 +209,15 @@ int cmd_scan(Args args) {
 
     bool ok = true;
     switch (c.mode) {
-        case Mode::Jsonl: emit("done", std::move(o)); break;
-        case Mode::Json: ok = write_stdout(to_text(o, c.pretty) + "\n"); break;
-        case Mode::Text: ok = write_stdout(text_report(o)); break;
+        case Mode::Jsonl:
+            emit("done", std::move(o));
+            break;
+        case Mode::Json:
+            ok = write_stdout(to_text(o, c.pretty) + "\n");
+            break;
+        case Mode::Text:
+            ok = write_stdout(text_report(o));
+            break;
     }
     return ok ? 0 : 1;
 }

@@ -10,6 +10,7 @@
 #include "commands.hpp"
 #include "options.hpp"
 #include "output.hpp"
+#include "progress.hpp"
 #include "serve_common.hpp"
 #include "sizes.hpp"
 #include "views.hpp"
@@ -48,8 +49,8 @@ ServeCommand parse(Args& args) {
 
 bwcore::Result<bwcore::ScanResult> run_scan(const bwcore::ScanOptions& options) {
     bwcore::walk::Counters counters;
-    ProgressThread progress(std::chrono::milliseconds(50), 250, [&counters](uint64_t ms) {
-        return json{{"elapsed_ms", ms},
+    ProgressThread progress(std::chrono::milliseconds(50), 250, [&counters](double ms) {
+        return json{{"elapsed_ms", static_cast<uint64_t>(ms)},
                     {"dirs", counters.dirs.load()},
                     {"files", counters.files.load()},
                     {"listed_dirs", counters.listed.load()},

@@ -9,6 +9,7 @@
 #include "commands.hpp"
 #include "full_opts.hpp"
 #include "output.hpp"
+#include "progress.hpp"
 #include "serve_common.hpp"
 #include "sizes.hpp"
 #include "views.hpp"
@@ -41,8 +42,8 @@ FullCommand parse(Args& args) {
 // cache is saved before anything else is written.
 std::unique_ptr<bwcore::ScanResult> run_scan(const bwcore::ScanOptions& options) {
     bwcore::walk::Counters counters;
-    ProgressThread progress(std::chrono::milliseconds(250), 0, [&counters](uint64_t ms) {
-        return json{{"elapsed_ms", ms},
+    ProgressThread progress(std::chrono::milliseconds(250), 0, [&counters](double ms) {
+        return json{{"elapsed_ms", static_cast<uint64_t>(ms)},
                     {"files", counters.files.load()},
                     {"dirs", counters.dirs.load()},
                     {"bytes", counters.bytes.load()}};

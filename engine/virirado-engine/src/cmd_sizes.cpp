@@ -30,8 +30,9 @@ int cmd_sizes(Args args) {
 }
 
 int cmd_rules() {
-    return write_stdout(to_text(bwcore::rules::to_json(bwcore::Rules::defaults()), true) + "\n") ? 0
-                                                                                                 : 1;
+    return write_stdout(to_text(bwcore::rules::to_json(bwcore::Rules::defaults()), true) + "\n")
+               ? 0
+               : 1;
 }
 
 }  // namespace virirado_engine

@@ -17,13 +17,27 @@ void append_string(std::string& out, const std::string& raw) {
     out.push_back('"');
     for (unsigned char c : s) {
         switch (c) {
-            case '"': out += "\\\""; break;
-            case '\\': out += "\\\\"; break;
-            case '\n': out += "\\n"; break;
-            case '\r': out += "\\r"; break;
-            case '\t': out += "\\t"; break;
-            case '\b': out += "\\b"; break;
-            case '\f': out += "\\f"; break;
+            case '"':
+                out += "\\\"";
+                break;
+            case '\\':
+                out += "\\\\";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
+            case '\b':
+                out += "\\b";
+                break;
+            case '\f':
+                out += "\\f";
+                break;
             default:
                 if (c < 0x20) {
                     char buf[8];
@@ -87,15 +101,21 @@ void write(std::string& out, const J& v, bool pretty, int depth) {
         case nlohmann::json::value_t::string:
             append_string(out, v.template get_ref<const std::string&>());
             return;
-        case nlohmann::json::value_t::boolean: out += v.template get<bool>() ? "true" : "false"; return;
+        case nlohmann::json::value_t::boolean:
+            out += v.template get<bool>() ? "true" : "false";
+            return;
         case nlohmann::json::value_t::number_integer:
             out += std::to_string(v.template get<int64_t>());
             return;
         case nlohmann::json::value_t::number_unsigned:
             out += std::to_string(v.template get<uint64_t>());
             return;
-        case nlohmann::json::value_t::number_float: append_float(out, v.template get<double>()); return;
-        default: out += "null"; return;
+        case nlohmann::json::value_t::number_float:
+            append_float(out, v.template get<double>());
+            return;
+        default:
+            out += "null";
+            return;
     }
 }
 

@@ -1,11 +1,11 @@
 #include "options.hpp"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <sstream>
-#include <algorithm>
 
 #include "utf8.hpp"
 

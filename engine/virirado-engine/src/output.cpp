@@ -29,7 +29,9 @@ bool emit(std::string_view type, nlohmann::json obj) {
     return write_json_line(obj);
 }
 
-bool write_json_line(const nlohmann::json& obj) { return write_stdout(to_text(obj) + "\n"); }
+bool write_json_line(const nlohmann::json& obj) {
+    return write_stdout(to_text(obj) + "\n");
+}
 
 nlohmann::json error_object(const std::string& message) {
     return {{"error", message}, {"type", "error"}, {"v", 1}};

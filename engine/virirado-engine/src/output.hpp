@@ -25,6 +25,7 @@ nlohmann::json error_object(const std::string& message);
 std::string size_text(uint64_t bytes);
 
 // Milliseconds between two steady-clock readings as a double.
-double ms_between(std::chrono::steady_clock::time_point from, std::chrono::steady_clock::time_point to);
+double ms_between(std::chrono::steady_clock::time_point from,
+                  std::chrono::steady_clock::time_point to);
 
 }  // namespace virirado_engine

@@ -82,45 +82,4 @@ std::optional<std::string> string_field(const json& request, const char* key) {
     return v->get<std::string>();
 }
 
-ProgressThread::ProgressThread(std::chrono::milliseconds tick, uint64_t gap_ms, Make make)
-    : m_tick(tick),
-      m_gap_ms(gap_ms),
-      m_make(std::move(make)),
-      m_start(std::chrono::steady_clock::now()) {
-    m_thread = std::thread([this] { loop(); });
-}
-
-ProgressThread::~ProgressThread() {
-    stop();
-}
-
-void ProgressThread::stop() {
-    {
-        std::lock_guard<std::mutex> guard(m_mu);
-        m_stop = true;
-    }
-    m_cv.notify_all();
-    if (m_thread.joinable()) m_thread.join();
-}
-
-void ProgressThread::loop() {
-    std::unique_lock<std::mutex> lock(m_mu);
-    uint64_t last = 0;
-    auto next = m_start + m_tick;
-    // The lock is held while a line is written, so stop() cannot return in the middle of one.
-    while (!m_cv.wait_until(lock, next, [this] { return m_stop; })) {
-        auto now = std::chrono::steady_clock::now();
-        auto ms =
-            now < m_start
-                ? 0
-                : static_cast<uint64_t>(
-                      std::chrono::duration_cast<std::chrono::milliseconds>(now - m_start).count());
-        if (ms >= last + m_gap_ms) {
-            emit("progress", m_make(ms));
-            last = ms;
-        }
-        next += m_tick;
-    }
-}
-
 }  // namespace virirado_engine

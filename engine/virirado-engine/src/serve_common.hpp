@@ -1,16 +1,11 @@
 #pragma once
-// What the two request loops share: reading one request line, parsing it safely, reading its
-// fields without trusting their types, and the progress thread that runs beside a scan.
-#include <chrono>
-#include <condition_variable>
+// What the two request loops share: reading one request line, parsing it safely, and reading its
+// fields without trusting their types.
 #include <cstdint>
 #include <cstdio>
-#include <functional>
-#include <mutex>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
-#include <thread>
 
 namespace virirado_engine {
 
@@ -35,30 +30,5 @@ const nlohmann::json* field(const nlohmann::json& request, const char* key);
 std::optional<uint64_t> unsigned_field(const nlohmann::json& request, const char* key);
 // The member when it is a string.
 std::optional<std::string> string_field(const nlohmann::json& request, const char* key);
-
-// Emits a line built by `make(elapsed whole ms)` every `tick`, once at least `gap` has passed
-// since the last value printed, until stopped. Stopping waits for a line being written, so no
-// line follows the stop.
-class ProgressThread {
-public:
-    using Make = std::function<nlohmann::json(uint64_t elapsed_ms)>;
-    ProgressThread(std::chrono::milliseconds tick, uint64_t gap_ms, Make make);
-    ~ProgressThread();
-    ProgressThread(const ProgressThread&) = delete;
-    ProgressThread& operator=(const ProgressThread&) = delete;
-    void stop();
-
-private:
-    void loop();
-
-    std::chrono::milliseconds m_tick;
-    uint64_t m_gap_ms;
-    Make m_make;
-    std::chrono::steady_clock::time_point m_start;
-    std::mutex m_mu;
-    std::condition_variable m_cv;
-    bool m_stop = false;
-    std::thread m_thread;
-};
 
 }  // namespace virirado_engine
