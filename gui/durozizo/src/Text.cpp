@@ -11,6 +11,7 @@
 
 #include <locale.h>
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <clocale>
 #include <cstdlib>
@@ -240,6 +241,26 @@ int localizedCaseInsensitiveCompare(std::string_view a, std::string_view b) {
         if (U_SUCCESS(status)) return r == UCOL_LESS ? -1 : (r == UCOL_GREATER ? 1 : 0);
     }
     return lower(a).compare(lower(b));
+}
+
+std::optional<std::string> localizedCaseInsensitiveKey(std::string_view s) {
+    // Without a collator the comparison above falls back to lower-cased text.
+    icu::Collator* coll = localeCollator();
+    if (coll == nullptr) return lower(s);
+    if (s.size() > INT32_MAX / 8) return std::nullopt;
+    // A sort key ends in a zero byte, which std::string keeps as an ordinary
+    // byte; it orders before every other byte, as it must. Most keys fit the
+    // buffer on the stack; a longer one is made again at its measured length.
+    const icu::UnicodeString u = toUnicode(s);
+    std::array<uint8_t, 256> buffer{};
+    const int32_t need = coll->getSortKey(u, buffer.data(), static_cast<int32_t>(buffer.size()));
+    if (need <= 0) return std::nullopt;
+    const auto length = static_cast<std::size_t>(need);
+    if (length <= buffer.size()) return std::string(buffer.begin(), buffer.begin() + need);
+    std::string key(length, '\0');
+    const int32_t again = coll->getSortKey(u, reinterpret_cast<uint8_t*>(key.data()), need);
+    if (again != need) return std::nullopt;
+    return key;
 }
 
 std::optional<double> parseDouble(std::string_view s) {

@@ -52,6 +52,12 @@ std::string_view lastGraphemes(std::string_view s, std::size_t n);
 // negative, 0 or positive like strcmp.
 int localizedCaseInsensitiveCompare(std::string_view a, std::string_view b);
 
+// A byte string whose plain byte order (std::string comparison) is the order of
+// localizedCaseInsensitiveCompare: worth it when one text takes part in many
+// comparisons, as in sorting a long run of equal sizes by name. None when the
+// collator could not make one; compare the texts themselves then.
+std::optional<std::string> localizedCaseInsensitiveKey(std::string_view s);
+
 // Reads the whole text as a decimal floating-point number, independent of the
 // C locale: an optional sign ("+" too), digits with an optional fraction point,
 // an optional exponent, "inf"/"infinity"/"nan" and hexadecimal "0x" forms.
