@@ -65,6 +65,15 @@ std::optional<std::string> QtEngineProcess::launch(const std::string& executable
                          auto ended = m_handlers.ended;
                          if (ended) ended(exitCode);
                      });
+    // QProcess writes later, from its event loop: a child that closed its input is
+    // only noticed then.
+    QObject::connect(process, &QProcess::errorOccurred, process,
+                     [this, process](QProcess::ProcessError error) {
+                         auto failed = m_handlers.writeFailed;
+                         if (error == QProcess::WriteError && failed) {
+                             failed(process->errorString().toStdString());
+                         }
+                     });
     process->start();
     if (!process->waitForStarted(10000)) {
         const std::string message = process->errorString().toStdString();

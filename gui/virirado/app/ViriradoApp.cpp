@@ -1,5 +1,7 @@
 #include "ViriradoApp.hpp"
 
+#include <QCoreApplication>
+
 #include "ContentView.hpp"
 #include "Fonts.hpp"
 #include "Theme.hpp"
@@ -7,6 +9,12 @@
 namespace virirado {
 
 ViriradoApp::ViriradoApp() {
+    // Settings without an organisation are never written to disk, and the scan
+    // choices would be forgotten at every start.
+    if (QCoreApplication::organizationName().isEmpty()) {
+        QCoreApplication::setOrganizationName(QStringLiteral("Virirado"));
+    }
+    QCoreApplication::setApplicationName(QStringLiteral("Virirado"));
     VadeFont::registerFonts();
 }
 

@@ -9,7 +9,8 @@ namespace virirado {
 
 class ViriradoApp {
 public:
-    // Needs a running QApplication.
+    // Needs a running QApplication. Names the application and its organisation, so
+    // the settings have a place on disk.
     ViriradoApp();
 
     // "Virirado UI", 1280 by 840 by default and never below 1100 by 720, holding a

@@ -120,6 +120,9 @@ void EngineClient::start() {
     handlers.ended = [this, live](int status) {
         if (live() && m_process) processEnded(status);
     };
+    handlers.writeFailed = [this, live](const std::string& description) {
+        if (live()) writeFailed(description);
+    };
 
     auto process = m_services.makeProcess ? m_services.makeProcess() : nullptr;
     if (!process) {
@@ -156,6 +159,11 @@ void EngineClient::processEnded(int status) {
                              ? "The engine stopped (status " + std::to_string(status) + ")."
                              : std::string(tail);
     }
+}
+
+void EngineClient::writeFailed(const std::string& description) {
+    Batch batch(*this);
+    m_state.banner = "Couldn't talk to the engine. " + description;
 }
 
 void EngineClient::consume(const std::string& bytes) {

@@ -112,6 +112,8 @@ public:
     void consume(const std::string& bytes);
     void consumeError(const std::string& bytes);
     void processEnded(int status);
+    // A command already handed to the child never reached it.
+    void writeFailed(const std::string& description);
     void handleLine(const std::string& line);
     void loadSnapshotDemo();
 

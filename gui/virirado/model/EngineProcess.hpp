@@ -20,6 +20,9 @@ public:
         std::function<void(const std::string& bytes)> error;
         // The child has ended with this status (the signal number after a crash).
         std::function<void(int status)> ended;
+        // A write that `write` had accepted could not be delivered after all (the
+        // child closed its input): the description of the failure.
+        std::function<void(const std::string& description)> writeFailed;
     };
 
     virtual ~EngineProcess() = default;

@@ -5,6 +5,8 @@
 
 #include <cstdlib>
 
+#include "Protocol.hpp"
+
 namespace virirado {
 
 namespace {
@@ -16,14 +18,6 @@ constexpr int kMaxMemberDepth = 64;
 std::string stringOr(const Json& object, const char* key, std::string fallback) {
     auto s = jsonString(jsonField(object, key));
     return s ? std::move(*s) : std::move(fallback);
-}
-
-std::string trimmed(const std::string& s) {
-    const char* space = " \t\n\r\v\f";
-    const auto first = s.find_first_not_of(space);
-    if (first == std::string::npos) return {};
-    const auto last = s.find_last_not_of(space);
-    return s.substr(first, last - first + 1);
 }
 
 bool rooted(const std::string& s) {
@@ -71,7 +65,9 @@ std::optional<std::string> commonAncestorPath(const std::vector<std::string>& pa
 }
 
 std::optional<std::string> pathFromNote(const std::string& note, const std::string& home) {
-    const std::string text = trimmed(note);
+    // The same white space as the engine's lines are trimmed of: a note may well
+    // begin with a no-break space or a line separator.
+    const std::string text(protocol::trimmed(note));
     if (!rooted(text)) return std::nullopt;
     const std::string head = text.substr(0, text.find(". "));
     if (!rooted(head)) return std::nullopt;

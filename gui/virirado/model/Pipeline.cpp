@@ -41,7 +41,8 @@ std::vector<HeldRow> recheck(const PreviewPayload& payload, const ScannedPaths& 
             continue;
         }
         if (!row.path || row.action == "cmd") continue;
-        const int64_t measured = guard::measure(*row.path);
+        // The same file the guards just passed: "~" stands for this client's home.
+        const int64_t measured = guard::measure(expandTilde(*row.path, home));
         if (auto reason = guard::sizeReason(row.realisticSize, measured)) {
             held.emplace_back(row, *reason);
         }
@@ -222,12 +223,12 @@ void EngineClient::onClean(const Json& event) {
 
     std::set<std::string> deleted;
     std::vector<const Json*> failures;
+    // Read like every other flag of the engine, so a result that the deletion log
+    // and the progress count as deleted and ok is counted so here too.
     for (const Json& r : results) {
-        const Json* flag = jsonField(r, "deleted");
         auto id = jsonString(jsonField(r, "id"));
-        if (flag != nullptr && flag->is_boolean() && flag->get<bool>() && id) deleted.insert(*id);
-        const Json* ok = jsonField(r, "ok");
-        if (ok == nullptr || !ok->is_boolean() || !ok->get<bool>()) failures.push_back(&r);
+        if (jsonBool(jsonField(r, "deleted"), false) && id) deleted.insert(*id);
+        if (!jsonBool(jsonField(r, "ok"), false)) failures.push_back(&r);
     }
     if (!deleted.empty()) {
         std::erase_if(m_records, [&](const ItemRecord& r) { return deleted.contains(r.id); });

@@ -15,6 +15,8 @@ int main(int argc, char** argv) {
     // out of the real home.
     std::string home = (std::filesystem::temp_directory_path() / "vhome-XXXXXX").string();
     if (mkdtemp(home.data()) != nullptr) setenv("HOME", home.c_str(), 1);
+    // Settings written by the tests stay in that home too.
+    setenv("XDG_CONFIG_HOME", (home + "/.config").c_str(), 1);
     setenv("VIRIRADO_AUTOSCAN", "0", 1);
 
     QApplication app(argc, argv);

@@ -1,6 +1,8 @@
 // The preview check, the pre-clean re-check and the clean result, against files
 // in a temporary home folder.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include "client_fixture.hpp"
 
@@ -173,6 +175,25 @@ TEST_F(PipelineTest, CleanBannersForFailuresAndDryRuns) {
     EXPECT_NE(state().freeBytes, 5);
 }
 
+TEST_F(PipelineTest, ResultFlagsReadAsNumbersAgreeWithTheLogAndTheRun) {
+    // The engine's flags may come as 1 and 0; the removal, the banner, the log's
+    // status word and the run's count must all read them the same way.
+    preview(Json::array({row("a", small), row("b", other)}));
+    h->client->confirmClean();
+    h->event({{"event", "clean"},
+              {"dry_run", 0},
+              {"clean_count", 2},
+              {"results",
+               {{{"id", "a"}, {"label", "Item a"}, {"deleted", 1}, {"ok", 1}},
+                {{"id", "b"}, {"label", "Item b"}, {"deleted", 0}, {"ok", 0}, {"msg", "busy"}}}}});
+    EXPECT_EQ(state().banner, "Deleted 1, failed 1: Item b (busy). See log.");
+    ASSERT_EQ(h->client->records().size(), 1u);
+    EXPECT_EQ(h->client->records()[0].id, "b");
+    EXPECT_EQ(state().scanGeneration, 2);
+    EXPECT_EQ(state().cleanProgress->deletedCount, 1);
+    EXPECT_EQ(h->deleteLogs.size(), 1u);
+}
+
 TEST_F(PipelineTest, RecheckMeasuresSizesButNeverCommandRows) {
     preview(Json::array({row("a", small, 60'000'000)}));
     ASSERT_TRUE(state().preview);
@@ -186,6 +207,22 @@ TEST_F(PipelineTest, RecheckMeasuresSizesButNeverCommandRows) {
     ASSERT_TRUE(state().preview);
     h->client->confirmClean();
     EXPECT_EQ(lastSent()["cmd"], "clean");
+}
+
+TEST_F(PipelineTest, RecheckMeasuresTheFileInThisClientsHome) {
+    // A home-relative row is measured where the guards looked for it, not in the
+    // home of whatever process runs the check.
+    const std::string big = home.file("big.img", 0);
+    const int fd = ::open(big.c_str(), O_WRONLY);
+    ASSERT_GE(fd, 0);
+    const bool allocated = ::posix_fallocate(fd, 0, 60'000'000) == 0;
+    ::close(fd);
+    if (!allocated) GTEST_SKIP() << "this file system cannot allocate ahead";
+    h->event({{"event", "done"}, {"items", {item("big", "~/big.img")}}, {"ticked", {"big"}}});
+    preview(Json::array({row("big", "~/big.img", 60'000'000)}));
+    ASSERT_TRUE(state().preview) << state().banner.value_or("");
+    h->client->confirmClean();
+    EXPECT_EQ(lastSent()["cmd"], "clean") << state().banner.value_or("");
 }
 
 TEST_F(PipelineTest, EngineEndingDuringRecheckNeverBlocksLaterCleans) {

@@ -159,6 +159,8 @@ TEST(ItemRecordParse, DisplayPath) {
               "/a/b");
     EXPECT_EQ(parsed(R"({"id":"x","note":"  ~/Library/Caches/Foo. Safe to remove."})").path,
               "/home/u/Library/Caches/Foo");
+    // A no-break space before and a line separator after are white space as well.
+    EXPECT_EQ(parsed("{\"id\":\"x\",\"note\":\"\u00A0/var/cache/z\u2028\"}").path, "/var/cache/z");
     EXPECT_FALSE(parsed(R"({"id":"x","note":"Rebuilt on demand: /tmp/x"})").path);
     EXPECT_EQ(parsed(R"({"id":"x","path":"","note":"/var/tmp/y"})").path, "/var/tmp/y");
 }
