@@ -449,11 +449,16 @@ json Browse::search(std::string_view text, std::size_t limit) const {
     uint64_t matched = 0;
     std::vector<SearchHit> hits;
     // Once the list has been cut to `limit`, a hit smaller than the smallest kept one can never
-    // come back into it; it is still counted, but no path is built for it.
+    // come back into it; it is still counted, but no path is built for it. It does count towards
+    // the next cut, though: when that cut comes decides which of equal sizes stay.
     std::optional<uint64_t> floor;
+    std::size_t unbuilt = 0;
     auto add = [&](uint64_t size, auto&& make_hit) {
         ++matched;
-        if (limit == 0 || (floor && size < *floor)) return;
+        if (limit == 0 || (floor && size < *floor)) {
+            ++unbuilt;
+            return;
+        }
         hits.push_back(make_hit());
     };
     FileWords words(q);
@@ -471,7 +476,10 @@ json Browse::search(std::string_view text, std::size_t limit) const {
                 });
             }
         }
-        if (hits.size() > keep_max) {
+        if (hits.size() + unbuilt > keep_max) {
+            // Every unbuilt hit is below the floor, under at least `limit` kept ones: the cut
+            // drops them all.
+            unbuilt = 0;
             std::stable_sort(hits.begin(), hits.end(), [](const SearchHit& a, const SearchHit& b) {
                 return a.alloc > b.alloc;
             });

@@ -411,5 +411,27 @@ TEST(BrowseSearch, TrimsOnTheWayKeepTheFirstMetAmongEqualSizes) {
     EXPECT_EQ(field(b.search("is:file", 2)["results"], "path"), (Strings{"/r/e/late", "/r/a/a0"}));
 }
 
+// Matches too small to ever be kept still count towards the next cut: that cut decides ties at
+// the boundary by the order met, where the final sort alone would decide them by path.
+TEST(BrowseSearch, SmallMatchesStillBringTheNextCut) {
+    auto small_files = [](char c, int n) {
+        std::vector<std::pair<std::string, uint64_t>> files;
+        for (int i = 0; i < n; ++i)
+            files.push_back({std::string(1, c) + std::to_string(i), GB / 10});
+        return files;
+    };
+    // "z" is bigger, so it is met first; "a" holds a tie with z's second file at a smaller path.
+    auto z_files = small_files('s', 7);
+    z_files.insert(z_files.begin(), {{"p", 10 * GB}, {"q", 5 * GB}});
+    auto a_files = small_files('t', 6);
+    a_files.insert(a_files.begin(), {"r", 5 * GB});
+    Node root =
+        folder("r", 0, {with_files(folder("z"), z_files), with_files(folder("a"), a_files)});
+    Browse b = browse_over("/r", root);
+    json r = b.search("is:file", 2);
+    EXPECT_EQ(r["matched"], 16);
+    EXPECT_EQ(field(r["results"], "path"), (Strings{"/r/z/p", "/r/z/q"}));
+}
+
 }  // namespace
 }  // namespace bwcore

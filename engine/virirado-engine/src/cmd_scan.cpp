@@ -81,7 +81,8 @@ json hello(const ScanCommand& c) {
 json result_object(const ScanCommand& c, const bwcore::ScanResult& r) {
     namespace sv = bwcore::scan;
     sv::TreeRef tree{{r.root, &r.node}};
-    auto home = c.options.normalized_home();
+    // The home as it was given; only the rules work on its trimmed form.
+    const auto& home = c.options.home;
     json first_roots = json::array();
     for (const auto& f : r.first_roots)
         first_roots.push_back({{"path", f.path}, {"alloc", f.alloc}});
@@ -89,7 +90,7 @@ json result_object(const ScanCommand& c, const bwcore::ScanResult& r) {
         {"engine", ENGINE_NAME},
         {"version", VERSION},
         {"root", r.root},
-        {"home", home ? json(*home) : json(nullptr)},
+        {"home", home && !home->empty() ? json(*home) : json(nullptr)},
         {"lister", r.lister},
         {"threads", r.threads},
         {"elapsed_ms", r.elapsed_ms},

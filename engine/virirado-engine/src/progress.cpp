@@ -4,7 +4,14 @@
 
 namespace virirado_engine {
 
-ProgressThread::ProgressThread(std::chrono::milliseconds tick, double gap_ms, Make make)
+bool ProgressGate::due(double ms) {
+    uint64_t whole = ms > 0 ? static_cast<uint64_t>(ms) : 0;
+    if (whole < m_last || whole - m_last < m_gap_ms) return false;
+    m_last = whole;
+    return true;
+}
+
+ProgressThread::ProgressThread(std::chrono::milliseconds tick, uint64_t gap_ms, Make make)
     : m_tick(tick),
       m_gap_ms(gap_ms),
       m_make(std::move(make)),
@@ -27,15 +34,12 @@ void ProgressThread::stop() {
 
 void ProgressThread::loop() {
     std::unique_lock<std::mutex> lock(m_mu);
-    double last = 0;
+    ProgressGate gate(m_gap_ms);
     auto next = m_start + m_tick;
     // The lock is held while a line is written, so stop() cannot return in the middle of one.
     while (!m_cv.wait_until(lock, next, [this] { return m_stop; })) {
         double ms = ms_between(m_start, std::chrono::steady_clock::now());
-        if (ms >= last + m_gap_ms) {
-            emit("progress", m_make(ms));
-            last = ms;
-        }
+        if (gate.due(ms)) emit("progress", m_make(ms));
         next += m_tick;
     }
 }

@@ -41,10 +41,12 @@ void expect_usage(const Outcome& r, const std::string& message = "") {
 
 TEST_F(Cli, UsageOnEveryArgumentError) {
     expect_usage(run_engine({}));
-    for (const char* cmd : {"help", "-h", "--help", "bogus"}) expect_usage(run_engine({cmd}));
+    for (const char* cmd : {"help", "-h", "--help", "bogus"})
+        expect_usage(run_engine({cmd}));
     expect_usage(run_engine({"scan", "--top"}), "--top needs a value\n");
     for (const char* bad : {"-5", "", "+", "18446744073709551616", " 7"})
-        expect_usage(run_engine({"scan", "--top", bad}), std::string("--top: not a number: ") + bad + "\n");
+        expect_usage(run_engine({"scan", "--top", bad}),
+                     std::string("--top: not a number: ") + bad + "\n");
     expect_usage(run_engine({"scan", "--threads", "--json"}), "--threads needs a value\n");
     expect_usage(scan({"--json", "--json"}), "unknown arguments: [\"--json\"]\n");
     expect_usage(run_engine({"sizes", "a", "--b"}));
@@ -82,7 +84,8 @@ TEST_F(Cli, JsonTwiceSecondFromCacheWithSameTotals) {
     EXPECT_EQ(a["engine"], "virirado-engine");
     EXPECT_FALSE(a.contains("v"));
     EXPECT_FALSE(a.contains("dirs"));
-    for (const char* k : {"elapsed_ms", "first_results_ms"}) EXPECT_TRUE(a[k].is_number_float()) << k;
+    for (const char* k : {"elapsed_ms", "first_results_ms"})
+        EXPECT_TRUE(a[k].is_number_float()) << k;
     ASSERT_EQ(a["top_files"].size(), 1u);
     EXPECT_EQ(a["top_files"][0]["path"], root + "/a/one");
 
@@ -121,6 +124,20 @@ TEST_F(Cli, JsonLinesRecordSequence) {
     json done = json::parse(lines.back());
     EXPECT_EQ(done["threads"], 1);  // the pool always has a worker
     EXPECT_EQ(done["total"]["files"], 1);
+}
+
+// The result's "home" is the home as given (or taken from $HOME), not the rules' trimmed form;
+// an empty or missing home is null.
+TEST_F(Cli, ResultHomeAsGivenOrNull) {
+    std::string home = tmp.dir("home") + "/";
+    EXPECT_EQ(scan({"--json", "--home", home}).json()["home"], home);
+    auto unset = env();
+    unset["HOME"] = "\x01unset";
+    std::vector<std::string> args{"scan", "--root", root, "--cache-dir", cache, "--json"};
+    EXPECT_TRUE(run_engine(args, unset).json()["home"].is_null());
+    EXPECT_TRUE(scan({"--json", "--home", ""}).json()["home"].is_null());
+    unset["HOME"] = home;
+    EXPECT_EQ(run_engine(args, unset).json()["home"], home);
 }
 
 TEST_F(Cli, FailingRootsInEveryMode) {
@@ -184,12 +201,15 @@ TEST_F(Cli, NamesThatAreNotUtf8StillGiveValidJson) {
 }
 
 TEST_F(Cli, ClosedPipeEndsQuietlyAndTheCacheStaysWhole) {
-    for (int i = 0; i < 3000; ++i) tmp.dir("root/d" + std::to_string(i));
-    std::string cmd = "HOME=\"$3\" \"$0\" scan --jsonl --dirs --min-dir-bytes 0 --root \"$1\" "
-                      "--cache-dir \"$2\" | head -1 >/dev/null; echo ${PIPESTATUS[0]}";
+    for (int i = 0; i < 3000; ++i)
+        tmp.dir("root/d" + std::to_string(i));
+    std::string cmd =
+        "HOME=\"$3\" \"$0\" scan --jsonl --dirs --min-dir-bytes 0 --root \"$1\" "
+        "--cache-dir \"$2\" | head -1 >/dev/null; echo ${PIPESTATUS[0]}";
     std::string line;
     {
-        std::string full = "bash -c '" + cmd + "' " + std::string(VIRIRADO_ENGINE_BIN) + " " + root + " " + cache + " " + env().at("HOME");
+        std::string full = "bash -c '" + cmd + "' " + std::string(VIRIRADO_ENGINE_BIN) + " " +
+                           root + " " + cache + " " + env().at("HOME");
         FILE* p = popen(full.c_str(), "r");
         ASSERT_NE(p, nullptr);
         char buf[64] = {};
@@ -228,9 +248,11 @@ TEST_F(Cli, SizesRows) {
     EXPECT_EQ(rows[2]["root_blocked"], "symlink");
     EXPECT_EQ(rows[2]["skipped"], json::array());
     EXPECT_EQ(rows[3]["root_blocked"], "No such file or directory");
-    EXPECT_EQ(rows[3]["skipped"], json::array({json::array({tmp.sub("missing"), "No such file or directory"})}));
+    EXPECT_EQ(rows[3]["skipped"],
+              json::array({json::array({tmp.sub("missing"), "No such file or directory"})}));
     EXPECT_EQ(rows[4]["path"], "-");
-    for (const auto& row : rows) EXPECT_EQ(row["partial"], false);
+    for (const auto& row : rows)
+        EXPECT_EQ(row["partial"], false);
     EXPECT_EQ(run_engine({"sizes"}, env()).json()["sizes"], json::array());
 }
 
@@ -254,7 +276,8 @@ TEST_F(Cli, SizesSamplesAtMostFiftyAndRulesNeedAHome) {
 TEST_F(Cli, RulesRoundTripAndRulesFileErrors) {
     Outcome rules = run_engine({"rules", "--ignored"});
     ASSERT_EQ(rules.status, 0);
-    EXPECT_THAT(rules.out, StartsWith("{\n  \"forbidden_components\": [\n    \".Spotlight-V100\",\n"));
+    EXPECT_THAT(rules.out,
+                StartsWith("{\n  \"forbidden_components\": [\n    \".Spotlight-V100\",\n"));
     auto write = [&](const std::string& name, const std::string& text) {
         std::ofstream(tmp.sub(name)) << text;
         return tmp.sub(name);
@@ -265,7 +288,9 @@ TEST_F(Cli, RulesRoundTripAndRulesFileErrors) {
     Outcome same = scan({"--json", "--config", write("rules.json", rules.out)});
     ASSERT_EQ(same.status, 0) << same.err;
     EXPECT_EQ(same.json()["cache"]["used"], true);
-    EXPECT_EQ(scan({"--json", "--config", write("empty.json", "{\"comment\": [1]}")}).json()["cache"]["used"], true);
+    EXPECT_EQ(scan({"--json", "--config", write("empty.json", "{\"comment\": [1]}")})
+                  .json()["cache"]["used"],
+              true);
 
     std::string deep(200, '[');
     for (const auto& [name, text] : std::vector<std::pair<std::string, std::string>>{
@@ -280,8 +305,9 @@ TEST_F(Cli, RulesRoundTripAndRulesFileErrors) {
         EXPECT_EQ(r.out, "") << name;
         EXPECT_THAT(r.err, StartsWith("--config " + tmp.sub(name) + ": ")) << name;
     }
-    EXPECT_THAT(scan({"--config", write("dup2.json", R"({"deny_prefixes": [], "deny_prefixes": []})")}).err,
-                HasSubstr("duplicate field `deny_prefixes`"));
+    EXPECT_THAT(
+        scan({"--config", write("dup2.json", R"({"deny_prefixes": [], "deny_prefixes": []})")}).err,
+        HasSubstr("duplicate field `deny_prefixes`"));
     Outcome folder = scan({"--config", tmp.path()});
     EXPECT_EQ(folder.status, 2);
 }

@@ -6,6 +6,7 @@
 #include "args.hpp"
 #include "json_out.hpp"
 #include "output.hpp"
+#include "progress.hpp"
 
 namespace virirado_engine {
 namespace {
@@ -107,6 +108,24 @@ TEST(Args, UsageTextLinesUp) {
     EXPECT_EQ(u.back(), '\n');
     EXPECT_EQ(u.find("tree"), std::string::npos);
     EXPECT_EQ(u.find("--pretty"), std::string::npos);
+}
+
+// serve's cadence: 50 ms ticks, a line once 250 whole milliseconds have passed since the last
+// one. A tick that wakes a fraction of a millisecond earlier than the last one did is still due.
+TEST(ProgressGate, WholeMillisecondsSinceTheLastLine) {
+    ProgressGate serve(250);
+    EXPECT_FALSE(serve.due(0.0));
+    EXPECT_FALSE(serve.due(200.9));
+    EXPECT_TRUE(serve.due(250.7));
+    EXPECT_FALSE(serve.due(300.1));
+    EXPECT_TRUE(serve.due(500.2));
+    EXPECT_FALSE(serve.due(749.99));
+    EXPECT_TRUE(serve.due(750.0));
+    // Without a gap (scan, serve --full) every tick prints.
+    ProgressGate every(0);
+    EXPECT_TRUE(every.due(0.0));
+    EXPECT_TRUE(every.due(200.5));
+    EXPECT_TRUE(every.due(200.9));
 }
 
 }  // namespace
