@@ -151,11 +151,11 @@ bool usableHome(const std::string& h) {
 }
 
 // Exact folders that are never cleaned themselves (their contents may be).
-constexpr std::array<std::string_view, 25> kExactFolders = {
+constexpr std::array<std::string_view, 26> kExactFolders = {
     "/",     "/System",  "/Users", "/Library", "/Applications", "/usr",  "/bin",
     "/sbin", "/private", "/var",   "/etc",     "/Volumes",      "/home", "/root",
     "/boot", "/dev",     "/proc",  "/sys",     "/run",          "/lib",  "/lib64",
-    "/opt",  "/srv",     "/mnt",   "/media"};
+    "/opt",  "/srv",     "/mnt",   "/media",   "/snap"};
 constexpr std::array<std::string_view, 4> kExactHomeFolders = {"", "/Library", "/Downloads",
                                                                "/Applications"};
 
@@ -246,9 +246,16 @@ std::optional<std::string> actionReason(const std::optional<std::string>& path,
     return std::nullopt;
 }
 
+bool hasNul(std::string_view p) {
+    return p.find('\0') != std::string_view::npos;
+}
+
 // The reasons that need the disk: the item itself, a link's target and the
 // folder it really sits in.
 std::optional<std::string> diskReason(const std::string& p, const std::string& home) {
+    // No file's path holds a NUL byte; the system calls would see only the text
+    // before it and so judge some other item than the one named.
+    if (hasNul(p)) return "gone since the scan";
     struct stat st {};
     if (::lstat(p.c_str(), &st) != 0) return "gone since the scan";
     if (S_ISLNK(st.st_mode)) {
@@ -328,6 +335,10 @@ std::optional<std::string> protectedReason(const std::string& path, const std::s
     std::string h = norm(home, homeFolder());
     if (!usableHome(h)) return "outside your home";
     std::string p = norm(path, h);
+    // Every test below places absolute paths; a relative one would be judged
+    // against whatever folder the reader happens to work in, so it is never
+    // known to lie inside the home.
+    if (p.empty() || p[0] != '/') return "outside your home";
     if (auto r = exactReason(p, h)) return r;
     if (auto r = treeReason(p, h, kTrees, false)) return r;
     if (auto r = treeReason(p, h, kHomeTrees, true)) return r;
@@ -367,7 +378,7 @@ std::optional<std::string> sizeReason(int64_t expected, int64_t measured) {
 int64_t measure(const std::string& path) {
     std::string p = normalized(path);
     struct stat st {};
-    if (::stat(p.c_str(), &st) != 0) return 0;
+    if (hasNul(p) || ::stat(p.c_str(), &st) != 0) return 0;
     if (S_ISDIR(st.st_mode)) return folderBytes(p, st);
     struct stat own {};
     if (::lstat(p.c_str(), &own) != 0) return 0;

@@ -34,7 +34,8 @@ std::string normalized(const std::string& path);
 
 // Why `path` lies in a place that is never cleaned, or none. A leading "~" in
 // `path` stands for `home`. A home that is empty, relative or "/" protects
-// nothing reliably, so every path is then refused with "outside your home".
+// nothing reliably, so every path is then refused with "outside your home";
+// so is a path that is still relative once normalised.
 std::optional<std::string> protectedReason(const std::string& path, const std::string& home);
 
 // Why the item may not be deleted, or none. `scannedPaths` holds the `normalized`

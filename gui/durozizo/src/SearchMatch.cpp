@@ -263,6 +263,8 @@ void sortByKey(std::vector<Ranked>& ranked) {
 struct TieKeys {
     int64_t size = 0;
     std::optional<std::string> name;  // collation key; none when the collator made none
+    // The id in canonical composition: ids order by code point, and canonically
+    // equivalent spellings of one id count as equal, not by their raw bytes.
     std::string id;
 };
 
@@ -317,8 +319,8 @@ void orderTies(const std::vector<SearchItem>& items, std::vector<Ranked>& ranked
     keys.reserve(tied);
     for (std::size_t p = 0; p < items.size(); ++p) {
         if (slot[p] == 0) continue;
-        keys.push_back(
-            {items[p].size, text::localizedCaseInsensitiveKey(items[p].name), items[p].id});
+        keys.push_back({items[p].size, text::localizedCaseInsensitiveKey(items[p].name),
+                        text::nfc(items[p].id)});
         slot[p] = keys.size();
     }
     std::vector<Tied> run;

@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "Numeric.hpp"
+#include "Text.hpp"
 
 namespace durozizo {
 
@@ -56,15 +57,25 @@ void cut(const std::vector<MapWeight>& weights, const std::vector<double>& areas
     }
 }
 
+// Equal weights order by id in code-point order of the canonical composition,
+// so two spellings of one accented id sort alike.
 std::vector<MapWeight> positiveBySize(const std::vector<MapWeight>& weights) {
-    std::vector<MapWeight> kept;
+    struct Keyed {
+        MapWeight weight;
+        std::string id;
+    };
+    std::vector<Keyed> kept;
     for (const auto& w : weights)
-        if (w.weight > 0) kept.push_back(w);
-    std::sort(kept.begin(), kept.end(), [](const MapWeight& a, const MapWeight& b) {
-        if (a.weight != b.weight) return a.weight > b.weight;
+        if (w.weight > 0) kept.push_back({w, text::nfc(w.id)});
+    std::stable_sort(kept.begin(), kept.end(), [](const Keyed& a, const Keyed& b) {
+        if (a.weight.weight != b.weight.weight) return a.weight.weight > b.weight.weight;
         return a.id < b.id;
     });
-    return kept;
+    std::vector<MapWeight> out;
+    out.reserve(kept.size());
+    for (auto& k : kept)
+        out.push_back(std::move(k.weight));
+    return out;
 }
 
 // The end of the row that starts at `start`: areas join while the row's worst

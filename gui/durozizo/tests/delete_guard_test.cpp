@@ -86,6 +86,18 @@ TEST(DeleteGuardProtected, LinuxPlaces) {
     EXPECT_EQ(dg::protectedReason("~/.local/share/keyrings/k", h),
               "protected: ~/.local/share/keyrings");
     EXPECT_EQ(dg::protectedReason("~/.cache/thumbnails", h), nullopt);
+    EXPECT_EQ(dg::protectedReason("/snap", h), "protected folder");
+    EXPECT_EQ(dg::protectedReason("/snap/core/x", h), nullopt);
+}
+
+// A relative path names whatever lies below the reader's working folder, which
+// may well be the home: it must never pass for an unprotected place.
+TEST(DeleteGuardProtected, RelativePathsAreNeverPlacedInsideTheHome) {
+    const string h = "/home/alice";
+    for (const string path : {"Documents/x", "x", ".", "a/../Documents", "~nosuchuser-zz/x"}) {
+        EXPECT_EQ(dg::protectedReason(path, h), "outside your home") << path;
+        EXPECT_EQ(dg::staticReason(path, "rm", "safe", {path}, h), "outside your home") << path;
+    }
 }
 
 TEST(DeleteGuardProtected, UnusableHomeRefusesEverything) {
@@ -162,6 +174,19 @@ TEST_F(GuardHome, DiskChecksOfOneItem) {
     EXPECT_EQ(check(cache + "/dangling"), "symlink points outside");
     EXPECT_EQ(check(cache + "/docs/sub"), "protected: ~/Documents");
     EXPECT_EQ(check(home + "/Documents/sub"), "protected: ~/Documents");
+}
+
+// The system calls would read only the text before a NUL byte, an item other
+// than the one named: such a path is judged gone and measures nothing.
+TEST_F(GuardHome, PathWithANulByteIsNeverTheFileBeforeIt) {
+    const string cache = home + "/.cache/app";
+    write(cache + "/file", 5000);
+    const string named = cache + string("/file\0/more", 11);
+    EXPECT_EQ(check(cache + "/file"), nullopt);
+    EXPECT_EQ(check(named), "gone since the scan");
+    EXPECT_GT(dg::measure(cache + "/file"), 0);
+    EXPECT_EQ(dg::measure(named), 0);
+    EXPECT_EQ(dg::measure(cache + string("\0", 1)), 0);
 }
 
 TEST_F(GuardHome, DotDotAfterALinkIsResolvedOnDisk) {

@@ -85,7 +85,7 @@ std::vector<std::size_t> referenceOrder(const std::vector<SearchItem>& items,
         if (a.rankBytes() != b.rankBytes()) return a.rankBytes() > b.rankBytes();
         if (a.size != b.size) return a.size > b.size;
         if (int c = text::localizedCaseInsensitiveCompare(a.name, b.name); c != 0) return c < 0;
-        return a.id < b.id;
+        return text::nfc(a.id) < text::nfc(b.id);
     });
     return positions;
 }

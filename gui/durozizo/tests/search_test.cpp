@@ -321,6 +321,22 @@ TEST(SearchOrder, BiggestFirstWithTies) {
     EXPECT_EQ(sorted[5].kind, "second");
 }
 
+// The last key compares ids as text, by code point of the canonical
+// composition: two spellings of one id are equal and keep their input order.
+TEST(SearchOrder, IdsCompareInCanonicalComposition) {
+    const std::vector<SearchItem> items{
+        make({.id = "e\u0301b", .name = "n", .size = 5}),
+        make({.id = "\u00e9a", .name = "n", .size = 5}),
+        make({.id = "e\u0301", .name = "n", .size = 5, .kind = "first"}),
+        make({.id = "\u00e9", .name = "n", .size = 5, .kind = "second"}),
+        make({.id = "f", .name = "n", .size = 5}),
+    };
+    const std::vector<SearchItem> sorted = biggestFirst(items);
+    EXPECT_THAT(ids(sorted), ElementsAre("f", "e\u0301", "\u00e9", "\u00e9a", "e\u0301b"));
+    EXPECT_EQ(sorted[1].kind, "first");
+    EXPECT_EQ(sorted[2].kind, "second");
+}
+
 TEST(SearchOrder, ScopeThenQuery) {
     const std::vector<SearchItem> items{
         make({.id = "c1", .size = 10, .kind = "cache", .category = "caches"}),

@@ -75,6 +75,17 @@ TEST(TreemapLayout, SmallCasesByHand) {
                                           {"b", MapRect(0, 100, 100, 100)}}));
 }
 
+// Ids order by code point of their canonical composition: an id spelt with a
+// combining accent sorts where its precomposed twin does.
+TEST(TreemapLayout, EqualWeightsOrderByCanonicalId) {
+    auto tiles = Treemap::layout({{"e\u0301b", 1}, {"\u00e9a", 1}, {"f", 1}, {"d", 1}},
+                                 MapRect(0, 0, 40, 40));
+    std::vector<std::string> ids;
+    for (const auto& t : tiles)
+        ids.push_back(t.id);
+    EXPECT_EQ(ids, (std::vector<std::string>{"d", "f", "\u00e9a", "e\u0301b"}));
+}
+
 TEST(TreemapLayout, NothingToPlace) {
     EXPECT_TRUE(Treemap::layout({}, MapRect(0, 0, 10, 10)).empty());
     EXPECT_TRUE(Treemap::layout({{"a", 0}, {"b", -4}}, MapRect(0, 0, 10, 10)).empty());
