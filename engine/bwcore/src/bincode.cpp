@@ -106,6 +106,21 @@ bool read_agg(Reader& r, Agg& a) {
            r.i64(a.mtime) && r.u64(a.dataless) && r.u64(a.protected_) && r.u64(a.skipped);
 }
 
+// Stored names are nearly always plain ASCII; eight bytes at a time settles those without the
+// full UTF-8 check.
+bool plain_ascii(std::string_view s) {
+    std::size_t i = 0;
+    uint64_t high = 0;
+    for (; i + 8 <= s.size(); i += 8) {
+        uint64_t w;
+        std::memcpy(&w, s.data() + i, sizeof w);
+        high |= w;
+    }
+    for (; i < s.size(); ++i)
+        high |= static_cast<unsigned char>(s[i]);
+    return (high & 0x8080808080808080ULL) == 0;
+}
+
 template <class T>
 void reserve_some(std::vector<T>& v, uint64_t n) {
     v.reserve(static_cast<std::size_t>(std::min(n, RESERVE_CAP)));
@@ -138,9 +153,13 @@ bool read_links(Reader& r, std::vector<LinkRec>& list) {
 }
 
 bool read_head(Reader& r, Node& n, uint64_t& children) {
-    return r.str(n.name) && r.u64(n.ino) && r.u64(n.dev) && r.i64(n.mtime) && r.u64(n.self_alloc) &&
-           r.u64(n.self_logical) && read_agg(r, n.own) && read_links(r, n.links) &&
-           read_file_recs(r, n.files) && r.u64(n.markers) && r.count(children, NODE_MIN);
+    if (!(r.str(n.name) && r.u64(n.ino) && r.u64(n.dev) && r.i64(n.mtime) && r.u64(n.self_alloc) &&
+          r.u64(n.self_logical) && read_agg(r, n.own) && read_links(r, n.links) &&
+          read_file_recs(r, n.files) && r.u64(n.markers) && r.count(children, NODE_MIN)))
+        return false;
+    // Growing the list child by child would move every node read so far again and again.
+    reserve_some(n.children, children);
+    return true;
 }
 
 bool read_tail(Reader& r, Node& n) {
@@ -217,7 +236,7 @@ bool Reader::fill() {
     }
 }
 
-bool Reader::raw(void* dst, std::size_t n) {
+bool Reader::raw_slow(void* dst, std::size_t n) {
     if (n > left()) return false;
     m_input_left -= n;
     m_budget -= n;
@@ -233,43 +252,11 @@ bool Reader::raw(void* dst, std::size_t n) {
     return true;
 }
 
-bool Reader::u16(uint16_t& v) {
-    unsigned char b[2];
-    if (!raw(b, 2)) return false;
-    v = static_cast<uint16_t>(b[0] | b[1] << 8);
-    return true;
-}
-
-bool Reader::u32(uint32_t& v) {
-    unsigned char b[4];
-    if (!raw(b, 4)) return false;
-    v = 0;
-    for (int i = 3; i >= 0; --i)
-        v = v << 8 | b[i];
-    return true;
-}
-
-bool Reader::u64(uint64_t& v) {
-    unsigned char b[8];
-    if (!raw(b, 8)) return false;
-    v = 0;
-    for (int i = 7; i >= 0; --i)
-        v = v << 8 | b[i];
-    return true;
-}
-
-bool Reader::i64(int64_t& v) {
-    uint64_t u;
-    if (!u64(u)) return false;
-    v = static_cast<int64_t>(u);
-    return true;
-}
-
 bool Reader::str(std::string& s) {
     uint64_t n;
     if (!u64(n) || n > left()) return false;
     s.resize(static_cast<std::size_t>(n));
-    return raw(s.data(), s.size()) && utf8::valid(s);
+    return raw(s.data(), s.size()) && (plain_ascii(s) || utf8::valid(s));
 }
 
 bool Reader::count(uint64_t& n, uint64_t min_item) {
@@ -304,32 +291,33 @@ bool read_header(Reader& r, CacheBody& body) {
            r.raw(body.volume_uuid.data(), body.volume_uuid.size());
 }
 
+// Each node is decoded where it ends up, in its parent's list: only the node being read and its
+// ancestors are pointed at, and none of their lists grows while a pointer into it is held.
 bool read_node(Reader& r, Node& out) {
     struct Frame {
-        Node node;
+        Node* node;
         uint64_t children_left = 0;
     };
+    Node root;
     std::vector<Frame> stack;
-    stack.emplace_back();
-    if (!read_head(r, stack.back().node, stack.back().children_left)) return false;
-    for (;;) {
+    stack.reserve(64);
+    stack.push_back({&root, 0});
+    if (!read_head(r, root, stack.back().children_left)) return false;
+    while (!stack.empty()) {
         Frame& top = stack.back();
         if (top.children_left > 0) {
             --top.children_left;
             if (stack.size() >= cache::MAX_DEPTH) return false;
-            Frame& child = stack.emplace_back();
-            if (!read_head(r, child.node, child.children_left)) return false;
+            Node& child = top.node->children.emplace_back();
+            stack.push_back({&child, 0});
+            if (!read_head(r, child, stack.back().children_left)) return false;
             continue;
         }
-        if (!read_tail(r, top.node)) return false;
-        if (stack.size() == 1) {
-            out = std::move(top.node);
-            return true;
-        }
-        Node done = std::move(top.node);
+        if (!read_tail(r, *top.node)) return false;
         stack.pop_back();
-        stack.back().node.children.push_back(std::move(done));
     }
+    out = std::move(root);
+    return true;
 }
 
 std::optional<CacheBody> decode(std::string_view data) {

@@ -1,11 +1,14 @@
 #pragma once
 // The cache file's byte layout: little-endian fixed-width integers, strings and lists as a u64
 // length followed by their contents, no padding. The reader treats every byte as untrusted.
+#include <bit>
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <type_traits>
 
 #include "cache.hpp"
 
@@ -44,11 +47,20 @@ public:
     explicit Reader(std::string_view data);
     Reader(int fd, uint64_t size);
 
-    bool raw(void* dst, std::size_t n);
-    bool u16(uint16_t& v);
-    bool u32(uint32_t& v);
-    bool u64(uint64_t& v);
-    bool i64(int64_t& v);
+    // Nearly every read lies inside the buffer: those copy at once, the rest refill.
+    bool raw(void* dst, std::size_t n) {
+        if (n > static_cast<std::size_t>(m_end - m_cur) || n > left()) return raw_slow(dst, n);
+        if (n == 0) return true;
+        std::memcpy(dst, m_cur, n);
+        m_cur += n;
+        m_input_left -= n;
+        m_budget -= n;
+        return true;
+    }
+    bool u16(uint16_t& v) { return little(v); }
+    bool u32(uint32_t& v) { return little(v); }
+    bool u64(uint64_t& v) { return little(v); }
+    bool i64(int64_t& v) { return little(v); }
     // A string of valid UTF-8 whose length fits in what is left.
     bool str(std::string& s);
     // A list length whose items, each at least `min_item` bytes, fit in what is left.
@@ -57,6 +69,19 @@ public:
 
 private:
     bool fill();
+    bool raw_slow(void* dst, std::size_t n);
+    template <class T>
+    bool little(T& v) {
+        if (!raw(&v, sizeof v)) return false;
+        if constexpr (std::endian::native == std::endian::big) {
+            using U = std::make_unsigned_t<T>;
+            U u = static_cast<U>(v), out = 0;
+            for (std::size_t i = 0; i < sizeof v; ++i, u >>= 8)
+                out = static_cast<U>(out << 8 | (u & 0xff));
+            v = static_cast<T>(out);
+        }
+        return true;
+    }
 
     int m_fd = -1;
     std::string m_buf;

@@ -199,6 +199,60 @@ void read_groups(Fields& f, const bp::attribute_set_t& set, Entry& e) {
     if (set.fileattr & bp::ATTR_FILE_DATALENGTH) e.logical = f.get<uint64_t>();
 }
 
+// Names are nearly always plain ASCII; eight bytes at a time settles those without the full
+// UTF-8 check.
+bool plain_ascii(std::string_view s) {
+    std::size_t i = 0;
+    uint64_t high = 0;
+    for (; i + 8 <= s.size(); i += 8) {
+        uint64_t w;
+        std::memcpy(&w, s.data() + i, sizeof w);
+        high |= w;
+    }
+    for (; i < s.size(); ++i)
+        high |= static_cast<unsigned char>(s[i]);
+    return (high & 0x8080808080808080ULL) == 0;
+}
+
+// A readable file or folder carries every attribute asked for, so its fields sit at fixed
+// offsets: after the name reference, the device (8 bytes), the type (4), the time (16), the
+// flags (4) and the id (8), then the link count or mount status (4) and the two sizes (8 each).
+constexpr uint32_t WHOLE_COMMON = REQUEST.commonattr & ~bp::ATTR_CMN_ERROR;
+constexpr uint32_t WHOLE_DIR = REQUEST.dirattr & ~bp::ATTR_DIR_ENTRYCOUNT;
+constexpr uint32_t WHOLE_FILE = REQUEST.fileattr;
+constexpr size_t WHOLE_FIXED = RECORD_HEADER + 8 + 8 + 4 + 16 + 4 + 8 + 4 + 8 + 8;
+
+bool is_whole(const bp::attribute_set_t& s, size_t size) {
+    return size >= WHOLE_FIXED && s.commonattr == WHOLE_COMMON && s.volattr == 0 &&
+           s.forkattr == 0 &&
+           ((s.dirattr == WHOLE_DIR && s.fileattr == 0) ||
+            (s.dirattr == 0 && s.fileattr == WHOLE_FILE));
+}
+
+template <class T>
+T at(const unsigned char* p) {
+    T v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+// The fields of a record `is_whole` accepted, read without checking each one.
+void read_whole(const unsigned char* p, bool is_dir, Entry& e) {
+    e.dev = at<uint64_t>(p + 32);
+    e.kind = kind_of_vtype(at<uint32_t>(p + 40));
+    e.mtime_ns = bp::saturating_ns(at<int64_t>(p + 44), at<int64_t>(p + 52));
+    e.flags = at<uint32_t>(p + 60);
+    e.ino = at<uint64_t>(p + 64);
+    uint32_t word = at<uint32_t>(p + 72);
+    if (is_dir) {
+        e.is_mountpoint = (word & bp::DIR_MNTSTATUS_MNTPOINT) != 0;
+    } else {
+        e.nlink = word;
+    }
+    e.alloc = at<uint64_t>(p + 76);
+    e.logical = at<uint64_t>(p + 84);
+}
+
 // One record (its length already checked) into `e`; false when a field leaves the record.
 bool parse_one(std::span<const unsigned char> rec, Entry& e) {
     Fields f(rec.data() + sizeof(uint32_t), rec.data() + rec.size());
@@ -208,24 +262,23 @@ bool parse_one(std::span<const unsigned char> rec, Entry& e) {
     set.dirattr = f.get<uint32_t>();
     set.fileattr = f.get<uint32_t>();
     set.forkattr = f.get<uint32_t>();
-    if (set.commonattr & bp::ATTR_CMN_ERROR) e.error = f.get<uint32_t>();
     std::string_view name;
-    if ((set.commonattr & bp::ATTR_CMN_NAME) && !read_name(f, rec, name)) return false;
-    read_groups(f, set, e);
-    if (!f.ok()) return false;
-    if (utf8::valid(name)) {
+    if (f.ok() && is_whole(set, rec.size())) {
+        if (!read_name(f, rec, name)) return false;
+        read_whole(rec.data(), set.dirattr != 0, e);
+    } else {
+        if (set.commonattr & bp::ATTR_CMN_ERROR) e.error = f.get<uint32_t>();
+        if ((set.commonattr & bp::ATTR_CMN_NAME) && !read_name(f, rec, name)) return false;
+        read_groups(f, set, e);
+        if (!f.ok()) return false;
+    }
+    if (plain_ascii(name) || utf8::valid(name)) {
         e.name.assign(name);
     } else {
         e.name = utf8::lossy(name);
         e.error = EILSEQ;
     }
     return true;
-}
-
-Entry damaged_record() {
-    Entry e;
-    e.error = EIO;
-    return e;
 }
 
 }  // namespace
@@ -247,28 +300,56 @@ Result<int> open_dir_fd(std::string_view path) {
     return fd;
 }
 
-bool parse_records(std::span<const unsigned char> bytes, uint32_t count, std::vector<Entry>& out) {
+namespace {
+
+// Clears `e` for the next record but keeps its name's storage, so a listing allocates no
+// name that fits the longest one seen before.
+void reset(Entry& e) {
+    static const Entry fresh;
+    e.name.clear();
+    e.dev = fresh.dev;
+    e.ino = fresh.ino;
+    e.alloc = fresh.alloc;
+    e.logical = fresh.logical;
+    e.mtime_ns = fresh.mtime_ns;
+    e.flags = fresh.flags;
+    e.nlink = fresh.nlink;
+    e.error = fresh.error;
+    e.entrycount = fresh.entrycount;
+    e.kind = fresh.kind;
+    e.is_mountpoint = fresh.is_mountpoint;
+}
+
+// Hands up to `count` records to `fn` one by one through `e`; false after a damaged record,
+// which is handed on as one error record.
+template <class Fn>
+bool parse_each(std::span<const unsigned char> bytes, uint32_t count, Entry& e, Fn&& fn) {
     size_t at = 0;
     for (uint32_t i = 0; i < count; ++i) {
         uint32_t len = 0;
         size_t left = bytes.size() - at;
         if (left >= sizeof len) std::memcpy(&len, bytes.data() + at, sizeof len);
-        if (len < RECORD_HEADER || len > left) {
-            out.push_back(damaged_record());
+        reset(e);
+        if (len < RECORD_HEADER || len > left || !parse_one(bytes.subspan(at, len), e)) {
+            reset(e);
+            e.error = EIO;
+            fn(e);
             return false;
         }
-        Entry e;
-        if (!parse_one(bytes.subspan(at, len), e)) {
-            out.push_back(damaged_record());
-            return false;
-        }
-        out.push_back(std::move(e));
+        fn(e);
         at += len;
     }
     return true;
 }
 
-Result<Listing> list_dir_ex(std::string_view path) {
+}  // namespace
+
+bool parse_records(std::span<const unsigned char> bytes, uint32_t count, std::vector<Entry>& out) {
+    Entry e;
+    return parse_each(bytes, count, e, [&](const Entry& one) { out.push_back(one); });
+}
+
+Result<Stop> for_each_entry(std::string_view path, const EntryFn& fn) {
     auto fd = open_dir_fd(path);
     if (!fd) return fd.error();
     Borrow borrow;
@@ -281,19 +362,32 @@ Result<Listing> list_dir_ex(std::string_view path) {
     }
     if (err != 0) return Error::os(err);
 
-    Listing listing;
-    listing.entries.reserve(got.total);
+    Stop stop;
+    Entry e;
     const auto* base = reinterpret_cast<const unsigned char*>(buf.data());
     for (const Batch& b : got.batches) {
-        if (!parse_records({base + b.start, b.bytes}, b.count, listing.entries)) {
-            listing.truncated = true;
+        auto each = [&](const Entry& one) { fn(one, got.total); };
+        if (!parse_each({base + b.start, b.bytes}, b.count, e, each)) {
+            stop.truncated = true;
             if (got.stop_error == 0) got.stop_error = EIO;
         }
     }
     if (got.stop_error != 0) {
-        listing.truncated = true;
-        listing.stop_error = got.stop_error;
+        stop.truncated = true;
+        stop.stop_error = got.stop_error;
     }
+    return stop;
+}
+
+Result<Listing> list_dir_ex(std::string_view path) {
+    Listing listing;
+    auto stop = for_each_entry(path, [&](const Entry& e, size_t total) {
+        if (listing.entries.empty()) listing.entries.reserve(total);
+        listing.entries.push_back(e);
+    });
+    if (!stop) return stop.error();
+    listing.truncated = stop->truncated;
+    listing.stop_error = stop->stop_error;
     return listing;
 }
 

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <tbb/parallel_for.h>
+#include <tbb/task_arena.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -292,11 +293,42 @@ Node Walker::walk_body(Task& task) {
     return node;
 }
 
+// Lists the folder into `node` through the walker's lister, entry by entry. The bulk lister's
+// records are taken straight from its buffer.
+Result<list_macos::Stop> Walker::read_folder(const Task& task, Node& node, std::vector<Task>& tasks,
+                                             ByName& by_name) {
+    Listed acc;
+    auto take = [&](const Entry& e, std::size_t total) {
+        take_entry(task, e, total >= ALL_FILES_MIN, node, tasks, acc, by_name);
+    };
+    Result<list_macos::Stop> stop = list_macos::Stop{};
+    if (m_opt.generic_lister) {
+        auto r = list_generic::list_dir_ex(task.path);
+        if (!r) return r.error();
+        for (const Entry& e : r->entries)
+            take(e, r->entries.size());
+        stop = list_macos::Stop{r->truncated, r->stop_error};
+    } else {
+        stop = list_macos::for_each_entry(task.path, take);
+    }
+    m_counters.files += acc.files;
+    m_counters.bytes += acc.bytes;
+    return stop;
+}
+
 Node Walker::list_folder(Task& task, std::vector<Task>& tasks, NodeList* cached_children) {
     m_counters.listed += 1;
-    auto start = std::chrono::steady_clock::now();
-    Result<list_macos::Listing> r = m_opt.generic_lister ? list_generic::list_dir_ex(task.path)
-                                                         : list_macos::list_dir_ex(task.path);
+    // The clock is read only for the debug line: it costs a call per folder.
+    auto start =
+        debug_on() ? std::chrono::steady_clock::now() : std::chrono::steady_clock::time_point{};
+    ByName by_name;
+    if (cached_children) {
+        by_name.reserve(cached_children->size());
+        for (Node& c : *cached_children)
+            by_name.emplace(c.name, &c);
+    }
+    Node node;
+    Result<list_macos::Stop> r = read_folder(task, node, tasks, by_name);
     if (debug_on()) {
         auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
                       std::chrono::steady_clock::now() - start)
@@ -308,27 +340,16 @@ Node Walker::list_folder(Task& task, std::vector<Task>& tasks, NodeList* cached_
     if (!r) {
         // Stored with mtime 0, so no later scan takes this empty node from the cache.
         task.mtime = 0;
+        tasks.clear();
         int code = r.error().code;
         return failed_node(task.path, code ? entry::errno_reason(code) : "error");
     }
-    std::unordered_map<std::string_view, Node*> by_name;
-    if (cached_children)
-        for (Node& c : *cached_children)
-            by_name.emplace(c.name, &c);
-    Node node;
-    Listed acc;
-    const auto& entries = r->entries;
-    bool wide = entries.size() >= ALL_FILES_MIN;
-    for (const Entry& e : entries)
-        take_entry(task, e, wide, node, tasks, acc, by_name);
     if (r->truncated) {
         // A listing that stopped part-way is incomplete: count it, and never reuse it.
         node.own.skipped += 1;
         sample(node, task.path, entry::errno_reason(r->stop_error));
         task.mtime = 0;
     }
-    m_counters.files += acc.files;
-    m_counters.bytes += acc.bytes;
     if (node.own.files < ALL_FILES_MIN) {
         node.all_files.clear();
         node.all_files.shrink_to_fit();
@@ -422,8 +443,11 @@ bool Walker::child_tasks(const Task& task, Node& node, std::vector<Task>& tasks)
     std::size_t n = node.children.size();
     std::vector<std::optional<Task>> out(n);
     std::vector<char> refuse(n, 0);
+    // Relative to the open folder the kernel looks up one name per child instead of the whole
+    // path; for a single child the extra open would cost as much as it saves. With a change
+    // set nearly every child is taken without any call, so nothing is opened.
     std::optional<DirHandle> dir;
-    if (!m_changes && n > 4) dir.emplace(task.path);
+    if (!m_changes && n > 1) dir.emplace(task.path);
     auto one = [&](std::size_t i) {
         Node& c = node.children[i];
         std::string path = tree::join(task.path, c.name);
@@ -460,13 +484,14 @@ bool Walker::child_tasks(const Task& task, Node& node, std::vector<Task>& tasks)
         t.name = c.name;
         out[i] = std::move(t);
     };
-    if (n > 16) {
+    if (n > 16 && !single_worker()) {
         tbb::parallel_for(std::size_t{0}, n, one);
     } else {
         for (std::size_t i = 0; i < n; ++i)
             one(i);
     }
     if (std::find(refuse.begin(), refuse.end(), 1) != refuse.end()) return false;
+    tasks.reserve(tasks.size() + n);
     for (std::size_t i = 0; i < n; ++i) {
         if (!out[i]) continue;
         out[i]->cached = std::move(node.children[i]);
@@ -611,17 +636,32 @@ void Walker::finish(Task& task, Node& node, std::vector<Task>& tasks) {
     for (const Node& k : kids)
         t.add(k.total);
     node.total = t;
-    std::stable_sort(kids.begin(), kids.end(), [](const Node& a, const Node& b) {
+    // Names within one folder are unique, so this order is total and needs no stable sort
+    // (whose scratch buffer of whole nodes costs more than the sort).
+    std::sort(kids.begin(), kids.end(), [](const Node& a, const Node& b) {
         if (a.total.alloc != b.total.alloc) return a.total.alloc > b.total.alloc;
         return a.name < b.name;
     });
     node.children = std::move(kids);
 }
 
+// With a single worker there is nothing to balance: a plain loop spares the pool's bookkeeping
+// on every folder. Asking the pool costs a call into it, so the answer is kept; a walker runs
+// inside one pool, and a stale answer would only cost parallelism, never change a result.
+bool Walker::single_worker() const {
+    int n = m_workers.load(std::memory_order_relaxed);
+    if (n == 0) {
+        n = tbb::this_task_arena::max_concurrency();
+        m_workers.store(n, std::memory_order_relaxed);
+    }
+    return n == 1;
+}
+
 std::vector<Node> Walker::walk_all(std::vector<Task>& tasks) {
     std::vector<Node> out(tasks.size());
-    if (tasks.size() == 1) {
-        out[0] = walk_guarded(tasks[0]);
+    if (tasks.size() == 1 || single_worker()) {
+        for (std::size_t i = 0; i < tasks.size(); ++i)
+            out[i] = walk_guarded(tasks[i]);
     } else if (tasks.size() > 1) {
         tbb::parallel_for(std::size_t{0}, tasks.size(),
                           [&](std::size_t i) { out[i] = walk_guarded(tasks[i]); });

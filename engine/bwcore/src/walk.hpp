@@ -14,6 +14,7 @@
 
 #include "entry.hpp"
 #include "fsevents.hpp"
+#include "list_macos.hpp"
 #include "rules.hpp"
 #include "tree.hpp"
 
@@ -106,15 +107,18 @@ private:
     bool in_rescan(std::string_view path) const;
     bool rules_apply() const { return !m_opt.full && m_opt.home.has_value(); }
 
+    using ByName = std::unordered_map<std::string_view, Node*>;
     Node list_folder(Task& task, std::vector<Task>& tasks, NodeList* cached_children);
+    Result<list_macos::Stop> read_folder(const Task& task, Node& node, std::vector<Task>& tasks,
+                                         ByName& by_name);
     void take_entry(const Task& task, const Entry& e, bool wide, Node& node,
-                    std::vector<Task>& tasks, Listed& acc,
-                    std::unordered_map<std::string_view, Node*>& by_name);
+                    std::vector<Task>& tasks, Listed& acc, ByName& by_name);
     bool child_tasks(const Task& task, Node& node, std::vector<Task>& tasks);
     bool patch(const Task& task, Node& node);
     bool recheck(const std::string& path, Node& node) const;
     void finish(Task& task, Node& node, std::vector<Task>& tasks);
     std::vector<Node> walk_all(std::vector<Task>& tasks);
+    bool single_worker() const;
 
     WalkOptions m_opt;
     const Rules& m_rules;
@@ -124,6 +128,7 @@ private:
     std::mutex m_prewalked_mu;
     std::unordered_map<std::string, Node> m_prewalked;
     std::atomic<std::size_t> m_prewalked_count{0};
+    mutable std::atomic<int> m_workers{0};  // the pool's size, once asked
 };
 
 // Whether VIRIRADO_ENGINE_DEBUG is set (read once per process).

@@ -25,8 +25,10 @@ constexpr attrgroup_t FILE_SUPPORTED =
 constexpr attrgroup_t DIR_DELIVERED = DIR_SUPPORTED & ~ATTR_DIR_ENTRYCOUNT;
 
 constexpr size_t HEADER = sizeof(uint32_t) + sizeof(attribute_set_t);
-// getdents64 is read in chunks no bigger than a fifth of the caller's buffer: a packed record
-// is at most about 4.3 times its dirent, so a chunk nearly always fits whole.
+// getdents64 is read in chunks no bigger than a fifth of the caller's buffer. A packed record
+// is at most 13/3 times its dirent (104 bytes for the 24-byte dirent of a four-byte name; every
+// other length gives less), so such a chunk always fits whole.
+constexpr size_t CHUNK_DIVISOR = 5;
 constexpr size_t CHUNK_MIN = 4096;
 constexpr size_t CHUNK_MAX = 64 * 1024;
 
@@ -122,22 +124,40 @@ bool is_dot_or_dotdot(const char* name) {
     return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
 }
 
-}  // namespace
+// The record a request gives for a failed entry, a folder and anything else, worked out once
+// per call instead of once per entry.
+struct Layouts {
+    struct One {
+        attribute_set_t set;
+        size_t fixed = 0;
+    };
+    One failed, folder, other;
+    explicit Layouts(const attrlist& a)
+        : failed{make(a, ENOENT, false)}, folder{make(a, 0, true)}, other{make(a, 0, false)} {}
+    const One& pick(int err, bool is_dir) const { return err ? failed : is_dir ? folder : other; }
 
-namespace detail {
+private:
+    static One make(const attrlist& a, int err, bool is_dir) {
+        attribute_set_t r = returned_set(a, err, is_dir);
+        return {r, fixed_size(r)};
+    }
+};
 
-ssize_t pack_entry(int dirfd, const attrlist& alist, const char* name, size_t name_len,
-                   unsigned char* buf, size_t room) {
+ssize_t pack_with(int dirfd, const Layouts& layouts, const char* name, size_t name_len,
+                  unsigned char* buf, size_t room) {
     StatFields f;
     int err = stat_fields(dirfd, name, AT_SYMLINK_NOFOLLOW, f);
     if (err == ENOENT) return 0;
-    attribute_set_t r = returned_set(alist, err, f.kind == 1);
-    size_t fixed = fixed_size(r);
+    const Layouts::One& layout = layouts.pick(err, f.kind == 1);
+    const attribute_set_t& r = layout.set;
+    size_t fixed = layout.fixed;
     size_t name_bytes = (r.commonattr & ATTR_CMN_NAME) ? name_len + 1 : 0;
     size_t total = (fixed + name_bytes + 7) & ~size_t{7};
     if (total > room) return -1;
 
-    std::memset(buf, 0, total);
+    // Every field up to the name is written below; only the name's NUL and the padding after
+    // it need clearing.
+    std::memset(buf + fixed, 0, total - fixed);
     Writer w{buf};
     w.put(static_cast<uint32_t>(total));
     w.put(r);
@@ -153,13 +173,23 @@ ssize_t pack_entry(int dirfd, const attrlist& alist, const char* name, size_t na
     return static_cast<ssize_t>(total);
 }
 
+}  // namespace
+
+namespace detail {
+
+ssize_t pack_entry(int dirfd, const attrlist& alist, const char* name, size_t name_len,
+                   unsigned char* buf, size_t room) {
+    return pack_with(dirfd, Layouts(alist), name, name_len, buf, room);
+}
+
 }  // namespace detail
 
 namespace {
 
 // Packs one getdents64 chunk. Returns the records packed, or -1 with errno; `full` is set when
-// the folder position was moved back because the next entry did not fit.
-int pack_chunk(int dirfd, const attrlist& alist, const char* chunk, ssize_t n, off_t resume,
+// the folder position was moved back because the next entry did not fit. `resume` is the
+// position before the chunk, or -1 when it was not taken because the chunk always fits.
+int pack_chunk(int dirfd, const Layouts& layouts, const char* chunk, ssize_t n, off_t resume,
                unsigned char* out, size_t size, bool& full) {
     size_t used = 0;
     int count = 0;
@@ -167,12 +197,16 @@ int pack_chunk(int dirfd, const attrlist& alist, const char* chunk, ssize_t n, o
         const auto* d = reinterpret_cast<const struct dirent64*>(chunk + at);
         at += d->d_reclen;
         if (!is_dot_or_dotdot(d->d_name)) {
-            ssize_t w = detail::pack_entry(dirfd, alist, d->d_name, std::strlen(d->d_name),
-                                           out + used, size - used);
+            ssize_t w = pack_with(dirfd, layouts, d->d_name, std::strlen(d->d_name), out + used,
+                                  size - used);
             if (w < 0) {
                 full = true;
                 // Without the step back the entries read past would be skipped unseen: fail
                 // the call instead, so the caller learns the listing is incomplete.
+                if (resume < 0) {
+                    errno = EOVERFLOW;
+                    return -1;
+                }
                 if (lseek(dirfd, resume, SEEK_SET) < 0) return -1;
                 if (count == 0) errno = ERANGE;
                 return count > 0 ? count : -1;
@@ -193,15 +227,20 @@ int getattrlistbulk(int dirfd, const attrlist* alist, void* buf, size_t size, ui
         return -1;
     }
     alignas(8) char chunk[CHUNK_MAX];
-    size_t chunk_size = std::clamp(size / 5, CHUNK_MIN, CHUNK_MAX);
+    size_t chunk_size = std::clamp(size / CHUNK_DIVISOR, CHUNK_MIN, CHUNK_MAX);
+    // The position is only needed to step back, which a chunk that surely fits never does;
+    // skipping it saves one system call per read. Should it not fit after all, an entry past
+    // the first steps back to its predecessor's offset, and the first fails the call.
+    bool may_overflow = chunk_size * CHUNK_DIVISOR > size;
+    const Layouts layouts(*alist);
     // A chunk of nothing but "." / ".." or vanished entries is no end: read on.
     for (;;) {
-        off_t resume = lseek(dirfd, 0, SEEK_CUR);
-        if (resume < 0) return -1;
+        off_t resume = may_overflow ? lseek(dirfd, 0, SEEK_CUR) : -1;
+        if (may_overflow && resume < 0) return -1;
         ssize_t n = getdents64(dirfd, chunk, chunk_size);
         if (n <= 0) return n == 0 ? 0 : -1;
         bool full = false;
-        int count = pack_chunk(dirfd, *alist, chunk, n, resume, static_cast<unsigned char*>(buf),
+        int count = pack_chunk(dirfd, layouts, chunk, n, resume, static_cast<unsigned char*>(buf),
                                size, full);
         if (count != 0 || full) return count;
     }

@@ -47,7 +47,7 @@ int64_t saturating_ns(int64_t sec, int64_t nsec) {
 }
 
 int stat_fields(int dirfd, const char* name, int flags, StatFields& out) {
-    struct statx sx {};
+    struct statx sx;  // filled by the kernel on success, never read otherwise
     if (statx(dirfd, name, flags | AT_NO_AUTOMOUNT, WANTED, &sx) != 0) return errno;
     out.dev = makedev(sx.stx_dev_major, sx.stx_dev_minor);
     out.ino = sx.stx_ino;
