@@ -217,6 +217,29 @@ bool Rules::child_might_trip(std::string_view parent, std::string_view name, int
     return false;
 }
 
+bool Rules::child_might_trip(std::string_view parent, std::string_view name, int32_t depth,
+                             bool in_library, const TripFilter& filter) const {
+    return filter.may_trip(name, in_library) && child_might_trip(parent, name, depth, in_library);
+}
+
+// Every name the full pre-test matches exactly: "..", "usr" (below "/"), the forbidden
+// components, the last component of each home_deny entry, and each deny prefix's text after any
+// of its slashes (a prefix "/a/b" is joined from ("/a", "b") or, for a name holding a slash,
+// from ("", "a/b")).
+TripFilter Rules::trip_filter() const {
+    TripFilter f;
+    f.names.add("..");
+    f.names.add("usr");
+    for (const auto& c : forbidden_components)
+        f.names.add(c);
+    for (const auto& e : home_deny)
+        if (!e.empty()) f.names.add(e.back());
+    for (std::string_view prefix : deny_prefixes)
+        for (std::size_t i = 0; i < prefix.size(); ++i)
+            if (prefix[i] == '/') f.names.add(prefix.substr(i + 1));
+    return f;
+}
+
 namespace rules {
 
 std::string_view normalize_home(std::string_view home) {

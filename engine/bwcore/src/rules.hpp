@@ -19,6 +19,7 @@
 namespace bwcore {
 
 struct MarkerIndex;
+struct TripFilter;
 
 struct Rules {
     std::vector<std::string> forbidden_components;
@@ -46,8 +47,13 @@ struct Rules {
     // "outside" marker converts to -1.
     bool child_might_trip(std::string_view parent, std::string_view name, int32_t depth,
                           bool in_library) const;
+    // The same answer, with `filter` (built from this rule set) turning away ordinary names
+    // before any list is searched.
+    bool child_might_trip(std::string_view parent, std::string_view name, int32_t depth,
+                          bool in_library, const TripFilter& filter) const;
 
     MarkerIndex marker_index() const;
+    TripFilter trip_filter() const;
 
     bool operator==(const Rules&) const = default;
 };
@@ -101,6 +107,21 @@ struct NameFilter {
                (first_bytes[b >> 6] >> (b & 63) & 1) != 0;
     }
     bool empty_added = false;
+};
+
+// The names child_might_trip can answer true for, held as a NameFilter: the walk asks for
+// every entry, and an ordinary name leaves after two bit tests. Library areas and Photos
+// libraries are told by their shape instead (a prefix or suffix no set of names can hold).
+struct TripFilter {
+    NameFilter names;
+
+    // False: child_might_trip is false for this name. True: it may be either.
+    bool may_trip(std::string_view name, bool in_library) const {
+        std::size_t n = name.size();
+        if (n >= 14 && name[n - 1] == 'y') return true;  // may end in ".photoslibrary"
+        if (in_library && n > 9 && (name[0] == 'c' || name[0] == 'g')) return true;
+        return names.may_hold(name);
+    }
 };
 
 struct DevFolder {

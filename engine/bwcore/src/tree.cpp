@@ -47,13 +47,63 @@ struct DevInoHash {
 
 using Seen = std::unordered_set<DevIno, DevInoHash>;
 
-bool by_name(const Node& a, const Node& b) {
-    return a.name < b.name;
-}
-
 bool by_size_then_name(const Node& a, const Node& b) {
     if (a.total.alloc != b.total.alloc) return a.total.alloc > b.total.alloc;
     return a.name < b.name;
+}
+
+bool link_by_name(const LinkRec& a, const LinkRec& b) {
+    return a.name < b.name;
+}
+
+// Three-way forms of the two orders.
+int name_cmp(const Node& a, const Node& b) {
+    return a.name.compare(b.name);
+}
+
+int size_then_name_cmp(const Node& a, const Node& b) {
+    if (a.total.alloc != b.total.alloc) return a.total.alloc > b.total.alloc ? -1 : 1;
+    return a.name.compare(b.name);
+}
+
+// Appends the positions of `list` from `out[from]` on, in stable `cmp` order (ties broken by
+// position). A folder's nodes are large, so ordering positions spares moving whole nodes
+// through the scratch copy a stable sort makes.
+template <class Cmp>
+void stable_order(const NodeList& list, std::vector<uint32_t>& out, std::size_t from, Cmp cmp) {
+    auto n = static_cast<uint32_t>(list.size());
+    out.resize(from + n);
+    auto first = out.begin() + static_cast<std::ptrdiff_t>(from);
+    for (uint32_t i = 0; i < n; ++i)
+        first[i] = i;
+    std::sort(first, out.end(), [&](uint32_t a, uint32_t b) {
+        int c = cmp(list[a], list[b]);
+        return c != 0 ? c < 0 : a < b;
+    });
+}
+
+// Moves `list[order[i]]` to position i, cycle by cycle, through one spare node.
+void apply_order(NodeList& list, std::vector<uint32_t>& order) {
+    for (uint32_t i = 0; i < order.size(); ++i) {
+        if (order[i] == i) continue;
+        Node spare = std::move(list[i]);
+        uint32_t j = i;
+        while (order[j] != i) {
+            list[j] = std::move(list[order[j]]);
+            uint32_t next = order[j];
+            order[j] = j;
+            j = next;
+        }
+        list[j] = std::move(spare);
+        order[j] = j;
+    }
+}
+
+// The final order of a settled folder's children; most lists arrive in it already.
+void sort_by_size(NodeList& list, std::vector<uint32_t>& scratch) {
+    if (std::is_sorted(list.begin(), list.end(), by_size_then_name)) return;
+    stable_order(list, scratch, 0, size_then_name_cmp);
+    apply_order(list, scratch);
 }
 
 // Steps 1 and 2 of settling a folder: its own sizes, then the links it meets first.
@@ -67,8 +117,8 @@ void start_total(Node& n, Seen& seen) {
     t.dataless = n.own.dataless;
     t.protected_ = n.own.protected_;
     t.skipped = n.own.skipped;
-    std::stable_sort(n.links.begin(), n.links.end(),
-                     [](const LinkRec& a, const LinkRec& b) { return a.name < b.name; });
+    if (!std::is_sorted(n.links.begin(), n.links.end(), link_by_name))
+        std::stable_sort(n.links.begin(), n.links.end(), link_by_name);
     for (const LinkRec& l : n.links) {
         if (!seen.insert({l.dev, l.ino}).second) continue;
         t.alloc = add_sat(t.alloc, l.alloc);
@@ -77,7 +127,6 @@ void start_total(Node& n, Seen& seen) {
         t.mtime = std::max(t.mtime, l.mtime);
     }
     n.total = t;
-    std::stable_sort(n.children.begin(), n.children.end(), by_name);
 }
 
 }  // namespace
@@ -127,25 +176,34 @@ std::string join(std::string_view dir, std::string_view name) {
     return out;
 }
 
+// Children are visited in name order through a list of their positions (one shared buffer,
+// one slice per open folder), so they are moved only once, into their final size order.
 void settle_links(Node& root) {
     struct Frame {
         Node* node;
         std::size_t next;
+        std::size_t order;  // where this folder's slice of `order` starts
     };
     Seen seen;
     std::vector<Frame> stack;
+    std::vector<uint32_t> order;
+    std::vector<uint32_t> scratch;
     start_total(root, seen);
-    stack.push_back({&root, 0});
+    stable_order(root.children, order, 0, name_cmp);
+    stack.push_back({&root, 0, 0});
     while (!stack.empty()) {
         Frame& top = stack.back();
         Node& n = *top.node;
         if (top.next < n.children.size()) {
-            Node& child = n.children[top.next++];
+            Node& child = n.children[order[top.order + top.next++]];
             start_total(child, seen);
-            stack.push_back({&child, 0});
+            std::size_t at = order.size();
+            stable_order(child.children, order, at, name_cmp);
+            stack.push_back({&child, 0, at});
             continue;
         }
-        std::stable_sort(n.children.begin(), n.children.end(), by_size_then_name);
+        order.resize(top.order);
+        sort_by_size(n.children, scratch);
         stack.pop_back();
         if (!stack.empty()) stack.back().node->total.add(n.total);
     }

@@ -1,9 +1,7 @@
 #include "walk.hpp"
 
-#include <fcntl.h>
 #include <tbb/parallel_for.h>
 #include <tbb/task_arena.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -15,17 +13,9 @@
 
 #include "list_generic.hpp"
 #include "list_macos.hpp"
-#include "statx_fields.hpp"
 
 namespace bwcore::walk {
 namespace {
-
-constexpr uint32_t SKIP_FLAGS = PROTECTED_FLAGS | SF_DATALESS;
-constexpr uint64_t NO_RECHECK = std::numeric_limits<uint64_t>::max();
-
-uint64_t sub_floor(uint64_t a, uint64_t b) {
-    return a > b ? a - b : 0;
-}
 
 uint64_t add_sat(uint64_t a, uint64_t b) {
     uint64_t r;
@@ -45,81 +35,12 @@ FileRec file_rec(const Entry& e) {
     return FileRec{e.name, e.alloc, e.logical, e.mtime_ns, e.ino};
 }
 
-// One path's status without following a final link, with the kernel's mount-root bit, which
-// the generic single-path status does not carry.
-struct Restat {
-    Entry e;
-    bool mount_root = false;
-    int err = 0;
-};
-
-// `name` relative to the open folder `dirfd`, or a whole path with AT_FDCWD.
-Restat restat(int dirfd, const std::string& name) {
-    Restat r;
-    if (name.find('\0') != std::string::npos) {
-        r.err = EINVAL;
-        return r;
-    }
-    bwplatform::StatFields f;
-    r.err = bwplatform::stat_fields(dirfd, name.c_str(), AT_SYMLINK_NOFOLLOW, f);
-    if (r.err != 0) return r;
-    r.e.dev = f.dev;
-    r.e.ino = f.ino;
-    r.e.alloc = f.alloc;
-    r.e.logical = f.logical;
-    r.e.mtime_ns = bwplatform::saturating_ns(f.mtime_sec, f.mtime_nsec);
-    r.e.flags = f.flags;
-    r.e.nlink = f.nlink;
-    r.e.kind = f.kind;
-    r.e.error = 0;
-    r.mount_root = f.mount_root;
-    return r;
-}
-
-Restat restat(const std::string& path) {
-    return restat(AT_FDCWD, path);
-}
-
-// A folder held open only to look up its entries, so re-reading many children costs one path
-// walk instead of one per child.
-struct DirHandle {
-    int fd = -1;
-    explicit DirHandle(const std::string& path) {
-        if (path.find('\0') == std::string::npos)
-            fd = ::open(path.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    }
-    ~DirHandle() {
-        if (fd >= 0) ::close(fd);
-    }
-    DirHandle(const DirHandle&) = delete;
-    DirHandle& operator=(const DirHandle&) = delete;
-    Restat stat(const std::string& name, const std::string& path) const {
-        return fd >= 0 ? restat(fd, name) : restat(path);
-    }
-};
-
-template <class V>
-auto find_name(V& list, std::string_view name) {
-    return std::find_if(list.begin(), list.end(), [&](const auto& r) { return r.name == name; });
-}
-
-void sort_links(Node& node) {
-    std::stable_sort(node.links.begin(), node.links.end(),
-                     [](const LinkRec& a, const LinkRec& b) { return a.name < b.name; });
-}
-
 // Adds one counted single-link file to the folder's own totals.
 void add_own(Node& node, const Entry& e) {
     node.own.alloc = add_sat(node.own.alloc, e.alloc);
     node.own.logical = add_sat(node.own.logical, e.logical);
     node.own.files += 1;
     node.own.mtime = std::max(node.own.mtime, e.mtime_ns);
-}
-
-void sub_own(Node& node, uint64_t alloc, uint64_t logical) {
-    node.own.alloc = sub_floor(node.own.alloc, alloc);
-    node.own.logical = sub_floor(node.own.logical, logical);
-    node.own.files = sub_floor(node.own.files, 1);
 }
 
 // The node of a folder that could not be walked at all.
@@ -166,19 +87,36 @@ Ctx Ctx::child(const Ctx& ctx, std::string_view name, std::string_view child_pat
     return c;
 }
 
-// What one listing adds to the shared progress counters.
-struct Walker::Listed {
-    uint64_t files = 0;
-    uint64_t bytes = 0;
-};
-
 Walker::Walker(WalkOptions options, const Rules& rules, const MarkerIndex& index,
                const fsevents::Changes* changes, Counters& counters)
     : m_opt(std::move(options)),
       m_rules(rules),
       m_index(index),
       m_changes(changes),
-      m_counters(counters) {}
+      m_counters(counters),
+      m_trip(rules.trip_filter()) {}
+
+void Walker::sort_links(Node& node) {
+    std::stable_sort(node.links.begin(), node.links.end(),
+                     [](const LinkRec& a, const LinkRec& b) { return a.name < b.name; });
+}
+
+bool Walker::might_trip(const Task& task, std::string_view name, bool in_library) const {
+    return rules_apply() &&
+           m_rules.child_might_trip(task.path, name, signed_depth(task.ctx), in_library, m_trip);
+}
+
+void Walker::count_file(Node& node, const Entry& e, bool wide, Listed& acc) const {
+    acc.files += 1;
+    acc.bytes += e.alloc;
+    if (e.nlink < 2) {
+        add_own(node, e);
+        if (wide) node.all_files.push_back(file_rec(e));
+    } else {
+        node.links.push_back(LinkRec{e.name, e.dev, e.ino, e.alloc, e.logical, e.mtime_ns});
+    }
+    if (is_big(e, m_opt.big_min)) node.files.push_back(file_rec(e));
+}
 
 void Walker::sample(Node& node, std::string_view path, std::string_view reason) {
     if (node.skipped.size() < MAX_SAMPLES)
@@ -237,28 +175,6 @@ Node Walker::walk_guarded(Task& task) {
     n.total.logical = add_sat(n.total.logical, n.self_logical);
     n.total.dirs = 1;
     return n;
-}
-
-bool Walker::in_rescan(std::string_view path) const {
-    for (const auto& top : m_changes->rescan_subtrees)
-        if (fsevents::is_within(path, top)) return true;
-    return false;
-}
-
-Walker::Way Walker::choose(const Task& task) const {
-    const auto& c = task.cached;
-    if (!c || task.mtime == 0 || c->dev != task.dev || c->ino != task.ino) return Way::List;
-    // The history lost detail inside a rescan subtree: nothing there is trusted.
-    if (m_changes && in_rescan(task.path)) return Way::List;
-    if (!m_changes || !m_changes->changed_dirs.contains(task.path))
-        return c->mtime == task.mtime ? Way::Reuse : Way::List;
-    if (c->all_files.empty() || m_changes->relist_dirs.contains(task.path)) return Way::List;
-    auto it = m_changes->changed_files.find(task.path);
-    if (it == m_changes->changed_files.end()) return Way::Patch;
-    if (it->second.size() > PATCH_MAX_NAMES) return Way::List;
-    for (const Node& child : c->children)
-        if (it->second.contains(child.name)) return Way::List;
-    return Way::Patch;
 }
 
 Node Walker::walk_body(Task& task) {
@@ -389,8 +305,7 @@ void Walker::take_entry(const Task& task, const Entry& e, bool wide, Node& node,
         std::string child_path = tree::join(task.path, e.name);
         Ctx cc = Ctx::child(task.ctx, e.name, child_path, m_opt.home, m_index);
         bool flag = cc.in_library && cc.depth > 1;
-        if (rules_apply() &&
-            m_rules.child_might_trip(task.path, e.name, signed_depth(task.ctx), flag)) {
+        if (might_trip(task, e.name, flag)) {
             if (auto why = m_rules.child_reason(child_path, e.name, flag, *m_opt.home)) {
                 node.own.skipped += 1;
                 sample(node, child_path, *why);
@@ -415,8 +330,7 @@ void Walker::take_entry(const Task& task, const Entry& e, bool wide, Node& node,
     }
     if (e.kind != KIND_FILE) return;
     bool flag = task.ctx.depth > 0 && task.ctx.in_library;
-    if (rules_apply() &&
-        m_rules.child_might_trip(task.path, e.name, signed_depth(task.ctx), flag)) {
+    if (might_trip(task, e.name, flag)) {
         std::string p = tree::join(task.path, e.name);
         if (auto why = m_rules.child_reason(p, e.name, flag, *m_opt.home)) {
             node.own.skipped += 1;
@@ -425,191 +339,7 @@ void Walker::take_entry(const Task& task, const Entry& e, bool wide, Node& node,
         }
     }
     node.markers |= m_index.marker_mask(e.name);
-    acc.files += 1;
-    acc.bytes += e.alloc;
-    if (e.nlink < 2) {
-        add_own(node, e);
-        if (wide) node.all_files.push_back(file_rec(e));
-    } else {
-        node.links.push_back(LinkRec{e.name, e.dev, e.ino, e.alloc, e.logical, e.mtime_ns});
-    }
-    if (is_big(e, m_opt.big_min)) node.files.push_back(file_rec(e));
-}
-
-// Turns the cached children of a reused folder into tasks. A child that is gone or no longer a
-// folder is dropped; one that is now a mount root, on another device, protected or dataless
-// must be reported as the listing would, so the folder is listed instead (false).
-bool Walker::child_tasks(const Task& task, Node& node, std::vector<Task>& tasks) {
-    std::size_t n = node.children.size();
-    std::vector<std::optional<Task>> out(n);
-    std::vector<char> refuse(n, 0);
-    // Relative to the open folder the kernel looks up one name per child instead of the whole
-    // path; for a single child the extra open would cost as much as it saves. With a change
-    // set nearly every child is taken without any call, so nothing is opened.
-    std::optional<DirHandle> dir;
-    if (!m_changes && n > 1) dir.emplace(task.path);
-    auto one = [&](std::size_t i) {
-        Node& c = node.children[i];
-        std::string path = tree::join(task.path, c.name);
-        Task t;
-        bool quiet = m_changes && !m_changes->changed_dirs.contains(path) &&
-                     !m_changes->touched_dirs.contains(path) && !in_rescan(path);
-        if (quiet) {
-            t.dev = c.dev;
-            t.ino = c.ino;
-            t.alloc = c.self_alloc;
-            t.logical = c.self_logical;
-            t.mtime = c.mtime;
-        } else {
-            Restat r = dir ? dir->stat(c.name, path) : restat(path);
-            if (r.err == ENOENT || r.err == ENOTDIR) return;
-            if (r.err != 0) {
-                refuse[i] = 1;
-                return;
-            }
-            if (r.e.kind != KIND_DIR) return;
-            bool prot = (r.e.flags & PROTECTED_FLAGS) && !m_opt.full;
-            if (r.mount_root || r.e.dev != m_opt.root_dev || prot || (r.e.flags & SF_DATALESS)) {
-                refuse[i] = 1;
-                return;
-            }
-            t.dev = r.e.dev;
-            t.ino = r.e.ino;
-            t.alloc = r.e.alloc;
-            t.logical = r.e.logical;
-            t.mtime = r.e.mtime_ns;
-        }
-        t.ctx = Ctx::child(task.ctx, c.name, path, m_opt.home, m_index);
-        t.path = std::move(path);
-        t.name = c.name;
-        out[i] = std::move(t);
-    };
-    if (n > 16 && !single_worker()) {
-        tbb::parallel_for(std::size_t{0}, n, one);
-    } else {
-        for (std::size_t i = 0; i < n; ++i)
-            one(i);
-    }
-    if (std::find(refuse.begin(), refuse.end(), 1) != refuse.end()) return false;
-    tasks.reserve(tasks.size() + n);
-    for (std::size_t i = 0; i < n; ++i) {
-        if (!out[i]) continue;
-        out[i]->cached = std::move(node.children[i]);
-        tasks.push_back(std::move(*out[i]));
-    }
-    node.children.clear();
-    return true;
-}
-
-// Updates a changed folder from its change list. Every changed name is read again first; when
-// one of them is anything but a plain file of this device or gone (a new folder, a protected or
-// failing item, a marker file, a name the rules look at), or the cached folder holds items whose
-// kind cannot be told from the records, it returns false before touching the node, and the
-// folder is listed.
-bool Walker::patch(const Task& task, Node& node) {
-    if (node.own.skipped || node.own.protected_ || node.own.dataless) return false;
-    auto it = m_changes->changed_files.find(task.path);
-    if (it == m_changes->changed_files.end()) return true;
-    bool flag = task.ctx.depth > 0 && task.ctx.in_library;
-    std::vector<std::pair<std::string_view, std::optional<Entry>>> fresh;
-    for (const std::string& name : it->second) {
-        if (name.empty() || name == "." || name == ".." || m_index.marker_mask(name) != 0)
-            return false;
-        if (rules_apply() &&
-            m_rules.child_might_trip(task.path, name, signed_depth(task.ctx), flag))
-            return false;
-        Restat r = restat(tree::join(task.path, name));
-        if (r.err == ENOENT || (r.err == 0 && r.e.kind == KIND_SYMLINK)) {
-            fresh.emplace_back(name, std::nullopt);
-            continue;
-        }
-        if (r.err != 0 || r.e.kind == KIND_DIR || r.mount_root || r.e.dev != m_opt.root_dev ||
-            (r.e.flags & SKIP_FLAGS))
-            return false;
-        if (r.e.kind != KIND_FILE) {
-            fresh.emplace_back(name, std::nullopt);
-            continue;
-        }
-        r.e.name = name;
-        fresh.emplace_back(name, std::move(r.e));
-    }
-    Listed acc;
-    for (auto& [name, e] : fresh) {
-        if (auto f = find_name(node.all_files, name); f != node.all_files.end()) {
-            sub_own(node, f->alloc, f->logical);
-            node.all_files.erase(f);
-        }
-        if (auto f = find_name(node.files, name); f != node.files.end()) node.files.erase(f);
-        if (auto l = find_name(node.links, name); l != node.links.end()) node.links.erase(l);
-        if (!e) continue;
-        acc.files += 1;
-        acc.bytes += e->alloc;
-        if (e->nlink < 2) {
-            add_own(node, *e);
-            node.all_files.push_back(file_rec(*e));
-        } else {
-            node.links.push_back(
-                LinkRec{e->name, e->dev, e->ino, e->alloc, e->logical, e->mtime_ns});
-        }
-        if (is_big(*e, m_opt.big_min)) node.files.push_back(file_rec(*e));
-    }
-    m_counters.files += acc.files;
-    m_counters.bytes += acc.bytes;
-    if (node.all_files.size() < ALL_FILES_MIN) {
-        node.all_files.clear();
-        node.all_files.shrink_to_fit();
-    }
-    sort_links(node);
-    return true;
-}
-
-// Reads big recorded files of a cached folder again: a file's size can change without its
-// folder's mtime. The record and its twins (the all_files record or the link record of the same
-// name) change together, so nothing is counted twice or left behind. A file that went from one
-// link to several (or back) cannot be settled from the records: false, and the folder is listed.
-bool Walker::recheck(const std::string& path, Node& node) const {
-    if (m_opt.recheck_min == NO_RECHECK) return true;
-    for (std::size_t i = 0; i < node.files.size();) {
-        FileRec& f = node.files[i];
-        if (f.alloc < m_opt.recheck_min) {
-            ++i;
-            continue;
-        }
-        Restat r = restat(tree::join(path, f.name));
-        auto link = find_name(node.links, f.name);
-        bool is_link = link != node.links.end();
-        auto twin = find_name(node.all_files, f.name);
-        if (r.err != 0 || r.e.kind != KIND_FILE || r.e.ino != f.ino) {
-            if (is_link) {
-                node.links.erase(link);
-            } else {
-                sub_own(node, f.alloc, f.logical);
-                if (twin != node.all_files.end()) node.all_files.erase(twin);
-            }
-            node.files.erase(node.files.begin() + static_cast<std::ptrdiff_t>(i));
-            continue;
-        }
-        if ((r.e.nlink >= 2) != is_link) return false;
-        if (is_link) {
-            link->alloc = r.e.alloc;
-            link->logical = r.e.logical;
-            link->mtime = r.e.mtime_ns;
-        } else {
-            node.own.alloc = add_sat(sub_floor(node.own.alloc, f.alloc), r.e.alloc);
-            node.own.logical = add_sat(sub_floor(node.own.logical, f.logical), r.e.logical);
-            node.own.mtime = std::max(node.own.mtime, r.e.mtime_ns);
-            if (twin != node.all_files.end()) {
-                twin->alloc = r.e.alloc;
-                twin->logical = r.e.logical;
-                twin->mtime = r.e.mtime_ns;
-            }
-        }
-        f.alloc = r.e.alloc;
-        f.logical = r.e.logical;
-        f.mtime = r.e.mtime_ns;
-        ++i;
-    }
-    return true;
+    count_file(node, e, wide, acc);
 }
 
 void Walker::finish(Task& task, Node& node, std::vector<Task>& tasks) {

@@ -2,7 +2,8 @@
 // The parallel tree walk: one folder path into a Node subtree, listing folders, classifying
 // every entry, applying the rules and recursing on the scan's work-stealing pool. It can take a
 // subtree already walked (the pre-walked map), reuse a folder's node from the previous scan when
-// the folder provably did not change, and reports progress through six shared counters.
+// the folder provably did not change, and reports progress through six shared counters. The
+// listing side lives in walk.cpp, the cached side (reuse, patch, re-check) in walk_reuse.cpp.
 #include <atomic>
 #include <cstdint>
 #include <mutex>
@@ -97,7 +98,11 @@ public:
     const MarkerIndex& index() const { return m_index; }
 
 private:
-    struct Listed;
+    // What one listing adds to the shared progress counters.
+    struct Listed {
+        uint64_t files = 0;
+        uint64_t bytes = 0;
+    };
     enum class Way { List, Reuse, Patch };
 
     Node walk_guarded(Task& task);
@@ -106,6 +111,11 @@ private:
     Way choose(const Task& task) const;
     bool in_rescan(std::string_view path) const;
     bool rules_apply() const { return !m_opt.full && m_opt.home.has_value(); }
+    // The rules' cheap pre-test for a child of the task's folder (false when rules are off).
+    bool might_trip(const Task& task, std::string_view name, bool in_library) const;
+    // Counts one plain file of a folder: its own totals or its link record, and its records.
+    void count_file(Node& node, const Entry& e, bool wide, Listed& acc) const;
+    static void sort_links(Node& node);
 
     using ByName = std::unordered_map<std::string_view, Node*>;
     Node list_folder(Task& task, std::vector<Task>& tasks, NodeList* cached_children);
@@ -125,6 +135,7 @@ private:
     const MarkerIndex& m_index;
     const fsevents::Changes* m_changes;
     Counters& m_counters;
+    TripFilter m_trip;
     std::mutex m_prewalked_mu;
     std::unordered_map<std::string, Node> m_prewalked;
     std::atomic<std::size_t> m_prewalked_count{0};

@@ -417,6 +417,66 @@ TEST_F(Records, DamagedRecordsStopSafely) {
     EXPECT_EQ(out[1].name, "beta");
 }
 
+// A readable item's record is read at fixed offsets; the same record with an error field of 0
+// in it can only be read field group by field group. Both readers must give the same entry.
+TEST_F(Records, FixedOffsetAndGeneralReadersAgreeOnEveryKind) {
+    ASSERT_TRUE(fx.make_dir("folder"));
+    ASSERT_TRUE(fx.write_file("folder/inner", 5));
+    ASSERT_TRUE(fx.write_file("empty", 0));
+    ASSERT_TRUE(fx.sparse_file("sparse.img", 20'000'000));
+    ASSERT_TRUE(fx.write_file("linked", 70'000));
+    ASSERT_TRUE(fx.hard_link("linked", "linked-too"));
+    ASSERT_TRUE(fx.symlink("alpha", "to-alpha"));
+    ASSERT_TRUE(fx.symlink("/nowhere", "dangling"));
+    ASSERT_TRUE(fx.fifo("pipe"));
+    ASSERT_TRUE(fx.set_mtime("alpha", 1'700'000'000, 123'456'789));
+    std::vector<std::string> items = {"alpha",    "folder",   "empty", "sparse.img", "linked",
+                                      "to-alpha", "dangling", "pipe",  "."};
+    if (fx.make_dir("mnt") && fx.mount_tmpfs("mnt")) items.push_back("mnt");
+    constexpr uint32_t WHOLE = kRequest.commonattr & ~bwplatform::ATTR_CMN_ERROR;
+    int fixed = 0;
+    for (const std::string& item : items) {
+        SCOPED_TRACE(item);
+        bytes.clear();
+        append(item.c_str());
+        ASSERT_GE(bytes.size(), NAME_REF);
+        uint32_t common = 0;
+        std::memcpy(&common, bytes.data() + 4, sizeof common);
+        fixed += common == WHOLE;
+        std::vector<Entry> fast;
+        ASSERT_TRUE(parse(1, fast));
+
+        // The error field sits between the returned set and the name reference, which is
+        // relative to its own place and so still points at the name.
+        bytes.insert(bytes.begin() + NAME_REF, 4, 0);
+        uint32_t len = 0;
+        std::memcpy(&len, bytes.data(), sizeof len);
+        poke(0, len + 4);
+        poke(4, common | bwplatform::ATTR_CMN_ERROR);
+        std::vector<Entry> general;
+        ASSERT_TRUE(parse(1, general));
+
+        const Entry& a = fast[0];
+        const Entry& b = general[0];
+        EXPECT_EQ(a.name, item);
+        EXPECT_EQ(a.name, b.name);
+        EXPECT_EQ(a.kind, b.kind);
+        EXPECT_EQ(a.dev, b.dev);
+        EXPECT_EQ(a.ino, b.ino);
+        EXPECT_EQ(a.alloc, b.alloc);
+        EXPECT_EQ(a.logical, b.logical);
+        EXPECT_EQ(a.mtime_ns, b.mtime_ns);
+        EXPECT_EQ(a.flags, b.flags);
+        EXPECT_EQ(a.nlink, b.nlink);
+        EXPECT_EQ(a.error, b.error);
+        EXPECT_EQ(a.entrycount, b.entrycount);
+        EXPECT_EQ(a.is_mountpoint, b.is_mountpoint);
+    }
+    // The readable files and folders take the fixed-offset reader, or this test compares the
+    // general reader with itself.
+    EXPECT_GE(fixed, 5);
+}
+
 TEST_F(Records, BadNameOverridesReportedError) {
     // An error record (status failed) whose name is not UTF-8: the bad name wins.
     bytes.clear();

@@ -238,6 +238,7 @@ TEST(RulesChildMightTrip, NeverMissesAReason) {
                      "group.com.apple.y", "com.apple.", "x.photoslibrary", ".photoslibrary", "..",
                      ".Trashes", "vm", "Preboot", "c", "a", "Users", "bin", "plain"};
     // clang-format on
+    const TripFilter filter = r.trip_filter();
     int checked = 0;
     for (const auto& parent : parents) {
         auto rel = rules::rel_parts(parent, home);
@@ -250,10 +251,52 @@ TEST(RulesChildMightTrip, NeverMissesAReason) {
                 if (!r.child_reason(path, name, flag, home)) continue;
                 ++checked;
                 EXPECT_TRUE(r.child_might_trip(parent, name, depth, flag)) << path;
+                EXPECT_TRUE(r.child_might_trip(parent, name, depth, flag, filter)) << path;
             }
         }
     }
     EXPECT_GT(checked, 20);
+}
+
+// The name filter only ever turns away names the full pre-test turns away too, whatever a rules
+// file holds: long names (the length bits wrap at 64), bytes above 0x7f, slashes in prefixes
+// and names, empty components. Ordinary names must still be turned away by it.
+TEST(RulesChildMightTrip, TheNameFilterHidesNoTrip) {
+    Rules r = Rules::defaults();
+    const std::string long_name(70, 'q');
+    r.forbidden_components.push_back(long_name);
+    r.forbidden_components.push_back("\xc3\xa9t\xc3\xa9");
+    r.deny_prefixes = {"/opt/some tool/lib", "/srv/", "/", "", "//x"};
+    r.home_deny = {{"Library", ""}, {"Projects", "secret"}, {}};
+    const TripFilter filter = r.trip_filter();
+    // clang-format off
+    Strings parents = {"/", "/opt", "/opt/some tool", "/srv", "/Users/a", "/Users/a/Library",
+                       "/Users/a/Projects", "/"};
+    Strings names = {"opt", "some tool", "lib", "some tool/lib", "opt/some tool/lib", "srv", "",
+                     "x", "/x", "secret", "Library", long_name, std::string(6, 'q'),
+                     "\xc3\xa9t\xc3\xa9", "usr", "..", "com.apple.x", "group.com.apple.y",
+                     "Pictures.photoslibrary", "main.rs"};
+    // clang-format on
+    int trips = 0;
+    for (const auto& parent : parents) {
+        for (const auto& name : names) {
+            for (int32_t depth : {-1, 0, 1, 2}) {
+                for (bool flag : {false, true}) {
+                    if (!r.child_might_trip(parent, name, depth, flag)) continue;
+                    ++trips;
+                    EXPECT_TRUE(r.child_might_trip(parent, name, depth, flag, filter))
+                        << parent << " + " << name << " at " << depth
+                        << (flag ? " in Library" : "");
+                }
+            }
+        }
+    }
+    EXPECT_GT(trips, 100);
+    const TripFilter usual = Rules::defaults().trip_filter();
+    for (const char* name : {"main.rs", "index.js", "node_modules", "a.out", "notes.txt"})
+        EXPECT_FALSE(usual.may_trip(name, false)) << name;
+    EXPECT_FALSE(usual.may_trip("org.example.app", true));
+    EXPECT_TRUE(usual.may_trip("com.apple.x", true));
 }
 
 // ---- Marker index and dev/build recognition ---------------------------------------------------

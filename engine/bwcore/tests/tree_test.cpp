@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <limits>
+#include <random>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "tree.hpp"
@@ -182,6 +185,71 @@ TEST(TreeSettle, SumsSaturate) {
 
 // A chain far deeper than any real tree: settling, visiting, copying out and dropping it must
 // not use the call stack per level (this runs on the 8 MiB main thread, and under sanitizers).
+// Settling written the plain way: recursion and stable sorts of the nodes themselves.
+void settle_plainly(Node& n, std::unordered_set<uint64_t>& seen) {
+    Agg t;
+    t.alloc = n.own.alloc + n.self_alloc;
+    t.logical = n.own.logical + n.self_logical;
+    t.files = n.own.files;
+    t.dirs = n.own.dirs + 1;
+    t.mtime = std::max(n.own.mtime, n.mtime);
+    t.skipped = n.own.skipped;
+    std::stable_sort(n.links.begin(), n.links.end(),
+                     [](const LinkRec& a, const LinkRec& b) { return a.name < b.name; });
+    for (const LinkRec& l : n.links) {
+        if (!seen.insert(l.ino).second) continue;
+        t.alloc += l.alloc;
+        t.logical += l.logical;
+        t.files += 1;
+        t.mtime = std::max(t.mtime, l.mtime);
+    }
+    std::stable_sort(n.children.begin(), n.children.end(),
+                     [](const Node& a, const Node& b) { return a.name < b.name; });
+    for (Node& c : n.children) {
+        settle_plainly(c, seen);
+        t.add(c.total);
+    }
+    std::stable_sort(n.children.begin(), n.children.end(), [](const Node& a, const Node& b) {
+        if (a.total.alloc != b.total.alloc) return a.total.alloc > b.total.alloc;
+        return a.name < b.name;
+    });
+    n.total = t;
+}
+
+// A tree in no particular order, with names repeated inside one folder (as a damaged cache file
+// may hold) whose nodes differ, sizes that tie, and links shared across folders.
+Node shuffled_tree(std::mt19937& rng, int depth) {
+    Node n = folder("n", rng() % 4);
+    int kids = depth == 0 ? 0 : static_cast<int>(rng() % 6);
+    for (int i = 0; i < kids; ++i) {
+        Node c = shuffled_tree(rng, depth - 1);
+        c.name = std::string(1, static_cast<char>('a' + rng() % 3));
+        c.own.skipped = rng() % 2;  // tells apart nodes of one name and size
+        n.children.push_back(std::move(c));
+    }
+    for (int i = static_cast<int>(rng() % 3); i > 0; --i)
+        n.links.push_back(link(std::string(1, static_cast<char>('k' + rng() % 3)), rng() % 5,
+                               rng() % 3, static_cast<int64_t>(rng() % 9)));
+    return n;
+}
+
+TEST(TreeSettle, SameResultAsPlainStableSortsOnAnyOrder) {
+    std::mt19937 rng(7);
+    for (int round = 0; round < 200; ++round) {
+        Node tree = shuffled_tree(rng, 4);
+        Node want = tree;
+        std::unordered_set<uint64_t> seen;
+        settle_plainly(want, seen);
+        tree::settle_links(tree);
+        ASSERT_EQ(tree, want) << "round " << round;
+        // Settled lists arrive in size order, not in the order they were built in.
+        seen.clear();
+        settle_plainly(want, seen);
+        tree::settle_links(tree);
+        ASSERT_EQ(tree, want) << "settled twice, round " << round;
+    }
+}
+
 TEST(TreeDepth, VeryDeepChainIsStackSafe) {
     constexpr std::size_t depth = 150000;
     Node chain = folder("leaf", 1);

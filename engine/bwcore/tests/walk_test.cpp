@@ -208,7 +208,7 @@ TEST(Walk, ReuseRechecksBigFilesOfCachedFolders) {
     // Same name, another inode: made before the old one goes, so the number cannot be reused.
     fx.write_file("d/replaced.new", 3 << 20);
     ASSERT_EQ(rename(fx.path("d/replaced.new").c_str(), fx.path("d/replaced").c_str()), 0);
-    unlink(fx.path("d/linked").c_str());   // the other name keeps the inode
+    unlink(fx.path("d/linked").c_str());  // the other name keeps the inode
     fx.set_mtime("d", st.st_mtim.tv_sec, st.st_mtim.tv_nsec);
 
     Walk later;
@@ -352,4 +352,80 @@ TEST(Walk, AFailedListingIsNeverReused) {
     EXPECT_EQ(again.counters.listed.load(), 2u);
     EXPECT_EQ(again.counters.reused.load(), dirs - 2);
     EXPECT_EQ(n.total, cached.total);
+}
+
+// The cached children of an unchanged folder are looked up again one by one, relative to the
+// open folder once it has more than one of them (and from several threads past sixteen).
+class ReusedChildren : public ::testing::Test {
+protected:
+    static constexpr int KEPT = 20;
+
+    void SetUp() override {
+        ASSERT_TRUE(fx.ok());
+        ASSERT_TRUE(fx.make_dir("d"));
+        for (int i = 0; i < KEPT; ++i) {
+            std::string sub = "d/k" + std::to_string(i);
+            ASSERT_TRUE(fx.make_dir(sub));
+            ASSERT_TRUE(fx.write_file(sub + "/f", 4096));
+        }
+        ASSERT_TRUE(fx.make_dir("d/gone"));
+        ASSERT_TRUE(fx.make_dir("d/now-file"));
+        ASSERT_TRUE(fx.make_dir("d/m"));
+        cached = first.run(fx.root());
+        ASSERT_EQ(stat(fx.path("d").c_str(), &d_stat), 0);
+    }
+    // Puts back the folder's mtime, so the walk takes it from the cache whatever changed in it.
+    void keep_mtime() {
+        ASSERT_TRUE(fx.set_mtime("d", d_stat.st_mtim.tv_sec, d_stat.st_mtim.tv_nsec));
+    }
+    std::set<std::string> child_names(const Node& n) {
+        std::set<std::string> out;
+        if (const Node* d = child(n, "d"))
+            for (const Node& c : d->children)
+                out.insert(c.name);
+        return out;
+    }
+
+    Fixture fx;
+    Walk first;
+    Node cached;
+    struct stat d_stat {};
+};
+
+TEST_F(ReusedChildren, AVanishedChildOrOneNoLongerAFolderIsDropped) {
+    ASSERT_EQ(rmdir(fx.path("d/gone").c_str()), 0);
+    ASSERT_EQ(rmdir(fx.path("d/now-file").c_str()), 0);
+    ASSERT_TRUE(fx.write_file("d/now-file", 4096));
+    keep_mtime();
+    Walk again;
+    Node n = again.run(fx.root(), cached);
+    // Nothing is listed: the folder stays reused, and only its two lost children are gone.
+    EXPECT_EQ(again.counters.listed.load(), 0u);
+    EXPECT_EQ(again.counters.reused.load(), first.counters.dirs.load() - 2);
+    std::set<std::string> want = child_names(cached);
+    want.erase("gone");
+    want.erase("now-file");
+    EXPECT_EQ(child_names(n), want);
+    EXPECT_EQ(n.total.dirs + 2, cached.total.dirs);
+    const Node* d = child(n, "d");
+    ASSERT_NE(d, nullptr);
+    EXPECT_TRUE(d->skipped.empty());
+}
+
+TEST_F(ReusedChildren, AChildThatBecameAMountRootMakesTheFolderListed) {
+    if (!fx.mount_tmpfs("d/m")) GTEST_SKIP() << "needs privileges to mount";
+    keep_mtime();
+    Walk again;
+    Node n = again.run(fx.root(), cached);
+    const Node* d = child(n, "d");
+    ASSERT_NE(d, nullptr);
+    EXPECT_EQ(child(*d, "m"), nullptr);
+    ASSERT_EQ(d->skipped.size(), 1u);
+    EXPECT_EQ(d->skipped[0].reason, "other-device");
+    EXPECT_EQ(d->skipped[0].path, fx.path("d/m"));
+    // Only "d" is listed: the root and d's other children are still taken from the cache.
+    EXPECT_EQ(again.counters.listed.load(), 1u);
+    EXPECT_EQ(again.counters.reused.load(), first.counters.dirs.load() - 2);
+    Walk fresh;
+    EXPECT_EQ(n.total, fresh.run(fx.root()).total);
 }
