@@ -21,6 +21,7 @@
 #include "fsevents.hpp"
 #include "fsevents_store.hpp"
 #include "list_generic.hpp"
+#include "quote.hpp"
 #include "views.hpp"
 
 namespace bwcore {
@@ -41,42 +42,9 @@ uint64_t fnv1a(std::string_view s) {
     return h;
 }
 
-// The home in the debug form the key has always used: None, or Some("...") with quotes,
-// backslashes and control characters escaped.
+// The home in the debug form the key has always used: None, or Some("...").
 std::string debug_form(const std::optional<std::string>& home) {
-    if (!home) return "None";
-    std::string out = "Some(\"";
-    for (unsigned char c : *home) {
-        switch (c) {
-            case '"':
-                out += "\\\"";
-                break;
-            case '\\':
-                out += "\\\\";
-                break;
-            case '\n':
-                out += "\\n";
-                break;
-            case '\r':
-                out += "\\r";
-                break;
-            case '\t':
-                out += "\\t";
-                break;
-            case '\0':
-                out += "\\0";
-                break;
-            default:
-                if (c < 0x20 || c == 0x7f) {
-                    char buf[12];
-                    std::snprintf(buf, sizeof buf, "\\u{%x}", c);
-                    out += buf;
-                } else {
-                    out += static_cast<char>(c);
-                }
-        }
-    }
-    return out + "\")";
+    return home ? "Some(" + quote::debug(*home) + ")" : "None";
 }
 
 // Names each pool thread "bwcore-walk-{i}" when it enters the scan's arena.
@@ -164,10 +132,7 @@ struct Validation {
 
 void debug_changes(const fsevents::Changes& ch, double ms) {
     std::fprintf(stderr, "fsevents query took %.3f ms\n", ms);
-    std::string subs = "[";
-    for (std::size_t i = 0; i < ch.rescan_subtrees.size(); ++i)
-        subs += (i ? ", \"" : "\"") + ch.rescan_subtrees[i] + "\"";
-    subs += "]";
+    std::string subs = quote::debug_list(ch.rescan_subtrees);
     std::fprintf(stderr, "fsevents: %" PRIu64 " events, subtrees %s\n", ch.events, subs.c_str());
     std::vector<std::string> dirs(ch.changed_dirs.begin(), ch.changed_dirs.end());
     std::sort(dirs.begin(), dirs.end());

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "quote.hpp"
+
 namespace virirado_engine {
 
 std::string usage_text() {
@@ -28,46 +30,6 @@ std::optional<uint64_t> parse_u64(std::string_view s) {
             return std::nullopt;
     }
     return n;
-}
-
-std::string debug_list(const std::vector<std::string>& items) {
-    std::string out = "[";
-    for (std::size_t i = 0; i < items.size(); ++i) {
-        if (i) out += ", ";
-        out.push_back('"');
-        for (unsigned char c : items[i]) {
-            switch (c) {
-                case '"':
-                    out += "\\\"";
-                    break;
-                case '\\':
-                    out += "\\\\";
-                    break;
-                case '\n':
-                    out += "\\n";
-                    break;
-                case '\r':
-                    out += "\\r";
-                    break;
-                case '\t':
-                    out += "\\t";
-                    break;
-                case '\0':
-                    out += "\\0";
-                    break;
-                default:
-                    if (c < 0x20 || c == 0x7f) {
-                        char buf[12];
-                        std::snprintf(buf, sizeof buf, "\\u{%x}", c);
-                        out += buf;
-                    } else {
-                        out.push_back(static_cast<char>(c));
-                    }
-            }
-        }
-        out.push_back('"');
-    }
-    return out + "]";
 }
 
 std::optional<std::string> Args::value(std::string_view name) {
@@ -99,7 +61,8 @@ bool Args::contains(std::string_view name) const {
 }
 
 void Args::expect_empty() const {
-    if (!m_args.empty()) throw UsageError{"unknown arguments: " + debug_list(m_args) + "\n"};
+    if (!m_args.empty())
+        throw UsageError{"unknown arguments: " + bwcore::quote::debug_list(m_args) + "\n"};
 }
 
 }  // namespace virirado_engine

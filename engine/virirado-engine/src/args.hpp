@@ -29,9 +29,6 @@ std::string usage_text();
 // An unsigned decimal with an optional leading "+" that fits in 64 bits; nothing else.
 std::optional<uint64_t> parse_u64(std::string_view s);
 
-// The list in the debug form the leftovers message uses: ["a", "b\"c"].
-std::string debug_list(const std::vector<std::string>& items);
-
 class Args {
 public:
     explicit Args(std::vector<std::string> args) : m_args(std::move(args)) {}
