@@ -1,8 +1,10 @@
 #include "bincode.hpp"
 
+#include <tbb/parallel_for.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <new>
@@ -173,6 +175,139 @@ bool read_tail(Reader& r, Node& n) {
     return read_file_recs(r, n.all_files);
 }
 
+// Where one node's bytes lie: its head, its tail (after every child) and its end. Spans are
+// kept in pre-order for the nodes near the top only; `next` is the span after this node's
+// subtree, so a node's children are the spans from the one after it, sibling by sibling.
+struct Span {
+    uint64_t begin = 0;
+    uint64_t tail = 0;
+    uint64_t end = 0;
+    uint64_t children = 0;
+    uint32_t next = 0;
+    bool kids_indexed = false;
+};
+
+// Nodes this deep or deeper are decoded with their subtree, never on their own.
+constexpr std::size_t SPLIT_DEPTH = 6;
+
+// Walks the encoded tree checking every length against the bytes left, as the Reader does,
+// without building anything. UTF-8 is left to the decoding that follows.
+class Skipper {
+public:
+    explicit Skipper(std::string_view d)
+        : m_begin(d.data()), m_cur(d.data()), m_end(d.data() + d.size()) {}
+    uint64_t offset() const { return static_cast<uint64_t>(m_cur - m_begin); }
+    uint64_t left() const { return static_cast<uint64_t>(m_end - m_cur); }
+    bool u64(uint64_t& v) {
+        if (left() < 8) return false;
+        std::memcpy(&v, m_cur, 8);
+        if constexpr (std::endian::native == std::endian::big) v = __builtin_bswap64(v);
+        m_cur += 8;
+        return true;
+    }
+    bool skip(uint64_t n) {
+        if (n > left()) return false;
+        m_cur += n;
+        return true;
+    }
+    bool str() {
+        uint64_t n;
+        return u64(n) && skip(n);
+    }
+    bool count(uint64_t& n, uint64_t min_item) { return u64(n) && n <= left() / min_item; }
+    // A list of records, each a string then `fixed` bytes.
+    bool records(uint64_t min_item, uint64_t fixed) {
+        uint64_t n;
+        if (!count(n, min_item)) return false;
+        for (uint64_t i = 0; i < n; ++i)
+            if (!(str() && skip(fixed))) return false;
+        return true;
+    }
+    bool head(uint64_t& children) {
+        return str() && skip(5 * 8 + AGG_SIZE) && records(LINKREC_MIN, 5 * 8) &&
+               records(FILEREC_MIN, 4 * 8) && skip(8) && count(children, NODE_MIN);
+    }
+    bool tail() {
+        uint64_t k;
+        if (!(skip(2) && str() && count(k, SKIP_MIN))) return false;
+        for (uint64_t i = 0; i < k; ++i)
+            if (!(str() && str())) return false;
+        return records(FILEREC_MIN, 4 * 8);
+    }
+
+private:
+    const char* m_begin;
+    const char* m_cur;
+    const char* m_end;
+};
+
+// Indexes the tree in `data`, failing where read_node would on the tree's shape or depth.
+bool index_tree(std::string_view data, std::vector<Span>& spans) {
+    struct Frame {
+        uint64_t children_left;
+        int64_t span;  // -1 below the indexed depth
+    };
+    Skipper sk(data);
+    std::vector<Frame> stack;
+    auto enter = [&]() {
+        uint64_t begin = sk.offset(), children = 0;
+        if (!sk.head(children)) return false;
+        int64_t at = -1;
+        if (stack.size() < SPLIT_DEPTH) {
+            at = static_cast<int64_t>(spans.size());
+            spans.push_back(Span{begin, 0, 0, children, 0, stack.size() + 1 < SPLIT_DEPTH});
+        }
+        stack.push_back({children, at});
+        return true;
+    };
+    if (!enter()) return false;
+    while (!stack.empty()) {
+        Frame& top = stack.back();
+        if (top.children_left > 0) {
+            --top.children_left;
+            if (stack.size() >= cache::MAX_DEPTH || !enter()) return false;
+            continue;
+        }
+        uint64_t tail = sk.offset();
+        if (!sk.tail()) return false;
+        if (top.span >= 0) {
+            Span& s = spans[static_cast<std::size_t>(top.span)];
+            s.tail = tail;
+            s.end = sk.offset();
+            s.next = static_cast<uint32_t>(spans.size());
+        }
+        stack.pop_back();
+    }
+    return true;
+}
+
+// Decodes the node of span `i` into `n`; a large node's children are decoded side by side.
+bool decode_span(std::string_view data, const std::vector<Span>& spans, std::size_t i, Node& n,
+                 uint64_t split_bytes) {
+    const Span& s = spans[i];
+    if (!s.kids_indexed || s.end - s.begin <= split_bytes || s.children < 2) {
+        Reader r(data.substr(s.begin, s.end - s.begin));
+        return read_node(r, n);
+    }
+    Reader head(data.substr(s.begin, s.tail - s.begin));
+    uint64_t k;
+    if (!read_head(head, n, k) || k != s.children) return false;
+    n.children.resize(static_cast<std::size_t>(k));
+    std::vector<std::size_t> kids;
+    kids.reserve(n.children.size());
+    for (std::size_t at = i + 1; kids.size() < k; at = spans[at].next)
+        kids.push_back(at);
+    std::atomic<bool> ok{true};
+    tbb::parallel_for(std::size_t{0}, kids.size(), [&](std::size_t j) {
+        if (ok.load(std::memory_order_relaxed) &&
+            !decode_span(data, spans, kids[j], n.children[j], split_bytes))
+            ok.store(false, std::memory_order_relaxed);
+    });
+    if (!ok.load()) return false;
+    Reader tail(data.substr(s.tail, s.end - s.tail));
+    return read_tail(tail, n);
+}
+
 }  // namespace
 
 Writer::Writer(Sink sink) : m_sink(std::move(sink)) {
@@ -320,11 +455,29 @@ bool read_node(Reader& r, Node& out) {
     return true;
 }
 
+bool read_tree(std::string_view data, Node& out, uint64_t split_bytes) {
+    if (data.size() > cache::DECODE_LIMIT) data = data.substr(0, cache::DECODE_LIMIT);
+    std::vector<Span> spans;
+    if (!index_tree(data, spans)) return false;
+    Node root;
+    if (!decode_span(data, spans, 0, root, split_bytes)) return false;
+    out = std::move(root);
+    return true;
+}
+
+uint64_t header_size(const CacheBody& body) {
+    return 4 + 8 + body.root.size() + 8 + 8 + 8 + body.volume_uuid.size();
+}
+
 std::optional<CacheBody> decode(std::string_view data) {
     try {
         Reader r(data);
         CacheBody body;
-        if (read_header(r, body) && read_node(r, body.node)) return body;
+        data = data.substr(0, std::min<uint64_t>(data.size(), cache::DECODE_LIMIT));
+        // Split wherever the index reaches, so every input decoded from memory also goes
+        // through the side-by-side path the cache file takes when it is large.
+        if (read_header(r, body) && read_tree(data.substr(header_size(body)), body.node, 0))
+            return body;
     } catch (const std::bad_alloc&) {
     } catch (const std::length_error&) {
     }

@@ -101,6 +101,13 @@ std::string encode(const CacheBody& body);
 bool read_header(Reader& r, CacheBody& body);
 // One tree, iteratively, at most cache::MAX_DEPTH levels deep.
 bool read_node(Reader& r, Node& out);
+// One tree from memory, accepting and rejecting exactly what read_node does. The bytes are
+// first indexed without being decoded, so subtrees of more than `split_bytes` bytes near the
+// top can be decoded side by side on the current task arena.
+inline constexpr uint64_t SPLIT_BYTES = uint64_t{1} << 16;
+bool read_tree(std::string_view data, Node& out, uint64_t split_bytes = SPLIT_BYTES);
+// How many header bytes read_header took for `body`.
+uint64_t header_size(const CacheBody& body);
 // A whole file from memory; nothing on any damage. Trailing bytes are ignored.
 std::optional<CacheBody> decode(std::string_view data);
 

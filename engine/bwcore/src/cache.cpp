@@ -2,7 +2,9 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
+#include <tbb/task_arena.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -111,6 +113,51 @@ bool fresh(uint64_t saved_at, uint64_t now, uint64_t max_age) {
     return now >= saved_at && now - saved_at <= max_age;
 }
 
+// Files up to this size are read whole and decoded on every thread of the arena; larger ones,
+// or a single thread, stream through the 1 MiB buffer so memory stays bounded.
+constexpr uint64_t WHOLE_READ_MAX = uint64_t{256} << 20;
+
+// A private anonymous mapping, so the buffer is not zeroed once more before it is filled.
+class Bytes {
+public:
+    explicit Bytes(std::size_t n) : m_size(n) {
+        void* p =
+            ::mmap(nullptr, n ? n : 1, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (p == MAP_FAILED) throw std::bad_alloc();
+        m_data = static_cast<char*>(p);
+    }
+    ~Bytes() { ::munmap(m_data, m_size ? m_size : 1); }
+    Bytes(const Bytes&) = delete;
+    Bytes& operator=(const Bytes&) = delete;
+    char* data() { return m_data; }
+
+private:
+    char* m_data;
+    std::size_t m_size;
+};
+
+// Reads up to `buf.size()` bytes from `at` on; fewer when the file got shorter meanwhile.
+std::size_t read_at(int fd, uint64_t at, char* buf, std::size_t n) {
+    std::size_t got = 0;
+    while (got < n) {
+        ssize_t r = ::pread(fd, buf + got, n - got, static_cast<off_t>(at + got));
+        if (r < 0 && errno == EINTR) continue;
+        if (r <= 0) break;
+        got += static_cast<std::size_t>(r);
+    }
+    return got;
+}
+
+bool read_tree(int fd, uint64_t size, bincode::Reader& r, CacheBody& body) {
+    uint64_t at = bincode::header_size(body);
+    uint64_t limit = std::min(size, DECODE_LIMIT);
+    if (limit < at || limit - at > WHOLE_READ_MAX || tbb::this_task_arena::max_concurrency() < 2)
+        return bincode::read_node(r, body.node);
+    Bytes buf(static_cast<std::size_t>(limit - at));
+    std::size_t got = read_at(fd, at, buf.data(), static_cast<std::size_t>(limit - at));
+    return bincode::read_tree(std::string_view(buf.data(), got), body.node);
+}
+
 std::optional<CacheBody> read_file(int fd, uint64_t size, std::string_view root, uint64_t key,
                                    uint64_t max_age) {
     bincode::Reader r(fd, size);
@@ -119,7 +166,7 @@ std::optional<CacheBody> read_file(int fd, uint64_t size, std::string_view root,
     // Checked before the tree is decoded: a foreign or stale file costs no more than its header.
     if (body.root != root || body.key != key || !fresh(body.saved_at, now_seconds(), max_age))
         return std::nullopt;
-    if (!bincode::read_node(r, body.node)) return std::nullopt;
+    if (!read_tree(fd, size, r, body)) return std::nullopt;
     return body;
 }
 

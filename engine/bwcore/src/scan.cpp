@@ -236,7 +236,8 @@ Result<ScanResult> scan_body(const ScanOptions& o, walk::Counters& counters,
         out.volume_uuid = bwplatform::FSEventsCopyUUIDForDevice(root->dev).value_or(VolumeUuid{});
         out.event_id = bwplatform::FSEventsGetCurrentEventId();
     }
-    Validation v = load_cached(o, folder, key, root->dev);
+    // In the arena, so the cache decodes on the scan's threads.
+    Validation v = arena.execute([&] { return load_cached(o, folder, key, root->dev); });
     out.validation = v.validation;
     out.fsevents_note = v.note;
     out.cache_load_ms = v.load_ms;
