@@ -43,8 +43,23 @@ CacheBody real_body() {
     return b;
 }
 
+// The streaming decoder and the indexed, parallel one must agree on every input: both refuse
+// it, or both give the same tree.
+void check_decoders_agree(const std::string& bytes) {
+    bincode::Reader r{std::string_view(bytes)};
+    CacheBody head;
+    if (!bincode::read_header(r, head)) return;
+    Node serial, split;
+    bool a = bincode::read_node(r, serial);
+    std::size_t at = static_cast<std::size_t>(bincode::header_size(head));
+    bool b = bincode::read_tree(std::string_view(bytes).substr(at), split, 0);
+    ASSERT_EQ(a, b);
+    if (a) ASSERT_TRUE(serial == split);
+}
+
 // A decoded variant must be exactly what its leading bytes encode.
 void check_variant(const std::string& bytes) {
+    check_decoders_agree(bytes);
     std::optional<CacheBody> got = bincode::decode(bytes);
     if (!got) return;
     std::string again = bincode::encode(*got);
