@@ -1,11 +1,13 @@
 #include "options.hpp"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 
 #include "utf8.hpp"
 
@@ -19,21 +21,40 @@ std::optional<std::string> env_text(const char* name) {
 
 namespace {
 
+// A rules file is a few kilobytes; anything near this is a device or a mistake, and reading it
+// whole would exhaust memory first.
+constexpr std::size_t MAX_RULES_BYTES = std::size_t{64} << 20;
+
+// Reads the whole file. Opening does not wait for a writer, so a fifo nobody writes to reads as
+// empty instead of blocking forever; a pipe that already has a writer (`--config <(...)`) reads
+// normally once blocking mode is back on.
 std::optional<std::string> read_file(const std::string& path, std::string& error) {
-    errno = 0;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        error = std::strerror(errno ? errno : ENOENT);
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        error = std::strerror(errno);
         return std::nullopt;
     }
-    std::ostringstream text;
-    text << in.rdbuf();
-    if (in.bad() || (in.fail() && !in.eof())) {
-        // Reading a folder fails here with EISDIR.
-        error = std::strerror(errno ? errno : EIO);
+    struct stat st {};
+    int err = ::fstat(fd, &st) != 0 ? errno : S_ISDIR(st.st_mode) ? EISDIR : 0;
+    if (err == 0 && ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) err = errno;
+    std::string s;
+    char buf[65536];
+    while (err == 0) {
+        ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n == 0) break;
+        if (n < 0) {
+            if (errno != EINTR) err = errno;
+        } else if (s.size() + static_cast<std::size_t>(n) > MAX_RULES_BYTES) {
+            err = EFBIG;
+        } else {
+            s.append(buf, static_cast<std::size_t>(n));
+        }
+    }
+    ::close(fd);
+    if (err != 0) {
+        error = std::strerror(err);
         return std::nullopt;
     }
-    std::string s = text.str();
     if (!bwcore::utf8::valid(s)) {
         error = "stream did not contain valid UTF-8";
         return std::nullopt;
