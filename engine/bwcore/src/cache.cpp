@@ -38,6 +38,29 @@ uint64_t now_seconds() {
     return s > 0 ? static_cast<uint64_t>(s) : 0;
 }
 
+// Every existing component of the folder's path belongs to us or to root. A folder or link that
+// another user owns on the way (a planted /tmp/Library, a link in a shared place) could redirect
+// the cache into a place of their choosing, or feed us a tree they made. Missing components are
+// fine: we create them ourselves.
+bool trusted_folder(const std::string& folder) {
+    const uid_t me = ::geteuid();
+    std::string prefix = folder.front() == '/' ? "/" : "";
+    std::size_t at = 0;
+    while (true) {
+        struct stat st;
+        if (::lstat(prefix.empty() ? "." : prefix.c_str(), &st) != 0) return errno == ENOENT;
+        if (st.st_uid != 0 && st.st_uid != me) return false;
+        while (at < folder.size() && folder[at] == '/')
+            ++at;
+        if (at >= folder.size()) return true;
+        std::size_t end = folder.find('/', at);
+        if (end == std::string::npos) end = folder.size();
+        if (!prefix.empty() && prefix.back() != '/') prefix += '/';
+        prefix.append(folder, at, end - at);
+        at = end;
+    }
+}
+
 bool same_file(const struct stat& a, const struct stat& b) {
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
@@ -194,9 +217,11 @@ std::string file_name(std::string_view root) {
 Status save(const std::string& folder, std::string_view root, uint64_t key,
             const VolumeUuid& volume_uuid, uint64_t event_id, const Node& node) {
     if (folder.empty()) return Error::os(EINVAL);
+    if (!trusted_folder(folder)) return Error::os(EACCES);
     std::error_code ec;
     std::filesystem::create_directories(folder, ec);
     if (ec) return Error::os(ec.value());
+    if (!trusted_folder(folder)) return Error::os(EACCES);
     std::string final_path = tree::join(folder, file_name(root));
     std::string temp_path = final_path + ".tmp";
     Result<int> fd = open_temp(temp_path);
@@ -210,7 +235,7 @@ Status save(const std::string& folder, std::string_view root, uint64_t key,
 
 std::optional<CacheBody> load(const std::string& folder, std::string_view root, uint64_t key,
                               uint64_t max_age) {
-    if (folder.empty()) return std::nullopt;
+    if (folder.empty() || !trusted_folder(folder)) return std::nullopt;
     std::string path = tree::join(folder, file_name(root));
     // Non-blocking, so a FIFO planted at the name cannot stall the scan.
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);

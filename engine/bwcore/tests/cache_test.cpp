@@ -458,3 +458,38 @@ TEST(CacheFile, RacingSavesLeaveOneWholeFile) {
 
 }  // namespace
 }  // namespace bwcore
+
+namespace bwcore {
+namespace {
+
+// A folder or link that another user owns on the way to the cache could redirect our writes or
+// hand us a tree of their making: such a cache folder is neither written nor read.
+TEST(CacheFile, FoldersOwnedByAnotherUserAreNeitherWrittenNorRead) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root to give a folder to another user";
+    TempDir dir;
+    CacheBody b = sample_body();
+    const std::string shared = dir / "shared";
+    ASSERT_TRUE(cache::save(shared + "/cache", b.root, b.key, b.volume_uuid, b.event_id, b.node));
+    ASSERT_TRUE(cache::load(shared + "/cache", b.root, b.key, 604800));
+
+    // Another user takes the folder on the way: the tree in it is no longer trusted.
+    ASSERT_EQ(::chown(shared.c_str(), 65534, 65534), 0);
+    EXPECT_FALSE(cache::load(shared + "/cache", b.root, b.key, 604800));
+    EXPECT_FALSE(cache::save(shared + "/cache", b.root, b.key, b.volume_uuid, b.event_id, b.node));
+
+    // A link planted by another user in a place we own, pointing somewhere we may write.
+    const std::string victim = dir / "victim";
+    fs::create_directories(victim);
+    const std::string planted = dir / "planted";
+    ASSERT_EQ(::symlink(victim.c_str(), planted.c_str()), 0);
+    ASSERT_EQ(::lchown(planted.c_str(), 65534, 65534), 0);
+    EXPECT_FALSE(cache::save(planted, b.root, b.key, b.volume_uuid, b.event_id, b.node));
+    EXPECT_TRUE(fs::is_empty(victim));
+    // Our own link is followed as before.
+    ASSERT_EQ(::lchown(planted.c_str(), 0, 0), 0);
+    EXPECT_TRUE(cache::save(planted, b.root, b.key, b.volume_uuid, b.event_id, b.node));
+    EXPECT_FALSE(fs::is_empty(victim));
+}
+
+}  // namespace
+}  // namespace bwcore
