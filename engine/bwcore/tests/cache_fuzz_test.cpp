@@ -54,7 +54,9 @@ void check_decoders_agree(const std::string& bytes) {
     std::size_t at = static_cast<std::size_t>(bincode::header_size(head));
     bool b = bincode::read_tree(std::string_view(bytes).substr(at), split, 0);
     ASSERT_EQ(a, b);
-    if (a) ASSERT_TRUE(serial == split);
+    if (a) {
+        ASSERT_TRUE(serial == split);
+    }
 }
 
 // A decoded variant must be exactly what its leading bytes encode.
