@@ -108,21 +108,6 @@ bool read_agg(Reader& r, Agg& a) {
            r.i64(a.mtime) && r.u64(a.dataless) && r.u64(a.protected_) && r.u64(a.skipped);
 }
 
-// Stored names are nearly always plain ASCII; eight bytes at a time settles those without the
-// full UTF-8 check.
-bool plain_ascii(std::string_view s) {
-    std::size_t i = 0;
-    uint64_t high = 0;
-    for (; i + 8 <= s.size(); i += 8) {
-        uint64_t w;
-        std::memcpy(&w, s.data() + i, sizeof w);
-        high |= w;
-    }
-    for (; i < s.size(); ++i)
-        high |= static_cast<unsigned char>(s[i]);
-    return (high & 0x8080808080808080ULL) == 0;
-}
-
 template <class T>
 void reserve_some(std::vector<T>& v, uint64_t n) {
     v.reserve(static_cast<std::size_t>(std::min(n, RESERVE_CAP)));
@@ -391,7 +376,7 @@ bool Reader::str(std::string& s) {
     uint64_t n;
     if (!u64(n) || n > left()) return false;
     s.resize(static_cast<std::size_t>(n));
-    return raw(s.data(), s.size()) && (plain_ascii(s) || utf8::valid(s));
+    return raw(s.data(), s.size()) && utf8::valid(s);
 }
 
 bool Reader::count(uint64_t& n, uint64_t min_item) {

@@ -199,21 +199,6 @@ void read_groups(Fields& f, const bp::attribute_set_t& set, Entry& e) {
     if (set.fileattr & bp::ATTR_FILE_DATALENGTH) e.logical = f.get<uint64_t>();
 }
 
-// Names are nearly always plain ASCII; eight bytes at a time settles those without the full
-// UTF-8 check.
-bool plain_ascii(std::string_view s) {
-    std::size_t i = 0;
-    uint64_t high = 0;
-    for (; i + 8 <= s.size(); i += 8) {
-        uint64_t w;
-        std::memcpy(&w, s.data() + i, sizeof w);
-        high |= w;
-    }
-    for (; i < s.size(); ++i)
-        high |= static_cast<unsigned char>(s[i]);
-    return (high & 0x8080808080808080ULL) == 0;
-}
-
 // A readable file or folder carries every attribute asked for, so its fields sit at fixed
 // offsets: after the name reference, the device (8 bytes), the type (4), the time (16), the
 // flags (4) and the id (8), then the link count or mount status (4) and the two sizes (8 each).
@@ -272,7 +257,7 @@ bool parse_one(std::span<const unsigned char> rec, Entry& e) {
         read_groups(f, set, e);
         if (!f.ok()) return false;
     }
-    if (plain_ascii(name) || utf8::valid(name)) {
+    if (utf8::valid(name)) {
         e.name.assign(name);
     } else {
         e.name = utf8::lossy(name);

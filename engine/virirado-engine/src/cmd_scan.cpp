@@ -179,20 +179,15 @@ int cmd_scan(Args args) {
     const bool jsonl = c.mode == Mode::Jsonl;
     if (jsonl) emit("hello", hello(c));
 
-    bwcore::walk::Counters counters;
-    auto result = [&] {
-        std::optional<ProgressThread> progress;
-        if (jsonl)
-            progress.emplace(std::chrono::milliseconds(200), 0, [&counters](double ms) {
-                return json{{"elapsed_ms", ms},
-                            {"dirs", counters.dirs.load()},
-                            {"files", counters.files.load()},
-                            {"bytes", counters.bytes.load()}};
-            });
-        return bwcore::scan::scan(c.options, counters, [&](std::string_view name, const json& v) {
-            if (jsonl) emit(name, v);
-        });
-    }();
+    ProgressLine line;
+    if (jsonl)
+        line = [](const bwcore::walk::Counters& n, double ms) {
+            return json{{"elapsed_ms", ms},
+                        {"dirs", n.dirs.load()},
+                        {"files", n.files.load()},
+                        {"bytes", n.bytes.load()}};
+        };
+    auto result = scan_with_progress(c.options, std::chrono::milliseconds(200), 0, line);
     if (!result) {
         const std::string& msg = result.error().message;
         if (c.mode == Mode::Text) throw ExitError{1, std::string(ENGINE_NAME) + ": " + msg + "\n"};

@@ -47,19 +47,16 @@ ServeCommand parse(Args& args) {
     return c;
 }
 
+// Progress every 50 ms tick, at most one line per 250 ms.
 bwcore::Result<bwcore::ScanResult> run_scan(const bwcore::ScanOptions& options) {
-    bwcore::walk::Counters counters;
-    ProgressThread progress(std::chrono::milliseconds(50), 250, [&counters](double ms) {
-        return json{{"elapsed_ms", static_cast<uint64_t>(ms)},
-                    {"dirs", counters.dirs.load()},
-                    {"files", counters.files.load()},
-                    {"listed_dirs", counters.listed.load()},
-                    {"reused_dirs", counters.reused.load()}};
-    });
-    auto result = bwcore::scan::scan(options, counters,
-                                     [](std::string_view name, const json& v) { emit(name, v); });
-    progress.stop();
-    return result;
+    return scan_with_progress(options, std::chrono::milliseconds(50), 250,
+                              [](const bwcore::walk::Counters& n, double ms) {
+                                  return json{{"elapsed_ms", static_cast<uint64_t>(ms)},
+                                              {"dirs", n.dirs.load()},
+                                              {"files", n.files.load()},
+                                              {"listed_dirs", n.listed.load()},
+                                              {"reused_dirs", n.reused.load()}};
+                              });
 }
 
 json ready(const ServeCommand& c, const bwcore::ScanResult& r, const bwcore::MarkerIndex& index) {

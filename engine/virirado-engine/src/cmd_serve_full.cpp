@@ -41,16 +41,13 @@ FullCommand parse(Args& args) {
 // One scan with its progress lines; a failure has been reported by the time it returns. The
 // cache is saved before anything else is written.
 std::unique_ptr<bwcore::ScanResult> run_scan(const bwcore::ScanOptions& options) {
-    bwcore::walk::Counters counters;
-    ProgressThread progress(std::chrono::milliseconds(250), 0, [&counters](double ms) {
-        return json{{"elapsed_ms", static_cast<uint64_t>(ms)},
-                    {"files", counters.files.load()},
-                    {"dirs", counters.dirs.load()},
-                    {"bytes", counters.bytes.load()}};
-    });
-    auto result = bwcore::scan::scan(options, counters,
-                                     [](std::string_view name, const json& v) { emit(name, v); });
-    progress.stop();
+    auto result = scan_with_progress(options, std::chrono::milliseconds(250), 0,
+                                     [](const bwcore::walk::Counters& n, double ms) {
+                                         return json{{"elapsed_ms", static_cast<uint64_t>(ms)},
+                                                     {"files", n.files.load()},
+                                                     {"dirs", n.dirs.load()},
+                                                     {"bytes", n.bytes.load()}};
+                                     });
     if (!result) {
         write_json_line(error_object(result.error().message));
         return nullptr;

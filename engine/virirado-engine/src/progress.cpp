@@ -1,5 +1,7 @@
 #include "progress.hpp"
 
+#include <optional>
+
 #include "output.hpp"
 
 namespace virirado_engine {
@@ -42,6 +44,18 @@ void ProgressThread::loop() {
         if (gate.due(ms)) emit("progress", m_make(ms));
         next += m_tick;
     }
+}
+
+bwcore::Result<bwcore::ScanResult> scan_with_progress(const bwcore::ScanOptions& options,
+                                                      std::chrono::milliseconds tick,
+                                                      uint64_t gap_ms, const ProgressLine& line) {
+    bwcore::walk::Counters counters;
+    std::optional<ProgressThread> progress;
+    if (line) progress.emplace(tick, gap_ms, [&](double ms) { return line(counters, ms); });
+    return bwcore::scan::scan(options, counters,
+                              [&](std::string_view name, const nlohmann::json& v) {
+                                  if (line) emit(name, v);
+                              });
 }
 
 }  // namespace virirado_engine

@@ -8,6 +8,8 @@
 #include <nlohmann/json.hpp>
 #include <thread>
 
+#include "scan.hpp"
+
 namespace virirado_engine {
 
 // Whether a progress line is due at `ms` after the start: `gap_ms` whole milliseconds past the
@@ -47,5 +49,13 @@ private:
     bool m_stop = false;
     std::thread m_thread;
 };
+
+// One scan with its "progress" lines (`line` builds each from the counters and the elapsed
+// milliseconds) and its "first" event. Without `line`, the scan runs silently.
+using ProgressLine =
+    std::function<nlohmann::json(const bwcore::walk::Counters&, double elapsed_ms)>;
+bwcore::Result<bwcore::ScanResult> scan_with_progress(const bwcore::ScanOptions& options,
+                                                      std::chrono::milliseconds tick,
+                                                      uint64_t gap_ms, const ProgressLine& line);
 
 }  // namespace virirado_engine
