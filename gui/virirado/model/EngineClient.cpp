@@ -58,6 +58,18 @@ bool EngineClient::snapshotMode() const {
     return Snapshot::prefix(m_services.launch.environment).has_value();
 }
 
+void EngineClient::setBanner(std::optional<std::string> text) {
+    Batch batch(*this);
+    m_state.banner = std::move(text);
+}
+
+void EngineClient::editForSnapshot(const std::function<void(EngineState&)>& edit) {
+    Batch batch(*this);
+    if (!edit) return;
+    edit(m_state);
+    ++m_state.rootRevision;
+}
+
 void EngineClient::setIncludePrivate(bool value) {
     Batch batch(*this);
     m_state.includePrivate = value;
@@ -201,6 +213,7 @@ void EngineClient::consumeError(const std::string& bytes) {
 }
 
 void EngineClient::rebuild() {
+    ++m_state.rootRevision;
     if (m_records.empty() && m_state.totalBytes <= 0) {
         m_state.root.reset();
         return;
@@ -216,6 +229,7 @@ void EngineClient::scan() {
     m_records.clear();
     m_ticked.clear();
     m_state.root.reset();
+    ++m_state.rootRevision;
     m_state.preview.reset();
     m_state.scanning = true;
     m_state.hasScanned = true;
@@ -290,7 +304,7 @@ void EngineClient::refreshFree() {
 void EngineClient::loadSnapshotDemo() {
     Batch batch(*this);
     if (m_state.root) return;
-    m_records = SnapshotDemo::records();
+    m_records = m_services.now ? SnapshotDemo::records(m_services.now()) : SnapshotDemo::records();
     m_ticked.clear();
     for (const ItemRecord& r : m_records) {
         if (r.ticked) m_ticked.insert(r.id);

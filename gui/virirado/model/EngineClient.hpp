@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "CleanProgress.hpp"
+#include "EngineFacade.hpp"
 #include "EngineLocator.hpp"
 #include "EngineProcess.hpp"
 #include "Json.hpp"
@@ -44,69 +45,47 @@ struct ClientServices {
     // The stored "includePrivate" choice, none when absent or not a Bool.
     std::function<std::optional<bool>()> loadIncludePrivate;
     std::function<void(bool)> storeIncludePrivate;
+    // The moment the demo data is dated from (seconds since 1970); the system
+    // clock when unset. Snapshot pictures fix it so that they never change.
+    std::function<TimePoint()> now;
 
     // This machine: the real logs under `home`, statvfs for free space, no stored
     // settings. The process, executor and launch context are left to the caller.
     static ClientServices system(std::string home);
 };
 
-// The published state: every change to it is announced.
-struct EngineState {
-    std::optional<TreeNode> root;
-    bool scanning = false;
-    bool hasScanned = false;
-    double pct = 0;
-    std::optional<double> eta;
-    std::string place;
-    int64_t freeBytes = 0;
-    int64_t totalBytes = 0;
-    std::string volumeName = "This disk";
-    std::optional<std::string> banner;
-    std::optional<std::string> accessNote;
-    std::optional<PreviewPayload> preview;
-    bool quickDeleteMode = false;
-    bool verifying = false;
-    std::optional<durozizo::CleanProgress> cleanProgress;
-    bool includePrivate = true;
-    int64_t scanGeneration = 0;
-    std::string commandSummary;
-    int64_t donePlaces = 0;
-    int64_t totalPlaces = 0;
-    std::vector<std::string> scanPlaces;
-
-    bool operator==(const EngineState&) const = default;
-};
-
-class EngineClient {
+class EngineClient : public EngineFacade {
 public:
     explicit EngineClient(ClientServices services);
-    ~EngineClient();
+    ~EngineClient() override;
     EngineClient(const EngineClient&) = delete;
     EngineClient& operator=(const EngineClient&) = delete;
 
     // Called once after every operation or event that changed the state.
     void setOnChanged(std::function<void()> onChanged) { m_onChanged = std::move(onChanged); }
 
-    const EngineState& state() const { return m_state; }
-    const std::vector<ItemRecord>& records() const { return m_records; }
-    const std::set<std::string>& ticked() const { return m_ticked; }
+    const EngineState& state() const override { return m_state; }
+    const std::vector<ItemRecord>& records() const override { return m_records; }
+    const std::set<std::string>& ticked() const override { return m_ticked; }
     const std::vector<PreviewRow>& pendingRows() const { return m_pendingRows; }
     const std::string& stderrTail() const { return m_stderrTail; }
     bool engineRunning() const { return m_process != nullptr; }
 
-    void start();
-    void scan();
-    void tick(const std::vector<std::string>& ids);
-    void untick(const std::vector<std::string>& ids);
-    void requestPreview();
-    void requestQuickDelete(const std::string& id);
-    void cancel();
+    void start() override;
+    void scan() override;
+    void tick(const std::vector<std::string>& ids) override;
+    void untick(const std::vector<std::string>& ids) override;
+    void requestPreview() override;
+    void requestQuickDelete(const std::string& id) override;
+    void cancel() override;
     void refreshFree();
-    void setIncludePrivate(bool value);
+    void setIncludePrivate(bool value) override;
+    void setBanner(std::optional<std::string> text) override;
+    void editForSnapshot(const std::function<void(EngineState&)>& edit) override;
 
     // The clean pipeline.
-    void confirmClean();
-    void dismissPreview();
+    void confirmClean() override;
+    void dismissPreview() override;
 
     // The transport, public so that the platform side and tests can drive it.
     void consume(const std::string& bytes);
