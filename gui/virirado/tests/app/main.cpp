@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QLocale>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -19,7 +20,11 @@ int main(int argc, char** argv) {
     setenv("XDG_CONFIG_HOME", (home + "/.config").c_str(), 1);
     setenv("VIRIRADO_AUTOSCAN", "0", 1);
 
+    // Sizes are logical pixels and fractional font sizes points at 96 to the inch,
+    // as in the app; numbers are written the English way whatever the machine.
+    setenv("QT_FONT_DPI", "96", 1);
     QApplication app(argc, argv);
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     ::testing::InitGoogleTest(&argc, argv);
     const int status = RUN_ALL_TESTS();
     std::filesystem::remove_all(runtime);

@@ -56,6 +56,15 @@ int cssWeight(FontWeight weight) {
     }
 }
 
+// Whole sizes as pixels; fractional ones through points at 96 logical dpi.
+void setSize(QFont& font, double size) {
+    if (size > 0 && size == std::floor(size) && size < 10000) {
+        font.setPixelSize(static_cast<int>(size));
+    } else if (size > 0 && std::isfinite(size)) {
+        font.setPointSizeF(size * 72.0 / 96.0);
+    }
+}
+
 QFont aileron(double size, long long weight) {
     QFont font(QStringLiteral("Aileron"));
     const QString face = Dazu::faceFor(weight);
@@ -68,12 +77,7 @@ QFont aileron(double size, long long weight) {
     } else {
         font.setWeight(QFont::Normal);
     }
-    // Whole sizes as pixels; fractional ones through points at 96 logical dpi.
-    if (size > 0 && size == std::floor(size) && size < 10000) {
-        font.setPixelSize(static_cast<int>(size));
-    } else if (size > 0 && std::isfinite(size)) {
-        font.setPointSizeF(size * 72.0 / 96.0);
-    }
+    setSize(font, size);
     return font;
 }
 
@@ -102,6 +106,19 @@ QFont text(double size, FontWeight weight) {
 QFont display(double size, double weight) {
     // A weight that is no number at all draws as regular.
     return aileron(size, durozizo::clampToInt64(weight, 400));
+}
+
+QFont mono(double size, MonoFace face) {
+    QFont font(QStringLiteral("IBM Plex Mono"));
+    font.setStyleHint(QFont::Monospace);
+    font.setWeight(face == MonoFace::semibold ? QFont::DemiBold : QFont::Medium);
+    setSize(font, size);
+    return font;
+}
+
+QFont kerned(QFont font, double spacing) {
+    font.setLetterSpacing(QFont::AbsoluteSpacing, spacing);
+    return font;
 }
 
 }  // namespace Dazu

@@ -25,6 +25,14 @@ QFont text(double size, FontWeight weight);
 // face draws them.
 QFont display(double size, double weight);
 
+// "IBMPlexMono-SemiBold" or "IBMPlexMono-Medium" at a size in pixels: the small
+// figures of the window.
+enum class MonoFace { semibold, medium };
+QFont mono(double size, MonoFace face);
+
+// The font with extra (or, negative, less) space between letters, in pixels.
+QFont kerned(QFont font, double spacing);
+
 }  // namespace Dazu
 
 }  // namespace virirado

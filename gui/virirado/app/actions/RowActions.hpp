@@ -1,0 +1,27 @@
+// The row menu of the list, the map and the details pane: copy, copy the path,
+// show in the file manager, preview, and for rows that may go now, the quick
+// delete, which only asks the window to open its first confirmation.
+#pragma once
+
+#include <QPoint>
+#include <functional>
+#include <memory>
+
+#include "FileActions.hpp"
+#include "RowMenu.hpp"
+
+class QMenu;
+class QWidget;
+
+namespace virirado::RowActions {
+
+// The menu for `item`; `onQuickDelete` is called for "Quick Delete…" (absent
+// when the item offers none).
+std::unique_ptr<QMenu> build(const RowMenu& item, FileActions& files,
+                             std::function<void()> onQuickDelete, QWidget* parent);
+
+// Builds the menu and shows it at `globalPos` until the user picks or leaves.
+void popup(const RowMenu& item, FileActions& files, std::function<void()> onQuickDelete,
+           QWidget* parent, QPoint globalPos);
+
+}  // namespace virirado::RowActions

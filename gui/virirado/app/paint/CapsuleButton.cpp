@@ -1,0 +1,109 @@
+#include "CapsuleButton.hpp"
+
+#include <QFontMetricsF>
+#include <QPainter>
+#include <QPainterPath>
+#include <cmath>
+
+#include "Symbols.hpp"
+
+namespace virirado {
+
+CapsuleButton::CapsuleButton(QWidget* parent) : QAbstractButton(parent) {
+    setFocusPolicy(Qt::NoFocus);
+    setCursor(Qt::PointingHandCursor);
+}
+
+void CapsuleButton::setRuns(std::vector<TextRun> runs) {
+    bool same = runs.size() == m_runs.size();
+    for (std::size_t i = 0; same && i < runs.size(); ++i) {
+        same = runs[i].text == m_runs[i].text && runs[i].font == m_runs[i].font &&
+               runs[i].color == m_runs[i].color;
+    }
+    if (same) return;
+    m_runs = std::move(runs);
+    setAccessibleName(spokenText());
+    updateGeometry();
+    update();
+}
+
+void CapsuleButton::setCapsule(const CapsuleStyle& style) {
+    m_style = style;
+    updateGeometry();
+    update();
+}
+
+QString CapsuleButton::spokenText() const {
+    QStringList parts;
+    for (const TextRun& run : m_runs)
+        parts << run.text;
+    return parts.join(u' ');
+}
+
+QSizeF CapsuleButton::contentSize() const {
+    double width = 0;
+    double height = 0;
+    int items = 0;
+    if (!m_style.symbol.isEmpty() && m_style.symbolSize > 0) {
+        width += m_style.symbolSize;
+        height = m_style.symbolSize;
+        ++items;
+    }
+    for (const TextRun& run : m_runs) {
+        const QFontMetricsF fm(run.font);
+        width += fm.horizontalAdvance(run.text);
+        height = std::max(height, fm.height());
+        ++items;
+    }
+    if (items > 1) width += m_style.spacing * (items - 1);
+    return {width, height};
+}
+
+QSize CapsuleButton::sizeHint() const {
+    const QSizeF content = contentSize();
+    return {static_cast<int>(std::ceil(content.width() + 2 * m_style.padX)),
+            static_cast<int>(std::ceil(content.height() + 2 * m_style.padY))};
+}
+
+void CapsuleButton::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setRenderHint(QPainter::TextAntialiasing);
+    if (!isEnabled()) p.setOpacity(m_style.disabledOpacity);
+    const QRectF box = QRectF(rect());
+    const double radius = m_style.cornerRadius > 0 ? m_style.cornerRadius : box.height() / 2;
+    if (m_style.fill.alpha() > 0) {
+        QPainterPath shape;
+        shape.addRoundedRect(box, radius, radius);
+        p.fillPath(shape, m_style.fill);
+    }
+    if (m_style.borderWidth > 0 && m_style.border.alpha() > 0) {
+        const double inset = m_style.borderWidth / 2;
+        const QRectF inner = box.adjusted(inset, inset, -inset, -inset);
+        p.setPen(QPen(m_style.border, m_style.borderWidth));
+        p.setBrush(Qt::NoBrush);
+        const double r = std::max(0.0, radius - inset);
+        p.drawRoundedRect(inner, r, r);
+    }
+    const QSizeF content = contentSize();
+    double x = box.center().x() - content.width() / 2;
+    const double mid = box.center().y();
+    if (!m_style.symbol.isEmpty() && m_style.symbolSize > 0) {
+        const QRectF glyph(x, mid - m_style.symbolSize / 2, m_style.symbolSize, m_style.symbolSize);
+        Symbols::paint(p, m_style.symbol, glyph, m_style.symbolColor);
+        x += m_style.symbolSize + m_style.spacing;
+    }
+    for (const TextRun& run : m_runs) {
+        const QFontMetricsF fm(run.font);
+        const double w = fm.horizontalAdvance(run.text);
+        p.setFont(run.font);
+        p.setPen(run.color);
+        // Each run centred on the middle line by its own cap height, as labels
+        // of different sizes in one row line up visually.
+        const double baseline = mid + (fm.ascent() - fm.descent()) / 2;
+        p.drawText(QPointF(x, baseline), run.text);
+        x += w + m_style.spacing;
+    }
+}
+
+}  // namespace virirado

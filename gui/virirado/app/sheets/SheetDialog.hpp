@@ -1,0 +1,43 @@
+// A sheet over the main window: a window-modal dialog that never closes itself.
+// Escape, the close button and every button report to the window; the window's
+// sheet host closes the sheet when the item it shows goes away, so no way of
+// leaving a sheet can skip what the window must do then.
+#pragma once
+
+#include <QDialog>
+
+#include "Area.hpp"
+
+namespace virirado {
+
+class SheetDialog : public QDialog, public Area {
+    Q_OBJECT
+public:
+    SheetDialog(AreaContext context, QWidget* parent);
+
+    // Escape and the window manager's close: the sheet's backing-out action.
+    void reject() override;
+    // Only the sheet host ends a sheet.
+    void closeFromHost();
+
+protected:
+    virtual void backOut() = 0;
+    void closeEvent(QCloseEvent* event) override;
+
+    AreaContext m_context;
+
+private:
+    bool m_closing = false;
+};
+
+// Makes the sheet for each kind of item. The sheets proper replace these makers;
+// until then plain sheets stand in, none of which can start a clean.
+struct SheetMakers {
+    std::function<SheetDialog*(AreaContext, QWidget* parent)> confirm;
+    std::function<SheetDialog*(AreaContext, QWidget* parent)> checkFirst;
+    std::function<SheetDialog*(AreaContext, QWidget* parent)> quickDeleteFirst;
+
+    static SheetMakers standard();
+};
+
+}  // namespace virirado

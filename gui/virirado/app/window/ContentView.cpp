@@ -1,0 +1,178 @@
+#include "ContentView.hpp"
+
+#include <QCoreApplication>
+#include <QHBoxLayout>
+#include <QShortcut>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include "Appearance.hpp"
+#include "EngineClientObject.hpp"
+#include "Palette.hpp"
+#include "PlaceholderArea.hpp"
+#include "QtSettingsStore.hpp"
+#include "SearchPlaceholder.hpp"
+#include "SheetHost.hpp"
+#include "Snapshot.hpp"
+#include "SnapshotRunner.hpp"
+
+namespace virirado {
+
+namespace {
+
+// Snapshot pictures are taken at this moment, so dates, ages and every animation
+// frame come out the same in every run: 1 March 2026, 12:00 UTC.
+constexpr double kSnapshotNow = 1'772'366'400.0;
+constexpr double kSnapshotFrame = kSnapshotNow - kFrameEpochOffset + 0.35;
+
+}  // namespace
+
+ContentView::ContentView() {
+    const std::optional<std::string> prefix = Snapshot::prefix();
+    if (prefix) {
+        m_ownClock = std::make_unique<FixedClock>(kSnapshotNow, kSnapshotFrame);
+    } else {
+        m_ownClock = std::make_unique<SystemClock>();
+    }
+    ClientServices client = EngineClientObject::appServices();
+    const WindowClock* clock = m_ownClock.get();
+    if (prefix) client.now = [clock] { return clock->now(); };
+    WindowServices s;
+    s.home = client.home;
+    s.autoscan = LaunchOptions::autoscan(client.launch);
+    m_ownEngine = std::make_unique<EngineClientObject>(std::move(client));
+    m_ownSettings = std::make_unique<QtSettingsStore>();
+    m_ownFiles = std::make_unique<DesktopFileActions>();
+    s.engine = &m_ownEngine->client();
+    s.settings = m_ownSettings.get();
+    s.clock = clock;
+    s.files = m_ownFiles.get();
+    s.snapshotPrefix = prefix;
+    s.quickSnapshots = qgetenv("VIRIRADO_SNAPSHOT_QUICK") == "1";
+    s.dark = Appearance::initialDark();
+    s.reduceMotion = Appearance::reduceMotion(*m_ownSettings);
+    m_services = std::move(s);
+    connect(m_ownEngine.get(), &EngineClientObject::changed, this, &ContentView::engineChanged);
+    build();
+}
+
+ContentView::ContentView(WindowServices services) : m_services(std::move(services)) {
+    build();
+}
+
+ContentView::~ContentView() = default;
+
+void ContentView::build() {
+    setObjectName(QStringLiteral("ContentView"));
+    setAutoFillBackground(true);
+    m_model =
+        std::make_unique<WindowModel>(*m_services.engine, *m_services.settings, *m_services.clock,
+                                      m_services.snapshotPrefix.has_value(), m_services.home);
+    m_model->setDark(m_services.dark);
+    m_model->setReduceMotion(m_services.reduceMotion);
+    m_model->setOnChanged([this] { scheduleRefresh(); });
+    m_model->setOnEngineMilestone([this] { runSnapshotsIfAsked(); });
+    const AreaContext context{*m_model, *m_services.files, *m_services.clock};
+
+    auto* column = new QVBoxLayout(this);
+    column->setSpacing(12);
+    column->setContentsMargins(24, 8, 24, 18);
+
+    auto* header = new QHBoxLayout;
+    header->setSpacing(10);
+    header->addSpacing(56);
+    add(header, new PlaceholderArea(QStringLiteral("header"), 0, 30), 1);
+    add(header, new SearchPlaceholder(context));
+    column->addLayout(header);
+
+    add(column, new PlaceholderArea(QStringLiteral("hero"), 0, 92));
+    add(column, new PlaceholderArea(QStringLiteral("scopeBar"), 0, 30));
+    add(column, new BannerPlaceholder);
+    add(column, new PlaceholderArea(QStringLiteral("dazuBar"), 0, 52));
+
+    auto* middle = new QHBoxLayout;
+    middle->setSpacing(14);
+    add(middle, new PlaceholderArea(QStringLiteral("listPane"), 0, 0), 1);
+    add(middle, new PlaceholderArea(QStringLiteral("details"), 350, 0));
+    column->addLayout(middle, 1);
+
+    add(column, new PlaceholderArea(QStringLiteral("summaryBar"), 0, 56));
+
+    m_sheets = new SheetHost(this, context, m_services.sheets);
+
+    // Ctrl+F from anywhere in the window puts the keyboard into the search field.
+    auto* find = new QShortcut(QKeySequence::Find, this);
+    find->setContext(Qt::WindowShortcut);
+    connect(find, &QShortcut::activated, this, [this] { m_model->setSearchFocused(true); });
+
+    refreshNow();
+}
+
+template <typename W>
+W* ContentView::add(QBoxLayout* layout, W* area, int stretch) {
+    layout->addWidget(area, stretch);
+    m_areas.push_back(area);
+    return area;
+}
+
+void ContentView::engineChanged() {
+    m_model->engineChanged();
+    scheduleRefresh();
+}
+
+void ContentView::scheduleRefresh() {
+    if (m_refreshPending) return;
+    m_refreshPending = true;
+    QTimer::singleShot(0, this, [this] {
+        if (m_refreshPending) refreshNow();
+    });
+}
+
+void ContentView::refreshNow() {
+    m_refreshPending = false;
+    const WindowView view = m_model->view();
+    QPalette p = palette();
+    const QColor background = Palette::of(view.dark).window;
+    if (p.color(QPalette::Window) != background) {
+        p.setColor(QPalette::Window, background);
+        setPalette(p);
+    }
+    for (Area* area : m_areas)
+        area->present(view);
+    m_sheets->present(view);
+}
+
+void ContentView::setDark(bool dark) {
+    Appearance::applyToApplication(dark);
+    m_model->setDark(dark);
+    refreshNow();
+}
+
+void ContentView::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (m_started) return;
+    m_started = true;
+    // After the show has been handled, so the window is on screen first.
+    QTimer::singleShot(0, this, &ContentView::appear);
+}
+
+void ContentView::appear() {
+    Appearance::applyToApplication(m_model->dark());
+    m_services.engine->start();
+    if (!m_services.snapshotPrefix) return;
+    // Snapshot mode never outlives three minutes, whatever the run is doing.
+    QTimer::singleShot(180'000, qApp, [] { QCoreApplication::exit(0); });
+    runSnapshotsIfAsked();
+}
+
+void ContentView::runSnapshotsIfAsked() {
+    if (!m_services.snapshotPrefix || m_snapshotDone) return;
+    const EngineState& state = m_services.engine->state();
+    if (state.scanning || !state.root) return;
+    m_snapshotDone = true;
+    m_runner = new SnapshotRunner(*this, *m_services.snapshotPrefix, m_services.quickSnapshots,
+                                  !m_services.autoscan);
+    m_runner->start();
+}
+
+}  // namespace virirado
