@@ -66,6 +66,7 @@ void EngineClient::setBanner(std::optional<std::string> text) {
 void EngineClient::editForSnapshot(const std::function<void(EngineState&)>& edit) {
     Batch batch(*this);
     if (!edit) return;
+    flushTree();
     edit(m_state);
     ++m_state.rootRevision;
 }
@@ -213,6 +214,13 @@ void EngineClient::consumeError(const std::string& bytes) {
 }
 
 void EngineClient::rebuild() {
+    m_treeDirty = true;
+    m_recordIndexValid = false;
+}
+
+void EngineClient::flushTree() {
+    if (!m_treeDirty) return;
+    m_treeDirty = false;
     ++m_state.rootRevision;
     if (m_records.empty() && m_state.totalBytes <= 0) {
         m_state.root.reset();
@@ -222,12 +230,42 @@ void EngineClient::rebuild() {
         makeTree(m_records, m_ticked, m_state.freeBytes, m_state.totalBytes, m_state.volumeName);
 }
 
+EngineState EngineClient::withoutRoot() {
+    std::optional<TreeNode> root = std::move(m_state.root);
+    m_state.root.reset();
+    EngineState copy = m_state;
+    m_state.root = std::move(root);
+    return copy;
+}
+
+bool EngineClient::sameAs(const EngineState& before) {
+    std::optional<TreeNode> root = std::move(m_state.root);
+    m_state.root.reset();
+    const bool same = m_state == before;
+    m_state.root = std::move(root);
+    return same;
+}
+
+std::vector<ItemRecord>::iterator EngineClient::findRecord(const std::string& id) {
+    if (!m_recordIndexValid) {
+        m_recordIndex.clear();
+        for (std::size_t i = 0; i < m_records.size(); ++i)
+            m_recordIndex.try_emplace(m_records[i].id, i);
+        m_recordIndexValid = true;
+    }
+    const auto it = m_recordIndex.find(id);
+    return it == m_recordIndex.end() ? m_records.end()
+                                     : m_records.begin() + static_cast<std::ptrdiff_t>(it->second);
+}
+
 void EngineClient::scan() {
     Batch batch(*this);
     if (snapshotMode() && !LaunchOptions::autoscan(m_services.launch)) return;
     start();
     m_records.clear();
     m_ticked.clear();
+    m_recordIndexValid = false;
+    m_treeDirty = false;
     m_state.root.reset();
     ++m_state.rootRevision;
     m_state.preview.reset();
@@ -303,6 +341,7 @@ void EngineClient::refreshFree() {
 
 void EngineClient::loadSnapshotDemo() {
     Batch batch(*this);
+    flushTree();
     if (m_state.root) return;
     m_records = m_services.now ? SnapshotDemo::records(m_services.now()) : SnapshotDemo::records();
     m_ticked.clear();

@@ -102,15 +102,18 @@ public:
 
 private:
     // Announces one change when the outermost operation ends and the published
-    // state differs from what it was when that operation began.
+    // state differs from what it was when that operation began. The display tree
+    // is rebuilt once there, however many records the operation changed, and is
+    // compared by its revision, not node by node.
     class Batch {
     public:
         explicit Batch(EngineClient& client) : m_client(client) {
-            if (m_client.m_batchDepth++ == 0) m_before = m_client.m_state;
+            if (m_client.m_batchDepth++ == 0) m_before = m_client.withoutRoot();
         }
         ~Batch() {
             if (--m_client.m_batchDepth != 0) return;
-            if (m_before && !(*m_before == m_client.m_state) && m_client.m_onChanged) {
+            m_client.flushTree();
+            if (m_before && !m_client.sameAs(*m_before) && m_client.m_onChanged) {
                 m_client.m_onChanged();
             }
         }
@@ -124,6 +127,12 @@ private:
 
     bool snapshotMode() const;
     void announce();
+    // The published state with its tree left out, and whether the state equals
+    // such a copy (trees compared by revision).
+    EngineState withoutRoot();
+    bool sameAs(const EngineState& before);
+    void flushTree();
+    std::vector<ItemRecord>::iterator findRecord(const std::string& id);
     // Writes one command; returns the failure shown to the user, or none.
     std::optional<std::string> send(const Json& command);
     Json command(const char* name);
@@ -157,7 +166,12 @@ private:
     int m_batchDepth = 0;
 
     EngineState m_state;
+    // The tree waits to be rebuilt until the outermost operation ends.
+    bool m_treeDirty = false;
     std::vector<ItemRecord> m_records;
+    // Record id to position; rebuilt when the records were replaced wholesale.
+    std::unordered_map<std::string, std::size_t> m_recordIndex;
+    bool m_recordIndexValid = false;
     std::set<std::string> m_ticked;
     std::unique_ptr<EngineProcess> m_process;
     // The child that ended last, kept until the next launch.

@@ -166,8 +166,7 @@ void EngineClient::applyVolume(const Json& event) {
 }
 
 void EngineClient::upsert(ItemRecord record) {
-    const auto known = std::find_if(m_records.begin(), m_records.end(),
-                                    [&](const ItemRecord& r) { return r.id == record.id; });
+    const auto known = findRecord(record.id);
     if (known == m_records.end() && (record.category == "downloads" || record.category == "apps")) {
         record.ticked = false;
     }
@@ -180,8 +179,10 @@ void EngineClient::upsert(ItemRecord record) {
         *known = std::move(record);
     } else {
         m_records.push_back(std::move(record));
+        if (m_recordIndexValid)
+            m_recordIndex.try_emplace(m_records.back().id, m_records.size() - 1);
     }
-    rebuild();
+    m_treeDirty = true;
 }
 
 void EngineClient::onProgress(const Json& event) {

@@ -127,15 +127,26 @@ TreeNode madeUpNode(const char* id, int64_t bytes, const char* why) {
     return n;
 }
 
+// The tickable items of a subtree and how many of them are ticked, counted
+// without copying them.
+void countTargets(const TreeNode& node, size_t& targets, size_t& ticked) {
+    if (node.isItem && node.tickable) {
+        ++targets;
+        if (node.ticked) ++ticked;
+    }
+    if (!node.children) return;
+    for (const auto& child : *node.children)
+        countTargets(child, targets, ticked);
+}
+
 TreeNode annotate(TreeNode node) {
     if (!node.children || node.children->empty()) return node;
     for (auto& child : *node.children)
         child = annotate(std::move(child));
     if (node.isItem) return node;
-    const auto targets = itemTargets(node);
-    const auto t = targets.size();
-    const auto n = static_cast<size_t>(
-        std::count_if(targets.begin(), targets.end(), [](const TreeNode& x) { return x.ticked; }));
+    size_t t = 0;
+    size_t n = 0;
+    countTargets(node, t, n);
     node.tickable = t > 0;
     node.ticked = t > 0 && n == t;
     node.mixed = n > 0 && n < t;
@@ -152,7 +163,7 @@ void collectTargets(const TreeNode& node, std::vector<TreeNode>& out) {
 // Categories in display order: the known ones in their fixed order, then the rest
 // by plain string comparison.
 std::vector<std::string> orderedCategories(
-    const std::map<std::string, std::vector<ItemRecord>>& groups) {
+    const std::map<std::string, std::vector<const ItemRecord*>>& groups) {
     std::vector<std::string> keys;
     for (const auto& entry : groups)
         keys.push_back(entry.first);
@@ -183,17 +194,18 @@ std::vector<TreeNode> itemTargets(const TreeNode& node) {
 
 TreeNode makeTree(const std::vector<ItemRecord>& records, const std::set<std::string>& ticked,
                   int64_t free, int64_t total, const std::string& volume) {
-    std::map<std::string, std::vector<ItemRecord>> groups;
+    std::map<std::string, std::vector<const ItemRecord*>> groups;
     for (const auto& r : records)
-        groups[r.category].push_back(r);
+        groups[r.category].push_back(&r);
 
     std::vector<TreeNode> children;
     std::vector<TreeNode> groupNodes;
     int64_t listed = 0;
     for (const auto& key : orderedCategories(groups)) {
         std::vector<TreeNode> items;
-        for (const auto& r : groups[key])
-            items.push_back(itemNode(r, ticked));
+        items.reserve(groups[key].size());
+        for (const ItemRecord* r : groups[key])
+            items.push_back(itemNode(*r, ticked));
         groupNodes.push_back(
             groupNode("cat:" + key, categoryTitle(key), key, std::move(items), "disk"));
         listed = saturatingAdd(listed, groupNodes.back().size);

@@ -242,3 +242,31 @@ TEST(EngineClientCommands, ChangesAreAnnouncedOncePerOperation) {
     h.raw("[]\n{}\n");
     EXPECT_EQ(h.changes, before + 1);
 }
+
+TEST(EngineClientCommands, ItemsArrivingTogetherBuildTheTreeOnce) {
+    ClientHarness h(engineAt("/e"));
+    h.client->start();
+    const int changes = h.changes;
+    const int64_t revision = h.state().rootRevision;
+    std::string chunk;
+    for (const char* id : {"a", "b", "c", "b"})
+        chunk += item(id).dump() + "\n";
+    h.raw(chunk);
+    EXPECT_EQ(h.changes, changes + 1);
+    EXPECT_EQ(h.state().rootRevision, revision + 1);
+    ASSERT_TRUE(h.state().root);
+    // The repeated "b" replaced the first one: three items, each once.
+    EXPECT_EQ(h.client->records().size(), 3u);
+
+    // A record list replaced wholesale is looked up afresh.
+    h.event({{"event", "done"}, {"items", Json::array({item("z")["item"]})}, {"total_bytes", 100}});
+    h.event(item("a"));
+    h.event(item("z"));
+    EXPECT_EQ(h.client->records().size(), 2u);
+
+    // A scan empties the list and the tree.
+    h.raw(item("q").dump() + "\n");
+    h.client->scan();
+    EXPECT_FALSE(h.state().root);
+    EXPECT_TRUE(h.client->records().empty());
+}
