@@ -135,14 +135,9 @@ std::optional<std::string> recheck(const items::Item& item, const std::string& h
     if (!id) return "gone since the scan";
     if (id->is_link) return "is a symlink";
     if (id->dev != item.dev || id->ino != item.ino) return "changed since the scan";
-    auto real_home = paths::real_path(home);
-    auto parent = paths::real_path(paths::parent_of(item.path));
-    if (!real_home || !parent) return "gone since the scan";
-    std::string real = *parent + "/" + paths::base_name(item.path);
-    if (!paths::is_under(*parent, *real_home) || real == *real_home) return "outside your home";
-    if (auto r = paths::protected_reason(item.path, home)) return r;
-    if (auto r = paths::protected_reason(real, *real_home)) return r;
-    return std::nullopt;
+    if (!paths::real_path(home) || !paths::real_location(item.path)) return "gone since the scan";
+    if (!paths::really_inside(item.path, home)) return "outside your home";
+    return paths::protected_anywhere(item.path, home);
 }
 
 Outcome remove(const items::Item& item) {

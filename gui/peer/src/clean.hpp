@@ -16,8 +16,8 @@ struct Outcome {
 };
 
 // Why the item must not be touched now, or none: it must still be the file the
-// scan saw (same device and inode), no symlink, inside the home and in no
-// protected place.
+// scan saw (same device and inode), no symlink, inside the home (also where it
+// really lies) and in no protected place (paths::protected_anywhere).
 std::optional<std::string> recheck(const items::Item& item, const std::string& home);
 
 // Removes the item for good, walking down by descriptors. A Trash item is

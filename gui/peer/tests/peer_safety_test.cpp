@@ -1,0 +1,79 @@
+// The stand-in under settings, links and requests meant to make it delete what
+// it must not: each case runs the real child in a throwaway home.
+#include <gtest/gtest.h>
+
+#include "peer_harness.hpp"
+
+namespace peer_test {
+namespace {
+
+std::vector<std::string> ids_of(const json& done) {
+    std::vector<std::string> out;
+    for (const auto& it : done["items"])
+        out.push_back(it["id"]);
+    return out;
+}
+
+json preview_ids(Peer& p, const std::vector<std::string>& ids) {
+    p.send({{"cmd", "preview"}, {"ids", ids}});
+    return p.wait_for("preview");
+}
+
+TEST(PeerSafety, AStrayCacheSettingNeverOffersTheHomesOwnFolders) {
+    TempHome h;
+    write_file(h.home / "Projects/app/main.c", 2'000'000);
+    write_file(h.home / ".local/share/keyrings/login.keyring", 2'000'000);
+    write_file(h.home / ".local/share/big/blob", 2'000'000);
+    write_file(h.cache() / "real/data", 2'000'000);
+    fs::create_directory_symlink(h.home, h.home / "loop");
+    const std::string settings[] = {h.home.string(),
+                                    "relative",
+                                    (h.home / ".local").string(),
+                                    (h.home / ".local/share").string(),
+                                    h.root.string(),
+                                    (h.home / "loop").string()};
+    for (const auto& setting : settings) {
+        Peer p(h, {{"XDG_CACHE_HOME", setting}});
+        json done = p.scan();
+        EXPECT_EQ(ids_of(done), std::vector<std::string>{"cache:" + (h.cache() / "real").string()})
+            << setting;
+    }
+}
+
+TEST(PeerSafety, ACacheFolderLeadingOutOfTheHomeOffersNothing) {
+    TempHome h;
+    write_file(h.root / "elsewhere/app/data", 2'000'000);
+    fs::create_directory_symlink(h.root / "elsewhere", h.cache());
+    {
+        Peer p(h);
+        EXPECT_TRUE(p.scan()["items"].empty());
+    }
+    // A cache folder that is really the home would offer the home's children.
+    fs::remove(h.cache());
+    write_file(h.home / "Projects/app/main.c", 2'000'000);
+    fs::create_directory_symlink(h.home, h.cache());
+    Peer p(h);
+    EXPECT_TRUE(p.scan()["items"].empty());
+}
+
+// HOME is a link to the real home, and the cache setting leads through a link
+// into ~/Documents: that folder must be refused, not offered as a safe cache.
+TEST(PeerSafety, ALinkedHomeKeepsDocumentsOutOfTheCache) {
+    TempHome h;
+    const fs::path link = h.root / "me";
+    fs::create_directory_symlink(h.home, link);
+    write_file(h.home / "Documents/thesis/draft.tex", 2'000'000);
+    fs::create_directories(h.home / "work");
+    fs::create_directory_symlink(h.home / "Documents", h.home / "work/docs");
+    Peer p(h, {{"HOME", link.string()},
+               {"XDG_CACHE_HOME", (link / "work/docs").string()},
+               {"XDG_DATA_HOME", (link / ".local/share").string()}});
+    json done = p.scan();
+    EXPECT_TRUE(done["items"].empty()) << done.dump();
+    json pv = preview_ids(p, {"cache:" + (link / "work/docs/thesis").string()});
+    EXPECT_EQ(pv["confirm_token"], "");
+    EXPECT_TRUE(fs::exists(h.home / "Documents/thesis/draft.tex"));
+}
+
+}  // namespace
+}  // namespace peer_test
