@@ -75,5 +75,26 @@ TEST(PeerSafety, ALinkedHomeKeepsDocumentsOutOfTheCache) {
     EXPECT_TRUE(fs::exists(h.home / "Documents/thesis/draft.tex"));
 }
 
+// The clean must look at both Trash folders before it empties either: a files
+// folder swapped for a link stops it with info/ still whole.
+TEST(PeerSafety, TrashWithASwappedFolderIsNotTouched) {
+    TempHome h;
+    write_file(h.trash() / "files/old.txt", 100);
+    write_file(h.trash() / "info/old.txt.trashinfo", 50);
+    write_file(h.root / "precious/keep.txt", 100);
+    Peer p(h);
+    p.scan();
+    json pv = preview_ids(p, {"trash:" + h.trash().string()});
+    fs::rename(h.trash() / "files", h.root / "files.old");
+    fs::create_directory_symlink(h.root / "precious", h.trash() / "files");
+    p.send({{"cmd", "clean"}, {"confirm_token", pv["confirm_token"]}, {"dry_run", false}});
+    json r = p.wait_for("clean")["results"][0];
+    EXPECT_EQ(r["ok"], false);
+    EXPECT_EQ(r["deleted"], false);
+    EXPECT_EQ(r["msg"], "Trash/files is a symlink; nothing was removed");
+    EXPECT_TRUE(fs::exists(h.trash() / "info/old.txt.trashinfo"));
+    EXPECT_TRUE(fs::exists(h.root / "precious/keep.txt"));
+}
+
 }  // namespace
 }  // namespace peer_test
