@@ -6,6 +6,7 @@
 
 #include "paths.hpp"
 #include "peer_harness.hpp"
+#include "protocol.hpp"
 
 namespace peer_test {
 namespace {
@@ -113,6 +114,16 @@ TEST(PeerPlaces, ALinkedHomeHidesNoProtectedPlace) {
     EXPECT_EQ(protected_anywhere(link + "/work/docs/x", link), "protected: ~/Documents");
     fs::create_directories(real + "/.cache/app");
     EXPECT_FALSE(protected_anywhere(link + "/work/up/.cache/app", link));
+}
+
+TEST(PeerPlaces, ACleanWithoutTheDryRunFlagIsDry) {
+    auto missing = peer::protocol::parse(R"({"v":1,"cmd":"clean","confirm_token":"t"})");
+    EXPECT_TRUE(missing.error.empty());
+    EXPECT_TRUE(missing.command.dry_run);
+    auto real =
+        peer::protocol::parse(R"({"v":1,"cmd":"clean","confirm_token":"t","dry_run":false})");
+    EXPECT_FALSE(real.command.dry_run);
+    EXPECT_FALSE(peer::protocol::parse(R"({"v":1,"cmd":"clean","dry_run":null})").error.empty());
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // The stand-in under settings, links and requests meant to make it delete what
 // it must not: each case runs the real child in a throwaway home.
 #include <gtest/gtest.h>
+#include <fstream>
 
 #include "peer_harness.hpp"
 
@@ -73,6 +74,60 @@ TEST(PeerSafety, ALinkedHomeKeepsDocumentsOutOfTheCache) {
     json pv = preview_ids(p, {"cache:" + (link / "work/docs/thesis").string()});
     EXPECT_EQ(pv["confirm_token"], "");
     EXPECT_TRUE(fs::exists(h.home / "Documents/thesis/draft.tex"));
+}
+
+TEST(PeerSafety, ACleanWithoutTheFlagIsADryRun) {
+    TempHome h;
+    write_file(h.cache() / "big/data", 2'000'000);
+    Peer p(h);
+    p.scan();
+    json pv = preview_ids(p, {"cache:" + (h.cache() / "big").string()});
+    p.send({{"cmd", "clean"}, {"confirm_token", pv["confirm_token"]}});
+    json c = p.wait_for("clean");
+    EXPECT_EQ(c["dry_run"], true);
+    EXPECT_EQ(c["results"][0]["msg"], "dry run");
+    EXPECT_TRUE(fs::exists(h.cache() / "big/data"));
+}
+
+TEST(PeerSafety, RepeatedIdsCountOnce) {
+    TempHome h;
+    write_file(h.cache() / "big/data", 2'000'000);
+    Peer p(h);
+    json done = p.scan();
+    const std::string id = "cache:" + (h.cache() / "big").string();
+    const int64_t size = item_in(done, id)["realistic_size"];
+    json pv = preview_ids(p, {id, id, id});
+    ASSERT_EQ(pv["items"].size(), 1u) << pv.dump();
+    EXPECT_EQ(pv["clean_bytes"], size);
+    p.send({{"cmd", "clean"}, {"confirm_token", pv["confirm_token"]}, {"dry_run", false}});
+    json c = p.wait_for("clean");
+    EXPECT_EQ(c["clean_count"], 1);
+    ASSERT_EQ(c["results"].size(), 1u);
+    EXPECT_EQ(c["results"][0]["ok"], true);
+    EXPECT_EQ(c["results"][0]["deleted"], true);
+
+    write_file(h.cache() / "again/data", 2'000'000);
+    p.scan();
+    const std::string again = "cache:" + (h.cache() / "again").string();
+    p.send({{"cmd", "tick"}, {"ids", {again, again, "nope", "nope"}}});
+    json sel = p.wait_for("selection");
+    EXPECT_EQ(sel["ticked"], json::array({again}));
+    EXPECT_EQ(sel["rejected"].size(), 1u);
+    p.send({{"cmd", "preview"}});
+    EXPECT_EQ(p.wait_for("preview")["items"].size(), 1u);
+}
+
+TEST(PeerSafety, AFileTheScannerNamesTwiceIsOneItem) {
+    TempHome h;
+    write_file(h.home / "old.img", 10);
+    json row = {{"path", (h.home / "old.img").string()}, {"alloc", 200'000'000}, {"mtime", 1}};
+    json done = {{"type", "done"}, {"v", 1}, {"top_files", {row, row}}};
+    std::ofstream(h.root / "done.json") << done.dump() << "\n";
+    const fs::path fake = h.root / "fake-scanner";
+    std::ofstream(fake) << "#!/bin/sh\ncat '" << (h.root / "done.json").string() << "'\n";
+    fs::permissions(fake, fs::perms::owner_all);
+    Peer p(h, {{"VIRIRADO_SCANNER", fake.string()}});
+    EXPECT_EQ(p.scan(true)["items"].size(), 1u);
 }
 
 // The clean must look at both Trash folders before it empties either: a files
