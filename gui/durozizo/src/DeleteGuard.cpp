@@ -193,6 +193,24 @@ std::optional<std::string> exactReason(const std::string& p, const std::string& 
 }
 
 template <size_t N>
+bool holdsAny(const std::string& p, const std::string& prefix,
+              const std::array<std::string_view, N>& places) {
+    for (auto f : places) {
+        std::string place = prefix + std::string(f);
+        if (place.size() > p.size() && isUnder(place, p)) return true;
+    }
+    return false;
+}
+
+// A folder on the way to a protected place (~/.local for ~/.local/share/keyrings,
+// the folders holding the home): removing it removes that place too.
+bool holdsProtectedPlace(const std::string& p, const std::string& h) {
+    return holdsAny(p, "", kExactFolders) || holdsAny(p, h, kExactHomeFolders) ||
+           holdsAny(p, "", kTrees) || holdsAny(p, h, kHomeTrees) || holdsAny(p, "", kLinuxTrees) ||
+           holdsAny(p, h, kLinuxHomeTrees);
+}
+
+template <size_t N>
 std::optional<std::string> treeReason(const std::string& p, const std::string& h,
                                       const std::array<std::string_view, N>& trees, bool inHome) {
     for (auto t : trees) {
@@ -269,7 +287,14 @@ std::optional<std::string> diskReason(const std::string& p, const std::string& h
     }
     auto parent = realPath(deletingLastComponent(p));
     if (!parent) return "gone since the scan";
-    return protectedReason(asBuilt(*parent) + "/" + lastComponent(p), home);
+    std::string real = asBuilt(*parent) + "/" + lastComponent(p);
+    if (auto r = protectedReason(real, home)) return r;
+    // The real location is judged against the real home too: when the home's own
+    // path runs through a link, the resolved path never starts with it.
+    std::string h = norm(home, homeFolder());
+    auto realHome = usableHome(h) ? realPath(h) : std::nullopt;
+    if (realHome && *realHome != h) return protectedReason(real, *realHome);
+    return std::nullopt;
 }
 
 // Allocated bytes of everything below `root`, one folder at a time from an
@@ -340,6 +365,7 @@ std::optional<std::string> protectedReason(const std::string& path, const std::s
     // known to lie inside the home.
     if (p.empty() || p[0] != '/') return "outside your home";
     if (auto r = exactReason(p, h)) return r;
+    if (holdsProtectedPlace(p, h)) return "protected folder";
     if (auto r = treeReason(p, h, kTrees, false)) return r;
     if (auto r = treeReason(p, h, kHomeTrees, true)) return r;
     if (auto r = treeReason(p, h, kLinuxTrees, false)) return r;

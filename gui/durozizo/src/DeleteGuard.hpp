@@ -35,11 +35,15 @@ std::string normalized(const std::string& path);
 // Why `path` lies in a place that is never cleaned, or none. A leading "~" in
 // `path` stands for `home`. A home that is empty, relative or "/" protects
 // nothing reliably, so every path is then refused with "outside your home";
-// so is a path that is still relative once normalised.
+// so is a path that is still relative once normalised. A folder that holds a
+// protected place (~/.local for ~/.local/share/keyrings, a folder holding the
+// home) is a "protected folder" itself.
 std::optional<std::string> protectedReason(const std::string& path, const std::string& home);
 
 // Why the item may not be deleted, or none. `scannedPaths` holds the `normalized`
-// paths of the current scan's items; `home` is the user's home folder.
+// paths of the current scan's items; `home` is the user's home folder. Where the
+// item really lies (its parent resolved through links) is judged against the home
+// as given and, when that runs through a link, against the home's real location.
 std::optional<std::string> staticReason(const std::optional<std::string>& path,
                                         const std::string& action, const std::string& safety,
                                         const std::unordered_set<std::string>& scannedPaths,

@@ -28,11 +28,13 @@ std::vector<std::string> children(const std::string& dir) {
     return out;
 }
 
-// The common checks of every item: a path the app can carry, inside the home,
-// present and no symlink. Places the app protects become look-only.
+// The common checks of every item: a path the app can carry, inside the home
+// both as written and where it really lies (a linked folder on the way may lead
+// elsewhere), present and no symlink. Places the app protects become look-only.
 std::optional<Item> base_item(const std::string& source, const std::string& path,
                               const std::string& home) {
-    if (!paths::carriable(path) || !paths::is_under(path, home) || path == home)
+    if (!paths::carriable(path) || !paths::is_under(path, home) || path == home ||
+        !paths::really_inside(path, home))
         return std::nullopt;
     auto id = paths::identify(path);
     if (!id || id->is_link) return std::nullopt;
@@ -48,13 +50,7 @@ std::optional<Item> base_item(const std::string& source, const std::string& path
 
 // Look-only when the path, or where it really sits, is a protected place.
 void protect(Item& it, const std::string& home) {
-    auto reason = paths::protected_reason(it.path, home);
-    if (!reason) {
-        auto parent = paths::real_path(paths::parent_of(it.path));
-        std::string real = parent ? *parent + "/" + paths::base_name(it.path) : it.path;
-        reason = paths::protected_reason(real, home);
-    }
-    if (!reason) return;
+    if (!paths::protected_anywhere(it.path, home)) return;
     it.safety = "info";
     it.action = "info";
     it.deletable = false;
@@ -124,6 +120,8 @@ json row_json(const Item& it) {
 
 std::vector<Item> cache_items(const std::string& cache_dir, const std::string& home) {
     std::vector<Item> out;
+    // Checked here too: ~/.cache itself may be a link to the home or beyond it.
+    if (!paths::usable_cache(cache_dir, home)) return out;
     for (const auto& path : children(cache_dir)) {
         auto it = base_item("cache", path, home);
         if (!it) continue;

@@ -43,7 +43,8 @@ nlohmann::json to_json(const Item& item, bool ticked);
 // The preview row: {"id","label","path","realistic_size","kind","safety","action"}.
 nlohmann::json row_json(const Item& item);
 
-// Each direct child of the cache folder of at least 1 MB.
+// Each direct child of the cache folder of at least 1 MB; none when the folder
+// is not a usable cache folder (paths::usable_cache).
 std::vector<Item> cache_items(const std::string& cache_dir, const std::string& home);
 // The Trash as one item (none when it is empty or missing).
 std::vector<Item> trash_items(const std::string& trash_dir, const std::string& home);

@@ -28,11 +28,11 @@ std::string strip_slashes(std::string p) {
 
 // Kept in step with the app's delete guard: the places it refuses are the places
 // this engine never offers.
-constexpr std::array<std::string_view, 25> kExactFolders = {
+constexpr std::array<std::string_view, 26> kExactFolders = {
     "/",     "/System",  "/Users", "/Library", "/Applications", "/usr",  "/bin",
     "/sbin", "/private", "/var",   "/etc",     "/Volumes",      "/home", "/root",
     "/boot", "/dev",     "/proc",  "/sys",     "/run",          "/lib",  "/lib64",
-    "/opt",  "/srv",     "/mnt",   "/media"};
+    "/opt",  "/srv",     "/mnt",   "/media",   "/snap"};
 constexpr std::array<std::string_view, 4> kExactHomeFolders = {"", "/Library", "/Downloads",
                                                                "/Applications"};
 constexpr std::array<std::string_view, 13> kTrees = {
@@ -75,6 +75,29 @@ std::vector<std::string> components(const std::string& p) {
     return out;
 }
 
+// True when `p` holds a protected place: removing it would remove that place.
+bool holds_protected(const std::string& p, const std::string& h) {
+    auto holds = [&](const std::string& place) {
+        return place.size() > p.size() && is_under(place, p);
+    };
+    for (auto f : kExactFolders)
+        if (holds(std::string(f))) return true;
+    for (auto f : kExactHomeFolders)
+        if (holds(h + std::string(f))) return true;
+    for (auto t : kTrees)
+        if (holds(std::string(t))) return true;
+    for (auto t : kHomeTrees)
+        if (holds(h + std::string(t))) return true;
+    return false;
+}
+
+bool plain_absolute(const std::string& p) {
+    if (p.empty() || p[0] != '/') return false;
+    for (const auto& c : components(p))
+        if (c == "." || c == "..") return false;
+    return true;
+}
+
 std::optional<std::string> component_reason(const std::string& p, const std::string& h) {
     auto parts = components(p);
     for (const auto& c : parts) {
@@ -101,9 +124,22 @@ std::string home() {
     return strip_slashes(h);
 }
 
+bool usable_cache(const std::string& dir, const std::string& h) {
+    std::string c = strip_slashes(dir);
+    if (!plain_absolute(c) || !plain_absolute(h) || h == "/") return false;
+    if (!is_under(c, h) || c == h || protected_reason(c, h)) return false;
+    auto real_home = real_path(h);
+    auto real = real_path(c);
+    // A folder not made yet holds nothing; where it would lie is judged when it exists.
+    if (!real) return true;
+    if (!real_home || !is_under(*real, *real_home) || *real == *real_home) return false;
+    return !protected_reason(*real, *real_home) && !protected_reason(*real, h);
+}
+
 std::string cache_dir() {
-    std::string c = env_abs("XDG_CACHE_HOME");
-    return strip_slashes(c.empty() ? home() + "/.cache" : c);
+    std::string h = home();
+    std::string c = strip_slashes(env_abs("XDG_CACHE_HOME"));
+    return !c.empty() && usable_cache(c, h) ? c : h + "/.cache";
 }
 
 std::string trash_dir() {
@@ -162,10 +198,23 @@ std::optional<std::string> real_path(const std::string& path) {
     return out;
 }
 
+std::optional<std::string> real_location(const std::string& path) {
+    auto parent = real_path(parent_of(path));
+    if (!parent) return std::nullopt;
+    return (*parent == "/" ? std::string() : *parent) + "/" + base_name(path);
+}
+
 bool is_under(const std::string& path, const std::string& dir) {
     if (dir == "/") return !path.empty() && path[0] == '/';
     return path == dir ||
            (path.size() > dir.size() && path.starts_with(dir) && path[dir.size()] == '/');
+}
+
+bool really_inside(const std::string& path, const std::string& h) {
+    auto real = real_location(path);
+    auto real_home = real_path(h);
+    return real && real_home && *real_home != "/" && is_under(*real, *real_home) &&
+           *real != *real_home;
 }
 
 std::optional<std::string> protected_reason(const std::string& path, const std::string& h) {
@@ -175,11 +224,22 @@ std::optional<std::string> protected_reason(const std::string& path, const std::
         if (p == f) return "protected folder";
     for (auto f : kExactHomeFolders)
         if (p == h + std::string(f)) return "protected folder";
+    if (holds_protected(p, h)) return "protected folder";
     for (auto t : kTrees)
         if (is_under(p, std::string(t))) return "protected: " + std::string(t);
     for (auto t : kHomeTrees)
         if (is_under(p, h + std::string(t))) return "protected: ~" + std::string(t);
     return component_reason(p, h);
+}
+
+std::optional<std::string> protected_anywhere(const std::string& path, const std::string& h) {
+    if (auto r = protected_reason(path, h)) return r;
+    auto real = real_location(path);
+    if (!real) return std::nullopt;
+    if (auto r = protected_reason(*real, h)) return r;
+    auto real_home = real_path(h);
+    if (real_home && *real_home != h) return protected_reason(*real, *real_home);
+    return std::nullopt;
 }
 
 Size measure(const std::string& path) {

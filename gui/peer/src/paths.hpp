@@ -13,8 +13,14 @@ namespace peer::paths {
 
 // $HOME when it is an absolute path, else the password database's entry, else "".
 std::string home();
-// $XDG_CACHE_HOME when absolute, else ~/.cache.
+// $XDG_CACHE_HOME when it is a usable cache folder (below), else ~/.cache.
 std::string cache_dir();
+// True when `dir` may hold caches this engine offers: an absolute path without "."
+// or ".." strictly inside the home, in no protected place and holding none, and
+// where it really lies (through links) strictly inside the real home and in no
+// protected place either. Anything else could make the home's own folders look
+// like caches.
+bool usable_cache(const std::string& dir, const std::string& home);
 // $XDG_DATA_HOME/Trash when absolute, else ~/.local/share/Trash.
 std::string trash_dir();
 
@@ -32,13 +38,25 @@ std::string parent_of(const std::string& path);
 // realpath(3) as a string, or none.
 std::optional<std::string> real_path(const std::string& path);
 
+// Where the item really lies: its parent resolved through links, then its own
+// name (the item itself is not followed); none when the parent cannot be resolved.
+std::optional<std::string> real_location(const std::string& path);
+
 // True when `path` equals `dir` or lies below it.
 bool is_under(const std::string& path, const std::string& dir);
 
+// True when the real location of `path` lies strictly inside the real home.
+bool really_inside(const std::string& path, const std::string& home);
+
 // Why the app would refuse this place, or none. Mirrors the app's delete guard
-// list (protected folders and trees, sync folders, other users' homes); keep the
-// two in step.
+// list (protected folders and trees, the folders on the way to them, sync
+// folders, other users' homes); keep the two in step.
 std::optional<std::string> protected_reason(const std::string& path, const std::string& home);
+
+// The same, for the path as given and for its real location, each judged
+// against the home as given and against the home's real location: a link in
+// the home's own path must not hide a protected place.
+std::optional<std::string> protected_anywhere(const std::string& path, const std::string& home);
 
 // Allocated bytes (st_blocks x 512) of every non-symlink entry below the path,
 // folders counting 0, links never followed, staying on the path's own device;

@@ -73,7 +73,9 @@ Parsed parse(const std::string& line) {
     }
     c.include_private = flag(o, "include_private");
     c.confirm_token = text(o, "confirm_token");
-    c.dry_run = flag(o, "dry_run");
+    // Only an explicit false makes a clean real: a missing flag is a dry run.
+    auto d = o.find("dry_run");
+    c.dry_run = d == o.end() || d->get<bool>();
     return p;
 }
 

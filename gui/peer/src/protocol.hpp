@@ -19,7 +19,7 @@ struct Command {
     std::vector<std::string> ids;
     bool has_ids = false;
     std::string confirm_token;
-    bool dry_run = false;
+    bool dry_run = true;  // only "dry_run": false makes a clean real
 };
 
 // A parsed command, or the text of the "error" event to answer with (and the

@@ -22,6 +22,16 @@ const items::Item* find(const std::vector<items::Item>& all, const std::string& 
     return nullptr;
 }
 
+// The ids in their first order, each once: a repeated id is one item, never
+// listed, counted or cleaned twice.
+std::vector<std::string> unique_ids(const std::vector<std::string>& ids) {
+    std::vector<std::string> out;
+    std::set<std::string> seen;
+    for (const auto& id : ids)
+        if (seen.insert(id).second) out.push_back(id);
+    return out;
+}
+
 }  // namespace
 
 Session::Session(protocol::Emitter& out) : m_out(out), m_home(paths::home()) {}
@@ -111,7 +121,7 @@ void Session::on_select(const protocol::Command& c, bool tick) {
         std::lock_guard<std::mutex> g(m_mu);
         m_token.clear();
         m_token_rows.clear();
-        for (const auto& id : c.ids) {
+        for (const auto& id : unique_ids(c.ids)) {
             if (!tick) {
                 m_ticked.erase(id);
                 continue;
@@ -141,7 +151,7 @@ void Session::on_preview(const protocol::Command& c) {
     if (!c.has_ids)
         for (const auto& it : m_items)
             if (m_ticked.contains(it.id)) ids.push_back(it.id);
-    for (const auto& id : ids) {
+    for (const auto& id : unique_ids(ids)) {
         const items::Item* it = find(m_items, id);
         if (!it || !items::cleanable(*it)) {
             std::string label = it ? it->label : id;

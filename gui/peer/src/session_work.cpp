@@ -29,6 +29,9 @@ void Session::publish(const std::vector<items::Item>& found, const std::string& 
     for (const auto& it : found) {
         {
             std::lock_guard<std::mutex> g(m_mu);
+            bool known = std::any_of(m_items.begin(), m_items.end(),
+                                     [&](const items::Item& o) { return o.id == it.id; });
+            if (known) continue;
             m_items.push_back(it);
         }
         m_out.emit("item", {{"item", items::to_json(it, false)}}, id);

@@ -1,6 +1,7 @@
 // The preview check and the clean pipeline of the engine client.
 #include <algorithm>
 #include <climits>
+#include <unordered_map>
 
 #include "DeleteGuard.hpp"
 #include "EngineClient.hpp"
@@ -55,6 +56,18 @@ std::vector<Json> objectsOf(const Json* value) {
     return std::vector<Json>(value->begin(), value->end());
 }
 
+// A row sent again exactly is the same item: counted twice it would inflate the
+// count, the bytes and "not tried". Rows that share an id but differ all stay,
+// so the guards judge each.
+void addRow(std::vector<PreviewRow>& rows,
+            std::unordered_map<std::string, std::vector<std::size_t>>& byId, PreviewRow row) {
+    auto& same = byId[row.id];
+    for (std::size_t i : same)
+        if (rows[i] == row) return;
+    same.push_back(rows.size());
+    rows.push_back(std::move(row));
+}
+
 }  // namespace
 
 std::optional<PreviewRow> EngineClient::previewRow(const Json& entry) {
@@ -87,8 +100,9 @@ ScannedPaths EngineClient::scannedPaths() const {
 
 void EngineClient::onPreview(const Json& event) {
     PreviewPayload payload;
+    std::unordered_map<std::string, std::vector<std::size_t>> byId;
     for (const Json& entry : objectsOf(jsonField(event, "items"))) {
-        if (auto row = previewRow(entry)) payload.rows.push_back(std::move(*row));
+        if (auto row = previewRow(entry)) addRow(payload.rows, byId, std::move(*row));
     }
     payload.token = jsonString(jsonField(event, "confirm_token")).value_or("");
     if (payload.rows.empty() || payload.token.empty()) {

@@ -302,3 +302,28 @@ TEST(PipelineSnapshot, PreviewIsShownUncheckedAndConfirmSendsNothing) {
     EXPECT_FALSE(h.state().cleanProgress);
     EXPECT_EQ(h.world->sent.size(), sent);
 }
+
+TEST_F(PipelineTest, ARowSentAgainCountsOnce) {
+    // Rows that share an id but differ are all judged: the second path is not b's.
+    preview(Json::array({row("b", other), row("b", small)}));
+    EXPECT_FALSE(state().preview);
+    EXPECT_EQ(state().banner,
+              "Held back 1: Item b (not in this scan). Nothing deleted. Preview again.");
+
+    preview(Json::array({row("a", small), row("a", small), row("b", other), row("a", small)}));
+    ASSERT_TRUE(state().preview);
+    ASSERT_EQ(state().preview->rows.size(), 2u);
+    EXPECT_EQ(state().preview->rows[1].id, "b");
+    h->client->confirmClean();
+    ASSERT_TRUE(state().cleanProgress);
+    EXPECT_EQ(state().cleanProgress->totalCount, 2);
+    EXPECT_EQ(state().cleanProgress->totalBytes, 20);
+    EXPECT_EQ(h->client->pendingRows().size(), 2u);
+    h->event({{"event", "clean"},
+              {"dry_run", false},
+              {"clean_count", 2},
+              {"results",
+               {{{"id", "a"}, {"label", "Item a"}, {"deleted", true}, {"ok", true}},
+                {{"id", "b"}, {"label", "Item b"}, {"deleted", true}, {"ok", true}}}}});
+    EXPECT_EQ(state().banner, "Deleted 2 items. Log: ~/Library/Logs/Virirado/");
+}
