@@ -268,6 +268,25 @@ bool hasNul(std::string_view p) {
     return p.find('\0') != std::string_view::npos;
 }
 
+// The protected places judged against the home as given and, when the home's
+// own path runs through a link, against its real location too: every protection
+// of either holds, and an item counts as outside the home only when it is
+// outside both, since a resolved path never starts with the linked one.
+std::optional<std::string> reasonAgainstBothHomes(const std::string& p, const std::string& home) {
+    auto given = protectedReason(p, home);
+    const std::string h = norm(home, homeFolder());
+    const auto realHome = usableHome(h) ? realPath(h) : std::nullopt;
+    if (!realHome || *realHome == h) return given;
+    auto resolved = protectedReason(p, *realHome);
+    auto outside = [](const std::optional<std::string>& r) {
+        return r && *r == "outside your home";
+    };
+    if (given && !outside(given)) return given;
+    if (resolved && !outside(resolved)) return resolved;
+    if (outside(given) && outside(resolved)) return given;
+    return std::nullopt;
+}
+
 // The reasons that need the disk: the item itself, a link's target and the
 // folder it really sits in.
 std::optional<std::string> diskReason(const std::string& p, const std::string& home) {
@@ -288,13 +307,7 @@ std::optional<std::string> diskReason(const std::string& p, const std::string& h
     auto parent = realPath(deletingLastComponent(p));
     if (!parent) return "gone since the scan";
     std::string real = asBuilt(*parent) + "/" + lastComponent(p);
-    if (auto r = protectedReason(real, home)) return r;
-    // The real location is judged against the real home too: when the home's own
-    // path runs through a link, the resolved path never starts with it.
-    std::string h = norm(home, homeFolder());
-    auto realHome = usableHome(h) ? realPath(h) : std::nullopt;
-    if (realHome && *realHome != h) return protectedReason(real, *realHome);
-    return std::nullopt;
+    return reasonAgainstBothHomes(real, home);
 }
 
 // Allocated bytes of everything below `root`, one folder at a time from an
@@ -390,7 +403,7 @@ std::optional<std::string> staticReason(const std::optional<std::string>& path,
     std::string h = norm(home, homeFolder());
     std::string p = norm(*path, h);
     if (!scannedPaths.contains(p)) return "not in this scan";
-    if (auto r = protectedReason(p, home)) return r;
+    if (auto r = reasonAgainstBothHomes(p, home)) return r;
     return diskReason(p, home);
 }
 

@@ -125,3 +125,34 @@ TEST_F(DeleteGuardLinkedHome, EveryProtectedPlaceHoldsThroughLinks) {
 }
 
 }  // namespace
+
+namespace {
+
+// A home under /home reached through a link of another name, as with a renamed
+// account: the real location of an item is another name under /home, which is
+// not "another user's folder" when it is the home itself.
+TEST(DeleteGuardLinkedHomeUnderHome, ItemsOfTheRealHomeAreNotSomeoneElses) {
+    const string tag = "vguard-" + std::to_string(::getpid());
+    const string real = "/home/" + tag + "-alice";
+    const string link = "/home/" + tag + "-al";
+    std::error_code ec;
+    if (!fs::create_directories(real + "/.cache/app", ec) || ec) {
+        GTEST_SKIP() << "cannot make a folder in /home here (needs root)";
+    }
+    fs::create_directories(real + "/Documents/x");
+    fs::create_directories("/home/" + tag + "-bob/.cache/app");
+    fs::create_directory_symlink(real, link);
+    auto check = [&](const string& path) {
+        return dg::staticReason(path, "trash", "safe", {dg::normalized(path)}, link);
+    };
+    EXPECT_EQ(check(link + "/.cache/app"), nullopt);
+    EXPECT_EQ(check(real + "/.cache/app"), nullopt);
+    EXPECT_EQ(check(link + "/Documents/x"), "protected: ~/Documents");
+    EXPECT_EQ(check(real + "/Documents/x"), "protected: ~/Documents");
+    EXPECT_EQ(check("/home/" + tag + "-bob/.cache/app"), "outside your home");
+    fs::remove(link, ec);
+    fs::remove_all(real, ec);
+    fs::remove_all("/home/" + tag + "-bob", ec);
+}
+
+}  // namespace

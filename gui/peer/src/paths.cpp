@@ -133,7 +133,7 @@ bool usable_cache(const std::string& dir, const std::string& h) {
     // A folder not made yet holds nothing; where it would lie is judged when it exists.
     if (!real) return true;
     if (!real_home || !is_under(*real, *real_home) || *real == *real_home) return false;
-    return !protected_reason(*real, *real_home) && !protected_reason(*real, h);
+    return !against_both_homes(*real, h);
 }
 
 std::string cache_dir() {
@@ -232,14 +232,29 @@ std::optional<std::string> protected_reason(const std::string& path, const std::
     return component_reason(p, h);
 }
 
+// Judged against the home as given and, when the home's path runs through a
+// link, against its real location too: every protection of either holds, and
+// a path is outside the home only when it is outside both (a resolved path never
+// starts with the linked one). Kept in step with the app's delete guards.
+std::optional<std::string> against_both_homes(const std::string& p, const std::string& h) {
+    auto given = protected_reason(p, h);
+    auto real_home = real_path(h);
+    if (!real_home || *real_home == h) return given;
+    auto resolved = protected_reason(p, *real_home);
+    auto outside = [](const std::optional<std::string>& r) {
+        return r && *r == "outside your home";
+    };
+    if (given && !outside(given)) return given;
+    if (resolved && !outside(resolved)) return resolved;
+    if (outside(given) && outside(resolved)) return given;
+    return std::nullopt;
+}
+
 std::optional<std::string> protected_anywhere(const std::string& path, const std::string& h) {
-    if (auto r = protected_reason(path, h)) return r;
+    if (auto r = against_both_homes(path, h)) return r;
     auto real = real_location(path);
     if (!real) return std::nullopt;
-    if (auto r = protected_reason(*real, h)) return r;
-    auto real_home = real_path(h);
-    if (real_home && *real_home != h) return protected_reason(*real, *real_home);
-    return std::nullopt;
+    return against_both_homes(*real, h);
 }
 
 Size measure(const std::string& path) {

@@ -56,6 +56,9 @@ std::optional<std::string> protected_reason(const std::string& path, const std::
 // The same, for the path as given and for its real location, each judged
 // against the home as given and against the home's real location: a link in
 // the home's own path must not hide a protected place.
+// protected_reason against the home as given and its real location: every
+// protection of either holds; "outside your home" only when outside both.
+std::optional<std::string> against_both_homes(const std::string& path, const std::string& home);
 std::optional<std::string> protected_anywhere(const std::string& path, const std::string& home);
 
 // Allocated bytes (st_blocks x 512) of every non-symlink entry below the path,

@@ -1,7 +1,10 @@
 // Which folders the stand-in takes for its cache folder and which places it
 // refuses, when settings and links point somewhere they should not.
 #include <gtest/gtest.h>
+#include <unistd.h>
+
 #include <cstdlib>
+#include <filesystem>
 #include <optional>
 
 #include "paths.hpp"
@@ -114,6 +117,28 @@ TEST(PeerPlaces, ALinkedHomeHidesNoProtectedPlace) {
     EXPECT_EQ(protected_anywhere(link + "/work/docs/x", link), "protected: ~/Documents");
     fs::create_directories(real + "/.cache/app");
     EXPECT_FALSE(protected_anywhere(link + "/work/up/.cache/app", link));
+}
+
+// A home under /home reached through a link of another name: items really in
+// the home are the user's own, not another user's, and keep every protection.
+TEST(PeerPlaces, AHomeLinkedUnderHomeKeepsItsOwnItems) {
+    namespace fs = std::filesystem;
+    const std::string tag = "vpeer-" + std::to_string(::getpid());
+    const std::string real = "/home/" + tag + "-alice";
+    const std::string link = "/home/" + tag + "-al";
+    std::error_code ec;
+    if (!fs::create_directories(real + "/.cache/app", ec) || ec) {
+        GTEST_SKIP() << "cannot make a folder in /home here (needs root)";
+    }
+    fs::create_directories(real + "/Documents/x");
+    fs::create_directory_symlink(real, link);
+    EXPECT_EQ(protected_anywhere(real + "/.cache/app", link), std::nullopt);
+    EXPECT_EQ(protected_anywhere(link + "/.cache/app", link), std::nullopt);
+    EXPECT_EQ(protected_anywhere(real + "/Documents/x", link), "protected: ~/Documents");
+    EXPECT_EQ(protected_anywhere("/home/" + tag + "-bob/x", link), "outside your home");
+    EXPECT_TRUE(usable_cache(link + "/.cache", link));
+    fs::remove(link, ec);
+    fs::remove_all(real, ec);
 }
 
 TEST(PeerPlaces, ACleanWithoutTheDryRunFlagIsDry) {
