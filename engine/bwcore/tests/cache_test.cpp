@@ -3,6 +3,7 @@
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <tbb/task_arena.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -16,6 +17,7 @@
 
 #include "bincode.hpp"
 #include "cache.hpp"
+#include "cache_check.hpp"
 
 namespace bwcore {
 namespace {
@@ -79,7 +81,18 @@ std::string unhex(std::string_view hex) {
     return out;
 }
 
-// A small tree with every stored field set, and unicode names.
+// Recomputes the checksum of bytes patched in place, so that only the layout and the tree's
+// own numbers stand between them and a decoded tree.
+std::string resealed(std::string bytes) {
+    const std::size_t end = bytes.size() - cache_check::TRAILER_SIZE;
+    const uint64_t sum = cache_check::checksum(std::string_view(bytes).substr(0, end));
+    for (int i = 0; i < 8; ++i)
+        bytes[end + cache_check::TAG.size() + i] = static_cast<char>(sum >> (8 * i));
+    return bytes;
+}
+
+// A small tree with every stored field set, and unicode names. Its numbers add up: the own
+// totals are the sums of `all_files`, which holds the big file, and each skip has its sample.
 Node sample_tree() {
     Node root;
     root.name = "r\xc3\xa9";
@@ -88,20 +101,23 @@ Node sample_tree() {
     root.mtime = -5;
     root.self_alloc = 4096;
     root.self_logical = 3000;
-    root.own = Agg{1, 2, 3, 4, -6, 7, 8, 9};
+    root.own = Agg{5000001, 5000001, 3, 0, 1700000000000000000, 7, 8, 2};
     root.links = {LinkRec{"hl", 3, 4, 5, 6, 7}, LinkRec{"h\xe2\x82\xac", 8, 9, 10, 11, -12}};
-    root.files = {FileRec{"big", 5000000, 4999999, 1700000000000000000, 42}};
+    root.files = {FileRec{"big", 5000000, 4999999, 1700000000000000000, 42},
+                  FileRec{"hl", 5, 6, 7, 4}};
     root.markers = 0x8000000000000001ULL;
     root.dev_kind = 1001;
     root.marker = ".wrangler";
     root.skipped = {SkipSample{"/r/x", "permission"}, SkipSample{"/r/y", "other device"}};
-    root.all_files = {FileRec{"a", 1, 2, 3, 4}, FileRec{"", 0, 0, 0, 0}};
+    root.all_files = {FileRec{"a", 1, 2, -3, 4}, FileRec{"", 0, 0, 0, 0},
+                      FileRec{"big", 5000000, 4999999, 1700000000000000000, 42}};
     Node kid;
     kid.name = "kid";
     kid.dev_kind = 1;
     kid.marker = "package.json";
     Node grandkid;
     grandkid.name = "\xf0\x9f\x93\x81";
+    grandkid.own = Agg{10, 9, 2, 0, 9, 0, 0, 0};
     grandkid.files = {FileRec{"g", 9, 9, 9, 9}};
     kid.children.push_back(std::move(grandkid));
     root.children.push_back(std::move(kid));
@@ -234,11 +250,96 @@ TEST(CacheCodec, GoldenBytes) {
         "0a00000000000000 7065726d697373696f6e"      //   "permission"
         "0000000000000000");                         // no all_files
     ASSERT_EQ(expected.size(), 528u);
-    EXPECT_EQ(bincode::encode(b), expected);
-    std::optional<CacheBody> back = bincode::decode(expected);
+    // After the body: the tag "vrdsum64" and the XXH64 of the 528 bytes, 0x1eef0477fa9d4643.
+    const std::string sealed = expected + unhex("76726473756d3634 43469dfa7704ef1e");
+    EXPECT_EQ(bincode::encode(b), sealed);
+    std::optional<CacheBody> back = bincode::decode(sealed);
     ASSERT_TRUE(back);
     EXPECT_EQ(back->node, b.node);
     EXPECT_EQ(back->volume_uuid, b.volume_uuid);
+    // The body alone is a file of the plain layout, as written before the checksum: not used.
+    EXPECT_FALSE(bincode::decode(expected));
+}
+
+// Known answers of XXH64 with seed 0, and the same value however the input is cut up.
+TEST(CacheCodec, ChecksumIsXxh64InAnyPieces) {
+    EXPECT_EQ(cache_check::checksum(""), 0xef46db3751d8e999ULL);
+    EXPECT_EQ(cache_check::checksum("a"), 0xd24ec4f1a98c6e5bULL);
+    EXPECT_EQ(cache_check::checksum("abc"), 0x44bc2cf5ad770999ULL);
+    EXPECT_EQ(cache_check::checksum("0123456789abcdef0123456789abcdef!"), 0x8afff4daac4e677eULL);
+    std::string long_input;
+    for (int r = 0; r < 4; ++r)
+        for (int i = 0; i < 256; ++i)
+            long_input.push_back(static_cast<char>(i));
+    long_input += "xyz";
+    EXPECT_EQ(cache_check::checksum(long_input), 0xe146cb31b65bc21aULL);
+    for (std::size_t a = 0; a < 80; a += 3) {
+        for (std::size_t b = a; b < 200; b += 7) {
+            cache_check::Sum s;
+            s.add(std::string_view(long_input).substr(0, a));
+            s.add(std::string_view(long_input).substr(a, b - a));
+            s.add(std::string_view(long_input).substr(b));
+            ASSERT_EQ(s.value(), 0xe146cb31b65bc21aULL) << a << " " << b;
+        }
+    }
+}
+
+// Each folder's numbers must agree with its records; a file whose checksum is right but whose
+// tree does not add up (a writer's fault, or damage the checksum missed) is not used.
+TEST(CacheCodec, NumbersThatDoNotAddUpAreRefused) {
+    const CacheBody good = sample_body();
+    ASSERT_TRUE(bincode::decode(bincode::encode(good)));
+    auto refused = [&](auto change) {
+        CacheBody b = good;
+        change(b.node, b.node.children[0].children[0]);
+        return !bincode::decode(bincode::encode(b)).has_value();
+    };
+    // No folder stores a folder count: a folder counts itself when the tree is settled.
+    EXPECT_TRUE(refused([](Node& r, Node&) { r.own.dirs = 1; }));
+    EXPECT_TRUE(refused([](Node&, Node& g) { g.own.dirs = 175921860444163ULL; }));
+    // One sample for each of the first four skips.
+    EXPECT_TRUE(refused([](Node& r, Node&) { r.own.skipped = 1; }));
+    EXPECT_TRUE(refused([](Node& r, Node&) { r.own.skipped = 9; }));
+    EXPECT_TRUE(refused([](Node&, Node& g) { g.own.skipped = 1; }));
+    EXPECT_TRUE(refused([](Node& r, Node&) {
+        r.own.skipped = 5;
+        r.skipped.resize(5, SkipSample{"/r/z", "protected"});
+    }));
+    EXPECT_FALSE(refused([](Node& r, Node&) {
+        r.own.skipped = 1000;
+        r.skipped.resize(4, SkipSample{"/r/z", "protected"});
+    }));
+    // A folder that keeps every file: its own totals are their sums.
+    EXPECT_TRUE(refused([](Node& r, Node&) { r.own.files += 1; }));
+    EXPECT_TRUE(refused([](Node& r, Node&) { r.own.files -= 1; }));
+    EXPECT_TRUE(refused([](Node& r, Node&) { r.own.alloc += 4096; }));
+    EXPECT_TRUE(refused([](Node& r, Node&) { r.own.logical -= 1; }));
+    EXPECT_TRUE(refused([](Node& r, Node&) { r.own.mtime = 1; }));
+    EXPECT_TRUE(refused([](Node& r, Node&) { r.all_files[0].alloc = 1ULL << 40; }));
+    EXPECT_TRUE(refused([](Node& r, Node&) { r.all_files.pop_back(); }));
+    EXPECT_FALSE(refused([](Node& r, Node&) { r.own.mtime += 1; }));  // a file since changed
+    // Otherwise they hold at least every big file with one link.
+    EXPECT_TRUE(refused([](Node&, Node& g) { g.own.alloc = 8; }));
+    EXPECT_TRUE(refused([](Node&, Node& g) { g.own.files = 0; }));
+    EXPECT_TRUE(refused([](Node&, Node& g) { g.own.logical = 0; }));
+    EXPECT_TRUE(refused([](Node&, Node& g) { g.own.mtime = 8; }));
+    EXPECT_TRUE(refused([](Node&, Node& g) { g.files[0].alloc = 1ULL << 50; }));
+    EXPECT_FALSE(refused([](Node&, Node& g) { g.own.alloc = 1ULL << 50; }));
+    // A hard-linked big file is recorded as its link is.
+    EXPECT_TRUE(refused([](Node& r, Node&) { r.files[1].alloc = 6; }));
+    EXPECT_TRUE(refused([](Node& r, Node&) { r.files[1].ino = 5; }));
+    EXPECT_TRUE(refused([](Node& r, Node&) { r.links[0].mtime = 70; }));
+    // The same among many links, found through their sorted names.
+    EXPECT_FALSE(refused([](Node& r, Node&) {
+        for (int i = 0; i < 40; ++i)
+            r.links.push_back(LinkRec{"l" + std::to_string(i), 1, uint64_t(i), 1, 1, 1});
+        r.files.push_back(FileRec{"l17", 1, 1, 1, 17});
+    }));
+    EXPECT_TRUE(refused([](Node& r, Node&) {
+        for (int i = 0; i < 40; ++i)
+            r.links.push_back(LinkRec{"l" + std::to_string(i), 1, uint64_t(i), 1, 1, 1});
+        r.files.push_back(FileRec{"l17", 1, 1, 1, 18});
+    }));
 }
 
 TEST(CacheCodec, RoundTripEveryField) {
@@ -252,10 +353,17 @@ TEST(CacheCodec, RoundTripEveryField) {
     EXPECT_EQ(back->event_id, b.event_id);
     EXPECT_EQ(back->volume_uuid, b.volume_uuid);
     EXPECT_EQ(back->node, b.node);
-    // Trailing bytes after the body are ignored.
+    // Bytes after the checksum are ignored.
     back = bincode::decode(bytes + "trailing garbage");
     ASSERT_TRUE(back);
     EXPECT_EQ(back->node, b.node);
+    // Anything else after the body is no checksum of it.
+    const std::string body = bytes.substr(0, bytes.size() - cache_check::TRAILER_SIZE);
+    EXPECT_FALSE(bincode::decode(body + "trailing garbage"));
+    EXPECT_FALSE(bincode::decode(body + std::string(cache_check::TAG) + std::string(8, '\0')));
+    std::string flipped = bytes;
+    flipped[bytes.size() - 1] ^= 1;
+    EXPECT_FALSE(bincode::decode(flipped));
 }
 
 TEST(CacheCodec, HostileInputIsRejected) {
@@ -266,7 +374,7 @@ TEST(CacheCodec, HostileInputIsRejected) {
     auto patched = [&](std::size_t at, std::string_view with) {
         std::string s = good;
         s.replace(at, with.size(), with);
-        return s;
+        return resealed(s);
     };
     // Versions other than 3.
     EXPECT_FALSE(bincode::decode(patched(0, std::string("\x04\0\0\0", 4))));
@@ -292,7 +400,7 @@ TEST(CacheCodec, HugeCountsAndDeepNesting) {
     const std::size_t children_at = head + 8 + 5 * 8 + 64 + 8 + 8 + 8;
     ASSERT_EQ(bytes.substr(children_at, 8), std::string(8, '\0'));
     bytes.replace(children_at, 8, std::string("\0\0\0\0\0\0\0\x10", 8));
-    EXPECT_FALSE(bincode::decode(bytes));
+    EXPECT_FALSE(bincode::decode(resealed(bytes)));
 
     auto chain = [](std::size_t depth) {
         CacheBody c;
@@ -335,6 +443,60 @@ TEST(CacheFile, SaveThenLoadAndRejections) {
     EXPECT_FALSE(cache::load(folder, b.root, b.key + 1, 604800));
     EXPECT_FALSE(cache::load(dir / "missing", b.root, b.key, 604800));
     EXPECT_FALSE(cache::load("", b.root, b.key, 604800));
+}
+
+// Both ways of reading a file (whole and side by side, or streamed on one thread) check the
+// checksum; a file of the plain layout without one, as saved before it existed, is a miss and
+// the next scan lists everything again.
+TEST(CacheFile, ChecksumIsCheckedWhetherReadWholeOrStreamed) {
+    TempDir dir;
+    CacheBody b = sample_body();
+    ASSERT_TRUE(cache::save(dir.path, b.root, b.key, b.volume_uuid, b.event_id, b.node));
+    const std::string path = dir / cache::file_name(b.root);
+    const std::string saved = read_file(path);
+    ASSERT_GT(saved.size(), cache_check::TRAILER_SIZE);
+    const std::string body = saved.substr(0, saved.size() - cache_check::TRAILER_SIZE);
+    tbb::task_arena one(1);
+    auto loads = [&](const std::string& bytes, bool streamed) {
+        write_file(path, bytes);
+        std::optional<CacheBody> got;
+        if (streamed)
+            one.execute([&] { got = cache::load(dir.path, b.root, b.key, 604800); });
+        else
+            got = cache::load(dir.path, b.root, b.key, 604800);
+        if (got) {
+            EXPECT_EQ(got->node, b.node);
+        }
+        return got.has_value();
+    };
+    for (bool streamed : {false, true}) {
+        EXPECT_TRUE(loads(saved, streamed)) << streamed;
+        EXPECT_TRUE(loads(saved + "more", streamed)) << streamed;
+        EXPECT_FALSE(loads(body, streamed)) << streamed;
+        EXPECT_FALSE(loads(body + "trailing bytes of no meaning", streamed)) << streamed;
+        for (std::size_t at :
+             {std::size_t{60}, body.size() / 2, body.size() - 1, saved.size() - 1}) {
+            std::string s = saved;
+            s[at] ^= 0x10;
+            EXPECT_FALSE(loads(s, streamed)) << streamed << " " << at;
+        }
+    }
+    // A streamed file larger than the reader's buffer.
+    CacheBody wide = b;
+    for (int i = 0; i < 30000; ++i)
+        wide.node.children[1].children.push_back(Node{"folder " + std::to_string(i)});
+    ASSERT_TRUE(cache::save(dir.path, wide.root, wide.key, wide.volume_uuid, 0, wide.node));
+    const std::string big = read_file(path);
+    ASSERT_GT(big.size(), bincode::Writer::CHUNK * 2);
+    std::optional<CacheBody> got;
+    one.execute([&] { got = cache::load(dir.path, b.root, b.key, 604800); });
+    ASSERT_TRUE(got);
+    EXPECT_EQ(got->node, wide.node);
+    std::string flipped = big;
+    flipped[bincode::Writer::CHUNK + 5] ^= 0x01;
+    write_file(path, flipped);
+    one.execute([&] { got = cache::load(dir.path, b.root, b.key, 604800); });
+    EXPECT_FALSE(got);
 }
 
 TEST(CacheFile, AgeLimits) {
@@ -434,8 +596,9 @@ TEST(CacheFile, RacingSavesLeaveOneWholeFile) {
     std::vector<Node> trees(4);
     for (std::size_t t = 0; t < trees.size(); ++t) {
         trees[t].name = "tree" + std::to_string(t);
-        trees[t].all_files.resize(10000 + 3000 * t,
-                                  FileRec{"file " + std::to_string(t), t, t, 0, t});
+        const uint64_t n = 10000 + 3000 * t;
+        trees[t].all_files.resize(n, FileRec{"file " + std::to_string(t), t, t, 0, t});
+        trees[t].own = Agg{n * t, n * t, n, 0, 0, 0, 0, 0};
     }
     for (int round = 0; round < 5; ++round) {
         std::vector<std::thread> threads;
