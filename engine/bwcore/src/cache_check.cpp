@@ -100,6 +100,7 @@ private:
 }  // namespace
 
 void Sum::add(std::string_view data) {
+    if (data.empty()) return;  // its pointer may be null, which no copy may be handed
     const auto* p = reinterpret_cast<const unsigned char*>(data.data());
     std::size_t n = data.size();
     m_len += n;
