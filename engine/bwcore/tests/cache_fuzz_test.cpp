@@ -145,8 +145,9 @@ TEST(CacheFuzz, MutatedFilesThroughLoad) {
     std::filesystem::remove_all(dir);
 }
 
-// A home-like tree whose cache holds every kind of record: big files, hard links, a folder of
-// more than 4,095 files (all of them kept), skip samples and a build folder.
+// A home-like tree whose cache holds most kinds of record: big files, hard links, skip samples
+// and a build folder. (A folder that keeps all its files would make every scan that misses
+// list thousands of files; the codec tests cover those records.)
 void populate(bwtest::Fixture& fx) {
     for (auto d : {"docs", "docs/deep", "docs/deep/er", "media", "many", "proj", "proj/target"})
         fx.make_dir(d);
@@ -157,7 +158,7 @@ void populate(bwtest::Fixture& fx) {
     fx.hard_link("docs/notes.txt", "media/notes-again.txt");
     fx.write_file("media/clip.mov", 2 << 20);
     fx.write_file(std::string("media/bad\xffname"), 500);  // skipped with its sample
-    for (int i = 0; i < 4100; ++i)
+    for (int i = 0; i < 40; ++i)
         fx.write_file("many/f" + std::to_string(i), static_cast<uint64_t>(i % 7) * 100);
     fx.write_file("proj/Cargo.toml", 100);
     fx.write_file("proj/target/out.o", 200000);
@@ -207,10 +208,11 @@ TEST(CacheFuzz, ScansOverDamagedCachesEqualAFreshScan) {
     ASSERT_EQ(clean->listed, 0u);
     ASSERT_EQ(views_of(*clean, index), want);
 
-    // Damage aimed at the tree's numbers (every 8-byte-aligned spot) and anywhere at all.
+    // Half the variants get one bit flipped, half an 8-byte value (a huge length, count or
+    // size) written over any spot.
     std::mt19937_64 rng(12);
     int used = 0;
-    for (int i = 0; i < 200; ++i) {
+    for (int i = 0; i < 300; ++i) {
         std::string s = base;
         std::size_t at = static_cast<std::size_t>(rng() % s.size());
         if (i % 2) {
@@ -220,6 +222,7 @@ TEST(CacheFuzz, ScansOverDamagedCachesEqualAFreshScan) {
             for (int k = 0; k < 8 && at + k < s.size(); ++k)
                 s[at + k] = static_cast<char>(v >> (8 * k));
         }
+        if (s == base) continue;  // the value written was already there
         std::ofstream(path, std::ios::binary | std::ios::trunc) << s;
         Result<ScanResult> r = run(o);
         ASSERT_TRUE(r.ok());
