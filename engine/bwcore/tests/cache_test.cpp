@@ -18,11 +18,15 @@
 #include "bincode.hpp"
 #include "cache.hpp"
 #include "cache_check.hpp"
+#include "cache_sample.hpp"
 
 namespace bwcore {
 namespace {
 
 namespace fs = std::filesystem;
+using bwtest::resealed;
+using bwtest::sample_body;
+using bwtest::unhex;
 
 struct TempDir {
     std::string path;
@@ -69,72 +73,6 @@ uint64_t now_seconds() {
     return std::chrono::duration_cast<std::chrono::seconds>(
                std::chrono::system_clock::now().time_since_epoch())
         .count();
-}
-
-std::string unhex(std::string_view hex) {
-    std::string out;
-    std::string digits;
-    for (char c : hex)
-        if (std::isxdigit(static_cast<unsigned char>(c))) digits.push_back(c);
-    for (std::size_t i = 0; i + 1 < digits.size(); i += 2)
-        out.push_back(static_cast<char>(std::stoi(digits.substr(i, 2), nullptr, 16)));
-    return out;
-}
-
-// Recomputes the checksum of bytes patched in place, so that only the layout and the tree's
-// own numbers stand between them and a decoded tree.
-std::string resealed(std::string bytes) {
-    const std::size_t end = bytes.size() - cache_check::TRAILER_SIZE;
-    const uint64_t sum = cache_check::checksum(std::string_view(bytes).substr(0, end));
-    for (int i = 0; i < 8; ++i)
-        bytes[end + cache_check::TAG.size() + i] = static_cast<char>(sum >> (8 * i));
-    return bytes;
-}
-
-// A small tree with every stored field set, and unicode names. Its numbers add up: the own
-// totals are the sums of `all_files`, which holds the big file, and each skip has its sample.
-Node sample_tree() {
-    Node root;
-    root.name = "r\xc3\xa9";
-    root.ino = 11;
-    root.dev = 0x1234567890;
-    root.mtime = -5;
-    root.self_alloc = 4096;
-    root.self_logical = 3000;
-    root.own = Agg{5000001, 5000001, 3, 0, 1700000000000000000, 7, 8, 2};
-    root.links = {LinkRec{"hl", 3, 4, 5, 6, 7}, LinkRec{"h\xe2\x82\xac", 8, 9, 10, 11, -12}};
-    root.files = {FileRec{"big", 5000000, 4999999, 1700000000000000000, 42},
-                  FileRec{"hl", 5, 6, 7, 4}};
-    root.markers = 0x8000000000000001ULL;
-    root.dev_kind = 1001;
-    root.marker = ".wrangler";
-    root.skipped = {SkipSample{"/r/x", "permission"}, SkipSample{"/r/y", "other device"}};
-    root.all_files = {FileRec{"a", 1, 2, -3, 4}, FileRec{"", 0, 0, 0, 0},
-                      FileRec{"big", 5000000, 4999999, 1700000000000000000, 42}};
-    Node kid;
-    kid.name = "kid";
-    kid.dev_kind = 1;
-    kid.marker = "package.json";
-    Node grandkid;
-    grandkid.name = "\xf0\x9f\x93\x81";
-    grandkid.own = Agg{10, 9, 2, 0, 9, 0, 0, 0};
-    grandkid.files = {FileRec{"g", 9, 9, 9, 9}};
-    kid.children.push_back(std::move(grandkid));
-    root.children.push_back(std::move(kid));
-    root.children.push_back(Node{});
-    return root;
-}
-
-CacheBody sample_body() {
-    CacheBody b;
-    b.root = "/home/u";
-    b.key = 0xfeedfacecafebeefULL;
-    b.saved_at = 1700000000;
-    b.event_id = 77;
-    for (int i = 0; i < 16; ++i)
-        b.volume_uuid[i] = static_cast<uint8_t>(0xa0 + i);
-    b.node = sample_tree();
-    return b;
 }
 
 TEST(CacheName, FnvHexWithoutLeadingZeros) {
@@ -259,87 +197,6 @@ TEST(CacheCodec, GoldenBytes) {
     EXPECT_EQ(back->volume_uuid, b.volume_uuid);
     // The body alone is a file of the plain layout, as written before the checksum: not used.
     EXPECT_FALSE(bincode::decode(expected));
-}
-
-// Known answers of XXH64 with seed 0, and the same value however the input is cut up.
-TEST(CacheCodec, ChecksumIsXxh64InAnyPieces) {
-    EXPECT_EQ(cache_check::checksum(""), 0xef46db3751d8e999ULL);
-    EXPECT_EQ(cache_check::checksum("a"), 0xd24ec4f1a98c6e5bULL);
-    EXPECT_EQ(cache_check::checksum("abc"), 0x44bc2cf5ad770999ULL);
-    EXPECT_EQ(cache_check::checksum("0123456789abcdef0123456789abcdef!"), 0x8afff4daac4e677eULL);
-    std::string long_input;
-    for (int r = 0; r < 4; ++r)
-        for (int i = 0; i < 256; ++i)
-            long_input.push_back(static_cast<char>(i));
-    long_input += "xyz";
-    EXPECT_EQ(cache_check::checksum(long_input), 0xe146cb31b65bc21aULL);
-    for (std::size_t a = 0; a < 80; a += 3) {
-        for (std::size_t b = a; b < 200; b += 7) {
-            cache_check::Sum s;
-            s.add(std::string_view(long_input).substr(0, a));
-            s.add(std::string_view(long_input).substr(a, b - a));
-            s.add(std::string_view(long_input).substr(b));
-            ASSERT_EQ(s.value(), 0xe146cb31b65bc21aULL) << a << " " << b;
-        }
-    }
-}
-
-// Each folder's numbers must agree with its records; a file whose checksum is right but whose
-// tree does not add up (a writer's fault, or damage the checksum missed) is not used.
-TEST(CacheCodec, NumbersThatDoNotAddUpAreRefused) {
-    const CacheBody good = sample_body();
-    ASSERT_TRUE(bincode::decode(bincode::encode(good)));
-    auto refused = [&](auto change) {
-        CacheBody b = good;
-        change(b.node, b.node.children[0].children[0]);
-        return !bincode::decode(bincode::encode(b)).has_value();
-    };
-    // No folder stores a folder count: a folder counts itself when the tree is settled.
-    EXPECT_TRUE(refused([](Node& r, Node&) { r.own.dirs = 1; }));
-    EXPECT_TRUE(refused([](Node&, Node& g) { g.own.dirs = 175921860444163ULL; }));
-    // One sample for each of the first four skips.
-    EXPECT_TRUE(refused([](Node& r, Node&) { r.own.skipped = 1; }));
-    EXPECT_TRUE(refused([](Node& r, Node&) { r.own.skipped = 9; }));
-    EXPECT_TRUE(refused([](Node&, Node& g) { g.own.skipped = 1; }));
-    EXPECT_TRUE(refused([](Node& r, Node&) {
-        r.own.skipped = 5;
-        r.skipped.resize(5, SkipSample{"/r/z", "protected"});
-    }));
-    EXPECT_FALSE(refused([](Node& r, Node&) {
-        r.own.skipped = 1000;
-        r.skipped.resize(4, SkipSample{"/r/z", "protected"});
-    }));
-    // A folder that keeps every file: its own totals are their sums.
-    EXPECT_TRUE(refused([](Node& r, Node&) { r.own.files += 1; }));
-    EXPECT_TRUE(refused([](Node& r, Node&) { r.own.files -= 1; }));
-    EXPECT_TRUE(refused([](Node& r, Node&) { r.own.alloc += 4096; }));
-    EXPECT_TRUE(refused([](Node& r, Node&) { r.own.logical -= 1; }));
-    EXPECT_TRUE(refused([](Node& r, Node&) { r.own.mtime = 1; }));
-    EXPECT_TRUE(refused([](Node& r, Node&) { r.all_files[0].alloc = 1ULL << 40; }));
-    EXPECT_TRUE(refused([](Node& r, Node&) { r.all_files.pop_back(); }));
-    EXPECT_FALSE(refused([](Node& r, Node&) { r.own.mtime += 1; }));  // a file since changed
-    // Otherwise they hold at least every big file with one link.
-    EXPECT_TRUE(refused([](Node&, Node& g) { g.own.alloc = 8; }));
-    EXPECT_TRUE(refused([](Node&, Node& g) { g.own.files = 0; }));
-    EXPECT_TRUE(refused([](Node&, Node& g) { g.own.logical = 0; }));
-    EXPECT_TRUE(refused([](Node&, Node& g) { g.own.mtime = 8; }));
-    EXPECT_TRUE(refused([](Node&, Node& g) { g.files[0].alloc = 1ULL << 50; }));
-    EXPECT_FALSE(refused([](Node&, Node& g) { g.own.alloc = 1ULL << 50; }));
-    // A hard-linked big file is recorded as its link is.
-    EXPECT_TRUE(refused([](Node& r, Node&) { r.files[1].alloc = 6; }));
-    EXPECT_TRUE(refused([](Node& r, Node&) { r.files[1].ino = 5; }));
-    EXPECT_TRUE(refused([](Node& r, Node&) { r.links[0].mtime = 70; }));
-    // The same among many links, found through their sorted names.
-    EXPECT_FALSE(refused([](Node& r, Node&) {
-        for (int i = 0; i < 40; ++i)
-            r.links.push_back(LinkRec{"l" + std::to_string(i), 1, uint64_t(i), 1, 1, 1});
-        r.files.push_back(FileRec{"l17", 1, 1, 1, 17});
-    }));
-    EXPECT_TRUE(refused([](Node& r, Node&) {
-        for (int i = 0; i < 40; ++i)
-            r.links.push_back(LinkRec{"l" + std::to_string(i), 1, uint64_t(i), 1, 1, 1});
-        r.files.push_back(FileRec{"l17", 1, 1, 1, 18});
-    }));
 }
 
 TEST(CacheCodec, RoundTripEveryField) {
