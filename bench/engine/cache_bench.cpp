@@ -28,8 +28,9 @@ const CacheBody& big_body() {
                 Node s;
                 s.name = "folder-" + std::to_string(sub);
                 s.self_alloc = 4096;
-                s.own = Agg{1000000, 900000, 16, 0, 1700000000, 0, 0, 0};
                 int n = (top * 1000 + sub) % 3 == 0 ? 17 : 16;
+                // The own totals are the sums of the records, as the reader checks.
+                s.own = Agg{65536u * n, 60000u * n, uint64_t(n), 0, 1700000000, 0, 0, 0};
                 for (int f = 0; f < n; ++f)
                     s.all_files.push_back(
                         FileRec{"file-" + std::to_string(f) + ".dat", 65536, 60000, 17, ino++});

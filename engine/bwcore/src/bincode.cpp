@@ -11,6 +11,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "cache_check.hpp"
 #include "utf8.hpp"
 
 namespace bwcore::bincode {
@@ -157,7 +158,7 @@ bool read_tail(Reader& r, Node& n) {
         SkipSample& s = n.skipped.emplace_back();
         if (!(r.str(s.path) && r.str(s.reason))) return false;
     }
-    return read_file_recs(r, n.all_files);
+    return read_file_recs(r, n.all_files) && cache_check::consistent(n);
 }
 
 // Where one node's bytes lie: its head, its tail (after every child) and its end. Spans are
@@ -328,32 +329,62 @@ void Writer::str(std::string_view s) {
     raw(s.data(), s.size());
 }
 
+void Writer::absorb() {
+    m_sum.add(std::string_view(m_buf).substr(m_summed));
+    m_summed = m_buf.size();
+}
+
+void Writer::seal() {
+    absorb();
+    uint64_t sum = m_sum.value();
+    raw(cache_check::TAG.data(), cache_check::TAG.size());
+    u64(sum);
+}
+
 bool Writer::flush() {
     if (!m_sink) return m_ok;
+    absorb();
     if (m_ok && !m_buf.empty()) m_ok = m_sink(m_buf);
     m_buf.clear();
+    m_summed = 0;
     return m_ok;
 }
 
 Reader::Reader(std::string_view data)
-    : m_cur(data.data()), m_end(data.data() + data.size()), m_input_left(data.size()) {}
+    : m_cur(data.data()),
+      m_end(data.data() + data.size()),
+      m_summed(data.data()),
+      m_input_left(data.size()) {}
 
 Reader::Reader(int fd, uint64_t size) : m_fd(fd), m_input_left(size) {
     m_buf.resize(Writer::CHUNK);
-    m_cur = m_end = m_buf.data();
+    m_cur = m_end = m_summed = m_buf.data();
 }
 
-// Refills the buffer from the file; false at an early end of file or on a read error.
+// Refills the buffer from the file; false at an early end of file or on a read error. Every
+// byte of the buffer has been read by then, so all of them go into the checksum first.
 bool Reader::fill() {
     if (m_fd < 0) return false;
+    m_sum.add(std::string_view(m_summed, static_cast<std::size_t>(m_end - m_summed)));
+    m_summed = m_end;
     for (;;) {
         ssize_t got = ::read(m_fd, m_buf.data(), m_buf.size());
         if (got < 0 && errno == EINTR) continue;
         if (got <= 0) return false;
-        m_cur = m_buf.data();
+        m_cur = m_summed = m_buf.data();
         m_end = m_cur + got;
         return true;
     }
+}
+
+bool Reader::sealed() {
+    m_sum.add(std::string_view(m_summed, static_cast<std::size_t>(m_cur - m_summed)));
+    m_summed = m_cur;
+    const uint64_t want = m_sum.value();
+    char tag[cache_check::TAG.size()];
+    uint64_t got;
+    return raw(tag, sizeof tag) && std::string_view(tag, sizeof tag) == cache_check::TAG &&
+           u64(got) && got == want;
 }
 
 bool Reader::raw_slow(void* dst, std::size_t n) {
@@ -392,6 +423,7 @@ void write_file(Writer& w, std::string_view root, uint64_t key, uint64_t saved_a
     w.u64(event_id);
     w.raw(volume_uuid.data(), volume_uuid.size());
     write_node(w, node);
+    w.seal();
 }
 
 void write_file(Writer& w, const CacheBody& body) {
@@ -440,14 +472,23 @@ bool read_node(Reader& r, Node& out) {
     return true;
 }
 
-bool read_tree(std::string_view data, Node& out, uint64_t split_bytes) {
+bool read_tree(std::string_view data, Node& out, uint64_t split_bytes, uint64_t* used) {
     if (data.size() > cache::DECODE_LIMIT) data = data.substr(0, cache::DECODE_LIMIT);
     std::vector<Span> spans;
     if (!index_tree(data, spans)) return false;
     Node root;
     if (!decode_span(data, spans, 0, root, split_bytes)) return false;
     out = std::move(root);
+    if (used) *used = spans[0].end;
     return true;
+}
+
+bool read_rest(std::string_view file, CacheBody& body, uint64_t split_bytes) {
+    const uint64_t at = header_size(body);
+    if (at > file.size()) return false;
+    uint64_t used = 0;
+    return read_tree(file.substr(at), body.node, split_bytes, &used) &&
+           cache_check::follows(file, at + used);
 }
 
 uint64_t header_size(const CacheBody& body) {
@@ -458,11 +499,9 @@ std::optional<CacheBody> decode(std::string_view data) {
     try {
         Reader r(data);
         CacheBody body;
-        data = data.substr(0, std::min<uint64_t>(data.size(), cache::DECODE_LIMIT));
         // Split wherever the index reaches, so every input decoded from memory also goes
         // through the side-by-side path the cache file takes when it is large.
-        if (read_header(r, body) && read_tree(data.substr(header_size(body)), body.node, 0))
-            return body;
+        if (read_header(r, body) && read_rest(data, body, 0)) return body;
     } catch (const std::bad_alloc&) {
     } catch (const std::length_error&) {
     }

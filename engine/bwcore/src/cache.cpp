@@ -171,14 +171,15 @@ std::size_t read_at(int fd, uint64_t at, char* buf, std::size_t n) {
     return got;
 }
 
+// The tree and the checksum after it. A file small enough is read whole, header included
+// (the checksum covers it), and decoded side by side; the rest streams on from the header.
 bool read_tree(int fd, uint64_t size, bincode::Reader& r, CacheBody& body) {
-    uint64_t at = bincode::header_size(body);
-    uint64_t limit = std::min(size, DECODE_LIMIT);
-    if (limit < at || limit - at > WHOLE_READ_MAX || tbb::this_task_arena::max_concurrency() < 2)
-        return bincode::read_node(r, body.node);
-    Bytes buf(static_cast<std::size_t>(limit - at));
-    std::size_t got = read_at(fd, at, buf.data(), static_cast<std::size_t>(limit - at));
-    return bincode::read_tree(std::string_view(buf.data(), got), body.node);
+    uint64_t limit = std::min(size, DECODE_LIMIT + cache_check::TRAILER_SIZE);
+    if (limit > WHOLE_READ_MAX || tbb::this_task_arena::max_concurrency() < 2)
+        return bincode::read_node(r, body.node) && r.sealed();
+    Bytes buf(static_cast<std::size_t>(limit));
+    std::size_t got = read_at(fd, 0, buf.data(), static_cast<std::size_t>(limit));
+    return bincode::read_rest(std::string_view(buf.data(), got), body);
 }
 
 std::optional<CacheBody> read_file(int fd, uint64_t size, std::string_view root, uint64_t key,

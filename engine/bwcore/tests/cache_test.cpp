@@ -3,6 +3,7 @@
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <tbb/task_arena.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -16,11 +17,16 @@
 
 #include "bincode.hpp"
 #include "cache.hpp"
+#include "cache_check.hpp"
+#include "cache_sample.hpp"
 
 namespace bwcore {
 namespace {
 
 namespace fs = std::filesystem;
+using bwtest::resealed;
+using bwtest::sample_body;
+using bwtest::unhex;
 
 struct TempDir {
     std::string path;
@@ -67,58 +73,6 @@ uint64_t now_seconds() {
     return std::chrono::duration_cast<std::chrono::seconds>(
                std::chrono::system_clock::now().time_since_epoch())
         .count();
-}
-
-std::string unhex(std::string_view hex) {
-    std::string out;
-    std::string digits;
-    for (char c : hex)
-        if (std::isxdigit(static_cast<unsigned char>(c))) digits.push_back(c);
-    for (std::size_t i = 0; i + 1 < digits.size(); i += 2)
-        out.push_back(static_cast<char>(std::stoi(digits.substr(i, 2), nullptr, 16)));
-    return out;
-}
-
-// A small tree with every stored field set, and unicode names.
-Node sample_tree() {
-    Node root;
-    root.name = "r\xc3\xa9";
-    root.ino = 11;
-    root.dev = 0x1234567890;
-    root.mtime = -5;
-    root.self_alloc = 4096;
-    root.self_logical = 3000;
-    root.own = Agg{1, 2, 3, 4, -6, 7, 8, 9};
-    root.links = {LinkRec{"hl", 3, 4, 5, 6, 7}, LinkRec{"h\xe2\x82\xac", 8, 9, 10, 11, -12}};
-    root.files = {FileRec{"big", 5000000, 4999999, 1700000000000000000, 42}};
-    root.markers = 0x8000000000000001ULL;
-    root.dev_kind = 1001;
-    root.marker = ".wrangler";
-    root.skipped = {SkipSample{"/r/x", "permission"}, SkipSample{"/r/y", "other device"}};
-    root.all_files = {FileRec{"a", 1, 2, 3, 4}, FileRec{"", 0, 0, 0, 0}};
-    Node kid;
-    kid.name = "kid";
-    kid.dev_kind = 1;
-    kid.marker = "package.json";
-    Node grandkid;
-    grandkid.name = "\xf0\x9f\x93\x81";
-    grandkid.files = {FileRec{"g", 9, 9, 9, 9}};
-    kid.children.push_back(std::move(grandkid));
-    root.children.push_back(std::move(kid));
-    root.children.push_back(Node{});
-    return root;
-}
-
-CacheBody sample_body() {
-    CacheBody b;
-    b.root = "/home/u";
-    b.key = 0xfeedfacecafebeefULL;
-    b.saved_at = 1700000000;
-    b.event_id = 77;
-    for (int i = 0; i < 16; ++i)
-        b.volume_uuid[i] = static_cast<uint8_t>(0xa0 + i);
-    b.node = sample_tree();
-    return b;
 }
 
 TEST(CacheName, FnvHexWithoutLeadingZeros) {
@@ -234,11 +188,15 @@ TEST(CacheCodec, GoldenBytes) {
         "0a00000000000000 7065726d697373696f6e"      //   "permission"
         "0000000000000000");                         // no all_files
     ASSERT_EQ(expected.size(), 528u);
-    EXPECT_EQ(bincode::encode(b), expected);
-    std::optional<CacheBody> back = bincode::decode(expected);
+    // After the body: the tag "vrdsum64" and the XXH64 of the 528 bytes, 0x1eef0477fa9d4643.
+    const std::string sealed = expected + unhex("76726473756d3634 43469dfa7704ef1e");
+    EXPECT_EQ(bincode::encode(b), sealed);
+    std::optional<CacheBody> back = bincode::decode(sealed);
     ASSERT_TRUE(back);
     EXPECT_EQ(back->node, b.node);
     EXPECT_EQ(back->volume_uuid, b.volume_uuid);
+    // The body alone is a file of the plain layout, as written before the checksum: not used.
+    EXPECT_FALSE(bincode::decode(expected));
 }
 
 TEST(CacheCodec, RoundTripEveryField) {
@@ -252,10 +210,17 @@ TEST(CacheCodec, RoundTripEveryField) {
     EXPECT_EQ(back->event_id, b.event_id);
     EXPECT_EQ(back->volume_uuid, b.volume_uuid);
     EXPECT_EQ(back->node, b.node);
-    // Trailing bytes after the body are ignored.
+    // Bytes after the checksum are ignored.
     back = bincode::decode(bytes + "trailing garbage");
     ASSERT_TRUE(back);
     EXPECT_EQ(back->node, b.node);
+    // Anything else after the body is no checksum of it.
+    const std::string body = bytes.substr(0, bytes.size() - cache_check::TRAILER_SIZE);
+    EXPECT_FALSE(bincode::decode(body + "trailing garbage"));
+    EXPECT_FALSE(bincode::decode(body + std::string(cache_check::TAG) + std::string(8, '\0')));
+    std::string flipped = bytes;
+    flipped[bytes.size() - 1] ^= 1;
+    EXPECT_FALSE(bincode::decode(flipped));
 }
 
 TEST(CacheCodec, HostileInputIsRejected) {
@@ -266,7 +231,7 @@ TEST(CacheCodec, HostileInputIsRejected) {
     auto patched = [&](std::size_t at, std::string_view with) {
         std::string s = good;
         s.replace(at, with.size(), with);
-        return s;
+        return resealed(s);
     };
     // Versions other than 3.
     EXPECT_FALSE(bincode::decode(patched(0, std::string("\x04\0\0\0", 4))));
@@ -292,7 +257,7 @@ TEST(CacheCodec, HugeCountsAndDeepNesting) {
     const std::size_t children_at = head + 8 + 5 * 8 + 64 + 8 + 8 + 8;
     ASSERT_EQ(bytes.substr(children_at, 8), std::string(8, '\0'));
     bytes.replace(children_at, 8, std::string("\0\0\0\0\0\0\0\x10", 8));
-    EXPECT_FALSE(bincode::decode(bytes));
+    EXPECT_FALSE(bincode::decode(resealed(bytes)));
 
     auto chain = [](std::size_t depth) {
         CacheBody c;
@@ -335,6 +300,60 @@ TEST(CacheFile, SaveThenLoadAndRejections) {
     EXPECT_FALSE(cache::load(folder, b.root, b.key + 1, 604800));
     EXPECT_FALSE(cache::load(dir / "missing", b.root, b.key, 604800));
     EXPECT_FALSE(cache::load("", b.root, b.key, 604800));
+}
+
+// Both ways of reading a file (whole and side by side, or streamed on one thread) check the
+// checksum; a file of the plain layout without one, as saved before it existed, is a miss and
+// the next scan lists everything again.
+TEST(CacheFile, ChecksumIsCheckedWhetherReadWholeOrStreamed) {
+    TempDir dir;
+    CacheBody b = sample_body();
+    ASSERT_TRUE(cache::save(dir.path, b.root, b.key, b.volume_uuid, b.event_id, b.node));
+    const std::string path = dir / cache::file_name(b.root);
+    const std::string saved = read_file(path);
+    ASSERT_GT(saved.size(), cache_check::TRAILER_SIZE);
+    const std::string body = saved.substr(0, saved.size() - cache_check::TRAILER_SIZE);
+    tbb::task_arena one(1);
+    auto loads = [&](const std::string& bytes, bool streamed) {
+        write_file(path, bytes);
+        std::optional<CacheBody> got;
+        if (streamed)
+            one.execute([&] { got = cache::load(dir.path, b.root, b.key, 604800); });
+        else
+            got = cache::load(dir.path, b.root, b.key, 604800);
+        if (got) {
+            EXPECT_EQ(got->node, b.node);
+        }
+        return got.has_value();
+    };
+    for (bool streamed : {false, true}) {
+        EXPECT_TRUE(loads(saved, streamed)) << streamed;
+        EXPECT_TRUE(loads(saved + "more", streamed)) << streamed;
+        EXPECT_FALSE(loads(body, streamed)) << streamed;
+        EXPECT_FALSE(loads(body + "trailing bytes of no meaning", streamed)) << streamed;
+        for (std::size_t at :
+             {std::size_t{60}, body.size() / 2, body.size() - 1, saved.size() - 1}) {
+            std::string s = saved;
+            s[at] ^= 0x10;
+            EXPECT_FALSE(loads(s, streamed)) << streamed << " " << at;
+        }
+    }
+    // A streamed file larger than the reader's buffer.
+    CacheBody wide = b;
+    for (int i = 0; i < 30000; ++i)
+        wide.node.children[1].children.push_back(Node{"folder " + std::to_string(i)});
+    ASSERT_TRUE(cache::save(dir.path, wide.root, wide.key, wide.volume_uuid, 0, wide.node));
+    const std::string big = read_file(path);
+    ASSERT_GT(big.size(), bincode::Writer::CHUNK * 2);
+    std::optional<CacheBody> got;
+    one.execute([&] { got = cache::load(dir.path, b.root, b.key, 604800); });
+    ASSERT_TRUE(got);
+    EXPECT_EQ(got->node, wide.node);
+    std::string flipped = big;
+    flipped[bincode::Writer::CHUNK + 5] ^= 0x01;
+    write_file(path, flipped);
+    one.execute([&] { got = cache::load(dir.path, b.root, b.key, 604800); });
+    EXPECT_FALSE(got);
 }
 
 TEST(CacheFile, AgeLimits) {
@@ -434,8 +453,9 @@ TEST(CacheFile, RacingSavesLeaveOneWholeFile) {
     std::vector<Node> trees(4);
     for (std::size_t t = 0; t < trees.size(); ++t) {
         trees[t].name = "tree" + std::to_string(t);
-        trees[t].all_files.resize(10000 + 3000 * t,
-                                  FileRec{"file " + std::to_string(t), t, t, 0, t});
+        const uint64_t n = 10000 + 3000 * t;
+        trees[t].all_files.resize(n, FileRec{"file " + std::to_string(t), t, t, 0, t});
+        trees[t].own = Agg{n * t, n * t, n, 0, 0, 0, 0, 0};
     }
     for (int round = 0; round < 5; ++round) {
         std::vector<std::thread> threads;

@@ -126,11 +126,11 @@ void rows(std::string& out, const json& list, bool with_name) {
             e.contains("path") && e["path"].is_string() ? e["path"].get<std::string>() : "";
         char size[32];
         std::snprintf(size, sizeof size, "%10s", size_text(alloc).c_str());
-        out += "  " + std::string(size) + "  " + path;
+        out += "  " + std::string(size) + "  " + shown(path);
         if (with_name) {
             std::string name =
                 e.contains("name") && e["name"].is_string() ? e["name"].get<std::string>() : "";
-            out += "  [" + name + "]";
+            out += "  [" + shown(name) + "]";
         }
         out += "\n";
     }
@@ -151,7 +151,7 @@ std::string text_report(const json& o) {
                   static_cast<unsigned long long>(o["cache"]["reused_dirs"].get<uint64_t>()),
                   static_cast<unsigned long long>(o["threads"].get<uint64_t>()),
                   o["lister"].get<std::string>().c_str());
-    std::string out = o["root"].get<std::string>() + line;
+    std::string out = shown(o["root"].get<std::string>()) + line;
     out += "\nBiggest folders:\n";
     rows(out, o["top_dirs"], false);
     out += "\nBiggest files:\n";

@@ -79,7 +79,7 @@ void show(std::string& out, const json& value, unsigned level, uint64_t depth) {
     std::string indent(2 * static_cast<std::size_t>(level), ' ');
     if (auto children = value.find("children"); children != value.end() && children->is_array()) {
         for (const json& row : *children) {
-            out += padded_size(unsigned_at(row, "alloc")) + indent + text_at(row, "name");
+            out += padded_size(unsigned_at(row, "alloc")) + indent + shown(text_at(row, "name"));
             if (text_at(row, "type") == "folder") out += "/";
             if (auto lo = row.find("look_only"); lo != row.end() && *lo == true)
                 out += "  [look only]";
@@ -130,7 +130,7 @@ int cmd_tree(Args args) {
                   size_text(unsigned_at(*t, "alloc")).c_str(),
                   std::to_string(unsigned_at(*t, "files")).c_str(),
                   std::to_string(unsigned_at(*t, "dirs")).c_str(), result->elapsed_ms / 1000.0);
-    std::string out = bwcore::browse::user_path(path) + header;
+    std::string out = shown(bwcore::browse::user_path(path)) + header;
     show(out, *t, 0, c.depth);
     return write_stdout(out) ? 0 : 1;
 }

@@ -14,6 +14,7 @@ namespace virirado_engine::testing {
 namespace {
 
 using json = nlohmann::json;
+using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::StartsWith;
 
@@ -181,6 +182,34 @@ TEST_F(Cli, TextReportLayout) {
     EXPECT_EQ(lines[2], "Biggest folders:");
     EXPECT_THAT(r.out, HasSubstr("\nBiggest files:\n     2.0 MiB  " + root + "/big/file\n"));
     EXPECT_THAT(r.out, HasSubstr("\nDev/build folders (biggest first):\n"));
+}
+
+// A newline in a name must not add a line of its own to the report, nor an escape sequence
+// reach the terminal; the JSON output keeps the names exactly.
+TEST_F(Cli, NamesCannotForgeTheTextReport) {
+    const std::string forged = "x\n     9.0 TiB  /etc/forged";
+    const std::string painted = "esc\x1b[2J\x1b]0;title\x07";
+    tmp.file("root/" + forged.substr(0, forged.find('/')), 3 * 1024 * 1024);
+    tmp.file("root/" + painted, 2 * 1024 * 1024);
+    Outcome r = scan({});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out.find('\x1b'), std::string::npos);
+    EXPECT_EQ(r.out.find('\x07'), std::string::npos);
+    EXPECT_THAT(r.out, HasSubstr("\nBiggest files:\n     3.0 MiB  " + root +
+                                 "/x\\n     9.0 TiB  \n     2.0 MiB  " + root +
+                                 "/esc\\033[2J\\033]0;title\\a\n\nDev/build"));
+
+    json o = scan({"--json"}).json();
+    std::vector<std::string> paths;
+    for (const json& f : o["top_files"])
+        paths.push_back(f["path"]);
+    EXPECT_THAT(paths, ElementsAre(root + "/x\n     9.0 TiB  ", root + "/" + painted));
+
+    // The root line too.
+    std::string odd = tmp.dir("odd\nroot\x1b[0m");
+    Outcome r2 = run_engine({"scan", "--root", odd, "--cache-dir", cache}, env());
+    ASSERT_EQ(r2.status, 0) << r2.err;
+    EXPECT_THAT(r2.out, StartsWith(tmp.path() + "/odd\\nroot\\033[0m  "));
 }
 
 TEST_F(Cli, HugeThreadCountRunsClamped) {

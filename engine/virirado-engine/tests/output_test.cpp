@@ -50,6 +50,27 @@ TEST(JsonText, StringsNeverFailAndEscapeControls) {
     EXPECT_EQ(to_text(v), "\"a\xEF\xBF\xBD\\\"\\\\\\n\\u0001\"");
 }
 
+// Anything a terminal would act on comes out as a backslash escape; printable text, non-ASCII
+// letters included, stays as it is.
+TEST(ShownText, ControlsAreEscapedAndTextIsKept) {
+    EXPECT_EQ(shown("plain caf\xc3\xa9 \xe2\x82\xac \xef\xbf\xbd"),
+              "plain caf\xc3\xa9 \xe2\x82\xac \xef\xbf\xbd");
+    EXPECT_EQ(shown("a\nb\tc\rd\a\b\v\f"), "a\\nb\\tc\\rd\\a\\b\\v\\f");
+    EXPECT_EQ(shown("\x1b[31mred\x1b]0;t\x07"), "\\033[31mred\\033]0;t\\a");
+    EXPECT_EQ(shown(std::string("nul\0del\x7f", 8)), "nul\\000del\\177");
+    EXPECT_EQ(shown("c1\xc2\x9b"
+                    "2J \xc2\x85"),
+              "c1\\302\\2332J \\302\\205");
+    // Line separators and the controls that turn a line around.
+    EXPECT_EQ(shown("x\xe2\x80\xa8y\xe2\x80\xaez\xe2\x81\xa6"),
+              "x\\342\\200\\250y\\342\\200\\256z\\342\\201\\246");
+    // A backslash is doubled, so a name that spells an escape reads back apart from one.
+    EXPECT_EQ(shown("a\\nb"), "a\\\\nb");
+    // Bytes that are not UTF-8, a cut sequence at the end included.
+    EXPECT_EQ(shown("x\xff\xe2\x82"), "x\\377\\342\\202");
+    EXPECT_EQ(shown(""), "");
+}
+
 TEST(SizeText, UnitsAndBounds) {
     EXPECT_EQ(size_text(0), "0 B");
     EXPECT_EQ(size_text(1023), "1023 B");

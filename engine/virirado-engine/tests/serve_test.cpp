@@ -167,6 +167,26 @@ TEST_F(Serve, MalformedAndUnknownRequestsAreAnswered) {
         EXPECT_EQ(v[i]["type"], "files") << i;
 }
 
+// Plain serve reads "op", "paths", "min" and "limit" only: an "id" is not echoed (only the
+// browse server's answers carry one), and no other field changes an answer.
+TEST_F(Serve, RequestIdsAreNeitherReadNorEchoed) {
+    Outcome r = serve(
+        "{\"op\":\"files\",\"id\":7,\"min\":2000000,\"limit\":1,\"paths\":5}\n"
+        "{\"op\":\"sizes\",\"id\":\"a\",\"paths\":[\"" +
+        root +
+        "/c\"],\"min\":9}\n"
+        "{\"op\":\"nope\",\"id\":[1]}\n");
+    ASSERT_EQ(r.status, 0) << r.err;
+    auto v = answers(r);
+    ASSERT_EQ(v.size(), 3u);
+    for (const json& a : v)
+        EXPECT_FALSE(a.contains("id")) << a.dump();
+    ASSERT_EQ(v[0]["files"].size(), 1u);
+    EXPECT_EQ(v[0]["files"][0]["path"], root + "/a/big");
+    EXPECT_EQ(v[1]["sizes"][0]["path"], root + "/c");
+    EXPECT_EQ(v[2], unknown_op());
+}
+
 TEST_F(Serve, QuitAndBadTextEndTheLoop) {
     Outcome quit = serve("{\"op\":\"files\",\"limit\":0}\n{\"op\":\"quit\"}\n{\"op\":\"files\"}\n");
     EXPECT_EQ(quit.status, 0);

@@ -59,6 +59,26 @@ TEST_F(Tree, TextRowsFollowDepthAndSizes) {
     EXPECT_THAT(rows(tree({"--no-files"})), ElementsAre("big/", "  inner/", "small/"));
 }
 
+// Names are escaped in the text rows and the header, never in the JSON object.
+TEST_F(Tree, NamesAreEscapedInTextOnly) {
+    const std::string folder = "new\nline";
+    const std::string file = "esc\x1b[2Jc1\xc2\x9b\x7f\\";
+    tmp.file("root/" + folder + "/" + file, 30000);
+    Outcome r = tree({});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out.find('\x1b'), std::string::npos);
+    EXPECT_THAT(rows(r), ElementsAre("new\\nline/", "  esc\\033[2Jc1\\302\\233\\177\\\\"));
+
+    Outcome at = tree({"--path", root + "/" + folder});
+    ASSERT_EQ(at.status, 0) << at.err;
+    EXPECT_THAT(at.lines().at(0), StartsWith(root + "/new\\nline  "));
+    EXPECT_THAT(at.lines().at(0), HasSubstr("  (1 files, 1 folders, "));
+
+    json t = tree({"--json"}).json()["tree"];
+    EXPECT_EQ(t["children"][0]["name"], folder);
+    EXPECT_EQ(t["children"][0]["children"][0]["name"], file);
+}
+
 TEST_F(Tree, RowsBeyondTopAreSummedInARestLine) {
     for (int i = 0; i < 25; ++i)
         tmp.file("root/many/f" + std::to_string(100 + i), 10);

@@ -53,6 +53,15 @@ std::optional<EngineLocator::Command> devTreeAt(const std::string& folder) {
     return std::nullopt;
 }
 
+// The setting is a path, never a name to look up: a bare "eng" is the file in the
+// working folder, not whatever program of that name comes first on PATH. It is made
+// absolute here, so the launcher has nothing left to search for.
+std::string enginePath(const std::string& value, const std::string& currentFolder) {
+    if (value.starts_with('/')) return value;
+    if (currentFolder.empty()) return value.starts_with("./") ? value : "./" + value;
+    return join(currentFolder, value);
+}
+
 }  // namespace
 
 std::string LaunchContext::resourceFolder() const {
@@ -106,7 +115,7 @@ std::vector<std::string> searchRoots(const LaunchContext& context) {
 Command locate(const LaunchContext& context) {
     if (auto engine = environmentValue(context.environment, "VIRIRADO_ENGINE");
         engine && !engine->empty()) {
-        return Command{*engine, {"engine"}, {}};
+        return Command{enginePath(*engine, context.currentFolder), {"engine"}, {}};
     }
     if (auto command = bundled(context.resourceFolder())) return *command;
     for (const std::string& root : searchRoots(context)) {

@@ -31,9 +31,7 @@ EngineLog& EngineLog::shared() {
     return log;
 }
 
-EngineLog::EngineLog(const std::string& home) : m_fd(prepare(home)) {
-    if (m_fd >= 0) m_writer = std::thread([this] { run(); });
-}
+EngineLog::EngineLog(std::string home) : m_home(std::move(home)) {}
 
 EngineLog::~EngineLog() {
     {
@@ -48,7 +46,7 @@ EngineLog::~EngineLog() {
 void EngineLog::append(const std::string& prefix, const std::string& text) {
     std::string_view rest = text;
     if (rest.ends_with('\n')) rest.remove_suffix(1);
-    if (rest.empty() || m_fd < 0) return;
+    if (rest.empty()) return;
 
     std::string out;
     out.reserve(rest.size() + 16);
@@ -60,13 +58,24 @@ void EngineLog::append(const std::string& prefix, const std::string& text) {
     }
     {
         std::lock_guard lock(m_mutex);
+        if (m_off) return;
         m_pending.push_back(std::move(out));
+        // The writer starts with the first line, so a log nobody writes to costs
+        // neither a thread nor a file.
+        if (!m_writer.joinable()) m_writer = std::thread([this] { run(); });
     }
     m_wake.notify_one();
 }
 
 void EngineLog::run() {
+    const int fd = prepare(m_home);
     std::unique_lock lock(m_mutex);
+    m_fd = fd;
+    if (m_fd < 0) {
+        m_off = true;
+        m_pending.clear();
+        return;
+    }
     while (true) {
         m_wake.wait(lock, [this] { return m_stopping || !m_pending.empty(); });
         if (m_pending.empty()) return;  // stopping, and everything is written

@@ -15,9 +15,10 @@ public:
     // The one log of the app, under the current user's home folder.
     static EngineLog& shared();
 
-    // Prepares the log under `home`; when that fails the log stays off for the
-    // life of this instance and every append does nothing.
-    explicit EngineLog(const std::string& home);
+    // A log under `home`. Nothing is created until the first line is written:
+    // then the folder and the file are prepared, and when that fails the log
+    // stays off for the life of this instance and every append does nothing.
+    explicit EngineLog(std::string home);
     // Writes what is still queued, then closes the file.
     ~EngineLog();
     EngineLog(const EngineLog&) = delete;
@@ -31,7 +32,9 @@ public:
 private:
     void run();
 
+    std::string m_home;
     int m_fd = -1;
+    bool m_off = false;
     std::mutex m_mutex;
     std::condition_variable m_wake;
     std::deque<std::string> m_pending;

@@ -58,8 +58,30 @@ TEST(EngineLocator, RulesInOrder) {
 
     c.environment["VIRIRADO_ENGINE"] = "";
     EXPECT_EQ(EngineLocator::locate(c).executable, bundled);
+    c.environment["VIRIRADO_ENGINE"] = "/opt/engine";
+    EXPECT_EQ(EngineLocator::locate(c), (Cmd{"/opt/engine", {"engine"}, {}}));
+}
+
+// A bare name is a file in the working folder, never a program looked up on PATH:
+// the launcher gets a path with a slash in it.
+TEST(EngineLocator, EngineSettingIsAPathFromTheWorkingFolder) {
+    LaunchContext c;
+    c.currentFolder = "/work/here";
+    c.environment["PATH"] = "/usr/local/bin:/usr/bin:/bin";
+    c.environment["VIRIRADO_ENGINE"] = "eng";
+    EXPECT_EQ(EngineLocator::locate(c), (Cmd{"/work/here/eng", {"engine"}, {}}));
     c.environment["VIRIRADO_ENGINE"] = "relative/engine";
-    EXPECT_EQ(EngineLocator::locate(c), (Cmd{"relative/engine", {"engine"}, {}}));
+    EXPECT_EQ(EngineLocator::locate(c).executable, "/work/here/relative/engine");
+    c.environment["VIRIRADO_ENGINE"] = "./eng";
+    EXPECT_EQ(EngineLocator::locate(c).executable, "/work/here/./eng");
+    c.currentFolder = "/";
+    c.environment["VIRIRADO_ENGINE"] = "eng";
+    EXPECT_EQ(EngineLocator::locate(c).executable, "/eng");
+    // Without a known working folder it still names the file there.
+    c.currentFolder.clear();
+    EXPECT_EQ(EngineLocator::locate(c).executable, "./eng");
+    c.environment["VIRIRADO_ENGINE"] = "./eng";
+    EXPECT_EQ(EngineLocator::locate(c).executable, "./eng");
 }
 
 TEST(EngineLocator, ChildEnvironment) {

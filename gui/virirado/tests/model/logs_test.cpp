@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "DeleteLog.hpp"
+#include "EngineClient.hpp"
 #include "EngineLog.hpp"
 #include "LogFolder.hpp"
 
@@ -62,6 +63,23 @@ TEST_F(LogTest, TrafficLinesCarryTheirPrefix) {
     struct stat st {};
     ASSERT_EQ(stat((folder + "/gui-engine.log").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
+}
+
+// A log that is made but never written to leaves nothing behind: making the window
+// must not create the folder or the file. The first line creates both.
+TEST_F(LogTest, TrafficLogIsCreatedByItsFirstLine) {
+    {
+        EngineLog log(home);
+        log.append(">>", "");
+        log.append("<<", "\n");
+    }
+    EXPECT_FALSE(fs::exists(home + "/Library"));
+    {
+        auto services = virirado::ClientServices::system(home);
+        EXPECT_FALSE(fs::exists(home + "/Library"));
+        services.log(">>", "first");
+    }
+    EXPECT_EQ(read("gui-engine.log"), ">> first\n");
 }
 
 TEST_F(LogTest, TrafficLogAppendsAndTightensAnOlderFile) {
