@@ -38,11 +38,13 @@ void BackdropGlow::repaintHost() {
 bool BackdropGlow::eventFilter(QObject* watched, QEvent* event) {
     if (watched == m_target) {
         switch (event->type()) {
+            // An ancestor may have moved into the window since the last look:
+            // by the time the widget shows, its place is final.
             case QEvent::ParentChange:
+            case QEvent::Show:
                 attach();
                 repaintHost();
                 break;
-            case QEvent::Show:
             case QEvent::Hide:
             case QEvent::Move:
             case QEvent::Resize:

@@ -98,13 +98,17 @@ HeaderBar::HeaderBar(AreaContext context, QWidget* parent)
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(10);
-    row->addSpacing(56);
+    // The 56-point blank and the 10 after it: a layout adds no spacing next to
+    // a spacer item.
+    row->addSpacing(56 + 10);
     row->addWidget(m_fish);
     row->addWidget(m_title);
     row->addWidget(m_live);
     row->addWidget(m_volume, 0);
     row->addWidget(m_limited);
-    row->addSpacerItem(new QSpacerItem(12, 0, QSizePolicy::Expanding, QSizePolicy::Minimum));
+    // At least 12 between the spacing on either side of it.
+    row->addSpacerItem(
+        new QSpacerItem(10 + 12 + 10, 0, QSizePolicy::Expanding, QSizePolicy::Minimum));
     row->addWidget(m_search);
 }
 

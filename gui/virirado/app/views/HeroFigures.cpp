@@ -88,7 +88,8 @@ QSize HeroFigures::sizeHint() const {
 }
 
 QSize HeroFigures::minimumSizeHint() const {
-    return {0, sizeHint().height()};
+    // The figures are never cut or squeezed.
+    return sizeHint();
 }
 
 void HeroFigures::present(const WindowView& view) {

@@ -82,6 +82,15 @@ TEST(SummaryBar, TickedLineAndButtons) {
     EXPECT_EQ(clean->spokenText(), "Clean the tank 50.8 GB");
     EXPECT_TRUE(clean->isEnabled());
 
+    // In the dark the button glows past the bar's own bounds, into the window's
+    // bottom margin; in the light it does not glow.
+    const QPoint below = clean->mapTo(h.content, QPoint(clean->width() / 2, clean->height() + 4));
+    ASSERT_LT(below.y(), h.content->height());
+    EXPECT_EQ(h.content->grab().toImage().pixelColor(below), QColor("#FFFFFF"));
+    h.content->setDark(true);
+    EXPECT_GT(h.content->grab().toImage().pixelColor(below).red(), QColor("#07192B").red() + 15);
+    h.content->setDark(false);
+
     // A click on "Scan again" and one on "Clean the tank".
     h.engine.calls.clear();
     QTest::mouseClick(scan, Qt::LeftButton);
