@@ -9,7 +9,6 @@
 #include "Format.hpp"
 #include "FrameTicker.hpp"
 #include "Palette.hpp"
-#include "PlainText.hpp"
 #include "PulsingDot.hpp"
 #include "RunsLabel.hpp"
 #include "ScanBar.hpp"
@@ -194,7 +193,6 @@ void ScanningPane::present(const WindowView& view) {
 
     m_place->setVisible(!e.place.empty());
     m_place->setPlace(shownPlace(e.place, view.home), view.dark, view.reduceMotion);
-    m_place->setToolTip(plainToolTip(e.place));
 
     const std::vector<std::string> recent = recentPlaces(e.scanPlaces);
     m_recent->setVisible(!recent.empty());
