@@ -65,7 +65,9 @@ std::string formatCount(int64_t n) {
 }
 
 std::string vadeEta(std::optional<double> seconds) {
-    if (!seconds || std::isnan(*seconds) || *seconds == INFINITY) return "estimating";
+    // The engine's figure is unchecked: no number, infinity or anything beyond a
+    // billion seconds either way is no estimate, and never reaches a conversion.
+    if (!seconds || !std::isfinite(*seconds) || std::fabs(*seconds) > 1e9) return "estimating";
     if (*seconds <= 0) return "almost done";
     if (*seconds < 90) {
         return "about " + std::to_string(std::max<int64_t>(durozizo::roundToInt64(*seconds), 1)) +

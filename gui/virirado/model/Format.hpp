@@ -16,7 +16,8 @@ std::string finderSize(int64_t bytes);
 std::string formatCount(int64_t n);
 
 // The scan's time left: "estimating", "almost done", "about 12s left",
-// "about 3 min left". An estimate that is no number reads as "estimating".
+// "about 3 min left". An estimate that is no number, infinite or beyond a billion
+// seconds either way reads as "estimating".
 std::string vadeEta(std::optional<double> seconds);
 
 }  // namespace virirado

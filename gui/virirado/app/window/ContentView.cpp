@@ -7,14 +7,18 @@
 #include <QVBoxLayout>
 
 #include "Appearance.hpp"
+#include "BannerBar.hpp"
 #include "EngineClientObject.hpp"
+#include "HeaderBar.hpp"
+#include "HeroFigures.hpp"
 #include "Palette.hpp"
 #include "PlaceholderArea.hpp"
 #include "QtSettingsStore.hpp"
-#include "SearchPlaceholder.hpp"
+#include "ScopeBar.hpp"
 #include "SheetHost.hpp"
 #include "Snapshot.hpp"
 #include "SnapshotRunner.hpp"
+#include "SummaryBar.hpp"
 
 namespace virirado {
 
@@ -78,16 +82,11 @@ void ContentView::build() {
     column->setSpacing(12);
     column->setContentsMargins(24, 8, 24, 18);
 
-    auto* header = new QHBoxLayout;
-    header->setSpacing(10);
-    header->addSpacing(56);
-    add(header, new PlaceholderArea(QStringLiteral("header"), 0, 30), 1);
-    add(header, new SearchPlaceholder(context));
-    column->addLayout(header);
+    add(column, new HeaderBar(context));
 
-    add(column, new PlaceholderArea(QStringLiteral("hero"), 0, 92));
-    add(column, new PlaceholderArea(QStringLiteral("scopeBar"), 0, 30));
-    add(column, new BannerPlaceholder);
+    add(column, new HeroFigures(context));
+    add(column, new ScopeBar(context));
+    add(column, new BannerBar(context));
     add(column, new PlaceholderArea(QStringLiteral("dazuBar"), 0, 52));
 
     auto* middle = new QHBoxLayout;
@@ -96,7 +95,7 @@ void ContentView::build() {
     add(middle, new PlaceholderArea(QStringLiteral("details"), 350, 0));
     column->addLayout(middle, 1);
 
-    add(column, new PlaceholderArea(QStringLiteral("summaryBar"), 0, 56));
+    add(column, new SummaryBar(context));
 
     m_sheets = new SheetHost(this, context, m_services.sheets);
 

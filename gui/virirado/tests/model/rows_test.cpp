@@ -204,15 +204,27 @@ TEST(Formatting, FinderSizeIgnoresTheLocale) {
 
 TEST(Formatting, EtaBounds) {
     EXPECT_EQ(virirado::vadeEta(std::nullopt), "estimating");
-    EXPECT_EQ(virirado::vadeEta(NAN), "estimating");
-    EXPECT_EQ(virirado::vadeEta(INFINITY), "estimating");
     EXPECT_EQ(virirado::vadeEta(0), "almost done");
-    EXPECT_EQ(virirado::vadeEta(-INFINITY), "almost done");
+    EXPECT_EQ(virirado::vadeEta(-5), "almost done");
+    EXPECT_EQ(virirado::vadeEta(0.3), "about 1s left");
     EXPECT_EQ(virirado::vadeEta(0.4), "about 1s left");
+    EXPECT_EQ(virirado::vadeEta(4.4), "about 4s left");
     EXPECT_EQ(virirado::vadeEta(89.5), "about 90s left");
     EXPECT_EQ(virirado::vadeEta(90), "about 2 min left");
+    EXPECT_EQ(virirado::vadeEta(150), "about 3 min left");
     EXPECT_EQ(virirado::vadeEta(30000), "about 500 min left");
-    EXPECT_EQ(virirado::vadeEta(1e300), "about 9223372036854775807 min left");
+    EXPECT_EQ(virirado::vadeEta(1e9), "about 16666667 min left");
+}
+
+// The engine's time left is unchecked JSON: nothing it sends may reach an
+// integer conversion out of range, and no absurd figure is shown as a time.
+TEST(Formatting, EtaBeyondReasonIsNoEstimate) {
+    EXPECT_EQ(virirado::vadeEta(NAN), "estimating");
+    EXPECT_EQ(virirado::vadeEta(INFINITY), "estimating");
+    EXPECT_EQ(virirado::vadeEta(-INFINITY), "estimating");
+    EXPECT_EQ(virirado::vadeEta(1e9 + 1), "estimating");
+    EXPECT_EQ(virirado::vadeEta(1e300), "estimating");
+    EXPECT_EQ(virirado::vadeEta(-1e300), "estimating");
 }
 
 TEST(Formatting, CountFollowsTheLocale) {

@@ -1,0 +1,84 @@
+#include "BannerBar.hpp"
+
+#include <QHBoxLayout>
+#include <QPainter>
+#include <QPainterPath>
+
+#include "CapsuleButton.hpp"
+#include "ClampedLabel.hpp"
+#include "Palette.hpp"
+#include "SymbolIcon.hpp"
+#include "Theme.hpp"
+
+namespace virirado {
+
+BannerBar::BannerBar(AreaContext context, QWidget* parent)
+    : QWidget(parent),
+      m_context(context),
+      m_symbol(new SymbolIcon(QStringLiteral("info.circle"), 15, this)),
+      m_text(new ClampedLabel(this)),
+      m_dismiss(new CapsuleButton(this)) {
+    setObjectName(QStringLiteral("banner"));
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+
+    // The engine's message as it is: plain text, two lines at most.
+    m_text->setObjectName(QStringLiteral("bannerText"));
+    m_text->setTextFont(Dazu::text(13.5, FontWeight::regular));
+    m_text->setMaxLines(2);
+    // As high as its lines at the width it gets, one or two.
+    QSizePolicy lines(QSizePolicy::Preferred, QSizePolicy::Preferred);
+    lines.setHeightForWidth(true);
+    m_text->setSizePolicy(lines);
+    m_text->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+
+    m_dismiss->setObjectName(QStringLiteral("bannerDismiss"));
+    CapsuleStyle plain;
+    plain.padX = 0;
+    plain.padY = 0;
+    m_dismiss->setCapsule(plain);
+
+    auto* row = new QHBoxLayout(this);
+    row->setContentsMargins(10, 10, 10, 10);
+    row->setSpacing(8);
+    row->addWidget(m_symbol);
+    row->addWidget(m_text, 1);
+    row->addWidget(m_dismiss);
+    connect(m_dismiss, &QAbstractButton::clicked, this,
+            [this] { m_context.actions.dismissBanner(); });
+    hide();
+}
+
+QString BannerBar::text() const {
+    return m_text->text();
+}
+
+void BannerBar::present(const WindowView& view) {
+    if (m_first || view.dark != m_dark) {
+        m_first = false;
+        m_dark = view.dark;
+        const Palette& pal = Palette::of(m_dark);
+        m_symbol->setColor(pal.accent);
+        m_text->setColor(pal.text);
+        m_dismiss->setRuns(
+            {{QStringLiteral("Dismiss"), Dazu::text(13, FontWeight::semibold), pal.accent}});
+        update();
+    }
+    const bool shown = view.engine != nullptr && view.engine->banner.has_value();
+    if (shown) m_text->setText(QString::fromStdString(*view.engine->banner));
+    if (shown == isHidden()) setVisible(shown);
+}
+
+void BannerBar::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    const Palette& pal = Palette::of(m_dark);
+    const QRectF box(rect());
+    QPainterPath shape;
+    shape.addRoundedRect(box, 12, 12);
+    p.fillPath(shape, pal.card);
+    p.setPen(QPen(pal.outline, 1));
+    p.setBrush(Qt::NoBrush);
+    p.drawRoundedRect(box.adjusted(0.5, 0.5, -0.5, -0.5), 11.5, 11.5);
+}
+
+}  // namespace virirado

@@ -1,0 +1,143 @@
+#include "ScopeBar.hpp"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QHBoxLayout>
+#include <QScrollArea>
+#include <QScrollBar>
+
+#include "CapsuleButton.hpp"
+#include "ChromeFigures.hpp"
+#include "Palette.hpp"
+#include "PlainText.hpp"
+#include "Theme.hpp"
+
+namespace virirado {
+
+ScopeBar::ScopeBar(AreaContext context, QWidget* parent)
+    : QWidget(parent),
+      m_context(context),
+      m_scroll(new QScrollArea(this)),
+      m_group(new QButtonGroup(this)),
+      m_private(new QCheckBox(this)) {
+    setObjectName(QStringLiteral("scopeBar"));
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+
+    auto* strip = new QWidget;
+    auto* buttons = new QHBoxLayout(strip);
+    buttons->setContentsMargins(0, 1, 0, 1);
+    buttons->setSpacing(6);
+    m_group->setExclusive(true);
+    for (durozizo::VadeScope scope : scopeBarScopes()) {
+        auto* b = new CapsuleButton(strip);
+        b->setObjectName(QStringLiteral("scope:") + QString::fromUtf8(scope.rawValue()));
+        b->setToolTip(plainToolTip(QStringLiteral("Ticked here, GB")));
+        // Checked marks the selected scope for assistive tools too; the group
+        // keeps exactly one checked, so clicking the selected one changes nothing.
+        b->setCheckable(true);
+        m_group->addButton(b);
+        buttons->addWidget(b);
+        connect(b, &QAbstractButton::clicked, this,
+                [this, scope] { m_context.actions.setScope(scope); });
+        m_buttons.emplace_back(scope, b);
+        m_figures.emplace_back();
+    }
+    buttons->addStretch(1);
+
+    m_scroll->setFrameShape(QFrame::NoFrame);
+    m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_scroll->setWidgetResizable(true);
+    m_scroll->setWidget(strip);
+    // The window's background shows through.
+    m_scroll->viewport()->setAutoFillBackground(false);
+    strip->setAutoFillBackground(false);
+    m_scroll->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+
+    m_private->setObjectName(QStringLiteral("includePrivate"));
+    m_private->setText(QStringLiteral("Downloads and apps"));
+    m_private->setFont(Dazu::text(12, FontWeight::medium));
+    m_private->setToolTip(
+        plainToolTip(QStringLiteral("Never pre-ticked. Goes to Trash. Rescan after changing.")));
+    m_private->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    m_private->setFocusPolicy(Qt::TabFocus);
+    // Only the user's own clicks store a value; the next scan takes it along.
+    connect(m_private, &QCheckBox::clicked, this,
+            [this](bool on) { m_context.actions.setIncludePrivate(on); });
+
+    auto* row = new QHBoxLayout(this);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(8);
+    row->addWidget(m_scroll, 1);
+    row->addWidget(m_private);
+    restyle();
+}
+
+CapsuleButton* ScopeBar::button(durozizo::VadeScope scope) const {
+    for (const auto& [s, b] : m_buttons) {
+        if (s == scope) return b;
+    }
+    return nullptr;
+}
+
+void ScopeBar::restyle() {
+    const Palette& pal = Palette::of(m_dark);
+    const QColor selectedFill = pal.pick("#0F2A47", "#19B5C9");
+    const QColor selectedText = pal.pick("#FFFFFF", "#062A33");
+    for (std::size_t i = 0; i < m_buttons.size(); ++i) {
+        const auto& [scope, b] = m_buttons[i];
+        const bool selected = scope == m_scope;
+        CapsuleStyle style;
+        style.padX = 11;
+        style.padY = 6;
+        style.spacing = 6;
+        style.fill = selected ? selectedFill : pal.card;
+        style.border = selected ? QColor(Qt::transparent) : pal.outline;
+        style.borderWidth = selected ? 0 : 1;
+        b->setCapsule(style);
+        const QColor title = selected ? selectedText : pal.text;
+        const QColor figure = selected ? withAlpha(selectedText, 0.85) : pal.secondary;
+        b->setRuns({{QString::fromUtf8(scope.title()), Dazu::text(12, FontWeight::semibold), title},
+                    {m_figures[i], Dazu::mono(11.5, Dazu::MonoFace::medium), figure}});
+        if (b->isChecked() != selected) b->setChecked(selected);
+    }
+    int height = 0;
+    for (const auto& entry : m_buttons)
+        height = std::max(height, entry.second->sizeHint().height());
+    m_scroll->setFixedHeight(height + 2);
+
+    QPalette p = m_private->palette();
+    p.setColor(QPalette::WindowText, pal.secondary);
+    p.setColor(QPalette::Disabled, QPalette::WindowText, withAlpha(pal.secondary, 0.5));
+    m_private->setPalette(p);
+}
+
+void ScopeBar::present(const WindowView& view) {
+    bool dirty = m_first || view.dark != m_dark || view.scope != m_scope;
+    m_first = false;
+    m_dark = view.dark;
+    m_scope = view.scope;
+    // The figures count ticked rows of the whole result, so they change only
+    // with a new set of rows (a scan, a tick, a clean), never with the query.
+    if (view.store != m_store) {
+        m_store = view.store;
+        for (std::size_t i = 0; i < m_buttons.size(); ++i) {
+            const int64_t bytes =
+                m_store ? scopeTickedBytes(m_store->items, m_buttons[i].first) : 0;
+            const QString figure = QString::fromStdString(scopeFigure(bytes));
+            if (figure != m_figures[i]) {
+                m_figures[i] = figure;
+                dirty = true;
+            }
+        }
+    }
+    if (dirty) restyle();
+
+    if (view.engine != nullptr) {
+        m_private->setEnabled(!view.engine->scanning);
+        if (m_private->isChecked() != view.engine->includePrivate)
+            m_private->setChecked(view.engine->includePrivate);
+    }
+}
+
+}  // namespace virirado

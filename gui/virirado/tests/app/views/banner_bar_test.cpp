@@ -1,0 +1,74 @@
+#include <gtest/gtest.h>
+
+#include <QTest>
+
+#include "BannerBar.hpp"
+#include "ClampedLabel.hpp"
+#include "WindowHarness.hpp"
+
+namespace virirado {
+namespace {
+
+using testing::WindowHarness;
+
+TEST(BannerBar, DismissHidesItAndANewMessageReplacesItInPlace) {
+    WindowHarness h;
+    h.show();
+    h.loadDemo();
+    auto* banner = h.find<BannerBar>("banner");
+    ASSERT_NE(banner, nullptr);
+    EXPECT_FALSE(banner->isVisible());
+
+    h.engine.setBanner(std::string("Scan cancelled. Nothing was deleted."));
+    h.settle();
+    ASSERT_TRUE(banner->isVisible());
+    EXPECT_EQ(banner->text(), "Scan cancelled. Nothing was deleted.");
+    const QRect place = banner->geometry();
+
+    // The latest message wins, in the same place: still one banner.
+    h.engine.setBanner(std::string("Refused: the list had Look only items."));
+    h.settle();
+    EXPECT_EQ(banner->text(), "Refused: the list had Look only items.");
+    EXPECT_EQ(banner->geometry().topLeft(), place.topLeft());
+    EXPECT_EQ(h.content->findChildren<BannerBar*>().size(), 1);
+
+    h.engine.calls.clear();
+    QTest::mouseClick(h.find<QWidget>("bannerDismiss"), Qt::LeftButton);
+    h.settle();
+    EXPECT_EQ(h.engine.calls, std::vector<std::string>{"banner"});
+    EXPECT_FALSE(h.engine.value.banner.has_value());
+    EXPECT_FALSE(banner->isVisible());
+}
+
+TEST(BannerBar, MessagesArePlainTextInTwoLinesAtMost) {
+    WindowHarness h;
+    h.show();
+    auto* text = h.find<ClampedLabel>("bannerText");
+    ASSERT_NE(text, nullptr);
+
+    // An empty message still shows the bar, with only the symbol and "Dismiss".
+    h.engine.setBanner(std::string());
+    h.settle();
+    EXPECT_TRUE(h.find("banner")->isVisible());
+
+    QString longer;
+    for (int i = 0; i < 40; ++i)
+        longer += QStringLiteral("<b>Couldn't</b> talk to the engine & its helper. ");
+    h.engine.setBanner(longer.toStdString());
+    // The new height travels up through two layouts, one event-loop turn each.
+    for (int i = 0; i < 3; ++i)
+        h.settle();
+    const QStringList lines = text->lines(text->width());
+    ASSERT_EQ(lines.size(), 2);
+    EXPECT_TRUE(lines[0].startsWith("<b>Couldn't</b>"));
+    EXPECT_TRUE(lines[1].endsWith(QChar(0x2026)));
+    EXPECT_GE(text->height(), 2 * QFontMetricsF(text->font()).height() - 1);
+    // "Dismiss" stays in view at the trailing edge.
+    QWidget* dismiss = h.find("bannerDismiss");
+    EXPECT_TRUE(dismiss->isVisible());
+    EXPECT_EQ(dismiss->mapTo(h.find("banner"), QPoint(dismiss->width(), 0)).x(),
+              h.find("banner")->width() - 10);
+}
+
+}  // namespace
+}  // namespace virirado

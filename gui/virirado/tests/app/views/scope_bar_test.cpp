@@ -1,0 +1,116 @@
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QTest>
+
+#include "CapsuleButton.hpp"
+#include "ChromeFigures.hpp"
+#include "WindowHarness.hpp"
+
+namespace virirado {
+namespace {
+
+using durozizo::VadeScope;
+using testing::WindowHarness;
+
+CapsuleButton* scopeButton(WindowHarness& h, const char* raw) {
+    return h.find<CapsuleButton>((std::string("scope:") + raw).c_str());
+}
+
+TEST(ScopeBar, EightScopesWithTheirTickedGigabytes) {
+    WindowHarness h;
+    h.show();
+    // Before any scan every figure is a bare zero.
+    for (VadeScope scope : scopeBarScopes()) {
+        CapsuleButton* b = scopeButton(h, std::string(scope.rawValue()).c_str());
+        ASSERT_NE(b, nullptr) << scope.rawValue();
+        ASSERT_EQ(b->runs().size(), 2u);
+        EXPECT_EQ(b->runs()[0].text, QString::fromUtf8(scope.title()));
+        EXPECT_EQ(b->runs()[1].text, "0");
+    }
+    EXPECT_EQ(scopeButton(h, "network"), nullptr);
+
+    h.loadDemo();
+    const auto& items = h.content->model().rows()->items;
+    EXPECT_EQ(scopeButton(h, "everything")->runs()[1].text, "50.8");
+    for (VadeScope scope : scopeBarScopes()) {
+        EXPECT_EQ(
+            scopeButton(h, std::string(scope.rawValue()).c_str())->runs()[1].text.toStdString(),
+            scopeFigure(scopeTickedBytes(items, scope)));
+    }
+
+    // A query hides rows but never changes what is ticked in a scope.
+    h.content->model().setQuery("zzzz-no-such-thing");
+    h.settle();
+    EXPECT_EQ(scopeButton(h, "everything")->runs()[1].text, "50.8");
+}
+
+TEST(ScopeBar, ClickChangesOnlyTheScope) {
+    WindowHarness h;
+    h.show();
+    h.loadDemo();
+    WindowModel& model = h.content->model();
+    model.setQuery("e");
+    h.settle();
+    const auto selection = model.selection();
+    const auto expanded = model.expanded();
+    const std::size_t calls = h.engine.calls.size();
+
+    CapsuleButton* caches = scopeButton(h, "caches");
+    QTest::mouseClick(caches, Qt::LeftButton);
+    h.settle();
+    EXPECT_EQ(model.scope(), VadeScope::caches);
+    EXPECT_EQ(model.query(), "e");
+    EXPECT_EQ(model.selection(), selection);
+    EXPECT_EQ(model.expanded(), expanded);
+    EXPECT_EQ(h.engine.calls.size(), calls);
+    EXPECT_TRUE(caches->isChecked());
+    EXPECT_FALSE(scopeButton(h, "everything")->isChecked());
+
+    // The selected scope is drawn filled: its middle is the selected fill.
+    const QImage picture = caches->grab().toImage();
+    EXPECT_EQ(picture.pixelColor(caches->width() / 2, 1), QColor("#0F2A47"));
+
+    // Clicking it again changes nothing, and it stays selected.
+    QTest::mouseClick(caches, Qt::LeftButton);
+    h.settle();
+    EXPECT_EQ(model.scope(), VadeScope::caches);
+    EXPECT_TRUE(caches->isChecked());
+}
+
+TEST(ScopeBar, DownloadsAndAppsStoresItsValueWithoutARescanAndWaitsOutAScan) {
+    WindowHarness h;
+    h.show();
+    h.loadDemo();
+    auto* box = h.find<QCheckBox>("includePrivate");
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->text(), "Downloads and apps");
+    EXPECT_TRUE(box->isChecked());
+    EXPECT_TRUE(box->isEnabled());
+    const std::size_t rows = h.content->model().rows()->rows.size();
+
+    h.engine.calls.clear();
+    QTest::mouseClick(box, Qt::LeftButton);
+    h.settle();
+    EXPECT_EQ(h.engine.calls, std::vector<std::string>{"private 0"});
+    EXPECT_FALSE(h.engine.value.includePrivate);
+    EXPECT_FALSE(box->isChecked());
+    EXPECT_EQ(h.content->model().rows()->rows.size(), rows);
+
+    h.engine.value.scanning = true;
+    h.engine.announce();
+    h.settle();
+    EXPECT_FALSE(box->isEnabled());
+    QTest::mouseClick(box, Qt::LeftButton);
+    h.settle();
+    EXPECT_EQ(h.engine.calls.size(), 1u);
+
+    h.engine.value.scanning = false;
+    h.engine.announce();
+    h.settle();
+    EXPECT_TRUE(box->isEnabled());
+    EXPECT_FALSE(box->isChecked());
+}
+
+}  // namespace
+}  // namespace virirado
