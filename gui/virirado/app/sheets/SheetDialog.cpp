@@ -6,6 +6,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "ConfirmSheet.hpp"
+
 namespace virirado {
 
 SheetDialog::SheetDialog(AreaContext context, QWidget* parent)
@@ -82,8 +84,7 @@ private:
 SheetMakers SheetMakers::standard() {
     SheetMakers m;
     m.confirm = [](AreaContext c, QWidget* parent) -> SheetDialog* {
-        return new PlainSheet(c, parent, QStringLiteral("Clean preview"),
-                              [](WindowActions& a) { a.dismissPreview(); }, {}, {});
+        return new ConfirmSheet(c, parent);
     };
     m.checkFirst = [](AreaContext c, QWidget* parent) -> SheetDialog* {
         return new PlainSheet(
