@@ -57,10 +57,10 @@ void CheckFirstSheet::build() {
     m_scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     m_scroll->setWidgetResizable(true);
     m_scroll->viewport()->setAutoFillBackground(false);
-    auto* list = new CheckList;
-    list->setAutoFillBackground(false);
-    m_list = list;
-    m_scroll->setWidget(list);
+    m_list = new CheckList;
+    m_scroll->setWidget(m_list);
+    // The scroll area fills its widget by default; the sheet's colour shows through.
+    m_list->setAutoFillBackground(false);
     column->addWidget(m_scroll, 1);
 
     m_why = sheetLabel(this, "why", secondaryFont(), 50);
@@ -97,7 +97,7 @@ void CheckFirstSheet::present(const WindowView& view) {
 }
 
 void CheckFirstSheet::fillList() {
-    static_cast<CheckList*>(m_list)->setLines(checkFirstLines(*m_row));
+    m_list->setLines(checkFirstLines(*m_row));
 }
 
 void CheckFirstSheet::applyScheme() {
@@ -106,7 +106,7 @@ void CheckFirstSheet::applyScheme() {
     m_title->setColor(palette.text);
     m_explanation->setColor(palette.secondary);
     m_name->setColor(palette.text);
-    static_cast<CheckList*>(m_list)->setDark(m_dark);
+    m_list->setDark(m_dark);
     m_why->setColor(palette.secondary);
     styleButton(m_keep, QStringLiteral("Keep it"),
                 {Dazu::text(13, FontWeight::regular), palette.text, Qt::transparent, 14, 8});
@@ -117,9 +117,8 @@ void CheckFirstSheet::applyScheme() {
 void CheckFirstSheet::fitToContent() {
     const int inner = kWidth - 2 * kPadding;
     const int listHeight = std::clamp(m_list->heightForWidth(inner), kListLeast, kListMost);
-    m_scroll->setMinimumHeight(kListLeast);
-    m_scroll->setMaximumHeight(QWIDGETSIZE_MAX);
-    // The sheet's height with the list at the height it asks for.
+    // The sheet is as high as its content with the list at the height it asks
+    // for; then the list takes whatever height the sheet is given.
     m_scroll->setFixedHeight(listHeight);
     const int height = std::max(kLeastHeight, layoutHeight(layout(), kWidth));
     m_scroll->setMinimumHeight(kListLeast);

@@ -11,11 +11,11 @@
 #include "SheetDialog.hpp"
 
 class QScrollArea;
-class QVBoxLayout;
 
 namespace virirado {
 
 class CapsuleButton;
+class CheckList;
 class ClampedLabel;
 
 class CheckFirstSheet : public SheetDialog {
@@ -45,8 +45,7 @@ private:
     ClampedLabel* m_explanation = nullptr;
     ClampedLabel* m_name = nullptr;
     QScrollArea* m_scroll = nullptr;
-    QWidget* m_list = nullptr;
-    QVBoxLayout* m_listLayout = nullptr;
+    CheckList* m_list = nullptr;
     ClampedLabel* m_why = nullptr;
     CapsuleButton* m_keep = nullptr;
     CapsuleButton* m_clean = nullptr;

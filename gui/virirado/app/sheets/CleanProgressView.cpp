@@ -102,8 +102,9 @@ void CleanProgressView::build() {
     m_failureScroll->setFocusPolicy(Qt::NoFocus);
     m_failureScroll->viewport()->setAutoFillBackground(false);
     m_failures = new FailureList;
-    m_failures->setAutoFillBackground(false);
     m_failureScroll->setWidget(m_failures);
+    // The scroll area fills its widget by default; the panel's tint shows through.
+    m_failures->setAutoFillBackground(false);
     panel->addWidget(m_failureScroll);
     for (QWidget* w : {static_cast<QWidget*>(m_headline), static_cast<QWidget*>(m_error),
                        static_cast<QWidget*>(m_trashNote), static_cast<QWidget*>(m_notTried),

@@ -12,6 +12,7 @@
 #include "CleanProgressView.hpp"
 #include "ConfirmSheet.hpp"
 #include "SheetHost.hpp"
+#include "SheetTesting.hpp"
 #include "WindowHarness.hpp"
 
 namespace virirado {
@@ -189,6 +190,30 @@ TEST(CleanProgressView, ShowLogOpensTheLogFolderOnly) {
     QTest::mouseClick(v.view->findChild<CapsuleButton*>("doneButton"), Qt::LeftButton);
     EXPECT_EQ(std::count(h.engine.calls.begin(), h.engine.calls.end(), "dismiss"), 1);
     fs::remove_all(home);
+}
+
+// A result with every optional line, in both schemes, for the eye.
+TEST(CleanProgressView, BusyResultInBothSchemes) {
+    testing::useAppFonts();
+    for (bool dark : {false, true}) {
+        WindowHarness h([dark](WindowServices& s) { s.dark = dark; });
+        h.show();
+        View v(h);
+        ASSERT_NE(v.view, nullptr);
+        CleanProgress p(9, 900, false, at(h.clock.now()));
+        p.startDeleting();
+        p.itemFinished("pip", 100, true, "");
+        for (int i = 0; i < 6; ++i)
+            p.itemFinished("<i>item</i> & a long label number " + std::to_string(i), 10, false,
+                           "Operation not permitted");
+        p.fail("The engine stopped.");
+        v.set(p);
+        EXPECT_EQ(v.text("error"), "The engine stopped.");
+        EXPECT_EQ(v.text("notTried"), "2 not tried");
+        EXPECT_EQ(v.text("trashNote"), "Empty the Trash to free what went there.");
+        EXPECT_EQ(v.view->findChild<QScrollArea*>("failureScroll")->height(), 110);
+        testing::savePicture(h.content->sheets().current(), "result-busy", dark);
+    }
 }
 
 }  // namespace

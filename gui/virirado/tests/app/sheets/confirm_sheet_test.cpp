@@ -12,6 +12,7 @@
 #include "ConfirmSheet.hpp"
 #include "LivePill.hpp"
 #include "SheetHost.hpp"
+#include "SheetTesting.hpp"
 #include "WindowHarness.hpp"
 
 namespace virirado {
@@ -276,6 +277,40 @@ TEST(ConfirmSheet, PanelLinesAndTheirColours) {
     h.settle();
     const QImage dark = s.sheet->grab().toImage();
     EXPECT_EQ(dark.pixelColor(3, 3).name(), "#12304b");
+}
+
+// The real sheet with the code asked for: Delete stands at 0.4 until the code
+// is typed, then at full strength.
+TEST(ConfirmSheet, RealSheetInBothSchemes) {
+    testing::useAppFonts();
+    for (bool dark : {false, true}) {
+        WindowHarness h([dark](WindowServices& s) { s.dark = dark; });
+        h.show();
+        PreviewPayload p = guarded();
+        for (int i = 0; i < 4; ++i)
+            p.rows.push_back(
+                row("Xcode_15." + std::to_string(i) + ".xip", 900'000'000 + i, "safe", "trash"));
+        p.rows[0].label = "A & B <b>not bold</b> with a very long name that does not fit";
+        p.blockedCount = 1;
+        Sheet s(h, p);
+        ASSERT_NE(s.sheet, nullptr);
+        EXPECT_EQ(s.text("title"), "Delete for real");
+        EXPECT_TRUE(s.sheet->findChild<QWidget*>("confirmPage")
+                        ->findChild<QWidget*>("livePill")
+                        ->isVisible());
+        QWidget* button = s.primary();
+        auto probe = [&] {
+            const QImage picture = s.sheet->grab().toImage();
+            return picture.pixelColor(button->mapTo(s.sheet, QPoint(6, button->height() / 2)));
+        };
+        const QColor faint = probe();
+        const QColor red = LivePill::red();
+        EXPECT_NEAR(faint.redF(),
+                    0.4 * red.redF() + 0.6 * s.sheet->palette().window().color().redF(), 0.02);
+        testing::savePicture(s.sheet, "confirm-real", dark);
+        QTest::keyClicks(s.field(), QString::fromStdString(s.sheet->code()));
+        EXPECT_EQ(probe().name(), red.name());
+    }
 }
 
 }  // namespace

@@ -10,20 +10,17 @@
 #include "CapsuleButton.hpp"
 #include "CheckList.hpp"
 #include "ClampedLabel.hpp"
-#include "Fonts.hpp"
 #include "LivePill.hpp"
 #include "SheetHost.hpp"
+#include "SheetTesting.hpp"
 #include "WindowHarness.hpp"
 
 namespace virirado {
 namespace {
 
+using testing::savePicture;
+using testing::useAppFonts;
 using testing::WindowHarness;
-
-// The app's own faces, so that what is measured and saved is what the app shows.
-void useAppFonts() {
-    VadeFont::registerFonts({QStringLiteral(VIRIRADO_TEST_RESOURCE_DIR)});
-}
 
 SheetDialog* openSheet(WindowHarness& h) {
     h.settle();
@@ -37,12 +34,6 @@ SheetDialog* openSheet(WindowHarness& h) {
 QString text(QWidget* sheet, const char* name) {
     auto* label = sheet->findChild<ClampedLabel*>(name);
     return label != nullptr && label->isVisible() ? label->text() : QString();
-}
-
-void savePicture(QWidget* sheet, const std::string& name) {
-    const QByteArray folder = qgetenv("VIRIRADO_SHEET_PICTURES");
-    if (folder.isEmpty()) return;
-    sheet->grab().save(QString::fromUtf8(folder) + "/" + QString::fromStdString(name) + ".png");
 }
 
 // The demo rows, the first check-first one holding three members.
@@ -166,7 +157,7 @@ TEST(RowSheets, ColoursInBothSchemes) {
         h.content->model().toggle(*review);
         SheetDialog* check = openSheet(h);
         ASSERT_NE(check, nullptr);
-        savePicture(check, std::string("check-first-") + (dark ? "dark" : "light"));
+        savePicture(check, "check-first", dark);
         const QImage checkPicture = check->grab().toImage();
         EXPECT_EQ(checkPicture.pixelColor(3, 3).name(), dark ? "#12304b" : "#ffffff");
         QWidget* clean = check->findChild<CapsuleButton*>("cleanItButton");
@@ -182,7 +173,7 @@ TEST(RowSheets, ColoursInBothSchemes) {
         SheetDialog* quick = openSheet(h);
         ASSERT_NE(quick, nullptr);
         EXPECT_EQ(quick->objectName(), "quickDeleteFirstSheet");
-        savePicture(quick, std::string("quick-delete-") + (dark ? "dark" : "light"));
+        savePicture(quick, "quick-delete", dark);
         const QImage quickPicture = quick->grab().toImage();
         EXPECT_EQ(quickPicture.pixelColor(3, 3).name(), dark ? "#12304b" : "#ffffff");
         QWidget* go = quick->findChild<CapsuleButton*>("continueButton");
