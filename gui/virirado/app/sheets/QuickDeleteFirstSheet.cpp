@@ -31,14 +31,15 @@ QFont pathFont() {
     return Dazu::text(13.5, FontWeight::regular);
 }
 
-// The path as selectable plain text, at most two lines high; a longer path is
-// cut at the second line rather than made to scroll.
+// The path as selectable plain text (click, select, copy), at most two lines
+// high; a longer path is cut at the second line rather than made to scroll. It
+// takes no keys but the copy ones, so Return and Escape still reach the sheet.
 QPlainTextEdit* makePathView(QWidget* parent) {
     auto* view = new QPlainTextEdit(parent);
     view->setObjectName(QStringLiteral("path"));
     view->setReadOnly(true);
     view->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    view->setFocusPolicy(Qt::NoFocus);
+    view->setFocusPolicy(Qt::ClickFocus);
     view->setFrameShape(QFrame::NoFrame);
     view->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     view->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -46,7 +47,6 @@ QPlainTextEdit* makePathView(QWidget* parent) {
     view->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     view->setFont(pathFont());
     view->document()->setDocumentMargin(0);
-    view->setContextMenuPolicy(Qt::NoContextMenu);
     view->viewport()->setAutoFillBackground(false);
     view->setAutoFillBackground(false);
     view->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);

@@ -122,6 +122,10 @@ TEST(ConfirmSheet, ReturnNeverDeletesOnlyTheChordWithTheRightCode) {
     s.deleteChord();  // a second press before the window has caught up
     EXPECT_EQ(count(h, "confirm"), 1);
     EXPECT_EQ(count(h, "dismiss"), 0);
+
+    // Escape from the code field backs out through the window.
+    s.key(Qt::Key_Escape);
+    EXPECT_EQ(count(h, "dismiss"), 1);
 }
 
 TEST(ConfirmSheet, ASmallCleanNeedsNoCodeButStillNotReturn) {

@@ -136,7 +136,11 @@ TEST(QuickDeleteFirstSheet, ReturnClosesThenAsksEscapeCancels) {
     h.content->model().quickDelete(*h.content->model().rows()->find(id));
     sheet = openSheet(h);
     ASSERT_NE(sheet, nullptr);
-    QTest::keyClick(sheet, Qt::Key_Return);
+    // Keys typed while the path is selected still reach the sheet.
+    auto* path = sheet->findChild<QPlainTextEdit*>("path");
+    QTest::mouseClick(path->viewport(), Qt::LeftButton, {}, QPoint(5, 5));
+    EXPECT_EQ(QApplication::focusWidget(), path);
+    QTest::keyClick(path, Qt::Key_Return);
     EXPECT_EQ(h.engine.calls.back(), "quick " + id);
     EXPECT_FALSE(h.content->model().quickDeleteFirst().has_value());
     h.settle();
