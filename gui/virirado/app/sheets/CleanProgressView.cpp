@@ -55,7 +55,21 @@ void CleanProgressView::build() {
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(12);
+    buildHeader(column);
+    buildRunning(column);
+    buildResult(column);
+    column->addStretch(1);
+    buildButtons(column);
 
+    m_elapsedTimer = new QTimer(this);
+    m_elapsedTimer->setSingleShot(true);
+    connect(m_elapsedTimer, &QTimer::timeout, this, [this] {
+        updateElapsed();
+        armElapsed();
+    });
+}
+
+void CleanProgressView::buildHeader(QVBoxLayout* column) {
     auto* header = new QHBoxLayout;
     header->setSpacing(8);
     m_title = sheetLabel(this, "progressTitle", Dazu::text(17, FontWeight::semibold));
@@ -67,7 +81,9 @@ void CleanProgressView::build() {
     header->addStretch(1);
     header->addWidget(m_elapsed, 0, Qt::AlignVCenter);
     column->addLayout(header);
+}
 
+void CleanProgressView::buildRunning(QVBoxLayout* column) {
     m_running = new QWidget(this);
     auto* running = new QVBoxLayout(m_running);
     running->setContentsMargins(0, 0, 0, 0);
@@ -80,7 +96,9 @@ void CleanProgressView::build() {
     running->addWidget(m_counts);
     running->addWidget(m_current);
     column->addWidget(m_running);
+}
 
+void CleanProgressView::buildResult(QVBoxLayout* column) {
     m_result = new QWidget(this);
     auto* result = new QVBoxLayout(m_result);
     result->setContentsMargins(0, 0, 0, 0);
@@ -112,9 +130,9 @@ void CleanProgressView::build() {
         result->addWidget(w);
     }
     column->addWidget(m_result);
+}
 
-    column->addStretch(1);
-
+void CleanProgressView::buildButtons(QVBoxLayout* column) {
     auto* buttons = new QHBoxLayout;
     buttons->setSpacing(8);
     m_showLog = sheetButton(this, "showLogButton");
@@ -129,13 +147,6 @@ void CleanProgressView::build() {
     buttons->addWidget(m_done, 0, Qt::AlignVCenter);
     buttons->addWidget(m_cantStop, 0, Qt::AlignVCenter);
     column->addLayout(buttons);
-
-    m_elapsedTimer = new QTimer(this);
-    m_elapsedTimer->setSingleShot(true);
-    connect(m_elapsedTimer, &QTimer::timeout, this, [this] {
-        updateElapsed();
-        armElapsed();
-    });
 }
 
 void CleanProgressView::present(const durozizo::CleanProgress& progress, int64_t trashed, bool dark,

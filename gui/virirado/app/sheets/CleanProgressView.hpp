@@ -13,6 +13,7 @@
 
 class QScrollArea;
 class QTimer;
+class QVBoxLayout;
 
 namespace virirado {
 
@@ -47,6 +48,10 @@ public:
 
 private:
     void build();
+    void buildHeader(QVBoxLayout* column);
+    void buildRunning(QVBoxLayout* column);
+    void buildResult(QVBoxLayout* column);
+    void buildButtons(QVBoxLayout* column);
     void applyScheme();
     void updateRunning();
     void updateResult();

@@ -62,6 +62,19 @@ void ConfirmSheet::build() {
     column->addWidget(m_headline);
     column->addWidget(m_split);
 
+    buildPanel(column);
+    buildCodeRow(column);
+    buildButtons(column);
+    column->addStretch(1);
+    outer->addWidget(m_confirmPage, 1);
+
+    m_progressView = new CleanProgressView(m_context.clock, this);
+    m_progressView->setOnDone([this] { m_context.actions.dismissPreview(); });
+    m_progressView->hide();
+    outer->addWidget(m_progressView, 1);
+}
+
+void ConfirmSheet::buildPanel(QVBoxLayout* column) {
     m_panel = new PanelBox(m_confirmPage);
     m_panel->setObjectName(QStringLiteral("previewPanel"));
     auto* panel = new QVBoxLayout(m_panel);
@@ -78,7 +91,9 @@ void ConfirmSheet::build() {
 
     m_heldBack = sheetLabel(m_confirmPage, "heldBack", secondaryFont());
     column->addWidget(m_heldBack);
+}
 
+void ConfirmSheet::buildCodeRow(QVBoxLayout* column) {
     m_codeRow = new QWidget(m_confirmPage);
     m_codeRow->setObjectName(QStringLiteral("codeRow"));
     auto* codeRow = new QHBoxLayout(m_codeRow);
@@ -96,15 +111,6 @@ void ConfirmSheet::build() {
     codeRow->addWidget(m_field, 0, Qt::AlignVCenter);
     codeRow->addStretch(1);
     column->addWidget(m_codeRow);
-
-    buildButtons(column);
-    column->addStretch(1);
-    outer->addWidget(m_confirmPage, 1);
-
-    m_progressView = new CleanProgressView(m_context.clock, this);
-    m_progressView->setOnDone([this] { m_context.actions.dismissPreview(); });
-    m_progressView->hide();
-    outer->addWidget(m_progressView, 1);
 }
 
 void ConfirmSheet::buildButtons(QVBoxLayout* column) {

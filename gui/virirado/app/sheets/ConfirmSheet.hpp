@@ -48,6 +48,8 @@ protected:
 
 private:
     void build();
+    void buildPanel(QVBoxLayout* column);
+    void buildCodeRow(QVBoxLayout* column);
     void buildButtons(QVBoxLayout* column);
     void takePreview(const PreviewPayload& payload, bool snapshotMode);
     void fillPanel();
