@@ -6,6 +6,7 @@
 #include <set>
 #include <string>
 
+#include "Model.hpp"
 #include "RowGroups.hpp"
 #include "Scope.hpp"
 
@@ -38,7 +39,9 @@ public:
 
     // The sheets' buttons.
     virtual void dismissPreview() = 0;
-    virtual void confirmClean() = 0;
+    // Confirms the clean of exactly the preview the sheet showed: a preview that
+    // was replaced since, by one the sheet has not shown yet, is not confirmed.
+    virtual void confirmClean(const PreviewPayload& shown) = 0;
     virtual void keepCheckFirst() = 0;
     // Ticks the row first, then closes the sheet.
     virtual void cleanCheckFirst() = 0;

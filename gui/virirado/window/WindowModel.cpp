@@ -362,7 +362,10 @@ void WindowModel::dismissPreview() {
     m_engine.dismissPreview();
 }
 
-void WindowModel::confirmClean() {
+void WindowModel::confirmClean(const PreviewPayload& shown) {
+    const EngineState& state = m_engine.state();
+    if (!state.preview || *state.preview != shown) return;
+    if (state.verifying || state.cleanProgress) return;
     m_engine.confirmClean();
 }
 

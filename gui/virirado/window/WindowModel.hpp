@@ -84,7 +84,7 @@ public:
     void dismissBanner() override;
     void setIncludePrivate(bool value) override;
     void dismissPreview() override;
-    void confirmClean() override;
+    void confirmClean(const PreviewPayload& shown) override;
     void keepCheckFirst() override;
     void cleanCheckFirst() override;
     void cancelQuickDelete() override;

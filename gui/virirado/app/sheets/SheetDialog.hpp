@@ -30,8 +30,8 @@ private:
     bool m_closing = false;
 };
 
-// Makes the sheet for each kind of item. The sheets proper replace these makers;
-// until then plain sheets stand in, none of which can start a clean.
+// Makes the sheet for each kind of item: the final confirmation for a clean
+// preview, and the two single-row sheets for a pending request.
 struct SheetMakers {
     std::function<SheetDialog*(AreaContext, QWidget* parent)> confirm;
     std::function<SheetDialog*(AreaContext, QWidget* parent)> checkFirst;

@@ -1,0 +1,38 @@
+// The check-first sheet's list: the row's own line, then one line per member,
+// each a title and a size over an optional detail of at most two lines and a
+// divider. Painted, so a row with thousands of members stays one widget.
+#pragma once
+
+#include <QWidget>
+#include <vector>
+
+#include "RowSheets.hpp"
+
+namespace virirado {
+
+class CheckList : public QWidget {
+    Q_OBJECT
+public:
+    explicit CheckList(QWidget* parent = nullptr);
+
+    void setLines(std::vector<CheckLine> lines);
+    const std::vector<CheckLine>& lines() const { return m_lines; }
+    void setDark(bool dark);
+
+    bool hasHeightForWidth() const override { return true; }
+    int heightForWidth(int width) const override;
+    QSize sizeHint() const override { return {476, heightForWidth(476)}; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    // One line's detail as shown at `width`: wrapped, at most two lines.
+    QStringList detailLines(const CheckLine& line, double width) const;
+    double lineHeight(const CheckLine& line, double width) const;
+
+    std::vector<CheckLine> m_lines;
+    bool m_dark = false;
+};
+
+}  // namespace virirado

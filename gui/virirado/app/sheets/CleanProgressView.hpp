@@ -1,0 +1,94 @@
+// Follows one clean run from the confirmation to its result, in place of the
+// confirmation inside the same sheet: what is being checked or deleted, how far
+// the run is and how long it has taken, and at the end what it freed, what
+// failed and where the log is. It offers no way to stop a run.
+#pragma once
+
+#include <QWidget>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "CleanProgress.hpp"
+
+class QScrollArea;
+class QTimer;
+class QVBoxLayout;
+
+namespace virirado {
+
+class CapsuleButton;
+class ClampedLabel;
+class CleanBar;
+class FailureList;
+class LivePill;
+class PanelBox;
+class WindowClock;
+
+class CleanProgressView : public QWidget {
+    Q_OBJECT
+public:
+    CleanProgressView(const WindowClock& clock, QWidget* parent = nullptr);
+
+    // `trashed`: how many of the run's items go to the Trash (0 for a dry run).
+    // `home`: whose log folder Show log opens.
+    void present(const durozizo::CleanProgress& progress, int64_t trashed, bool dark,
+                 bool reduceMotion, const std::string& home);
+
+    void setOnDone(std::function<void()> onDone) { m_onDone = std::move(onDone); }
+    // Opens a folder in the desktop's file manager. The desktop's own by default.
+    void setFolderOpener(std::function<void(const QString&)> opener) {
+        m_openFolder = std::move(opener);
+    }
+
+    // Done, when the run has finished; nothing before.
+    void pressDone();
+    // The log folder, when it is a real folder; nothing otherwise.
+    void showLog();
+
+private:
+    void build();
+    void buildHeader(QVBoxLayout* column);
+    void buildRunning(QVBoxLayout* column);
+    void buildResult(QVBoxLayout* column);
+    void buildButtons(QVBoxLayout* column);
+    void applyScheme();
+    void updateRunning();
+    void updateResult();
+    void updateElapsed();
+    void armElapsed();
+
+    const WindowClock& m_clock;
+    std::optional<durozizo::CleanProgress> m_progress;
+    int64_t m_trashed = 0;
+    bool m_dark = false;
+    bool m_schemeSet = false;
+    std::string m_home;
+    std::function<void()> m_onDone;
+    std::function<void(const QString&)> m_openFolder;
+
+    ClampedLabel* m_title = nullptr;
+    LivePill* m_pill = nullptr;
+    ClampedLabel* m_elapsed = nullptr;
+    QTimer* m_elapsedTimer = nullptr;
+
+    QWidget* m_running = nullptr;
+    CleanBar* m_bar = nullptr;
+    ClampedLabel* m_counts = nullptr;
+    ClampedLabel* m_current = nullptr;
+
+    QWidget* m_result = nullptr;
+    ClampedLabel* m_headline = nullptr;
+    ClampedLabel* m_error = nullptr;
+    ClampedLabel* m_trashNote = nullptr;
+    ClampedLabel* m_notTried = nullptr;
+    PanelBox* m_failurePanel = nullptr;
+    QScrollArea* m_failureScroll = nullptr;
+    FailureList* m_failures = nullptr;
+
+    CapsuleButton* m_showLog = nullptr;
+    CapsuleButton* m_done = nullptr;
+    ClampedLabel* m_cantStop = nullptr;
+};
+
+}  // namespace virirado

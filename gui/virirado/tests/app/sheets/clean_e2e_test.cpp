@@ -1,0 +1,238 @@
+// The whole road of a clean through the real window and the real engine client,
+// with the stand-in cleaning engine in a temporary home: tick a cache folder (or
+// quick-delete it), confirm in the sheet with the typed code where it is asked
+// for, follow the run to its result, close it, and find the folder gone, the
+// deletion log holding it and the list read again. Nothing outside that home
+// is touched.
+#include <gtest/gtest.h>
+
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QTest>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "ClampedLabel.hpp"
+#include "CleanProgressView.hpp"
+#include "ConfirmSheet.hpp"
+#include "ContentView.hpp"
+#include "EngineClientObject.hpp"
+#include "RecordingFileActions.hpp"
+#include "SheetHost.hpp"
+
+namespace virirado {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kStandIn = std::string(VIRIRADO_TEST_RESOURCE_DIR) + "/virirado";
+
+void writeFile(const fs::path& path, std::size_t bytes) {
+    fs::create_directories(path.parent_path());
+    std::ofstream(path) << std::string(bytes, 'v');
+}
+
+std::string readLogs(const fs::path& folder) {
+    std::string text;
+    if (!fs::is_directory(folder)) return text;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        if (!entry.path().filename().string().starts_with("deleted-")) continue;
+        std::ifstream in(entry.path());
+        std::stringstream s;
+        s << in.rdbuf();
+        text += s.str();
+    }
+    return text;
+}
+
+// A temporary root holding the home and, beside it, a folder no clean may reach.
+struct RealWindow {
+    fs::path root;
+    fs::path home;
+    fs::path outside;
+    std::unique_ptr<EngineClientObject> object;
+    MemoryStore settings;
+    SystemClock clock;
+    testing::RecordingFileActions files;
+    std::unique_ptr<QMainWindow> window;
+    ContentView* content = nullptr;
+
+    RealWindow() {
+        std::string pattern = (fs::temp_directory_path() / "vclean-XXXXXX").string();
+        root = mkdtemp(pattern.data());
+        home = root / "home";
+        outside = root / "outside";
+        writeFile(home / ".cache/big/data", 2'000'000);
+        writeFile(home / ".cache/other/data", 2'000'000);
+        writeFile(outside / ".cache/big/data", 2'000'000);
+
+        ClientServices s = ClientServices::system(home.string());
+        s.launch = LaunchContext::current();
+        s.launch.arguments = {"--no-autoscan"};
+        auto& env = s.launch.environment;
+        env["HOME"] = home.string();
+        env["VIRIRADO_ENGINE"] = kStandIn;
+        env["VIRIRADO_SCANNER"] = (home / "no-scanner").string();
+        env["VIRIRADO_AUTOSCAN"] = "0";
+        for (const char* name :
+             {"XDG_CACHE_HOME", "XDG_DATA_HOME", "VIRIRADO_SNAPSHOT", "VIRIRADO_STANDIN_DRY_RUN"})
+            env.erase(name);
+        object = std::make_unique<EngineClientObject>(std::move(s));
+
+        WindowServices w;
+        w.engine = &object->client();
+        w.settings = &settings;
+        w.clock = &clock;
+        w.files = &files;
+        w.home = home.string();
+        w.autoscan = false;
+        w.reduceMotion = true;
+        window = std::make_unique<QMainWindow>();
+        content = new ContentView(std::move(w));
+        window->setCentralWidget(content);
+        window->resize(1280, 840);
+        QObject::connect(object.get(), &EngineClientObject::changed, content,
+                         &ContentView::engineChanged);
+    }
+    ~RealWindow() {
+        window.reset();
+        object.reset();
+        fs::remove_all(root);
+    }
+
+    EngineClient& client() { return object->client(); }
+    const EngineState& state() { return client().state(); }
+    bool waitFor(const std::function<bool()>& done, int ms = 20000) {
+        return QTest::qWaitFor(done, ms);
+    }
+    std::string cacheId(const char* name) const {
+        return "cache:" + (home / ".cache" / name).string();
+    }
+    const VadeRow* row(const std::string& id) { return content->model().rows()->find(id); }
+    bool scanOnce() {
+        const int64_t before = state().scanGeneration;
+        content->model().scan();
+        return waitFor([&] { return !state().scanning && state().scanGeneration > before; });
+    }
+    template <typename T>
+    T* sheet() {
+        T* s = qobject_cast<T*>(content->sheets().current());
+        if (s != nullptr && !s->isActiveWindow()) {
+            s->activateWindow();
+            if (!QTest::qWaitForWindowActive(s)) ADD_FAILURE() << "sheet never active";
+        }
+        return s;
+    }
+    QString title(ConfirmSheet* s) {
+        return s->progressView()->findChild<ClampedLabel*>("progressTitle")->text();
+    }
+    // Follows the run to its result, checks it, and closes it with Done.
+    void finishRun(ConfirmSheet* s) {
+        ASSERT_TRUE(waitFor([&] {
+            const auto& run = state().cleanProgress;
+            return run && !run->isRunning();
+        })) << state().banner.value_or("no banner");
+        EXPECT_FALSE(state().cleanProgress->error) << *state().cleanProgress->error;
+        ASSERT_TRUE(waitFor([&] { return title(s) == "Done"; }));
+        EXPECT_TRUE(s->progressView()->isVisible());
+        const int64_t generation = state().scanGeneration;
+        QTest::keyClick(s, Qt::Key_Return);
+        EXPECT_TRUE(state().scanning);  // Done closed the run and reads the list again
+        ASSERT_TRUE(
+            waitFor([&] { return !state().scanning && state().scanGeneration > generation; }));
+        ASSERT_TRUE(waitFor([&] { return content->sheets().current() == nullptr; }));
+    }
+    void expectGoneAndLogged(const char* name) {
+        const fs::path folder = home / ".cache" / name;
+        EXPECT_FALSE(fs::exists(folder));
+        EXPECT_NE(readLogs(home / "Library/Logs/Virirado").find(folder.string()),
+                  std::string::npos);
+        EXPECT_EQ(row(cacheId(name)), nullptr);
+        EXPECT_TRUE(fs::exists(outside / ".cache/big/data"));
+        EXPECT_EQ(fs::file_size(outside / ".cache/big/data"), 2'000'000u);
+    }
+};
+
+bool standInBuilt() {
+    return QFileInfo(QString::fromStdString(kStandIn)).isExecutable();
+}
+
+TEST(CleanEndToEnd, TickPreviewConfirmAndTheFolderIsGone) {
+    if (!standInBuilt()) GTEST_SKIP() << "the stand-in engine is not built at " << kStandIn;
+    RealWindow w;
+    w.window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(w.window.get()));
+    ASSERT_TRUE(w.scanOnce()) << w.state().banner.value_or("no banner");
+    const VadeRow* big = w.row(w.cacheId("big"));
+    ASSERT_NE(big, nullptr) << "the cache folder was not offered";
+    ASSERT_NE(w.row(w.cacheId("other")), nullptr);
+
+    w.content->model().toggle(*big);
+    ASSERT_TRUE(w.waitFor([&] { return w.client().ticked().count(w.cacheId("big")) == 1; }));
+    w.content->model().requestPreview();
+    ConfirmSheet* sheet = nullptr;
+    ASSERT_TRUE(w.waitFor([&] { return (sheet = w.sheet<ConfirmSheet>()) != nullptr; }))
+        << w.state().banner.value_or("no banner");
+    ASSERT_EQ(w.state().preview->rows.size(), 1u);
+
+    // Return does nothing; the code where the rule asks for it; then the chord.
+    QTest::keyClick(sheet, Qt::Key_Return);
+    QTest::qWait(150);
+    EXPECT_FALSE(w.state().cleanProgress.has_value());
+    auto* field = sheet->findChild<QLineEdit*>("codeField");
+    if (field->isVisibleTo(sheet)) QTest::keyClicks(field, QString::fromStdString(sheet->code()));
+    EXPECT_TRUE(sheet->isConfirmed());
+    QTest::keyClick(sheet, Qt::Key_D, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_TRUE(w.state().cleanProgress.has_value());
+
+    w.finishRun(sheet);
+    w.expectGoneAndLogged("big");
+    EXPECT_NE(w.row(w.cacheId("other")), nullptr);
+    EXPECT_TRUE(fs::exists(w.home / ".cache/other/data"));
+}
+
+TEST(CleanEndToEnd, QuickDeleteAsksForTheCodeAndCleans) {
+    if (!standInBuilt()) GTEST_SKIP() << "the stand-in engine is not built at " << kStandIn;
+    RealWindow w;
+    w.window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(w.window.get()));
+    ASSERT_TRUE(w.scanOnce()) << w.state().banner.value_or("no banner");
+    const VadeRow* other = w.row(w.cacheId("other"));
+    ASSERT_NE(other, nullptr);
+
+    w.content->model().quickDelete(*other);
+    SheetDialog* first = nullptr;
+    ASSERT_TRUE(w.waitFor([&] { return (first = w.sheet<SheetDialog>()) != nullptr; }));
+    EXPECT_EQ(first->objectName(), "quickDeleteFirstSheet");
+    QTest::keyClick(first, Qt::Key_Return);
+
+    ConfirmSheet* sheet = nullptr;
+    ASSERT_TRUE(w.waitFor([&] { return (sheet = w.sheet<ConfirmSheet>()) != nullptr; }))
+        << w.state().banner.value_or("no banner");
+    EXPECT_TRUE(w.state().quickDeleteMode);
+    auto* field = sheet->findChild<QLineEdit*>("codeField");
+    ASSERT_TRUE(field->isVisible());
+    const QString code = QString::fromStdString(sheet->code());
+
+    // Without the code, and with a wrong one, nothing starts.
+    QTest::keyClick(field, Qt::Key_D, Qt::ControlModifier | Qt::ShiftModifier);
+    QTest::keyClicks(field, code == "10" ? "11" : "10");
+    QTest::keyClick(field, Qt::Key_D, Qt::ControlModifier | Qt::ShiftModifier);
+    QTest::keyClick(field, Qt::Key_Return);
+    QTest::qWait(150);
+    EXPECT_FALSE(w.state().cleanProgress.has_value());
+    EXPECT_TRUE(fs::exists(w.home / ".cache/other/data"));
+
+    field->clear();
+    QTest::keyClicks(field, code);
+    QTest::keyClick(field, Qt::Key_D, Qt::ControlModifier | Qt::ShiftModifier);
+    w.finishRun(sheet);
+    w.expectGoneAndLogged("other");
+    EXPECT_TRUE(fs::exists(w.home / ".cache/big/data"));
+}
+
+}  // namespace
+}  // namespace virirado
