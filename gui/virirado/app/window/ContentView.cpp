@@ -8,6 +8,7 @@
 
 #include "Appearance.hpp"
 #include "EngineClientObject.hpp"
+#include "ListPane.hpp"
 #include "Palette.hpp"
 #include "PlaceholderArea.hpp"
 #include "QtSettingsStore.hpp"
@@ -92,7 +93,7 @@ void ContentView::build() {
 
     auto* middle = new QHBoxLayout;
     middle->setSpacing(14);
-    add(middle, new PlaceholderArea(QStringLiteral("listPane"), 0, 0), 1);
+    add(middle, new ListPane(context), 1);
     add(middle, new PlaceholderArea(QStringLiteral("details"), 350, 0));
     column->addLayout(middle, 1);
 
