@@ -7,6 +7,7 @@
 #include <QVBoxLayout>
 
 #include "Appearance.hpp"
+#include "DetailsPane.hpp"
 #include "EngineClientObject.hpp"
 #include "ListPane.hpp"
 #include "Palette.hpp"
@@ -94,7 +95,7 @@ void ContentView::build() {
     auto* middle = new QHBoxLayout;
     middle->setSpacing(14);
     add(middle, new ListPane(context), 1);
-    add(middle, new PlaceholderArea(QStringLiteral("details"), 350, 0));
+    add(middle, new DetailsPane(context));
     column->addLayout(middle, 1);
 
     add(column, new PlaceholderArea(QStringLiteral("summaryBar"), 0, 56));
