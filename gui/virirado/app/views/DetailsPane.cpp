@@ -1,12 +1,13 @@
 #include "DetailsPane.hpp"
 
-#include <QGraphicsDropShadowEffect>
+#include <QGraphicsEffect>
 #include <QPainter>
 #include <QPainterPath>
 #include <QScrollArea>
 #include <QVBoxLayout>
 
 #include "DetailsCards.hpp"
+#include "Glow.hpp"
 #include "Palette.hpp"
 
 namespace virirado {
@@ -24,6 +25,39 @@ QPainterPath cardShape(const QRectF& box) {
 }
 
 }  // namespace
+
+// The card's shadow, blurred once per size and colour and then only drawn as a
+// picture under the card. Qt's own drop shadow blurs a fresh picture of the whole
+// pane whenever anything near it repaints, which made every step of a scrolling
+// list beside it several times dearer.
+class DetailsPane::Shadow : public QGraphicsEffect {
+public:
+    using QGraphicsEffect::QGraphicsEffect;
+
+    void set(const QColor& color, double radius, QPointF offset) {
+        m_color = color;
+        m_radius = radius;
+        m_offset = offset;
+        updateBoundingRect();
+        update();
+    }
+    QRectF boundingRectFor(const QRectF& rect) const override {
+        const double reach = m_radius * 2;
+        return rect.united(rect.translated(m_offset).adjusted(-reach, -reach, reach, reach));
+    }
+
+protected:
+    void draw(QPainter* painter) override {
+        const QRectF card = sourceBoundingRect(Qt::LogicalCoordinates);
+        paintGlow(*painter, cardShape(card), m_color, m_radius, m_offset);
+        drawSource(painter);
+    }
+
+private:
+    QColor m_color = Qt::transparent;
+    double m_radius = 0;
+    QPointF m_offset;
+};
 
 // Drawn over the scrolling content: the accent stripe along the top and the
 // outline, both following the card's rounded corners.
@@ -55,7 +89,7 @@ DetailsPane::DetailsPane(AreaContext context, QWidget* parent)
       m_context(context),
       m_scroll(new QScrollArea(this)),
       m_frame(new Frame(this)),
-      m_shadow(new QGraphicsDropShadowEffect(this)) {
+      m_shadow(new Shadow(this)) {
     setObjectName(QStringLiteral("details"));
     setFixedWidth(kWidth);
     m_scroll->setObjectName(QStringLiteral("detailsScroll"));
@@ -89,10 +123,11 @@ void DetailsPane::present(const WindowView& view) {
     if (schemeChanged) {
         const Palette& pal = Palette::of(m_dark);
         // Light: a soft dark shadow below; dark: an accent glow all round.
-        m_shadow->setColor(m_dark ? withAlpha(pal.accent, 0.18)
-                                  : withAlpha(QColor(Qt::black), 0.08));
-        m_shadow->setBlurRadius(m_dark ? 40 : 28);
-        m_shadow->setOffset(0, m_dark ? 0 : 6);
+        if (m_dark) {
+            m_shadow->set(withAlpha(pal.accent, 0.18), 20, {});
+        } else {
+            m_shadow->set(withAlpha(QColor(Qt::black), 0.08), 14, {0, 6});
+        }
         m_frame->dark = m_dark;
         m_frame->update();
         update();

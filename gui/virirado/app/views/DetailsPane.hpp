@@ -7,7 +7,6 @@
 #include "Area.hpp"
 #include "DetailsContent.hpp"
 
-class QGraphicsDropShadowEffect;
 class QScrollArea;
 
 namespace virirado {
@@ -33,7 +32,8 @@ private:
     QScrollArea* m_scroll;
     class Frame;
     Frame* m_frame;
-    QGraphicsDropShadowEffect* m_shadow;
+    class Shadow;
+    Shadow* m_shadow;
     DetailsContent m_content;
     std::string m_home;
     bool m_dark = false;

@@ -98,7 +98,8 @@ void EmptyStatePanel::show(const EmptyTexts& texts, bool dark, bool reduceMotion
     style.padY = 12;
     style.spacing = 8;
     style.symbol = QStringLiteral("play.fill");
-    style.symbolSize = 11;
+    // The glyph sits inside its box with room around it, as a symbol font does not.
+    style.symbolSize = 13;
     style.symbolColor = pal.ink;
     m_start->setCapsule(style);
     setWidgetGlow(m_start, dark ? withAlpha(pal.orange, 0.45) : QColor(Qt::transparent), 14);
