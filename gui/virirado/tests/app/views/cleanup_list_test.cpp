@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <QHelpEvent>
 #include <QScrollBar>
+#include <QToolTip>
 #include <QTest>
 
 #include "CleanupList.hpp"
 #include "ListPane.hpp"
+#include "PlainText.hpp"
 #include "WindowHarness.hpp"
 
 namespace virirado {
@@ -225,6 +228,14 @@ TEST(CleanupList, TipsPerPartOfALine) {
     };
     EXPECT_EQ(badgeTip("bird"), "iCloud is syncing");
     EXPECT_EQ(badgeTip("npm"), "Removed \u00B7 rebuildable");
+
+    // The tip shown is the name as plain text, never read as markup.
+    const QRectF r = h.list->lineRect(h.lineOf("npm").value());
+    const QPoint at = QPointF(50, r.center().y()).toPoint();
+    QHelpEvent help(QEvent::ToolTip, at, h.list->viewport()->mapToGlobal(at));
+    QCoreApplication::sendEvent(h.list->viewport(), &help);
+    EXPECT_EQ(QToolTip::text(), plainToolTip(QStringLiteral("npm cache")));
+    QToolTip::hideText();
 }
 
 TEST(CleanupList, SelectedLineAndTickCircleColours) {
