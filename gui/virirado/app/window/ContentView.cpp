@@ -8,9 +8,11 @@
 
 #include "Appearance.hpp"
 #include "BannerBar.hpp"
+#include "DetailsPane.hpp"
 #include "EngineClientObject.hpp"
 #include "HeaderBar.hpp"
 #include "HeroFigures.hpp"
+#include "ListPane.hpp"
 #include "Palette.hpp"
 #include "PlaceholderArea.hpp"
 #include "QtSettingsStore.hpp"
@@ -91,8 +93,8 @@ void ContentView::build() {
 
     auto* middle = new QHBoxLayout;
     middle->setSpacing(14);
-    add(middle, new PlaceholderArea(QStringLiteral("listPane"), 0, 0), 1);
-    add(middle, new PlaceholderArea(QStringLiteral("details"), 350, 0));
+    add(middle, new ListPane(context), 1);
+    add(middle, new DetailsPane(context));
     column->addLayout(middle, 1);
 
     add(column, new SummaryBar(context));

@@ -1,0 +1,109 @@
+// The grouped cleanup list: a caption, an accent rule and a scrolling column of
+// group and row lines. Only the lines in view are laid out and painted, so ten
+// thousand rows scroll as lightly as ten. Clicks, keys and menus go back to the
+// window's actions; the list keeps nothing the window does not hand it.
+#pragma once
+
+#include <QAbstractScrollArea>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "Area.hpp"
+#include "CleanupLines.hpp"
+#include "ListKeys.hpp"
+#include "ListLooks.hpp"
+
+namespace virirado {
+
+class CleanupList : public QAbstractScrollArea {
+    Q_OBJECT
+public:
+    explicit CleanupList(AreaContext context, QWidget* parent = nullptr);
+
+    // Takes the window's groups, selection, query and open groups; lays out
+    // again only when they changed, and scrolls a newly selected line into view.
+    void present(const WindowView& view);
+
+    // The parts of a line the pointer can be over.
+    enum class Part { none, button, tick, badge, name };
+    struct Hit {
+        std::size_t line = 0;
+        Part part = Part::none;
+        // In viewport coordinates.
+        QRectF rect;
+    };
+    // What lies under a point of the viewport.
+    std::optional<Hit> hitAt(QPointF pos) const;
+    // Where line i is drawn in the viewport.
+    QRectF lineRect(std::size_t i) const;
+
+    const std::vector<ListLine>& lines() const { return m_lines; }
+    const std::vector<TreeGroup>& groups() const { return m_groups; }
+    // What the tool tip says over a point of the viewport; empty for none.
+    QString toolTipAt(QPointF pos) const;
+    // What a screen reader says for line i.
+    QString spokenLine(std::size_t i) const;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void scrollContentsBy(int dx, int dy) override;
+    bool viewportEvent(QEvent* event) override;
+    bool event(QEvent* event) override;
+
+private:
+    // What a visible line shows, worked out the first time it is drawn.
+    struct LineLook {
+        bool ready = false;
+        QString text;
+        QString fullName;
+        Badge badge;
+        QString badgeWord;
+        double textWidth = 0;
+        double sideWidth = 0;
+        Figure figure;
+        TickLook tick;
+        QString count;
+    };
+
+    const LineLook& look(std::size_t i) const;
+    ChildGeometry childParts(std::size_t i) const;
+    GroupGeometry groupParts(std::size_t i) const;
+    void paintGroupLine(QPainter& p, std::size_t i, const QRectF& rect) const;
+    void paintChildLine(QPainter& p, std::size_t i, const QRectF& rect) const;
+    void relayout();
+    void updateScrollBars();
+    void placeCaption();
+    void scrollToLine(std::size_t i);
+    void activate(const Hit& hit);
+    void apply(const ListIntent& intent);
+    std::optional<ListKey> listKey(int key) const;
+
+    AreaContext m_context;
+    class Caption;
+    Caption* m_caption;
+
+    std::shared_ptr<const RowStore> m_store;
+    std::vector<TreeGroup> m_groups;
+    std::vector<ListLine> m_lines;
+    ListLayout m_layout;
+    mutable std::vector<LineLook> m_looks;
+    std::optional<std::string> m_selection;
+    std::optional<std::size_t> m_selectedLine;
+    std::set<std::string> m_expanded;
+    std::string m_home;
+    bool m_forceOpen = false;
+    bool m_dark = false;
+    bool m_presented = false;
+    std::optional<Hit> m_pressed;
+};
+
+}  // namespace virirado

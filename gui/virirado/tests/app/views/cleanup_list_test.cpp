@@ -1,0 +1,259 @@
+#include <gtest/gtest.h>
+
+#include <QHelpEvent>
+#include <QScrollBar>
+#include <QToolTip>
+#include <QTest>
+
+#include "CleanupList.hpp"
+#include "ListPane.hpp"
+#include "PlainText.hpp"
+#include "WindowHarness.hpp"
+
+namespace virirado {
+namespace {
+
+using testing::WindowHarness;
+
+struct ListHarness : WindowHarness {
+    CleanupList* list = nullptr;
+
+    ListHarness() {
+        show();
+        loadDemo();
+        list = find<CleanupList>("cleanupList");
+    }
+    WindowModel& model() { return content->model(); }
+
+    std::optional<std::size_t> lineOf(const std::string& id) const {
+        return lineIndex(list->lines(), list->groups(), id);
+    }
+    // A point inside line `id`: on its title or name, or on its tick control.
+    QPoint pointIn(const std::string& id, bool onTick = false) const {
+        const auto i = lineOf(id);
+        EXPECT_TRUE(i.has_value()) << id;
+        const QRectF rect = list->lineRect(i.value_or(0));
+        const double x = onTick ? rect.right() - 10 - 13 : 64;
+        return QPointF(x, rect.center().y()).toPoint();
+    }
+    void click(const std::string& id, bool onTick = false) {
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, pointIn(id, onTick));
+        settle();
+    }
+    void press(Qt::Key key) {
+        QTest::keyClick(list, key);
+        settle();
+    }
+    bool ticksSent() const {
+        return std::any_of(engine.calls.begin(), engine.calls.end(), [](const std::string& c) {
+            return c.starts_with("tick") || c.starts_with("untick");
+        });
+    }
+};
+
+TEST(CleanupList, ClickingAGroupLineSelectsItAndOpensOrFoldsIt) {
+    ListHarness h;
+    ASSERT_NE(h.list, nullptr);
+    ASSERT_TRUE(h.list->isVisible());
+    const std::string key = h.list->groups().back().key;
+    ASSERT_FALSE(h.model().expanded().contains(key));
+
+    h.click("group:" + key);
+    EXPECT_EQ(h.model().selection(), "group:" + key);
+    EXPECT_TRUE(h.model().expanded().contains(key));
+    EXPECT_TRUE(h.list->hasFocus());
+    // Its rows are lines now.
+    EXPECT_TRUE(h.lineOf(h.list->groups().back().rows.front()->id).has_value());
+
+    h.click("group:" + key);
+    EXPECT_FALSE(h.model().expanded().contains(key));
+    EXPECT_FALSE(h.ticksSent());
+
+    // With a query every group is open, and a click does not fold it.
+    h.model().setQuery("e");
+    h.settle();
+    const std::string first = h.list->groups().front().key;
+    const std::set<std::string> before = h.model().expanded();
+    h.click("group:" + first);
+    EXPECT_EQ(h.model().selection(), "group:" + first);
+    EXPECT_EQ(h.model().expanded(), before);
+    EXPECT_FALSE(h.ticksSent());
+}
+
+TEST(CleanupList, ClickingARowSelectsWithoutTickingAndTheTickTicks) {
+    ListHarness h;
+    h.model().select("npm");
+    h.settle();
+    h.click("chrome");
+    EXPECT_EQ(h.model().selection(), "chrome");
+    EXPECT_FALSE(h.ticksSent());
+
+    // npm is safe and not ticked: its tick control ticks it at once.
+    h.click("npm", true);
+    EXPECT_EQ(h.engine.calls.back(), "tick npm");
+    EXPECT_EQ(h.model().selection(), "npm");
+
+    // An untickable row's control is disabled: nothing at all.
+    h.model().select("docker");
+    h.settle();
+    const std::size_t calls = h.engine.calls.size();
+    h.click("docker", true);
+    EXPECT_EQ(h.engine.calls.size(), calls);
+}
+
+TEST(CleanupList, SpaceOnAReviewRowAsksFirst) {
+    ListHarness h;
+    h.model().select("sim2");
+    h.settle();
+    h.list->setFocus();
+    h.press(Qt::Key_Space);
+    ASSERT_TRUE(h.model().checkFirst().has_value());
+    EXPECT_EQ(h.model().checkFirst()->id, "sim2");
+    EXPECT_FALSE(h.ticksSent());
+
+    // On a group line, space ticks the group: here its safe rows in one call.
+    h.model().keepCheckFirst();
+    h.model().select("group:caches");
+    h.settle();
+    h.press(Qt::Key_Space);
+    EXPECT_EQ(h.engine.calls.back(), "untick brew,chrome");
+}
+
+TEST(CleanupList, ArrowsWalkFoldedAndOpenGroups) {
+    ListHarness h;
+    const auto& groups = h.list->groups();
+    ASSERT_GE(groups.size(), 3u);
+    h.model().setExpanded({groups[1].key});
+    h.model().setSelection(std::nullopt);
+    h.settle();
+    h.list->setFocus();
+
+    // Nothing selected: down selects the first line, a folded group.
+    h.press(Qt::Key_Down);
+    EXPECT_EQ(h.model().selection(), groups[0].id());
+    // A folded group is passed over to the next group line; an open one entered.
+    h.press(Qt::Key_Down);
+    EXPECT_EQ(h.model().selection(), groups[1].id());
+    h.press(Qt::Key_Down);
+    EXPECT_EQ(h.model().selection(), groups[1].rows[0]->id);
+    h.press(Qt::Key_Up);
+    h.press(Qt::Key_Up);
+    EXPECT_EQ(h.model().selection(), groups[0].id());
+
+    // Right unfolds without moving, right again enters, left goes back up,
+    // left again folds.
+    h.press(Qt::Key_Right);
+    EXPECT_TRUE(h.model().expanded().contains(groups[0].key));
+    EXPECT_EQ(h.model().selection(), groups[0].id());
+    h.press(Qt::Key_Right);
+    EXPECT_EQ(h.model().selection(), groups[0].rows[0]->id);
+    h.press(Qt::Key_Right);
+    EXPECT_EQ(h.model().selection(), groups[0].rows[0]->id);
+    h.press(Qt::Key_Left);
+    EXPECT_EQ(h.model().selection(), groups[0].id());
+    EXPECT_TRUE(h.model().expanded().contains(groups[0].key));
+    h.press(Qt::Key_Left);
+    EXPECT_FALSE(h.model().expanded().contains(groups[0].key));
+    h.press(Qt::Key_Down);
+    EXPECT_EQ(h.model().selection(), groups[1].id());
+    EXPECT_FALSE(h.ticksSent());
+}
+
+TEST(CleanupList, KeysAreConsumedAndNeverScroll) {
+    ListHarness h;
+    h.window->resize(1280, 720);
+    // Every group open: more lines than the list shows.
+    std::set<std::string> all;
+    for (const TreeGroup& g : h.list->groups())
+        all.insert(g.key);
+    h.model().setExpanded(all);
+    h.model().setSelection(h.list->groups().front().id());
+    h.settle();
+    QScrollBar* bar = h.list->verticalScrollBar();
+    ASSERT_GT(bar->maximum(), 0);
+    ASSERT_EQ(bar->value(), 0);
+    h.list->setFocus();
+    for (Qt::Key key : {Qt::Key_Up, Qt::Key_Left, Qt::Key_Down, Qt::Key_Right, Qt::Key_Space}) {
+        QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+        QCoreApplication::sendEvent(h.list, &press);
+        EXPECT_TRUE(press.isAccepted()) << key;
+        QKeyEvent shortcut(QEvent::ShortcutOverride, key, Qt::NoModifier);
+        QCoreApplication::sendEvent(h.list, &shortcut);
+        EXPECT_TRUE(shortcut.isAccepted()) << key;
+    }
+    h.settle();
+    EXPECT_EQ(bar->value(), 0);
+
+    // Walking down to the last line scrolls it into view, by the selection.
+    const std::string last = lineId(h.list->lines().back(), h.list->groups());
+    h.model().select(last);
+    h.settle();
+    EXPECT_EQ(bar->value(), bar->maximum());
+    const QRectF rect = h.list->lineRect(h.list->lines().size() - 1);
+    EXPECT_LE(rect.bottom(), h.list->viewport()->height());
+    // A selection that names no line scrolls nowhere.
+    h.model().setSelection("fresh");
+    h.settle();
+    EXPECT_EQ(bar->value(), bar->maximum());
+}
+
+TEST(CleanupList, TipsPerPartOfALine) {
+    ListHarness h;
+    h.model().select("bird");
+    h.model().select("npm");
+    h.settle();
+    auto tipAt = [&](const std::string& id, double x) {
+        const QRectF r = h.list->lineRect(h.lineOf(id).value());
+        return h.list->toolTipAt(QPointF(x, r.center().y()));
+    };
+    const double tickX = h.list->viewport()->width() - 10 - 13;
+    EXPECT_EQ(tipAt("npm", tickX), "Keep");
+    EXPECT_EQ(tipAt("chrome", tickX), "Clean");
+    EXPECT_EQ(tipAt("bird", tickX), "iCloud is syncing");
+    EXPECT_EQ(tipAt("npm", 50), "npm cache");
+    // The group's tick; the rest of a group line says nothing.
+    EXPECT_EQ(tipAt("group:caches", tickX), "Untick all");
+    EXPECT_EQ(tipAt("group:caches", 64), "");
+
+    // The badge: its own tip, the blocked reason or the row's fate.
+    auto badgeTip = [&](const std::string& id) {
+        const auto i = h.lineOf(id).value();
+        const QRectF r = h.list->lineRect(i);
+        for (double x = 40; x < r.right(); x += 2) {
+            const auto hit = h.list->hitAt(QPointF(x, r.center().y()));
+            if (hit && hit->part == CleanupList::Part::badge)
+                return h.list->toolTipAt(QPointF(x, r.center().y()));
+        }
+        return QStringLiteral("no badge");
+    };
+    EXPECT_EQ(badgeTip("bird"), "iCloud is syncing");
+    EXPECT_EQ(badgeTip("npm"), "Removed \u00B7 rebuildable");
+
+    // The tip shown is the name as plain text, never read as markup.
+    const QRectF r = h.list->lineRect(h.lineOf("npm").value());
+    const QPoint at = QPointF(50, r.center().y()).toPoint();
+    QHelpEvent help(QEvent::ToolTip, at, h.list->viewport()->mapToGlobal(at));
+    QCoreApplication::sendEvent(h.list->viewport(), &help);
+    EXPECT_EQ(QToolTip::text(), plainToolTip(QStringLiteral("npm cache")));
+    QToolTip::hideText();
+}
+
+TEST(CleanupList, SelectedLineAndTickCircleColours) {
+    for (bool dark : {false, true}) {
+        ListHarness h;
+        h.content->setDark(dark);
+        h.model().select("brew");
+        h.settle();
+        const QImage image = h.list->viewport()->grab().toImage();
+        const QRectF r = h.list->lineRect(h.lineOf("brew").value());
+        EXPECT_EQ(image.pixelColor(QPointF(r.left() + 3, r.center().y()).toPoint()),
+                  QColor(dark ? "#0F2A40" : "#E8F7F9"));
+        // brew is ticked: the circle is filled orange beside the check mark.
+        const QPointF centre(r.right() - 10 - 13, r.center().y());
+        EXPECT_EQ(image.pixelColor((centre + QPointF(-6.2, 0)).toPoint()), QColor("#FF7A2F"));
+        h.content->setDark(false);
+    }
+}
+
+}  // namespace
+}  // namespace virirado
