@@ -7,6 +7,7 @@
 #include <QVBoxLayout>
 
 #include "Appearance.hpp"
+#include "DazuBar.hpp"
 #include "EngineClientObject.hpp"
 #include "Palette.hpp"
 #include "PlaceholderArea.hpp"
@@ -88,7 +89,7 @@ void ContentView::build() {
     add(column, new PlaceholderArea(QStringLiteral("hero"), 0, 92));
     add(column, new PlaceholderArea(QStringLiteral("scopeBar"), 0, 30));
     add(column, new BannerPlaceholder);
-    add(column, new PlaceholderArea(QStringLiteral("dazuBar"), 0, 52));
+    add(column, new DazuBar(context));
 
     auto* middle = new QHBoxLayout;
     middle->setSpacing(14);
