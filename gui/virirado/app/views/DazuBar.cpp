@@ -165,7 +165,9 @@ bool DazuBar::setPieces(const std::vector<VadePiece>& pieces) {
     m_target.clear();
     for (const dazu::SegmentFrame& f : dazu::segmentFrames(pieces, 1.0))
         m_target.push_back({pieces[f.index], f.width});
-    if (!m_presented || m_state.reduceMotion ||
+    // Widths morph between two filled bars; a bar that empties or fills from
+    // nothing switches at once, as the empty scanning bar takes or gives its place.
+    if (!m_presented || m_state.reduceMotion || m_target.empty() || !hasSegments(m_state) ||
         !sharesMoved(m_state.segments, m_state.widthProgress, m_target)) {
         m_widthAnimation->stop();
         m_state.segments = settledSegments(m_target);

@@ -299,18 +299,38 @@ TEST(DazuBar, MotionRunsOnlyWhileScanningVisibleAndWanted) {
     EXPECT_FALSE(strip->animating());
 }
 
-TEST(DazuBar, ReduceMotionOpensAtOnceAndAnimationSettlesOtherwise) {
-    {
-        Bar b;
-        b.open();
-        EXPECT_EQ(b.bar->state().open, 1);
-    }
+// The demo without its largest item: every other segment changes width.
+void dropLargest(WindowHarness& h) {
+    auto records = SnapshotDemo::records(h.clock.now());
+    records.erase(records.begin());
+    h.engine.load(records, 240'400'000'000, 506'300'000'000);
+    h.settle();
+}
+
+TEST(DazuBar, ReduceMotionChangesAtOnce) {
+    Bar b;
+    b.open();
+    EXPECT_EQ(b.bar->state().open, 1);
+    const std::size_t before = b.bar->state().segments.size();
+    dropLargest(b.h);
+    EXPECT_EQ(b.bar->state().widthProgress, 1);
+    EXPECT_EQ(b.bar->state().segments.size(), before - 1);
+}
+
+TEST(DazuBar, MotionAnimatesOpeningAndWidthsThenSettles) {
     Bar b([](WindowServices& s) { s.reduceMotion = false; });
     b.open();
     EXPECT_LT(b.bar->state().open, 1);
-    QTest::qWait(700);
+    const std::size_t before = b.bar->state().segments.size();
+    dropLargest(b.h);
+    // The piece that went away shrinks before it goes.
+    EXPECT_LT(b.bar->state().widthProgress, 1);
+    EXPECT_EQ(b.bar->state().segments.size(), before);
+    QTest::qWait(800);
     EXPECT_DOUBLE_EQ(b.bar->state().open, 1);
     EXPECT_EQ(b.map()->height(), 140);
+    EXPECT_EQ(b.bar->state().widthProgress, 1);
+    EXPECT_EQ(b.bar->state().segments.size(), before - 1);
 }
 
 }  // namespace
