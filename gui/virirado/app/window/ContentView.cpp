@@ -8,13 +8,13 @@
 
 #include "Appearance.hpp"
 #include "BannerBar.hpp"
+#include "DazuBar.hpp"
 #include "DetailsPane.hpp"
 #include "EngineClientObject.hpp"
 #include "HeaderBar.hpp"
 #include "HeroFigures.hpp"
 #include "ListPane.hpp"
 #include "Palette.hpp"
-#include "PlaceholderArea.hpp"
 #include "QtSettingsStore.hpp"
 #include "ScopeBar.hpp"
 #include "SheetHost.hpp"
@@ -89,7 +89,7 @@ void ContentView::build() {
     add(column, new HeroFigures(context));
     add(column, new ScopeBar(context));
     add(column, new BannerBar(context));
-    add(column, new PlaceholderArea(QStringLiteral("dazuBar"), 0, 52));
+    add(column, new DazuBar(context));
 
     auto* middle = new QHBoxLayout;
     middle->setSpacing(14);

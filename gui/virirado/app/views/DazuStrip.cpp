@@ -1,0 +1,127 @@
+#include "DazuStrip.hpp"
+
+#include <QMouseEvent>
+#include <QPainter>
+#include <cmath>
+
+#include "FrameTicker.hpp"
+#include "PlainText.hpp"
+
+namespace virirado {
+
+DazuStrip::DazuStrip(const DazuBarState& state, const WindowClock& clock, QWidget* parent)
+    : QWidget(parent), m_state(state), m_clock(clock), m_ticker(new FrameTicker(this, 16)) {
+    setObjectName(QStringLiteral("dazuStrip"));
+    m_ticker->setWanted(false);
+    refresh(true);
+}
+
+void DazuStrip::setCardShape(const QPainterPath& shape) {
+    if (shape == m_shape) return;
+    m_shape = shape;
+    update();
+}
+
+void DazuStrip::refresh(bool segments) {
+    if (segments) m_segmentsValid = false;
+    m_ticker->setMotion(!m_state.reduceMotion);
+    m_ticker->setWanted(m_state.scanning);
+    const QString help = plainToolTip(dazu::stripHelp(m_state.expanded));
+    if (toolTip() != help) setToolTip(help);
+    const QString name = QString::fromStdString(dazu::stripAccessibleName(m_state.expanded));
+    if (accessibleName() != name) setAccessibleName(name);
+    update();
+}
+
+bool DazuStrip::animating() const {
+    return m_ticker->running();
+}
+
+void DazuStrip::paintBar(QPainter& p, const QRectF& bar) {
+    if (!hasSegments(m_state)) {
+        if (m_state.scanning) paintScanningEmptyBar(p, bar, m_state.dark);
+        return;
+    }
+    // The segments are drawn once per change; the overlay moves over the picture.
+    if (!m_segmentsValid || m_segmentsSize != bar.size()) {
+        const qreal dpr = devicePixelRatioF();
+        const QSize pixels(static_cast<int>(std::ceil(bar.width() * dpr)),
+                           static_cast<int>(std::ceil(bar.height() * dpr)));
+        if (m_segments.size() != pixels) m_segments = QPixmap(pixels);
+        m_segments.setDevicePixelRatio(dpr);
+        m_segments.fill(Qt::transparent);
+        QPainter sp(&m_segments);
+        paintSegments(sp, m_state, bar.width(), bar.height());
+        m_segmentsSize = bar.size();
+        m_segmentsValid = true;
+    }
+    p.drawPixmap(bar.topLeft(), m_segments);
+}
+
+void DazuStrip::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    if (!m_shape.isEmpty()) p.setClipPath(m_shape);
+    const QRectF bar(0, 0, width(), m_state.barHeight());
+    paintBar(p, bar);
+    if (m_state.scanning) paintScanOverlay(p, bar, m_state, m_clock.frameTime());
+    const double open = m_state.openClamped();
+    if (open > 0) {
+        const QRectF header(0, bar.bottom(), width(), openHeaderHeight());
+        p.setOpacity(open);
+        p.fillRect(header, hexColor(dazu::cardLook(true, false, m_state.dark).fill, m_state.dark));
+        paintOpenHeader(p, header, m_state);
+    }
+}
+
+void DazuStrip::enterEvent(QEnterEvent* event) {
+    QWidget::enterEvent(event);
+    if (onHover) onHover(true);
+}
+
+void DazuStrip::leaveEvent(QEvent* event) {
+    QWidget::leaveEvent(event);
+    m_pressed = false;
+    if (onHover) onHover(false);
+}
+
+void DazuStrip::mousePressEvent(QMouseEvent* event) {
+    m_pressed = event->button() == Qt::LeftButton;
+}
+
+void DazuStrip::mouseReleaseEvent(QMouseEvent* event) {
+    const bool click = m_pressed && event->button() == Qt::LeftButton &&
+                       rect().contains(event->position().toPoint());
+    m_pressed = false;
+    if (click && onClick) onClick();
+}
+
+CardEdge::CardEdge(QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("dazuCardEdge"));
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+    setFocusPolicy(Qt::NoFocus);
+}
+
+void CardEdge::setEdge(const QRectF& card, double radius, const QColor& color, double width) {
+    if (card == m_card && radius == m_radius && color == m_color && width == m_width) return;
+    m_card = card;
+    m_radius = radius;
+    m_color = color;
+    m_width = width;
+    update();
+}
+
+void CardEdge::paintEvent(QPaintEvent*) {
+    const double half = m_width / 2;
+    const QRectF inner = m_card.adjusted(half, half, -half, -half);
+    if (inner.width() <= 0 || inner.height() <= 0 || m_color.alpha() == 0) return;
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(m_color, m_width));
+    p.setBrush(Qt::NoBrush);
+    const double r =
+        std::max(0.0, std::min(m_radius, std::min(m_card.width(), m_card.height()) / 2) - half);
+    p.drawRoundedRect(inner, r, r);
+}
+
+}  // namespace virirado

@@ -1,0 +1,68 @@
+// The Dazu bar's strip, the card's only click target: the band of segments (or
+// its scanning forms) and, while open, the header under it. And the card's edge,
+// drawn over everything the card holds.
+#pragma once
+
+#include <QPainterPath>
+#include <QPixmap>
+#include <QWidget>
+#include <functional>
+
+#include "Clock.hpp"
+#include "DazuPaint.hpp"
+
+namespace virirado {
+
+class FrameTicker;
+
+class DazuStrip : public QWidget {
+    Q_OBJECT
+public:
+    DazuStrip(const DazuBarState& state, const WindowClock& clock, QWidget* parent);
+
+    // The card's outline in the strip's coordinates: nothing is drawn outside it.
+    void setCardShape(const QPainterPath& shape);
+    // The state changed; `segments` when the segments' picture must be redrawn.
+    void refresh(bool segments);
+    bool animating() const;
+
+    std::function<void()> onClick;
+    std::function<void(bool)> onHover;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void enterEvent(QEnterEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    void paintBar(QPainter& painter, const QRectF& bar);
+
+    const DazuBarState& m_state;
+    const WindowClock& m_clock;
+    FrameTicker* m_ticker;
+    QPainterPath m_shape;
+    QPixmap m_segments;
+    QSizeF m_segmentsSize;
+    bool m_segmentsValid = false;
+    bool m_pressed = false;
+};
+
+class CardEdge : public QWidget {
+    Q_OBJECT
+public:
+    explicit CardEdge(QWidget* parent);
+    void setEdge(const QRectF& card, double radius, const QColor& color, double width);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    QRectF m_card;
+    double m_radius = 0;
+    QColor m_color;
+    double m_width = 1;
+};
+
+}  // namespace virirado

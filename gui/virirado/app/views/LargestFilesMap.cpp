@@ -1,0 +1,326 @@
+#include "LargestFilesMap.hpp"
+
+#include <QContextMenuEvent>
+#include <QFontMetricsF>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
+#include <cmath>
+
+#include "FrameTicker.hpp"
+#include "MapPaint.hpp"
+#include "Palette.hpp"
+#include "RowActions.hpp"
+#include "Theme.hpp"
+#include "VornFish.hpp"
+
+namespace virirado {
+
+namespace {
+
+QFont emptyFont() {
+    return Dazu::text(12.5, FontWeight::medium);
+}
+
+}  // namespace
+
+LargestFilesMap::LargestFilesMap(AreaContext context, QWidget* parent)
+    : QWidget(parent),
+      m_context(context),
+      m_ink(std::make_unique<TileInk>(false)),
+      m_ticker(new FrameTicker(this, 33)),
+      m_mascot(new VornMascot(context.clock, this)) {
+    setObjectName(QStringLiteral("largestFilesMap"));
+    setMouseTracking(true);
+    m_ticker->setWanted(false);
+    m_mascot->setAttribute(Qt::WA_TransparentForMouseEvents);
+    m_mascot->hide();
+}
+
+LargestFilesMap::~LargestFilesMap() = default;
+
+void LargestFilesMap::setRows(std::shared_ptr<const RowStore> store, const RowRefs& rows) {
+    if (store == m_store && rows == m_rows) return;
+    m_store = std::move(store);
+    m_rows = rows;
+    // A folded map lays its tiles out when it is next shown.
+    if (isVisible()) {
+        relayout();
+        update();
+    } else {
+        m_layoutWidth = -1;
+    }
+}
+
+void LargestFilesMap::setSelection(const std::optional<std::string>& selection) {
+    if (selection == m_selection) return;
+    m_selection = selection;
+    m_baseValid = false;
+    update();
+}
+
+void LargestFilesMap::setScanning(bool scanning) {
+    if (scanning == m_scanning) return;
+    m_scanning = scanning;
+    m_ticker->setWanted(scanning);
+    update();
+}
+
+void LargestFilesMap::setScheme(bool dark) {
+    if (dark == m_dark) return;
+    m_dark = dark;
+    m_ink = std::make_unique<TileInk>(dark);
+    m_mascot->setDark(dark);
+    m_baseValid = false;
+    update();
+}
+
+void LargestFilesMap::setReduceMotion(bool reduce) {
+    m_reduceMotion = reduce;
+    m_ticker->setMotion(!reduce);
+    m_mascot->setReduceMotion(reduce);
+    update();
+}
+
+void LargestFilesMap::setHome(const std::string& home) {
+    m_home = home;
+}
+
+void LargestFilesMap::setAppear(double progress) {
+    const double clamped = std::clamp(std::isfinite(progress) ? progress : 1.0, 0.0, 1.0);
+    if (clamped == m_appear) return;
+    m_appear = clamped;
+    update();
+}
+
+void LargestFilesMap::setClipShape(const QPainterPath& shape) {
+    if (shape == m_clip) return;
+    m_clip = shape;
+    if (m_scanning) update();
+}
+
+void LargestFilesMap::relayout() {
+    m_layoutWidth = width();
+    const double w = std::max(1, width());
+    m_tiles = map::buildTreemap(m_rows, durozizo::MapRect(w, map::kSlotHeight));
+    m_cases.clear();
+    m_cases.reserve(m_tiles.size());
+    m_hovered = -1;
+    for (std::size_t i = 0; i < m_tiles.size(); ++i) {
+        map::CushionTile& tile = m_tiles[i];
+        m_cases.push_back(map::cushionCase(*tile.row));
+        const map::TileShape s = map::tileShape(tile.rect);
+        if (map::tileLabels(s.w, s.h, false).title) map::withTexts(tile);
+        if (m_hoveredID && tile.id == *m_hoveredID && m_hovered < 0)
+            m_hovered = static_cast<int>(i);
+    }
+    m_baseValid = false;
+    placeMascot();
+}
+
+void LargestFilesMap::renderBase() {
+    const qreal dpr = devicePixelRatioF();
+    const QSize size(static_cast<int>(std::ceil(std::max(1, m_layoutWidth) * dpr)),
+                     static_cast<int>(std::ceil(map::kSlotHeight * dpr)));
+    if (m_base.size() != size) m_base = QImage(size, QImage::Format_ARGB32_Premultiplied);
+    m_base.setDevicePixelRatio(dpr);
+    m_base.fill(Qt::transparent);
+    for (std::size_t i = 0; i < m_tiles.size(); ++i)
+        shadeTile(m_base, dpr, QPointF(), m_tiles[i], m_cases[i], *m_ink, false);
+    // Only the selected tile and the labelled ones need the painter.
+    QPainter p(&m_base);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setRenderHint(QPainter::TextAntialiasing);
+    for (std::size_t i = 0; i < m_tiles.size(); ++i) {
+        const map::CushionTile& tile = m_tiles[i];
+        const bool selected = m_selection && *m_selection == tile.rowID;
+        if (selected || !tile.title.empty()) {
+            paintTileDecor(p, tile, m_cases[i], *m_ink, selected, false);
+        }
+    }
+    m_baseValid = true;
+}
+
+void LargestFilesMap::paintHovered(QPainter& p) {
+    const auto index = static_cast<std::size_t>(m_hovered);
+    const map::CushionTile& tile = m_tiles[index];
+    const qreal dpr = devicePixelRatioF();
+    const QRectF area(static_cast<double>(tile.rect.x), static_cast<double>(tile.rect.y),
+                      static_cast<double>(tile.rect.w), static_cast<double>(tile.rect.h));
+    QImage body(static_cast<int>(std::ceil(area.width() * dpr)),
+                static_cast<int>(std::ceil(area.height() * dpr)),
+                QImage::Format_ARGB32_Premultiplied);
+    body.setDevicePixelRatio(dpr);
+    body.fill(Qt::transparent);
+    shadeTile(body, dpr, area.topLeft(), tile, m_cases[index], *m_ink, true);
+    p.drawImage(area.topLeft(), body);
+    const bool selected = m_selection && *m_selection == tile.rowID;
+    paintTileDecor(p, tile, m_cases[index], *m_ink, selected, true);
+}
+
+void LargestFilesMap::paintEvent(QPaintEvent*) {
+    if (m_layoutWidth != width()) relayout();
+    if (!m_baseValid) renderBase();
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setRenderHint(QPainter::TextAntialiasing);
+    if (m_appear < 1) {
+        p.setOpacity(m_appear);
+        const double scale = 0.98 + 0.02 * m_appear;
+        p.translate(width() / 2.0, 0);
+        p.scale(scale, scale);
+        p.translate(-width() / 2.0, 0);
+    }
+    if (m_hovered >= 0) {
+        // The hovered tile replaces its resting picture rather than lying on it.
+        const durozizo::MapRect& r = m_tiles[static_cast<std::size_t>(m_hovered)].rect;
+        p.save();
+        p.setClipRegion(QRegion(rect()) - QRect(static_cast<int>(r.x), static_cast<int>(r.y),
+                                                static_cast<int>(r.w), static_cast<int>(r.h)));
+        p.drawImage(0, 0, m_base);
+        p.restore();
+        paintHovered(p);
+    } else {
+        p.drawImage(0, 0, m_base);
+    }
+    if (m_scanning && !m_reduceMotion) {
+        p.save();
+        if (!m_clip.isEmpty()) p.setClipPath(m_clip, Qt::IntersectClip);
+        paintScanBand(p, width(), map::kSlotHeight, m_context.clock.frameTime());
+        p.restore();
+    }
+    if (m_tiles.empty()) paintEmpty(p);
+    if (m_hovered >= 0 && m_hoverPoint) {
+        const map::CushionTile& tile = m_tiles[static_cast<std::size_t>(m_hovered)];
+        const map::PlotPoint origin =
+            map::tooltipOrigin({m_hoverPoint->x(), m_hoverPoint->y()}, width(), map::kSlotHeight);
+        paintTooltip(p, map::tooltipTexts(tile), QPointF(origin.x, origin.y), m_dark);
+    }
+}
+
+void LargestFilesMap::paintEmpty(QPainter& p) {
+    const QFont font = emptyFont();
+    const double textHeight = QFontMetricsF(font).height();
+    const double top = (map::kSlotHeight - (30 + 6 + textHeight)) / 2;
+    p.setFont(font);
+    p.setPen(Palette::of(m_dark).secondary);
+    p.drawText(QRectF(0, top + 36, width(), textHeight), Qt::AlignCenter | Qt::TextSingleLine,
+               QString::fromStdString(map::emptyText(m_scanning)));
+}
+
+void LargestFilesMap::placeMascot() {
+    const bool empty = m_tiles.empty();
+    if (!empty) {
+        m_mascot->hide();
+        return;
+    }
+    const double textHeight = QFontMetricsF(emptyFont()).height();
+    const double top = (map::kSlotHeight - (30 + 6 + textHeight)) / 2;
+    QRect box(QPoint(), m_mascot->size());
+    box.moveCenter(QPoint(width() / 2, static_cast<int>(std::lround(top + 15))));
+    m_mascot->setGeometry(box);
+    m_mascot->show();
+}
+
+void LargestFilesMap::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    if (isVisible() && width() != m_layoutWidth) relayout();
+}
+
+void LargestFilesMap::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (width() != m_layoutWidth) relayout();
+}
+
+int LargestFilesMap::tileAt(QPointF point) const {
+    return map::hitTile(m_tiles, point.x(), point.y());
+}
+
+QRect LargestFilesMap::tileBounds(int index) const {
+    if (index < 0 || static_cast<std::size_t>(index) >= m_tiles.size()) return {};
+    const durozizo::MapRect& r = m_tiles[static_cast<std::size_t>(index)].rect;
+    return QRect(static_cast<int>(r.x), static_cast<int>(r.y), static_cast<int>(r.w),
+                 static_cast<int>(r.h))
+        .adjusted(-1, -1, 1, 1);
+}
+
+QRectF LargestFilesMap::tooltipRect() const {
+    if (m_hovered < 0 || !m_hoverPoint) return {};
+    const map::CushionTile& tile = m_tiles[static_cast<std::size_t>(m_hovered)];
+    const map::PlotPoint origin =
+        map::tooltipOrigin({m_hoverPoint->x(), m_hoverPoint->y()}, width(), map::kSlotHeight);
+    return {QPointF(origin.x, origin.y), tooltipSize(map::tooltipTexts(tile))};
+}
+
+QRect LargestFilesMap::tooltipBounds() const {
+    const QRectF card = tooltipRect();
+    if (card.isEmpty()) return {};
+    const double room = kTooltipShadowRoom;
+    return card.adjusted(-room, -room, room, room).toAlignedRect();
+}
+
+void LargestFilesMap::setHover(int index, std::optional<QPointF> point) {
+    QRegion dirty = tooltipBounds();
+    if (index != m_hovered) {
+        dirty += tileBounds(m_hovered);
+        dirty += tileBounds(index);
+    }
+    m_hovered = index;
+    m_hoverPoint = index >= 0 ? point : std::nullopt;
+    m_hoveredID =
+        index >= 0 ? std::optional(m_tiles[static_cast<std::size_t>(index)].id) : std::nullopt;
+    dirty += tooltipBounds();
+    if (!dirty.isEmpty()) update(dirty);
+}
+
+void LargestFilesMap::mouseMoveEvent(QMouseEvent* event) {
+    setHover(tileAt(event->position()), event->position());
+}
+
+void LargestFilesMap::leaveEvent(QEvent* event) {
+    QWidget::leaveEvent(event);
+    setHover(-1, std::nullopt);
+}
+
+void LargestFilesMap::hideEvent(QHideEvent* event) {
+    QWidget::hideEvent(event);
+    setHover(-1, std::nullopt);
+}
+
+void LargestFilesMap::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) return;
+    const int i = tileAt(event->position());
+    if (i < 0) return;
+    // A copy: selecting may hand out new rows before this returns.
+    const std::string id = m_tiles[static_cast<std::size_t>(i)].rowID;
+    m_context.actions.select(id);
+}
+
+void LargestFilesMap::mouseDoubleClickEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) return;
+    const int i = tileAt(event->position());
+    if (i < 0) return;
+    const VadeRow row = *m_tiles[static_cast<std::size_t>(i)].row;
+    m_context.actions.select(row.id);
+    m_context.actions.toggle(row);
+}
+
+std::unique_ptr<QMenu> LargestFilesMap::menuFor(std::size_t index) {
+    if (index >= m_tiles.size()) return nullptr;
+    const VadeRow row = *m_tiles[index].row;
+    const bool canDelete = row.tickable && row.blocked.empty();
+    WindowActions* actions = &m_context.actions;
+    return RowActions::build(
+        RowMenu::make(row.path, row.name, canDelete, true, m_home), m_context.files,
+        [actions, row] { actions->quickDelete(row); }, this);
+}
+
+void LargestFilesMap::contextMenuEvent(QContextMenuEvent* event) {
+    const int i = tileAt(event->pos());
+    if (i < 0) return;
+    std::unique_ptr<QMenu> menu = menuFor(static_cast<std::size_t>(i));
+    if (menu) menu->exec(event->globalPos());
+}
+
+}  // namespace virirado

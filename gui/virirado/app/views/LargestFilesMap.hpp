@@ -1,0 +1,101 @@
+// The largest-files map inside the open Dazu bar: one cushion tile per row, a
+// hover card, selection by click, ticking by double click, and the row menu.
+// The tiles are drawn once into a picture; the pointer only repaints the tiles
+// and the card it leaves and enters.
+#pragma once
+
+#include <QImage>
+#include <QPainterPath>
+#include <QWidget>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "Area.hpp"
+#include "MapLayout.hpp"
+
+class QMenu;
+
+namespace virirado {
+
+class FrameTicker;
+class TileInk;
+class VornMascot;
+
+class LargestFilesMap : public QWidget {
+    Q_OBJECT
+public:
+    explicit LargestFilesMap(AreaContext context, QWidget* parent = nullptr);
+    ~LargestFilesMap() override;
+
+    // The rows to map; `store` keeps them alive.
+    void setRows(std::shared_ptr<const RowStore> store, const RowRefs& rows);
+    void setSelection(const std::optional<std::string>& selection);
+    void setScanning(bool scanning);
+    void setScheme(bool dark);
+    void setReduceMotion(bool reduce);
+    void setHome(const std::string& home);
+    // While the card opens: the map fades in and grows from 98 % at its top.
+    void setAppear(double progress);
+    // The card's outline in the map's coordinates; the band stays inside it.
+    void setClipShape(const QPainterPath& shape);
+
+    const std::vector<map::CushionTile>& tiles() const { return m_tiles; }
+    const std::optional<std::string>& hoveredID() const { return m_hoveredID; }
+    // The hover card's rectangle, empty while none shows.
+    QRectF tooltipRect() const;
+    // The row menu a tile offers (what a right click shows).
+    std::unique_ptr<QMenu> menuFor(std::size_t index);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
+private:
+    void relayout();
+    void renderBase();
+    void paintHovered(QPainter& painter);
+    int tileAt(QPointF point) const;
+    void setHover(int index, std::optional<QPointF> point);
+    QRect tileBounds(int index) const;
+    QRect tooltipBounds() const;
+    void placeMascot();
+    void paintEmpty(QPainter& painter);
+
+    AreaContext m_context;
+    std::shared_ptr<const RowStore> m_store;
+    RowRefs m_rows;
+    std::vector<map::CushionTile> m_tiles;
+    std::vector<map::CushionCase> m_cases;
+    std::optional<std::string> m_selection;
+    std::string m_home;
+    bool m_scanning = false;
+    bool m_dark = false;
+    bool m_reduceMotion = true;
+    double m_appear = 1;
+    QPainterPath m_clip;
+    std::unique_ptr<TileInk> m_ink;
+
+    // Laid out for this width (the slot is always 140 high).
+    int m_layoutWidth = -1;
+    // Every tile as it looks without the pointer, drawn once per change.
+    QImage m_base;
+    bool m_baseValid = false;
+
+    int m_hovered = -1;
+    std::optional<std::string> m_hoveredID;
+    std::optional<QPointF> m_hoverPoint;
+
+    FrameTicker* m_ticker;
+    VornMascot* m_mascot;
+};
+
+}  // namespace virirado

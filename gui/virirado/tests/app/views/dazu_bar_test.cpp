@@ -1,0 +1,337 @@
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QMenu>
+#include <QTest>
+#include <QTimer>
+#include <algorithm>
+
+#include "DazuBar.hpp"
+#include "DazuLegend.hpp"
+#include "DazuStrip.hpp"
+#include "Format.hpp"
+#include "LargestFilesMap.hpp"
+#include "WindowHarness.hpp"
+
+namespace virirado {
+namespace {
+
+using testing::WindowHarness;
+
+// Within a few steps of each channel: edges are smoothed.
+bool near(QColor a, QColor b, int tolerance = 3) {
+    return std::abs(a.red() - b.red()) <= tolerance &&
+           std::abs(a.green() - b.green()) <= tolerance &&
+           std::abs(a.blue() - b.blue()) <= tolerance;
+}
+
+std::string hexOf(QColor c) {
+    return c.name().toStdString();
+}
+
+struct Bar {
+    WindowHarness h;
+    DazuBar* bar = nullptr;
+
+    explicit Bar(const std::function<void(WindowServices&)>& tweak = {}) : h(tweak) {
+        h.show();
+        h.loadDemo();
+        bar = h.find<DazuBar>("dazuBar");
+        if (bar == nullptr) ADD_FAILURE() << "no Dazu bar";
+    }
+    void clickStrip() {
+        QTest::mouseClick(bar->strip(), Qt::LeftButton, {}, bar->strip()->rect().center());
+        h.settle();
+    }
+    void open() {
+        h.content->model().setMapExpanded(true);
+        h.settle();
+    }
+    LargestFilesMap* map() const { return bar->map(); }
+    int tileOf(const std::string& id) const {
+        const auto& tiles = map()->tiles();
+        for (std::size_t i = 0; i < tiles.size(); ++i) {
+            if (tiles[i].id == id) return static_cast<int>(i);
+        }
+        return -1;
+    }
+    QPoint centreOf(int tile) const {
+        const auto& r = map()->tiles()[static_cast<std::size_t>(tile)].rect;
+        return {static_cast<int>(r.x + r.w / 2), static_cast<int>(r.y + r.h / 2)};
+    }
+    // The x range of a segment of the folded bar, in the bar's coordinates.
+    std::pair<double, double> segmentSpan(const std::string& id) const {
+        const DazuBarState& s = bar->state();
+        double x = 0;
+        for (const MorphSegment& seg : s.segments) {
+            const double w = bar->width() * seg.at(s.widthProgress);
+            if (seg.piece.id == id) return {x, x + w};
+            x += w;
+        }
+        return {-1, -1};
+    }
+};
+
+TEST(DazuBar, StripClickTogglesTheMapAndTheColumnFollows) {
+    Bar b;
+    ASSERT_NE(b.bar, nullptr);
+    const int folded = b.bar->height();
+    EXPECT_EQ(b.bar->cardRect().height(), 26);
+    EXPECT_FALSE(b.map()->isVisible());
+    EXPECT_EQ(b.bar->strip()->toolTip().contains("Click to expand the largest files map"), true);
+
+    b.clickStrip();
+    EXPECT_TRUE(b.h.content->model().mapExpanded());
+    EXPECT_TRUE(b.map()->isVisible());
+    EXPECT_EQ(b.map()->height(), 140);
+    EXPECT_GT(b.bar->height(), folded + 140);
+    EXPECT_EQ(b.bar->strip()->accessibleName(), "Collapse largest files map");
+    // The list row below takes what is left.
+    QWidget* list = b.h.find("listPane");
+    EXPECT_EQ(list->mapTo(b.h.content, QPoint()).y(),
+              b.bar->mapTo(b.h.content, QPoint()).y() + b.bar->height() + 12);
+
+    b.clickStrip();
+    EXPECT_FALSE(b.h.content->model().mapExpanded());
+    EXPECT_FALSE(b.map()->isVisible());
+    EXPECT_EQ(b.bar->height(), folded);
+
+    // A click elsewhere in the card or on the legend's figures toggles nothing.
+    QTest::mouseClick(b.bar->legend(), Qt::LeftButton, {}, QPoint(4, 6));
+    b.h.settle();
+    EXPECT_FALSE(b.h.content->model().mapExpanded());
+
+    // While a scan runs the strip still opens and folds the card.
+    b.h.engine.value.scanning = true;
+    b.h.engine.announce();
+    b.h.settle();
+    b.clickStrip();
+    EXPECT_TRUE(b.h.content->model().mapExpanded());
+}
+
+TEST(DazuBar, LegendHintOpensAndNeverFolds) {
+    Bar b;
+    const QRectF hint = b.bar->legend()->hintRect();
+    ASSERT_FALSE(hint.isNull());
+    QTest::mouseClick(b.bar->legend(), Qt::LeftButton, {}, hint.center().toPoint());
+    b.h.settle();
+    EXPECT_TRUE(b.h.content->model().mapExpanded());
+    // Open: the hint is gone, and asking it again changes nothing.
+    EXPECT_TRUE(b.bar->legend()->hintRect().isNull());
+    b.bar->legend()->onHint();
+    b.h.settle();
+    EXPECT_TRUE(b.h.content->model().mapExpanded());
+}
+
+TEST(DazuBar, LegendFiguresAndHeaderOfTheDemo) {
+    Bar b;
+    const DazuBarState& s = b.bar->state();
+    EXPECT_EQ(finderSize(s.legend.other), "153.6 GB");
+    EXPECT_EQ(finderSize(s.legend.back), "50.8 GB");
+    EXPECT_EQ(finderSize(s.legend.kept), "58.8 GB");
+    EXPECT_EQ(finderSize(s.legend.free), "240.4 GB");
+    EXPECT_EQ(s.headerCount.toStdString(), "27 items (112.3 GB)");
+}
+
+TEST(DazuBar, DoubleClickOnATileTogglesItsRowOnce) {
+    Bar b;
+    b.open();
+    const int npm = b.tileOf("npm");
+    ASSERT_GE(npm, 0);
+    b.h.engine.calls.clear();
+
+    // One click selects and ticks nothing.
+    QTest::mouseClick(b.map(), Qt::LeftButton, {}, b.centreOf(npm));
+    b.h.settle();
+    EXPECT_EQ(b.h.content->model().selection(), std::optional<std::string>("npm"));
+    EXPECT_TRUE(b.h.engine.calls.empty());
+
+    QTest::mouseDClick(b.map(), Qt::LeftButton, {}, b.centreOf(npm));
+    b.h.settle();
+    EXPECT_EQ(b.h.engine.calls, std::vector<std::string>{"tick npm"});
+    EXPECT_EQ(b.h.content->model().selection(), std::optional<std::string>("npm"));
+
+    // A double click in the margin, on no tile, does nothing.
+    QTest::mouseDClick(b.map(), Qt::LeftButton, {}, QPoint(2, 2));
+    b.h.settle();
+    EXPECT_EQ(b.h.engine.calls.size(), 1u);
+}
+
+TEST(DazuBar, HoverShowsTheCardInsideTheMap) {
+    Bar b;
+    b.open();
+    LargestFilesMap* map = b.map();
+    // The tile furthest right: its card must flip to the pointer's left.
+    const auto& tiles = map->tiles();
+    ASSERT_FALSE(tiles.empty());
+    const auto right = std::max_element(
+        tiles.begin(), tiles.end(), [](auto& a, auto& c) { return a.rect.maxX() < c.rect.maxX(); });
+    const QPoint at(static_cast<int>(right->rect.maxX() - 2),
+                    static_cast<int>(right->rect.y + right->rect.h / 2));
+    QTest::mouseMove(map, at);
+    QCoreApplication::processEvents();
+    ASSERT_EQ(map->hoveredID(), std::optional<std::string>(right->id));
+    const QRectF card = map->tooltipRect();
+    ASSERT_FALSE(card.isEmpty());
+    EXPECT_TRUE(QRectF(0, 0, map->width(), 140).contains(card));
+    EXPECT_LT(card.right(), at.x());
+    const QImage image = map->grab().toImage();
+    EXPECT_EQ(hexOf(image.pixelColor(QPointF(card.left() + 4, card.center().y()).toPoint())),
+              "#ffffff");
+
+    // Leaving the map takes the card away.
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(map, &leave);
+    EXPECT_FALSE(map->hoveredID().has_value());
+    EXPECT_TRUE(map->tooltipRect().isEmpty());
+}
+
+TEST(DazuBar, BlockedRowsMenuOffersNoQuickDelete) {
+    Bar b;
+    b.open();
+    const int bird = b.tileOf("bird");  // blocked: "iCloud is syncing"
+    const int npm = b.tileOf("npm");
+    const int docker = b.tileOf("docker");  // look only, not tickable
+    ASSERT_GE(bird, 0);
+    ASSERT_GE(npm, 0);
+    ASSERT_GE(docker, 0);
+    auto quick = [](QMenu* menu) -> QAction* {
+        for (QAction* a : menu->actions()) {
+            if (a->text() == QStringLiteral("Quick Delete\u2026")) return a;
+        }
+        return nullptr;
+    };
+    for (int tile : {bird, docker}) {
+        auto menu = b.map()->menuFor(static_cast<std::size_t>(tile));
+        ASSERT_NE(quick(menu.get()), nullptr);
+        EXPECT_FALSE(quick(menu.get())->isEnabled());
+        quick(menu.get())->trigger();
+    }
+    b.h.settle();
+    EXPECT_FALSE(b.h.content->model().quickDeleteFirst().has_value());
+
+    // The right click shows that same menu; the open row may go now.
+    bool seen = false;
+    QTimer::singleShot(0, [&] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            auto* shown = qobject_cast<QMenu*>(w);
+            if (menu == nullptr && shown != nullptr && shown->isVisible()) menu = shown;
+        }
+        if (menu == nullptr) return;
+        seen = true;
+        QAction* item = quick(menu);
+        if (item != nullptr && item->isEnabled()) item->trigger();
+        menu->close();
+    });
+    QContextMenuEvent event(QContextMenuEvent::Mouse, b.centreOf(npm),
+                            b.map()->mapToGlobal(b.centreOf(npm)));
+    QApplication::sendEvent(b.map(), &event);
+    b.h.settle();
+    EXPECT_TRUE(seen);
+    ASSERT_TRUE(b.h.content->model().quickDeleteFirst().has_value());
+    EXPECT_EQ(b.h.content->model().quickDeleteFirst()->id, "npm");
+    EXPECT_TRUE(std::none_of(b.h.engine.calls.begin(), b.h.engine.calls.end(),
+                             [](const std::string& c) { return c.rfind("quick", 0) == 0; }));
+}
+
+TEST(DazuBar, PixelsCleanSegmentSelectedTileAndDarkFills) {
+    Bar b;
+    // "derived" is ticked: its segment is orange in the folded bar.
+    const auto [left, right] = b.segmentSpan("derived");
+    ASSERT_GT(right - left, 6);
+    QImage image = b.bar->grab().toImage();
+    EXPECT_EQ(hexOf(image.pixelColor(static_cast<int>((left + right) / 2), 13)), "#ff7a2f");
+    // The kept "sim2" is pale cyan with a white separator at its trailing edge.
+    const auto [kl, kr] = b.segmentSpan("sim2");
+    EXPECT_EQ(hexOf(image.pixelColor(static_cast<int>((kl + kr) / 2), 13)), "#bfeef4");
+
+    // A selected item shows the accent border while folded.
+    b.h.content->model().select("sim2");
+    b.h.settle();
+    image = b.bar->grab().toImage();
+    EXPECT_TRUE(near(image.pixelColor(static_cast<int>(kl + 1), 13), QColor(0x19, 0xB5, 0xC9)));
+
+    b.open();
+    const int sim2 = b.tileOf("sim2");
+    ASSERT_GE(sim2, 0);
+    const map::TileShape shape =
+        map::tileShape(b.map()->tiles()[static_cast<std::size_t>(sim2)].rect);
+    image = b.map()->grab().toImage();
+    const QPoint ring(static_cast<int>(shape.x + 2), static_cast<int>(shape.y + shape.h / 2));
+    EXPECT_TRUE(near(image.pixelColor(ring), QColor(0x19, 0xB5, 0xC9)))
+        << hexOf(image.pixelColor(ring));
+
+    b.h.content->setDark(true);
+    b.h.settle();
+    // The open header lies on the dark card fill.
+    image = b.bar->grab().toImage();
+    EXPECT_EQ(hexOf(image.pixelColor(b.bar->width() / 2, 10 + 3)), "#0d2238");
+    b.h.content->model().setMapExpanded(false);
+    b.h.settle();
+    image = b.bar->grab().toImage();
+    const auto [ol, orr] = b.segmentSpan("other");
+    EXPECT_EQ(hexOf(image.pixelColor(static_cast<int>((ol + orr) / 2), 13)), "#1c3d5e");
+    EXPECT_EQ(hexOf(image.pixelColor(static_cast<int>((kl + kr) / 2), 13)), "#2f6d7d");
+    b.h.content->setDark(false);
+}
+
+TEST(DazuBar, MotionRunsOnlyWhileScanningVisibleAndWanted) {
+    Bar b([](WindowServices& s) { s.reduceMotion = false; });
+    DazuStrip* strip = b.bar->strip();
+    EXPECT_FALSE(strip->animating());
+    b.h.engine.value.scanning = true;
+    b.h.engine.value.pct = 40;
+    b.h.engine.announce();
+    b.h.settle();
+    EXPECT_TRUE(strip->animating());
+    b.h.window->hide();
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(strip->animating());
+    b.h.window->show();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(strip->animating());
+    b.h.engine.value.scanning = false;
+    b.h.engine.announce();
+    b.h.settle();
+    EXPECT_FALSE(strip->animating());
+}
+
+// The demo without its largest item: every other segment changes width.
+void dropLargest(WindowHarness& h) {
+    auto records = SnapshotDemo::records(h.clock.now());
+    records.erase(records.begin());
+    h.engine.load(records, 240'400'000'000, 506'300'000'000);
+    h.settle();
+}
+
+TEST(DazuBar, ReduceMotionChangesAtOnce) {
+    Bar b;
+    b.open();
+    EXPECT_EQ(b.bar->state().open, 1);
+    const std::size_t before = b.bar->state().segments.size();
+    dropLargest(b.h);
+    EXPECT_EQ(b.bar->state().widthProgress, 1);
+    EXPECT_EQ(b.bar->state().segments.size(), before - 1);
+}
+
+TEST(DazuBar, MotionAnimatesOpeningAndWidthsThenSettles) {
+    Bar b([](WindowServices& s) { s.reduceMotion = false; });
+    b.open();
+    EXPECT_LT(b.bar->state().open, 1);
+    const std::size_t before = b.bar->state().segments.size();
+    dropLargest(b.h);
+    // The piece that went away shrinks before it goes.
+    EXPECT_LT(b.bar->state().widthProgress, 1);
+    EXPECT_EQ(b.bar->state().segments.size(), before);
+    QTest::qWait(800);
+    EXPECT_DOUBLE_EQ(b.bar->state().open, 1);
+    EXPECT_EQ(b.map()->height(), 140);
+    EXPECT_EQ(b.bar->state().widthProgress, 1);
+    EXPECT_EQ(b.bar->state().segments.size(), before - 1);
+}
+
+}  // namespace
+}  // namespace virirado
