@@ -37,7 +37,7 @@ public:
     void dismissBanner() override {}
     void setIncludePrivate(bool) override {}
     void dismissPreview() override {}
-    void confirmClean() override {}
+    void confirmClean(const PreviewPayload&) override {}
     void keepCheckFirst() override {}
     void cleanCheckFirst() override {}
     void cancelQuickDelete() override {}
