@@ -1,5 +1,10 @@
 #include "Json.hpp"
 
+#include <unicode/utf8.h>
+
+#include <algorithm>
+#include <climits>
+
 #include <cmath>
 
 #include "Numeric.hpp"
@@ -60,6 +65,41 @@ std::optional<TimePoint> jsonDate(const Json* value) {
     auto seconds = jsonDouble(value);
     if (!seconds || !std::isfinite(*seconds)) return std::nullopt;
     return *seconds;
+}
+
+namespace {
+
+bool hidden(UChar32 c) {
+    if (c == '\t' || c == '\n' || c == '\r') return false;
+    if (c < 0x20 || (c >= 0x7F && c <= 0x9F)) return true;
+    return (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
+}
+
+}  // namespace
+
+std::string displaySafe(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    const auto* bytes = reinterpret_cast<const uint8_t*>(text.data());
+    const auto length = static_cast<int32_t>(std::min<std::size_t>(text.size(), INT32_MAX));
+    for (int32_t i = 0; i < length;) {
+        const int32_t start = i;
+        UChar32 c = 0;
+        U8_NEXT(bytes, i, length, c);
+        if (c < 0 || hidden(c)) {
+            out += "\uFFFD";
+        } else {
+            out.append(
+                text.substr(static_cast<std::size_t>(start), static_cast<std::size_t>(i - start)));
+        }
+    }
+    return out;
+}
+
+std::optional<std::string> jsonText(const Json* value) {
+    auto text = jsonString(value);
+    if (!text) return std::nullopt;
+    return displaySafe(*text);
 }
 
 }  // namespace virirado

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include <nlohmann/json.hpp>
 
@@ -27,5 +28,13 @@ std::optional<double> jsonDouble(const Json* value);
 // A number reads as true when it equals 1, false when it equals 0, else the default.
 bool jsonBool(const Json* value, bool fallback);
 std::optional<TimePoint> jsonDate(const Json* value);
+
+// Engine text made safe to show: control characters (but tab and line breaks)
+// and the bidirectional embedding, override and isolate controls become U+FFFD,
+// so no name can hide characters or show itself reversed ("exe.txt" as
+// "txt.exe"). For display texts only; ids and paths stay as the engine sent them.
+std::string displaySafe(std::string_view text);
+// jsonString, made display-safe.
+std::optional<std::string> jsonText(const Json* value);
 
 }  // namespace virirado

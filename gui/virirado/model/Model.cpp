@@ -20,6 +20,11 @@ std::string stringOr(const Json& object, const char* key, std::string fallback) 
     return s ? std::move(*s) : std::move(fallback);
 }
 
+// A text only ever shown, made safe to show.
+std::string textOr(const Json& object, const char* key, const std::string& fallback) {
+    return displaySafe(stringOr(object, key, fallback));
+}
+
 bool rooted(const std::string& s) {
     return s.starts_with("/") || s.starts_with("~/");
 }
@@ -107,10 +112,10 @@ void readExplanation(const Json& object, ItemRecord& r) {
     static const Json kEmpty = Json::object();
     const Json* found = jsonField(object, "explain");
     const Json& explain = (found != nullptr && found->is_object()) ? *found : kEmpty;
-    r.explainWhat = stringOr(explain, "what", "");
-    r.explainGone = stringOr(explain, "if_gone", "");
-    auto back = jsonString(jsonField(explain, "comes_back"));
-    if (!back) back = jsonString(jsonField(object, "how_back"));
+    r.explainWhat = textOr(explain, "what", "");
+    r.explainGone = textOr(explain, "if_gone", "");
+    auto back = jsonText(jsonField(explain, "comes_back"));
+    if (!back) back = jsonText(jsonField(object, "how_back"));
     r.explainBack = back.value_or("");
 }
 
@@ -122,20 +127,25 @@ std::optional<ItemRecord> parseAt(const Json& object, const std::string& home, i
     r.members = parseMembers(object, home, depth);
     r.note = stringOr(object, "note", "");
     r.path = resolveDisplayPath(jsonString(jsonField(object, "path")), r.members, r.note, home);
-    r.category = stringOr(object, "category", "");
-    r.label = stringOr(object, "label", r.id);
-    r.size = jsonInt(jsonField(object, "size"));
+    // The note was read for a path; from here on it is only shown.
+    r.note = displaySafe(r.note);
+    r.category = textOr(object, "category", "");
+    r.label = textOr(object, "label", r.id);
+    // A size or count below zero is no size: it reads as none, so no total and
+    // no bar can be pulled below what the other items hold.
+    r.size = std::max<int64_t>(0, jsonInt(jsonField(object, "size")));
     r.realisticSize = jsonInt(jsonField(object, "realistic_size"));
     const Json* count = jsonField(object, "fileCount");
-    r.fileCount = jsonInt(count != nullptr ? count : jsonField(object, "file_count"));
+    r.fileCount =
+        std::max<int64_t>(0, jsonInt(count != nullptr ? count : jsonField(object, "file_count")));
     r.kind = stringOr(object, "kind", "");
     r.safety = stringOr(object, "safety", "review");
     r.ticked = jsonBool(jsonField(object, "ticked"), false);
     r.modified = jsonDate(jsonField(object, "modified"));
     r.ext = stringOr(object, "extension", "");
     r.deletable = jsonBool(jsonField(object, "deletable"), true);
-    r.blocked = stringOr(object, "blocked", "");
-    r.why = stringOr(object, "why", "");
+    r.blocked = textOr(object, "blocked", "");
+    r.why = textOr(object, "why", "");
     r.action = stringOr(object, "action", "rm");
     readExplanation(object, r);
     r.sharedBlocks = jsonBool(jsonField(object, "shared_blocks"), false);

@@ -75,7 +75,7 @@ std::optional<PreviewRow> EngineClient::previewRow(const Json& entry) {
     if (!id) return std::nullopt;
     PreviewRow row;
     row.id = *id;
-    row.label = jsonString(jsonField(entry, "label")).value_or(*id);
+    row.label = displaySafe(jsonString(jsonField(entry, "label")).value_or(*id));
     row.path = jsonString(jsonField(entry, "path"));
     row.realisticSize = jsonInt(jsonField(entry, "realistic_size"));
     row.kind = jsonString(jsonField(entry, "kind")).value_or("");
@@ -261,8 +261,8 @@ void EngineClient::onClean(const Json& event) {
     } else {
         const Json& first = *failures.front();
         banner = "Deleted " + std::to_string(std::max<int64_t>(0, count - f)) + ", failed " +
-                 std::to_string(f) + ": " + jsonString(jsonField(first, "label")).value_or("?") +
-                 " (" + jsonString(jsonField(first, "msg")).value_or("failed") + "). See log.";
+                 std::to_string(f) + ": " + jsonText(jsonField(first, "label")).value_or("?") +
+                 " (" + jsonText(jsonField(first, "msg")).value_or("failed") + "). See log.";
     }
     if (!dry && pending > results.size()) {
         banner += " " + std::to_string(pending - results.size()) + " not tried.";
@@ -272,10 +272,10 @@ void EngineClient::onClean(const Json& event) {
     if (m_state.cleanProgress) {
         std::vector<durozizo::CleanProgress::Result> finished;
         for (const Json& r : results) {
-            finished.push_back({jsonString(jsonField(r, "label")).value_or("?"),
+            finished.push_back({jsonText(jsonField(r, "label")).value_or("?"),
                                 jsonInt(jsonField(r, "realistic_size")),
                                 jsonBool(jsonField(r, "ok"), false),
-                                jsonString(jsonField(r, "msg")).value_or("")});
+                                jsonText(jsonField(r, "msg")).value_or("")});
         }
         m_state.cleanProgress->finish(finished);
     }

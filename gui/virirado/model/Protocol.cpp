@@ -154,9 +154,10 @@ void EngineClient::handleLine(const std::string& line) {
 }
 
 void EngineClient::applyVolume(const Json& event) {
-    m_state.freeBytes = jsonInt(jsonField(event, "free_bytes"));
-    m_state.totalBytes = jsonInt(jsonField(event, "total_bytes"));
-    if (auto volume = jsonString(jsonField(event, "volume")); volume && !volume->empty()) {
+    // Byte counts below zero are none.
+    m_state.freeBytes = std::max<int64_t>(0, jsonInt(jsonField(event, "free_bytes")));
+    m_state.totalBytes = std::max<int64_t>(0, jsonInt(jsonField(event, "total_bytes")));
+    if (auto volume = jsonText(jsonField(event, "volume")); volume && !volume->empty()) {
         m_state.volumeName = *volume;
     }
     if (jsonString(jsonField(event, "access")) == "limited") {
@@ -189,7 +190,7 @@ void EngineClient::onProgress(const Json& event) {
     m_state.scanning = true;
     m_state.pct = protocol::clampPercent(jsonDouble(jsonField(event, "pct")).value_or(0));
     m_state.eta = jsonDouble(jsonField(event, "eta_s"));
-    m_state.place = jsonString(jsonField(event, "place")).value_or("");
+    m_state.place = jsonText(jsonField(event, "place")).value_or("");
     m_state.donePlaces = jsonInt(jsonField(event, "done"));
     m_state.totalPlaces = jsonInt(jsonField(event, "total"));
     const auto& places = m_state.scanPlaces;
@@ -228,21 +229,21 @@ void EngineClient::onSelection(const Json& event) {
     rebuild();
     const Json* rejected = jsonField(event, "rejected");
     if (isArrayOfObjects(rejected) && !rejected->empty()) {
-        auto reason = jsonString(jsonField(rejected->front(), "reason"));
+        auto reason = jsonText(jsonField(rejected->front(), "reason"));
         if (reason && !reason->empty()) m_state.banner = *reason;
     }
 }
 
 void EngineClient::onCleanProgress(const Json& event) {
     if (!m_state.cleanProgress) return;
-    const std::string label = jsonString(jsonField(event, "label")).value_or("?");
+    const std::string label = jsonText(jsonField(event, "label")).value_or("?");
     if (jsonString(jsonField(event, "phase")) == "start") {
         m_state.cleanProgress->itemStarted(label);
         return;
     }
     m_state.cleanProgress->itemFinished(label, jsonInt(jsonField(event, "realistic_size")),
                                         jsonBool(jsonField(event, "ok"), false),
-                                        jsonString(jsonField(event, "msg")).value_or(""));
+                                        jsonText(jsonField(event, "msg")).value_or(""));
 }
 
 void EngineClient::onCancelled(const Json& event) {
@@ -254,7 +255,7 @@ void EngineClient::onCancelled(const Json& event) {
 void EngineClient::onError(const Json& event) {
     m_state.scanning = false;
     const std::string message =
-        jsonString(jsonField(event, "message")).value_or("The engine reported an error.");
+        jsonText(jsonField(event, "message")).value_or("The engine reported an error.");
     if (m_state.cleanProgress && m_state.cleanProgress->isRunning() &&
         jsonString(jsonField(event, "cmd")) == "clean") {
         m_state.cleanProgress->fail(message);
@@ -264,8 +265,8 @@ void EngineClient::onError(const Json& event) {
 }
 
 void EngineClient::onScannerError(const Json& event) {
-    m_state.banner = jsonString(jsonField(event, "category")).value_or("scan") + ": " +
-                     jsonString(jsonField(event, "message")).value_or("failed");
+    m_state.banner = jsonText(jsonField(event, "category")).value_or("scan") + ": " +
+                     jsonText(jsonField(event, "message")).value_or("failed");
 }
 
 }  // namespace virirado

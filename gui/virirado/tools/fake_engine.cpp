@@ -3,8 +3,10 @@
 // window makes of hostile or broken engines. Every line it receives is appended
 // to the file named by VIRIRADO_FAKE_LOG, so a test can tell what was sent.
 //
-//   virirado-fake-engine SCRIPT
+//   virirado-fake-engine [SCRIPT]
 //
+// The script is the file named by VIRIRADO_FAKE_SCRIPT, else the first argument
+// (the app starts its engine with the argument "engine").
 // Script lines (the first word is the verb, the rest its argument):
 //   say LINE          write LINE and a line feed
 //   raw TEXT          write TEXT without a line feed
@@ -95,13 +97,15 @@ std::string item(long long i) {
 
 int main(int argc, char** argv) {
     ::signal(SIGPIPE, SIG_IGN);
-    if (argc != 2) {
-        std::fputs("usage: virirado-fake-engine SCRIPT\n", stderr);
+    const char* named = std::getenv("VIRIRADO_FAKE_SCRIPT");
+    const char* path = named != nullptr ? named : (argc == 2 ? argv[1] : nullptr);
+    if (path == nullptr) {
+        std::fputs("usage: virirado-fake-engine SCRIPT (or VIRIRADO_FAKE_SCRIPT)\n", stderr);
         return 2;
     }
-    std::ifstream script(argv[1]);
+    std::ifstream script(path);
     if (!script) {
-        std::fprintf(stderr, "cannot read %s\n", argv[1]);
+        std::fprintf(stderr, "cannot read %s\n", path);
         return 2;
     }
     Input input;

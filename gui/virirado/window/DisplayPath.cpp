@@ -2,6 +2,7 @@
 
 #include <unicode/utf8.h>
 
+#include "Json.hpp"
 #include "Model.hpp"
 #include "Text.hpp"
 
@@ -19,12 +20,12 @@ std::string_view withoutTrailingSlashes(std::string_view home) {
 
 std::string displayPath(std::string_view path, std::string_view home) {
     home = withoutTrailingSlashes(home);
-    if (home.empty() || home == "/") return std::string(path);
+    if (home.empty() || home == "/") return displaySafe(path);
     if (path == home) return "~";
     if (path.size() > home.size() && path.starts_with(home) && path[home.size()] == '/') {
-        return "~" + std::string(path.substr(home.size()));
+        return "~" + displaySafe(path.substr(home.size()));
     }
-    return std::string(path);
+    return displaySafe(path);
 }
 
 std::string_view trimWhiteSpace(std::string_view text) {

@@ -9,7 +9,8 @@ namespace virirado {
 
 // The path with the home folder written "~": only when the path is the home
 // itself or goes on with "/" after it, so "/home/alice" never reads "~ice" for
-// the home "/home/al".
+// the home "/home/al". Control and text-direction characters are shown as
+// U+FFFD (displaySafe), so a name can neither hide a part nor read reversed.
 std::string displayPath(std::string_view path, std::string_view home);
 
 // The path the row actions act on: white space and line breaks trimmed from

@@ -1,5 +1,7 @@
 #include "RowSheets.hpp"
 
+#include "Json.hpp"
+
 #include "DisplayPath.hpp"
 #include "Format.hpp"
 
@@ -18,7 +20,7 @@ std::string checkFirstExplanation(bool dryRun, const std::string& name) {
 std::vector<CheckLine> checkFirstLines(const VadeRow& row) {
     std::vector<CheckLine> lines;
     lines.reserve(row.members.size() + 1);
-    lines.push_back({row.name, row.path.value_or(row.why), finderSize(row.realistic)});
+    lines.push_back({row.name, displaySafe(row.path.value_or(row.why)), finderSize(row.realistic)});
     for (const VadeMember& m : row.members) {
         lines.push_back({m.name, m.path.value_or(std::string()), finderSize(m.size)});
     }

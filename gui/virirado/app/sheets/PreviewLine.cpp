@@ -1,5 +1,7 @@
 #include "PreviewLine.hpp"
 
+#include "Json.hpp"
+
 #include <QFontMetricsF>
 #include <QPainter>
 #include <algorithm>
@@ -44,7 +46,7 @@ PreviewLine::PreviewLine(QWidget* parent) : QWidget(parent) {
 void PreviewLine::setRow(const PreviewRow& row) {
     if (row == m_row) return;
     m_row = row;
-    setToolTip(plainToolTip(row.path.value_or(row.label)));
+    setToolTip(plainToolTip(displaySafe(row.path.value_or(row.label))));
     setAccessibleName(qs(row.label));
     update();
 }

@@ -164,3 +164,42 @@ TEST(ItemRecordParse, DisplayPath) {
     EXPECT_FALSE(parsed(R"({"id":"x","note":"Rebuilt on demand: /tmp/x"})").path);
     EXPECT_EQ(parsed(R"({"id":"x","path":"","note":"/var/tmp/y"})").path, "/var/tmp/y");
 }
+
+TEST(DisplaySafe, ControlAndDirectionCharactersAreShown) {
+    using virirado::displaySafe;
+    // "evil\u202Etxt.exe" would read "evilexe.txt" on screen.
+    EXPECT_EQ(displaySafe("evil\u202Etxt.exe"), "evil\uFFFDtxt.exe");
+    EXPECT_EQ(displaySafe("a\u2066b\u2069c\u202Ad"), "a\uFFFDb\uFFFDc\uFFFDd");
+    EXPECT_EQ(displaySafe(std::string("bell\a nul\0 esc\x1b del\x7f", 20)),
+              "bell\uFFFD nul\uFFFD esc\uFFFD del\uFFFD");
+    EXPECT_EQ(displaySafe("c1 \u0085 \u009b"), "c1 \uFFFD \uFFFD");
+    // Tabs and line breaks stay; so does every ordinary character and mark.
+    EXPECT_EQ(displaySafe("two\nlines\tand\r\u00e9\u200f\u05d0"),
+              "two\nlines\tand\r\u00e9\u200f\u05d0");
+    EXPECT_EQ(displaySafe("<b>&amp;</b>"), "<b>&amp;</b>");
+}
+
+TEST(ItemRecordParse, ShownTextsAreSafeWhileIdsAndPathsStayExact) {
+    const ItemRecord r = parsed(
+        R"({"id":"x\u202Ey","label":"a\u202Eb","why":"w\u0007","note":"n\u2067",
+            "category":"c\u0008","blocked":"\u202Dblk","path":"/p/\u202Eq",
+            "explain":{"what":"\u0001","if_gone":"\u2066","comes_back":"\u009c"}})");
+    EXPECT_EQ(r.id, "x\u202Ey");
+    EXPECT_EQ(r.path, "/p/\u202Eq");
+    EXPECT_EQ(r.label, "a\uFFFDb");
+    EXPECT_EQ(r.why, "w\uFFFD");
+    EXPECT_EQ(r.note, "n\uFFFD");
+    EXPECT_EQ(r.category, "c\uFFFD");
+    EXPECT_EQ(r.blocked, "\uFFFDblk");
+    EXPECT_EQ(r.explainWhat, "\uFFFD");
+    EXPECT_EQ(r.explainGone, "\uFFFD");
+    EXPECT_EQ(r.explainBack, "\uFFFD");
+}
+
+TEST(ItemRecordParse, SizesAndCountsBelowZeroAreNone) {
+    const ItemRecord r = parsed(R"({"id":"n","size":-9e18,"realistic_size":-5,"file_count":-3})");
+    EXPECT_EQ(r.size, 0);
+    EXPECT_EQ(r.fileCount, 0);
+    // A realistic size of 0 or less already means "none given".
+    EXPECT_EQ(r.realisticSize, -5);
+}
