@@ -144,9 +144,11 @@ void SearchBar::recolour() {
 }
 
 void SearchBar::present(const WindowView& view) {
-    // A picture must come out the same every time: in snapshot mode the field's
-    // cursor is drawn steadily instead of blinking.
-    if (view.snapshotMode && QGuiApplication::styleHints()->cursorFlashTime() != 0)
+    // A picture must come out the same every time, and with reduce motion on
+    // nothing may move or wake the app: then the field's cursor is drawn steadily
+    // instead of blinking.
+    if ((view.snapshotMode || view.reduceMotion) &&
+        QGuiApplication::styleHints()->cursorFlashTime() != 0)
         QGuiApplication::styleHints()->setCursorFlashTime(0);
     if (view.dark != m_dark) {
         m_dark = view.dark;
