@@ -98,8 +98,8 @@ void CapsuleButton::paintEvent(QPaintEvent*) {
         const double w = fm.horizontalAdvance(run.text);
         p.setFont(run.font);
         p.setPen(run.color);
-        // Each run centred on the middle line by its own cap height, as labels
-        // of different sizes in one row line up visually.
+        // Each run's line box (ascent and descent) centred on the middle line,
+        // as texts of different faces in one centred row are.
         const double baseline = mid + (fm.ascent() - fm.descent()) / 2;
         p.drawText(QPointF(x, baseline), run.text);
         x += w + m_style.spacing;

@@ -69,7 +69,8 @@ QFont aileron(double size, long long weight) {
     QFont font(QStringLiteral("Aileron"));
     const QString face = Dazu::faceFor(weight);
     if (face.endsWith(u"Heavy")) {
-        font.setWeight(QFont::ExtraBold);
+        // The Heavy face declares weight 900: asked for 800, Qt picks Bold, as near.
+        font.setWeight(QFont::Black);
     } else if (face.endsWith(u"-Bold")) {
         font.setWeight(QFont::Bold);
     } else if (face.endsWith(u"SemiBold")) {

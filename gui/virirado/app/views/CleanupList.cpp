@@ -85,6 +85,12 @@ CleanupList::CleanupList(AreaContext context, QWidget* parent)
     viewport()->setAutoFillBackground(false);
     setViewportMargins(0, captionHeight(), 0, 0);
     verticalScrollBar()->setSingleStep(static_cast<int>(kChildLineHeight));
+    // The scroll bar belongs to the lines: it starts under the caption and its
+    // rule, which run across the whole list. Its column's top stays empty.
+    auto* overCaption = new QWidget;
+    overCaption->setFixedHeight(captionHeight());
+    overCaption->setAttribute(Qt::WA_TransparentForMouseEvents);
+    addScrollBarWidget(overCaption, Qt::AlignTop);
 }
 
 void CleanupList::present(const WindowView& view) {

@@ -5,6 +5,8 @@
 #include <QHBoxLayout>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <algorithm>
+#include <cmath>
 
 #include "CapsuleButton.hpp"
 #include "ChromeFigures.hpp"
@@ -108,6 +110,12 @@ void ScopeBar::restyle() {
 
     QPalette p = m_private->palette();
     p.setColor(QPalette::WindowText, pal.secondary);
+    // The style draws the box's edge in the window colour darkened by 140 and
+    // lightened by 110; on the dark window that edge vanished. The box draws no
+    // background, so its window colour only sets that edge: the outline colour.
+    const QColor edge = pal.outline.toHsv();
+    const int value = std::min(255, static_cast<int>(std::lround(edge.value() * 140.0 / 110.0)));
+    p.setColor(QPalette::Window, QColor::fromHsv(edge.hsvHue(), edge.hsvSaturation(), value));
     p.setColor(QPalette::Disabled, QPalette::WindowText, withAlpha(pal.secondary, 0.5));
     m_private->setPalette(p);
 }

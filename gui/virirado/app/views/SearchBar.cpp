@@ -1,5 +1,8 @@
 #include "SearchBar.hpp"
 
+#include <QFontMetricsF>
+#include <cmath>
+
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -27,6 +30,12 @@ SearchField::SearchField(QWidget* parent) : QLineEdit(parent) {
     setFont(Dazu::text(12.5, FontWeight::regular));
     setTextMargins(0, 0, 0, 0);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+}
+
+QSize SearchField::sizeHint() const {
+    // The text line and the one point above and below it that the field keeps.
+    const int line = static_cast<int>(std::ceil(QFontMetricsF(font()).height()));
+    return {QLineEdit::sizeHint().width(), line + 2};
 }
 
 void SearchField::keyPressEvent(QKeyEvent* event) {

@@ -20,6 +20,10 @@ class SearchField : public QLineEdit {
     Q_OBJECT
 public:
     explicit SearchField(QWidget* parent = nullptr);
+    // One line of text tall, as a plain field is; the style's own hint adds 4
+    // points of frame the field does not draw.
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override { return sizeHint(); }
 
 signals:
     void escaped();

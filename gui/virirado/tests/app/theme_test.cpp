@@ -36,16 +36,16 @@ TEST(DazuFonts, FacesByWeight) {
     EXPECT_EQ(Dazu::text(13, FontWeight::medium).weight(), QFont::Normal);
     EXPECT_EQ(Dazu::text(13, FontWeight::semibold).weight(), QFont::DemiBold);
     EXPECT_EQ(Dazu::text(13, FontWeight::bold).weight(), QFont::Bold);
-    EXPECT_EQ(Dazu::text(13, FontWeight::black).weight(), QFont::ExtraBold);
+    EXPECT_EQ(Dazu::text(13, FontWeight::black).weight(), QFont::Black);
     EXPECT_EQ(Dazu::text(13, FontWeight::regular).pixelSize(), 13);
     EXPECT_EQ(Dazu::text(13, FontWeight::regular).family(), "Aileron");
     EXPECT_NEAR(Dazu::text(12.5, FontWeight::regular).pointSizeF(), 12.5 * 0.75, 1e-9);
 
     EXPECT_EQ(Dazu::display(20, 650.9).weight(), QFont::DemiBold);
     EXPECT_EQ(Dazu::display(20, 749).weight(), QFont::Bold);
-    EXPECT_EQ(Dazu::display(20, 750).weight(), QFont::ExtraBold);
+    EXPECT_EQ(Dazu::display(20, 750).weight(), QFont::Black);
     EXPECT_EQ(Dazu::display(20, NAN).weight(), QFont::Normal);
-    EXPECT_EQ(Dazu::display(20, 1e300).weight(), QFont::ExtraBold);
+    EXPECT_EQ(Dazu::display(20, 1e300).weight(), QFont::Black);
 }
 
 TEST(FontFolders, SixPlacesInOrderEachFileOnce) {

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFontDatabase>
 #include <QMenuBar>
+#include <utility>
 
 #include "ContentView.hpp"
 #include "Fonts.hpp"
@@ -62,4 +63,21 @@ TEST(AppFonts, ShippedFacesRegister) {
     }
     const QFontInfo used(virirado::Dazu::text(13, virirado::FontWeight::bold));
     EXPECT_EQ(used.family(), "Aileron");
+
+    // Each weight draws with its own face, the heaviest too (the hero figure, LIVE).
+    namespace Dazu = virirado::Dazu;
+    using virirado::FontWeight;
+    const std::pair<QFont, const char*> faces[] = {
+        {Dazu::text(13, FontWeight::medium), "Regular"},
+        {Dazu::text(13, FontWeight::semibold), "SemiBold"},
+        {Dazu::display(15, 700), "Bold"},
+        {Dazu::display(74, 800), "Heavy"},
+        {Dazu::text(10.5, FontWeight::heavy), "Heavy"},
+        {Dazu::mono(18, Dazu::MonoFace::semibold), "SemiBold"},
+        {Dazu::mono(12, Dazu::MonoFace::medium), "Medium"},
+    };
+    for (const auto& [font, style] : faces) {
+        const QFontInfo info(font);
+        EXPECT_EQ(info.styleName(), style) << font.toString().toStdString();
+    }
 }

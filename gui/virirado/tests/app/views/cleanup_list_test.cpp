@@ -2,8 +2,8 @@
 
 #include <QHelpEvent>
 #include <QScrollBar>
-#include <QToolTip>
 #include <QTest>
+#include <QToolTip>
 
 #include "CleanupList.hpp"
 #include "ListPane.hpp"
@@ -253,6 +253,20 @@ TEST(CleanupList, SelectedLineAndTickCircleColours) {
         EXPECT_EQ(image.pixelColor((centre + QPointF(-6.2, 0)).toPoint()), QColor("#FF7A2F"));
         h.content->setDark(false);
     }
+}
+
+TEST(CleanupList, CaptionAndRuleSpanTheListAboveTheScrollBar) {
+    ListHarness h;
+    QScrollBar* bar = h.list->verticalScrollBar();
+    ASSERT_TRUE(bar->isVisible());
+    const int linesTop = h.list->viewport()->mapTo(h.list, QPoint(0, 0)).y();
+    EXPECT_GE(bar->mapTo(h.list, QPoint(0, 0)).y(), linesTop);
+    // The rule runs on over the scroll bar's column to the list's right edge.
+    const QImage image = h.list->grab().toImage();
+    bool rule = false;
+    for (int y = linesTop - 4; y < linesTop; ++y)
+        rule = rule || image.pixelColor(h.list->width() - 3, y) == QColor("#19B5C9");
+    EXPECT_TRUE(rule);
 }
 
 }  // namespace

@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QStyle>
+#include <QStyleOptionButton>
 #include <QTest>
+#include <algorithm>
+#include <cstdlib>
 
 #include "CapsuleButton.hpp"
 #include "ChromeFigures.hpp"
@@ -110,6 +114,33 @@ TEST(ScopeBar, DownloadsAndAppsStoresItsValueWithoutARescanAndWaitsOutAScan) {
     h.settle();
     EXPECT_TRUE(box->isEnabled());
     EXPECT_FALSE(box->isChecked());
+}
+
+TEST(ScopeBar, CheckBoxEdgeShowsInBothSchemes) {
+    WindowHarness h;
+    h.show();
+    auto* box = h.find<QCheckBox>("includePrivate");
+    ASSERT_NE(box, nullptr);
+    QStyleOptionButton option;
+    option.initFrom(box);
+    const QRect indicator =
+        box->style()->subElementRect(QStyle::SE_CheckBoxIndicator, &option, box);
+    const QPoint edge = box->mapTo(h.content, QPoint(indicator.left(), indicator.center().y()));
+    for (bool dark : {true, false}) {
+        h.content->setDark(dark);
+        h.settle();
+        const QColor seen = h.content->grab().toImage().pixelColor(edge);
+        const QColor window(dark ? "#07192B" : "#FFFFFF");
+        const int apart =
+            std::max({std::abs(seen.red() - window.red()), std::abs(seen.green() - window.green()),
+                      std::abs(seen.blue() - window.blue())});
+        EXPECT_GE(apart, 40) << seen.name().toStdString();
+        if (dark) {
+            // On the dark window the edge is the outline colour.
+            EXPECT_LE(std::abs(seen.blue() - 0x58), 4) << seen.name().toStdString();
+        }
+    }
+    h.content->setDark(false);
 }
 
 }  // namespace

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <QFontMetricsF>
 #include <QLineEdit>
 #include <QTest>
+#include <cmath>
 
 #include "ChromeFigures.hpp"
 #include "ClampedLabel.hpp"
@@ -117,6 +119,19 @@ TEST(SearchBar, BorderFollowsTheFocus) {
     s.h.content->setDark(true);
     EXPECT_EQ(edge(), QColor("#19B5C9"));
     s.h.content->setDark(false);
+}
+
+TEST(SearchBar, OneTextLineInItsMarginsSetsTheHeaderHeight) {
+    Search s;
+    s.type("cache");
+    QWidget* bar = s.h.find("searchBar");
+    ASSERT_NE(bar, nullptr);
+    // The field is its line of text, not the style's taller box; the bar adds
+    // 6 points above and below, and the header row is as tall as the bar.
+    const int line = static_cast<int>(std::ceil(QFontMetricsF(s.field->font()).height()));
+    EXPECT_LE(s.field->height(), line + 2);
+    EXPECT_EQ(bar->height(), s.field->height() + 12);
+    EXPECT_EQ(s.h.find("header")->height(), bar->height());
 }
 
 }  // namespace
