@@ -5,6 +5,7 @@
 #include <QPainterPath>
 
 #include "CapsuleButton.hpp"
+#include "Card.hpp"
 #include "ClampedLabel.hpp"
 #include "Palette.hpp"
 #include "SymbolIcon.hpp"
@@ -72,13 +73,7 @@ void BannerBar::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
     const Palette& pal = Palette::of(m_dark);
-    const QRectF box(rect());
-    QPainterPath shape;
-    shape.addRoundedRect(box, 12, 12);
-    p.fillPath(shape, pal.card);
-    p.setPen(QPen(pal.outline, 1));
-    p.setBrush(Qt::NoBrush);
-    p.drawRoundedRect(box.adjusted(0.5, 0.5, -0.5, -0.5), 11.5, 11.5);
+    paintCard(p, QRectF(rect()), 12, pal.card, pal.outline);
 }
 
 }  // namespace virirado

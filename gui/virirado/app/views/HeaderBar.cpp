@@ -6,6 +6,7 @@
 #include <QPainterPath>
 #include <cmath>
 
+#include "Card.hpp"
 #include "ChromeFigures.hpp"
 #include "ClampedLabel.hpp"
 #include "LivePill.hpp"
@@ -58,10 +59,7 @@ void LimitedCapsule::paintEvent(QPaintEvent*) {
     p.setRenderHint(QPainter::Antialiasing);
     const Palette& pal = Palette::of(m_dark);
     const QRectF box(rect());
-    const double r = box.height() / 2;
-    p.setPen(QPen(pal.outline, 1));
-    p.setBrush(Qt::NoBrush);
-    p.drawRoundedRect(box.adjusted(0.5, 0.5, -0.5, -0.5), r - 0.5, r - 0.5);
+    paintCard(p, box, -1, Qt::transparent, pal.outline);
     const QRectF lock(7, box.center().y() - kLockSize / 2, kLockSize, kLockSize);
     Symbols::paint(p, QStringLiteral("lock"), lock, pal.secondary);
     const QFont font = limitedFont();

@@ -5,6 +5,7 @@
 #include <QStackedLayout>
 
 #include "CapsuleButton.hpp"
+#include "Card.hpp"
 #include "ClampedLabel.hpp"
 #include "CleanupList.hpp"
 #include "Glow.hpp"
@@ -119,10 +120,7 @@ void EmptyStatePanel::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
     const Palette& pal = Palette::of(m_dark);
-    const QRectF box = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
-    p.setPen(QPen(pal.outline, 1));
-    p.setBrush(pal.card);
-    p.drawRoundedRect(box, kCorner - 0.5, kCorner - 0.5);
+    paintCard(p, QRectF(rect()), kCorner, pal.card, pal.outline);
 }
 
 ListPane::ListPane(AreaContext context, QWidget* parent)

@@ -6,6 +6,7 @@
 #include <QVariantAnimation>
 #include <cmath>
 
+#include "Card.hpp"
 #include "FrameTicker.hpp"
 #include "Palette.hpp"
 #include "ScanProgress.hpp"
@@ -73,12 +74,7 @@ void ScanBar::paintEvent(QPaintEvent*) {
     const QRectF track(rect());
     const double radius = track.height() / 2;
 
-    QPainterPath trackShape;
-    trackShape.addRoundedRect(track, radius, radius);
-    p.fillPath(trackShape, pal.pale);
-    p.setPen(QPen(pal.outline, 1));
-    p.setBrush(Qt::NoBrush);
-    p.drawRoundedRect(track.adjusted(0.5, 0.5, -0.5, -0.5), radius - 0.5, radius - 0.5);
+    paintCard(p, track, radius, pal.pale, pal.outline);
 
     const QRectF fill(0, 0, fillWidth(), track.height());
     QPainterPath fillShape;

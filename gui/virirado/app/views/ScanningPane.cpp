@@ -4,6 +4,7 @@
 #include <QPainterPath>
 #include <QVBoxLayout>
 
+#include "Card.hpp"
 #include "ClampedLabel.hpp"
 #include "DisplayPath.hpp"
 #include "Format.hpp"
@@ -98,14 +99,7 @@ void PlaceCapsule::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
     const Palette& pal = Palette::of(m_dark);
-    const QRectF box(rect());
-    const double r = box.height() / 2;
-    QPainterPath shape;
-    shape.addRoundedRect(box, r, r);
-    p.fillPath(shape, pal.pale);
-    p.setPen(QPen(pal.outline, 1));
-    p.setBrush(Qt::NoBrush);
-    p.drawRoundedRect(box.adjusted(0.5, 0.5, -0.5, -0.5), r - 0.5, r - 0.5);
+    paintCard(p, QRectF(rect()), -1, pal.pale, pal.outline);
 }
 
 // The pane.
@@ -208,13 +202,7 @@ void ScanningPane::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
     const Palette& pal = Palette::of(m_dark);
-    const QRectF box(rect());
-    QPainterPath shape;
-    shape.addRoundedRect(box, 16, 16);
-    p.fillPath(shape, pal.card);
-    p.setPen(QPen(pal.outline, 1));
-    p.setBrush(Qt::NoBrush);
-    p.drawRoundedRect(box.adjusted(0.5, 0.5, -0.5, -0.5), 15.5, 15.5);
+    paintCard(p, QRectF(rect()), 16, pal.card, pal.outline);
 }
 
 }  // namespace virirado

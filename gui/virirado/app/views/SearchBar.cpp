@@ -10,6 +10,7 @@
 #include <QPainterPath>
 #include <QStyleHints>
 
+#include "Card.hpp"
 #include "ChromeFigures.hpp"
 #include "ClampedLabel.hpp"
 #include "Palette.hpp"
@@ -185,16 +186,8 @@ void SearchBar::paintEvent(QPaintEvent*) {
     p.setRenderHint(QPainter::Antialiasing);
     const Palette& pal = Palette::of(m_dark);
     const QRectF box(rect());
-    const double r = box.height() / 2;
-    QPainterPath shape;
-    shape.addRoundedRect(box, r, r);
-    p.fillPath(shape, pal.card);
     // The border inside the capsule: 2 points of accent while the field has focus.
-    const double width = m_focused ? 2 : 1;
-    const double inset = width / 2;
-    p.setPen(QPen(m_focused ? pal.accent : pal.outline, width));
-    p.setBrush(Qt::NoBrush);
-    p.drawRoundedRect(box.adjusted(inset, inset, -inset, -inset), r - inset, r - inset);
+    paintCard(p, box, -1, pal.card, m_focused ? pal.accent : pal.outline, m_focused ? 2 : 1);
 }
 
 }  // namespace virirado
