@@ -20,7 +20,7 @@
 #include "ConfirmSheet.hpp"
 #include "ContentView.hpp"
 #include "EngineClientObject.hpp"
-#include "RecordingFileActions.hpp"
+#include "LiveWindow.hpp"
 #include "SheetHost.hpp"
 
 namespace virirado {
@@ -49,73 +49,19 @@ std::string readLogs(const fs::path& folder) {
 }
 
 // A temporary root holding the home and, beside it, a folder no clean may reach.
-struct RealWindow {
-    fs::path root;
-    fs::path home;
-    fs::path outside;
-    std::unique_ptr<EngineClientObject> object;
-    MemoryStore settings;
-    SystemClock clock;
-    testing::RecordingFileActions files;
-    std::unique_ptr<QMainWindow> window;
-    ContentView* content = nullptr;
+struct RealWindow : testing::LiveWindow {
+    std::filesystem::path outside;
 
     RealWindow() {
-        std::string pattern = (fs::temp_directory_path() / "vclean-XXXXXX").string();
-        root = mkdtemp(pattern.data());
-        home = root / "home";
         outside = root / "outside";
         writeFile(home / ".cache/big/data", 2'000'000);
         writeFile(home / ".cache/other/data", 2'000'000);
         writeFile(outside / ".cache/big/data", 2'000'000);
-
-        ClientServices s = ClientServices::system(home.string());
-        s.launch = LaunchContext::current();
-        s.launch.arguments = {"--no-autoscan"};
-        auto& env = s.launch.environment;
-        env["HOME"] = home.string();
-        env["VIRIRADO_ENGINE"] = kStandIn;
-        env["VIRIRADO_SCANNER"] = (home / "no-scanner").string();
-        env["VIRIRADO_AUTOSCAN"] = "0";
-        for (const char* name :
-             {"XDG_CACHE_HOME", "XDG_DATA_HOME", "VIRIRADO_SNAPSHOT", "VIRIRADO_STANDIN_DRY_RUN"})
-            env.erase(name);
-        object = std::make_unique<EngineClientObject>(std::move(s));
-
-        WindowServices w;
-        w.engine = &object->client();
-        w.settings = &settings;
-        w.clock = &clock;
-        w.files = &files;
-        w.home = home.string();
-        w.autoscan = false;
-        w.reduceMotion = true;
-        window = std::make_unique<QMainWindow>();
-        content = new ContentView(std::move(w));
-        window->setCentralWidget(content);
-        window->resize(1280, 840);
-        QObject::connect(object.get(), &EngineClientObject::changed, content,
-                         &ContentView::engineChanged);
-    }
-    ~RealWindow() {
-        window.reset();
-        object.reset();
-        fs::remove_all(root);
+        open(kStandIn, {{"VIRIRADO_SCANNER", (home / "no-scanner").string()}});
     }
 
-    EngineClient& client() { return object->client(); }
-    const EngineState& state() { return client().state(); }
-    bool waitFor(const std::function<bool()>& done, int ms = 20000) {
-        return QTest::qWaitFor(done, ms);
-    }
     std::string cacheId(const char* name) const {
         return "cache:" + (home / ".cache" / name).string();
-    }
-    const VadeRow* row(const std::string& id) { return content->model().rows()->find(id); }
-    bool scanOnce() {
-        const int64_t before = state().scanGeneration;
-        content->model().scan();
-        return waitFor([&] { return !state().scanning && state().scanGeneration > before; });
     }
     template <typename T>
     T* sheet() {

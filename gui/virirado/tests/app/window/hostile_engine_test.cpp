@@ -7,7 +7,6 @@
 
 #include <QAbstractButton>
 #include <QLabel>
-#include <QMainWindow>
 #include <QTest>
 #include <filesystem>
 #include <fstream>
@@ -15,9 +14,7 @@
 
 #include "ClampedLabel.hpp"
 #include "ConfirmSheet.hpp"
-#include "ContentView.hpp"
-#include "EngineClientObject.hpp"
-#include "RecordingFileActions.hpp"
+#include "LiveWindow.hpp"
 #include "SheetHost.hpp"
 
 namespace virirado {
@@ -25,68 +22,19 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct HostileWindow {
-    fs::path root;
-    std::unique_ptr<EngineClientObject> object;
-    MemoryStore settings;
-    SystemClock clock;
-    testing::RecordingFileActions files;
-    std::unique_ptr<QMainWindow> window;
-    ContentView* content = nullptr;
-
+struct HostileWindow : testing::LiveWindow {
     explicit HostileWindow(const std::string& script) {
-        std::string pattern = (fs::temp_directory_path() / "vhostile-XXXXXX").string();
-        root = mkdtemp(pattern.data());
-        fs::create_directories(root / "home");
         std::ofstream(root / "script") << script;
-
-        ClientServices s = ClientServices::system((root / "home").string());
-        s.launch = LaunchContext::current();
-        s.launch.arguments = {"--no-autoscan"};
-        auto& env = s.launch.environment;
-        env["HOME"] = (root / "home").string();
-        env["VIRIRADO_ENGINE"] = VIRIRADO_FAKE_ENGINE;
-        env["VIRIRADO_FAKE_SCRIPT"] = (root / "script").string();
-        env["VIRIRADO_FAKE_LOG"] = (root / "sent").string();
-        env.erase("VIRIRADO_SNAPSHOT");
-        object = std::make_unique<EngineClientObject>(std::move(s));
-
-        WindowServices w;
-        w.engine = &object->client();
-        w.settings = &settings;
-        w.clock = &clock;
-        w.files = &files;
-        w.home = (root / "home").string();
-        w.autoscan = false;
-        w.reduceMotion = false;
-        window = std::make_unique<QMainWindow>();
-        content = new ContentView(std::move(w));
-        window->setCentralWidget(content);
-        window->resize(1280, 840);
-        QObject::connect(object.get(), &EngineClientObject::changed, content,
-                         &ContentView::engineChanged);
-        window->show();
-        if (!QTest::qWaitForWindowExposed(window.get())) ADD_FAILURE() << "never shown";
+        open(VIRIRADO_FAKE_ENGINE,
+             {{"VIRIRADO_FAKE_SCRIPT", (root / "script").string()},
+              {"VIRIRADO_FAKE_LOG", (root / "sent").string()}},
+             false);
+        show();
     }
-    ~HostileWindow() {
-        window.reset();
-        object.reset();
-        fs::remove_all(root);
-    }
-
-    const EngineState& state() { return object->client().state(); }
     bool waitFor(const std::function<bool()>& done, int ms = 60000) {
-        return QTest::qWaitFor(done, ms);
+        return testing::LiveWindow::waitFor(done, ms);
     }
-    // Scans and waits for the result (or the engine's end).
-    bool scan() {
-        const int64_t before = state().scanGeneration;
-        content->model().scan();
-        return waitFor([&] {
-            return (!state().scanning && state().scanGeneration > before) ||
-                   !object->client().engineRunning();
-        });
-    }
+    bool scan() { return scanOnce(60000); }
     // The commands the engine received, one JSON line each.
     std::vector<std::string> sent() const {
         std::vector<std::string> lines;
