@@ -38,13 +38,20 @@ struct Stop {
 };
 
 // Receives each entry of a listing in delivery order. `e` is reused for the next entry (copy
-// what is kept); `total` is the number of records the folder delivered. It must not start
-// another listing on the same thread.
+// what is kept); `total` is the number of names the folder delivered (an entry that vanishes
+// before its status call is left out, so fewer may follow). It must not start another listing
+// on the same thread.
 using EntryFn = std::function<void(const Entry& e, size_t total)>;
 
-// Reads the whole folder, then hands every record to `fn` straight from the buffer, without
-// building an entry list. The OS error when the folder cannot be opened or read at all.
+// The entries list_dir gives, in the same order and with the same fields, handed to `fn` one by
+// one without building an entry list or packing records: every name of the folder is read
+// first (into a per-thread buffer that, like BUF, only grows), then each entry's status is
+// taken and handed on. The OS error when the folder cannot be opened or read at all.
 Result<Stop> for_each_entry(std::string_view path, const EntryFn& fn);
+
+// As for_each_entry, but reading the folder a fixed-size batch of names at a time, so the
+// memory it needs does not depend on the folder's size; `fn` gets no total.
+Result<Stop> stream_entries(std::string_view path, const std::function<void(const Entry& e)>& fn);
 
 // The folder's entries in delivery order, or the OS error. A read error after some records
 // were received is not an error of the listing: the listing is what was received.
