@@ -176,6 +176,9 @@ def compare_tree(pair, tree):
               stdin=serve_requests(tree), tag="serve")
     pair.case("serve --full: browse session", ["serve", "--full", "--no-cache"] + common,
               stdin=browse_requests(tree), tag="full", check_cache=True)
+    pair.case("serve --full --generic-lister: browse session",
+              ["serve", "--full", "--no-cache", "--generic-lister"] + common,
+              stdin=browse_requests(tree), tag="full-generic", check_cache=True)
     pair.case("rules", ["rules"])
 
 
