@@ -50,7 +50,8 @@ using EntryFn = std::function<void(const Entry& e, size_t total)>;
 Result<Stop> for_each_entry(std::string_view path, const EntryFn& fn);
 
 // As for_each_entry, but reading the folder a fixed-size batch of names at a time, so the
-// memory it needs does not depend on the folder's size; `fn` gets no total.
+// memory it needs does not depend on the folder's size; `fn` gets no total. The status calls of
+// one batch run in parallel on the calling thread's task arena; `fn` runs on the calling thread.
 Result<Stop> stream_entries(std::string_view path, const std::function<void(const Entry& e)>& fn);
 
 // The folder's entries in delivery order, or the OS error. A read error after some records
