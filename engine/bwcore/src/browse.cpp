@@ -383,7 +383,7 @@ void Browse::list_files(std::string_view path, json& out, NodeRows& rows) const 
         out["list_error"] = NUL_IN_PATH;
         return;
     }
-    auto take = [&](const Entry& e) {
+    auto take = [&](const auto& e) {
         if (e.name == "." || e.name == "..") return;
         // An error record carries no trustworthy name or size: it would show a file that is not.
         if (e.error != 0 || e.kind != KIND_FILE) return;
@@ -393,7 +393,7 @@ void Browse::list_files(std::string_view path, json& out, NodeRows& rows) const 
         }
         ++rows.listed;
         if (!rows.offer(e.alloc, e.name)) return;
-        rows.keep({e.alloc, e.name, 0, nullptr, e.logical, e.mtime_ns, e.nlink > 1,
+        rows.keep({e.alloc, std::string(e.name), 0, nullptr, e.logical, e.mtime_ns, e.nlink > 1,
                    (e.flags & PROTECTED_FLAGS) != 0});
     };
     // Streamed: the folder is never held whole, however many files it has.

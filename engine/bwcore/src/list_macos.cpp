@@ -340,8 +340,10 @@ bool parse_records(std::span<const unsigned char> bytes, uint32_t count, std::ve
 
 namespace {
 
+using RecordFn = std::function<void(const Entry& e, size_t total)>;
+
 // The bulk records of the whole folder, handed to `fn` straight from BUF.
-Result<Stop> for_each_record(std::string_view path, const EntryFn& fn) {
+Result<Stop> for_each_record(std::string_view path, const RecordFn& fn) {
     auto fd = open_dir_fd(path);
     if (!fd) return fd.error();
     Borrow borrow;
@@ -421,8 +423,9 @@ public:
 // records carry it: a failed status call gives the name and the errno only; a folder carries its
 // mount status but no link count; a name that is not UTF-8 comes lossy with EILSEQ. False when
 // the entry has vanished since the folder was read (ENOENT): it is left out, as the bulk records
-// leave it out.
-bool fill_entry(std::string_view name, int err, const bp::StatFields& f, Entry& e) {
+// leave it out. A lossy name is kept in `lossy`, which `e` then points into.
+bool fill_entry(std::string_view name, int err, const bp::StatFields& f, EntryView& e,
+                std::string& lossy) {
     if (err == ENOENT) return false;
     e.entrycount = -1;
     if (err != 0) {
@@ -447,9 +450,10 @@ bool fill_entry(std::string_view name, int err, const bp::StatFields& f, Entry& 
         e.is_mountpoint = dir && f.mount_root;
     }
     if (utf8::valid(name)) {
-        e.name.assign(name);
+        e.name = name;
     } else {
-        e.name = utf8::lossy(name);
+        lossy = utf8::lossy(name);
+        e.name = lossy;
         e.error = EILSEQ;
     }
     return true;
@@ -491,18 +495,19 @@ Result<Stop> for_each_entry(std::string_view path, const EntryFn& fn) {
     const uint64_t* words = t_names.words.get();
     size_t total = 0;
     bp::each_name(words, used * 8, [&](std::string_view) { ++total; });
-    Entry e;
+    EntryView e;
+    std::string lossy;
     size_t delivered = 0;
     bp::StatFields f;
     bp::each_name(words, used * 8, [&](std::string_view name) {
-        if (!fill_entry(name, stat_entry(*fd, name, f), f, e)) return;
+        if (!fill_entry(name, stat_entry(*fd, name, f), f, e, lossy)) return;
         ++delivered;
         fn(e, total);
     });
     return ending(read_error, delivered);
 }
 
-Result<Stop> stream_entries(std::string_view path, const std::function<void(const Entry& e)>& fn) {
+Result<Stop> stream_entries(std::string_view path, const ViewFn& fn) {
     auto fd = open_dir_fd(path);
     if (!fd) return fd.error();
     FdCloser closer(*fd);
@@ -510,7 +515,8 @@ Result<Stop> stream_entries(std::string_view path, const std::function<void(cons
     std::vector<std::string_view> names;
     std::vector<bp::StatFields> stats;
     std::vector<int> errs;
-    Entry e;
+    EntryView e;
+    std::string lossy;
     size_t delivered = 0;
     int read_error = 0;
     for (;;) {
@@ -532,7 +538,7 @@ Result<Stop> stream_entries(std::string_view path, const std::function<void(cons
         };
         tbb::parallel_for(tbb::blocked_range<size_t>(0, names.size(), STAT_GRAIN), stat_range);
         for (size_t i = 0; i < names.size(); ++i) {
-            if (!fill_entry(names[i], errs[i], stats[i], e)) continue;
+            if (!fill_entry(names[i], errs[i], stats[i], e, lossy)) continue;
             ++delivered;
             fn(e);
         }

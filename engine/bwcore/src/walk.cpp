@@ -27,16 +27,16 @@ int32_t signed_depth(const Ctx& ctx) {
     return static_cast<int32_t>(std::min<uint32_t>(ctx.depth, INT32_MAX));
 }
 
-bool is_big(const Entry& e, uint64_t big_min) {
+bool is_big(const EntryView& e, uint64_t big_min) {
     return std::max(e.alloc, e.logical) >= big_min;
 }
 
-FileRec file_rec(const Entry& e) {
-    return FileRec{e.name, e.alloc, e.logical, e.mtime_ns, e.ino};
+FileRec file_rec(const EntryView& e) {
+    return FileRec{std::string(e.name), e.alloc, e.logical, e.mtime_ns, e.ino};
 }
 
 // Adds one counted single-link file to the folder's own totals.
-void add_own(Node& node, const Entry& e) {
+void add_own(Node& node, const EntryView& e) {
     node.own.alloc = add_sat(node.own.alloc, e.alloc);
     node.own.logical = add_sat(node.own.logical, e.logical);
     node.own.files += 1;
@@ -106,14 +106,15 @@ bool Walker::might_trip(const Task& task, std::string_view name, bool in_library
            m_rules.child_might_trip(task.path, name, signed_depth(task.ctx), in_library, m_trip);
 }
 
-void Walker::count_file(Node& node, const Entry& e, bool wide, Listed& acc) const {
+void Walker::count_file(Node& node, const EntryView& e, bool wide, Listed& acc) const {
     acc.files += 1;
     acc.bytes += e.alloc;
     if (e.nlink < 2) {
         add_own(node, e);
         if (wide) node.all_files.push_back(file_rec(e));
     } else {
-        node.links.push_back(LinkRec{e.name, e.dev, e.ino, e.alloc, e.logical, e.mtime_ns});
+        node.links.push_back(
+            LinkRec{std::string(e.name), e.dev, e.ino, e.alloc, e.logical, e.mtime_ns});
     }
     if (is_big(e, m_opt.big_min)) node.files.push_back(file_rec(e));
 }
@@ -214,7 +215,7 @@ Node Walker::walk_body(Task& task) {
 Result<list_macos::Stop> Walker::read_folder(const Task& task, Node& node, std::vector<Task>& tasks,
                                              ByName& by_name) {
     Listed acc;
-    auto take = [&](const Entry& e, std::size_t total) {
+    auto take = [&](const EntryView& e, std::size_t total) {
         take_entry(task, e, total >= ALL_FILES_MIN, node, tasks, acc, by_name);
     };
     Result<list_macos::Stop> stop = list_macos::Stop{};
@@ -222,7 +223,7 @@ Result<list_macos::Stop> Walker::read_folder(const Task& task, Node& node, std::
         auto r = list_generic::list_dir_ex(task.path);
         if (!r) return r.error();
         for (const Entry& e : r->entries)
-            take(e, r->entries.size());
+            take(view_of(e), r->entries.size());
         stop = list_macos::Stop{r->truncated, r->stop_error};
     } else {
         stop = list_macos::for_each_entry(task.path, take);
@@ -274,7 +275,7 @@ Node Walker::list_folder(Task& task, std::vector<Task>& tasks, NodeList* cached_
     return node;
 }
 
-void Walker::take_entry(const Task& task, const Entry& e, bool wide, Node& node,
+void Walker::take_entry(const Task& task, const EntryView& e, bool wide, Node& node,
                         std::vector<Task>& tasks, Listed& acc,
                         std::unordered_map<std::string_view, Node*>& by_name) {
     if (e.name == "." || e.name == "..") return;
@@ -314,7 +315,7 @@ void Walker::take_entry(const Task& task, const Entry& e, bool wide, Node& node,
         }
         Task t;
         t.path = std::move(child_path);
-        t.name = e.name;
+        t.name = std::string(e.name);
         t.ctx = cc;
         t.dev = e.dev;
         t.ino = e.ino;

@@ -114,14 +114,14 @@ private:
     // The rules' cheap pre-test for a child of the task's folder (false when rules are off).
     bool might_trip(const Task& task, std::string_view name, bool in_library) const;
     // Counts one plain file of a folder: its own totals or its link record, and its records.
-    void count_file(Node& node, const Entry& e, bool wide, Listed& acc) const;
+    void count_file(Node& node, const EntryView& e, bool wide, Listed& acc) const;
     static void sort_links(Node& node);
 
     using ByName = std::unordered_map<std::string_view, Node*>;
     Node list_folder(Task& task, std::vector<Task>& tasks, NodeList* cached_children);
     Result<list_macos::Stop> read_folder(const Task& task, Node& node, std::vector<Task>& tasks,
                                          ByName& by_name);
-    void take_entry(const Task& task, const Entry& e, bool wide, Node& node,
+    void take_entry(const Task& task, const EntryView& e, bool wide, Node& node,
                     std::vector<Task>& tasks, Listed& acc, ByName& by_name);
     bool child_tasks(const Task& task, Node& node, std::vector<Task>& tasks);
     bool patch(const Task& task, Node& node);

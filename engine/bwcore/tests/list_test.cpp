@@ -184,11 +184,12 @@ void expect_direct_matches_records(const std::string& path) {
     ASSERT_TRUE(records.ok());
     std::vector<Entry> each, streamed;
     std::vector<size_t> totals;
-    auto a = list_macos::for_each_entry(path, [&](const Entry& e, size_t total) {
-        each.push_back(e);
+    auto a = list_macos::for_each_entry(path, [&](const EntryView& e, size_t total) {
+        each.push_back(owned(e));
         totals.push_back(total);
     });
-    auto b = list_macos::stream_entries(path, [&](const Entry& e) { streamed.push_back(e); });
+    auto b =
+        list_macos::stream_entries(path, [&](const EntryView& e) { streamed.push_back(owned(e)); });
     ASSERT_TRUE(a.ok());
     ASSERT_TRUE(b.ok());
     EXPECT_FALSE(a->truncated || b->truncated);
@@ -225,8 +226,8 @@ TEST(ListDirect, OpenFailuresAreOsErrors) {
     ASSERT_TRUE(fx.make_dir("real"));
     ASSERT_TRUE(fx.symlink("real", "link"));
     int calls = 0;
-    auto each = [&](const Entry&, size_t) { ++calls; };
-    auto one = [&](const Entry&) { ++calls; };
+    auto each = [&](const EntryView&, size_t) { ++calls; };
+    auto one = [&](const EntryView&) { ++calls; };
     EXPECT_EQ(list_macos::for_each_entry(fx.path("missing"), each).error().code, ENOENT);
     EXPECT_EQ(list_macos::stream_entries(fx.path("missing"), one).error().code, ENOENT);
     EXPECT_EQ(list_macos::for_each_entry(fx.path("plain"), each).error().code, ENOTDIR);
@@ -304,8 +305,8 @@ int list_unsearchable_as_nobody(const std::string& path) {
     auto generic = list_generic::list_dir(path);
     if (!bulk || !generic) return 11;
     std::vector<Entry> direct;
-    auto each =
-        list_macos::for_each_entry(path, [&](const Entry& e, size_t) { direct.push_back(e); });
+    auto each = list_macos::for_each_entry(
+        path, [&](const EntryView& e, size_t) { direct.push_back(owned(e)); });
     if (!each) return 11;
     if (bulk->size() != 2 || generic->size() != 2 || direct.size() != 2) return 12;
     for (const auto* list : {&*bulk, &*generic, &direct}) {
