@@ -43,6 +43,37 @@ void add_own(Node& node, const EntryView& e) {
     node.own.mtime = std::max(node.own.mtime, e.mtime_ns);
 }
 
+// Children biggest first, then by name, with their first hard-link records in `firsts` (left
+// empty when none has any).
+// Names within one folder are unique, so this order is total. Positions are sorted rather than
+// whole nodes, which are large: each node then moves once.
+std::vector<Node> by_size(std::vector<Walked>& kids, std::vector<LinkFirsts>& firsts) {
+    std::vector<uint32_t> order(kids.size());
+    for (uint32_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    auto before = [&](uint32_t a, uint32_t b) {
+        const Node& x = kids[a].node;
+        const Node& y = kids[b].node;
+        if (x.total.alloc != y.total.alloc) return x.total.alloc > y.total.alloc;
+        return x.name < y.name;
+    };
+    if (!std::is_sorted(order.begin(), order.end(), before))
+        std::sort(order.begin(), order.end(), before);
+    std::vector<Node> sorted;
+    sorted.reserve(kids.size());
+    for (uint32_t i : order)
+        sorted.push_back(std::move(kids[i].node));
+    // Hard-linked files are rare: most folders pass no records up.
+    bool linked =
+        std::any_of(kids.begin(), kids.end(), [](const Walked& k) { return !k.links.empty(); });
+    if (linked) {
+        firsts.resize(kids.size());
+        for (std::size_t i = 0; i < order.size(); ++i)
+            firsts[i] = std::move(kids[order[i]].links);
+    }
+    return sorted;
+}
+
 // The node of a folder that could not be walked at all.
 Node failed_node(std::string_view path, std::string_view reason) {
     Node n;
@@ -124,23 +155,28 @@ void Walker::sample(Node& node, std::string_view path, std::string_view reason) 
         node.skipped.push_back(SkipSample{std::string(path), std::string(reason)});
 }
 
-void Walker::add_prewalked(const std::string& path, Node node) {
+void Walker::add_prewalked(const std::string& path, Walked walked) {
     std::lock_guard lock(m_prewalked_mu);
-    if (m_prewalked.insert_or_assign(path, std::move(node)).second) ++m_prewalked_count;
+    if (m_prewalked.insert_or_assign(path, std::move(walked)).second) ++m_prewalked_count;
 }
 
-std::optional<Node> Walker::take_prewalked(const std::string& path) {
+std::optional<Walked> Walker::take_prewalked(const std::string& path) {
     if (m_prewalked_count.load() == 0) return std::nullopt;
     std::lock_guard lock(m_prewalked_mu);
     auto it = m_prewalked.find(path);
     if (it == m_prewalked.end()) return std::nullopt;
-    Node n = std::move(it->second);
+    Walked w = std::move(it->second);
     m_prewalked.erase(it);
     --m_prewalked_count;
-    return n;
+    return w;
 }
 
 Node Walker::walk_root(const std::string& path, const Entry& entry, std::optional<Node> cached) {
+    return walk_root_linked(path, entry, std::move(cached)).node;
+}
+
+Walked Walker::walk_root_linked(const std::string& path, const Entry& entry,
+                                std::optional<Node> cached) {
     Task t;
     t.path = path;
     t.name = entry.name;
@@ -151,21 +187,23 @@ Node Walker::walk_root(const std::string& path, const Entry& entry, std::optiona
     t.logical = entry.logical;
     t.mtime = entry.mtime_ns;
     t.cached = std::move(cached);
-    return walk_dir(std::move(t));
+    return walk_guarded(t);
 }
 
 Node Walker::walk_dir(Task task) {
-    return walk_guarded(task);
+    return walk_guarded(task).node;
 }
 
 // A lost subtree would be lost data: whatever goes wrong inside one folder's walk stays in that
 // folder, as a skipped item with the reason "error", never unwinding through the pool.
-Node Walker::walk_guarded(Task& task) {
+Walked Walker::walk_guarded(Task& task) {
     try {
         return walk_body(task);
     } catch (const std::exception&) {
     }
-    Node n = failed_node(task.path, "error");
+    Walked out;
+    Node& n = out.node;
+    n = failed_node(task.path, "error");
     n.name = task.name;
     n.dev = task.dev;
     n.ino = task.ino;
@@ -175,18 +213,19 @@ Node Walker::walk_guarded(Task& task) {
     n.total.alloc = add_sat(n.total.alloc, n.self_alloc);
     n.total.logical = add_sat(n.total.logical, n.self_logical);
     n.total.dirs = 1;
-    return n;
+    return out;
 }
 
-Node Walker::walk_body(Task& task) {
+Walked Walker::walk_body(Task& task) {
     if (auto pre = take_prewalked(task.path)) {
-        DevClass dc = m_index.settle(task.hint, pre->markers);
-        pre->dev_kind = dc.dev_kind;
-        pre->marker = std::string(dc.marker);
+        DevClass dc = m_index.settle(task.hint, pre->node.markers);
+        pre->node.dev_kind = dc.dev_kind;
+        pre->node.marker = std::string(dc.marker);
         return std::move(*pre);
     }
     std::vector<Task> tasks;
-    Node node;
+    Walked out;
+    Node& node = out.node;
     Way way = choose(task);
     if (way != Way::List) {
         node = std::move(*task.cached);
@@ -206,8 +245,8 @@ Node Walker::walk_body(Task& task) {
         node = list_folder(task, tasks, old);
         task.cached.reset();
     }
-    finish(task, node, tasks);
-    return node;
+    out.links = finish(task, node, tasks);
+    return out;
 }
 
 // Lists the folder into `node` through the walker's lister, entry by entry. The bulk lister's
@@ -343,12 +382,12 @@ void Walker::take_entry(const Task& task, const EntryView& e, bool wide, Node& n
     count_file(node, e, wide, acc);
 }
 
-void Walker::finish(Task& task, Node& node, std::vector<Task>& tasks) {
+LinkFirsts Walker::finish(Task& task, Node& node, std::vector<Task>& tasks) {
     for (Task& t : tasks)
         t.hint = m_index.hint_for(t.name, node.markers, task.ctx.hidden, task.ctx.named,
                                   t.ctx.depth, t.ctx.in_library);
     m_counters.dirs += 1;
-    std::vector<Node> kids = walk_all(tasks);
+    std::vector<Walked> kids = walk_all(tasks);
     tasks.clear();
     node.name = task.name;
     node.dev = task.dev;
@@ -364,16 +403,12 @@ void Walker::finish(Task& task, Node& node, std::vector<Task>& tasks) {
     t.logical = add_sat(t.logical, node.self_logical);
     t.dirs += 1;
     t.mtime = std::max(t.mtime, node.mtime);
-    for (const Node& k : kids)
-        t.add(k.total);
+    for (const Walked& k : kids)
+        t.add(k.node.total);
     node.total = t;
-    // Names within one folder are unique, so this order is total and needs no stable sort
-    // (whose scratch buffer of whole nodes costs more than the sort).
-    std::sort(kids.begin(), kids.end(), [](const Node& a, const Node& b) {
-        if (a.total.alloc != b.total.alloc) return a.total.alloc > b.total.alloc;
-        return a.name < b.name;
-    });
-    node.children = std::move(kids);
+    std::vector<LinkFirsts> firsts;
+    node.children = by_size(kids, firsts);
+    return first_links(node, firsts);
 }
 
 // With a single worker there is nothing to balance: a plain loop spares the pool's bookkeeping
@@ -388,8 +423,8 @@ bool Walker::single_worker() const {
     return n == 1;
 }
 
-std::vector<Node> Walker::walk_all(std::vector<Task>& tasks) {
-    std::vector<Node> out(tasks.size());
+std::vector<Walked> Walker::walk_all(std::vector<Task>& tasks) {
+    std::vector<Walked> out(tasks.size());
     if (tasks.size() == 1 || single_worker()) {
         for (std::size_t i = 0; i < tasks.size(); ++i)
             out[i] = walk_guarded(tasks[i]);

@@ -60,6 +60,31 @@ struct Task {
     DevHint hint;                // what the parent's listing says about its dev/build class
 };
 
+// The first record of a hard-linked file met in a subtree, in the order settling meets them
+// (a folder's own links by name, then its subfolders by name, depth first), with the way down
+// to the folder that holds it: child positions from that folder up to the subtree's top.
+struct LinkFirst {
+    uint64_t dev = 0;
+    uint64_t ino = 0;
+    uint64_t alloc = 0;
+    uint64_t logical = 0;
+    int64_t mtime = 0;
+    std::vector<uint32_t> up;
+};
+using LinkFirsts = std::vector<LinkFirst>;
+
+// A walked subtree with the first records of its hard-linked files: whatever else it holds is
+// already settled, since the walk adds up every folder's totals and orders its children.
+struct Walked {
+    Node node;
+    LinkFirsts links;
+};
+
+// The subtree exactly as tree::settle_links leaves it: each hard-linked file counted in the
+// first folder that holds it, and the totals and child order of the folders above those
+// changed to match. It touches only those folders, not the whole tree.
+Node settle(Walked walked);
+
 // What the walk needs of the scan's options.
 struct WalkOptions {
     std::optional<std::string> home;
@@ -87,9 +112,12 @@ public:
     // folder did not change. Never throws: a problem becomes a skipped count and sample.
     Node walk_root(const std::string& path, const Entry& entry, std::optional<Node> cached);
     Node walk_dir(Task task);
+    // As walk_root, with the subtree's first hard-link records; settle() finishes it.
+    Walked walk_root_linked(const std::string& path, const Entry& entry,
+                            std::optional<Node> cached);
 
     // A subtree walked earlier in this scan; walk_dir of that path takes it instead of listing.
-    void add_prewalked(const std::string& path, Node node);
+    void add_prewalked(const std::string& path, Walked walked);
 
     // Appends (path, reason) to the node's samples while it holds fewer than four.
     static void sample(Node& node, std::string_view path, std::string_view reason);
@@ -105,9 +133,9 @@ private:
     };
     enum class Way { List, Reuse, Patch };
 
-    Node walk_guarded(Task& task);
-    Node walk_body(Task& task);
-    std::optional<Node> take_prewalked(const std::string& path);
+    Walked walk_guarded(Task& task);
+    Walked walk_body(Task& task);
+    std::optional<Walked> take_prewalked(const std::string& path);
     Way choose(const Task& task) const;
     bool in_rescan(std::string_view path) const;
     bool rules_apply() const { return !m_opt.full && m_opt.home.has_value(); }
@@ -126,8 +154,8 @@ private:
     bool child_tasks(const Task& task, Node& node, std::vector<Task>& tasks);
     bool patch(const Task& task, Node& node);
     bool recheck(const std::string& path, Node& node) const;
-    void finish(Task& task, Node& node, std::vector<Task>& tasks);
-    std::vector<Node> walk_all(std::vector<Task>& tasks);
+    LinkFirsts finish(Task& task, Node& node, std::vector<Task>& tasks);
+    std::vector<Walked> walk_all(std::vector<Task>& tasks);
     bool single_worker() const;
 
     WalkOptions m_opt;
@@ -137,10 +165,15 @@ private:
     Counters& m_counters;
     TripFilter m_trip;
     std::mutex m_prewalked_mu;
-    std::unordered_map<std::string, Node> m_prewalked;
+    std::unordered_map<std::string, Walked> m_prewalked;
     std::atomic<std::size_t> m_prewalked_count{0};
     mutable std::atomic<int> m_workers{0};  // the pool's size, once asked
 };
+
+// The first hard-link records of `node`'s subtree from its own links (sorted by name here when
+// they are not) and its children's first records, `kids[i]` those of node.children[i] (`kids`
+// empty: none); the children's records are taken.
+LinkFirsts first_links(Node& node, std::vector<LinkFirsts>& kids);
 
 // Whether VIRIRADO_ENGINE_DEBUG is set (read once per process).
 bool debug_on();

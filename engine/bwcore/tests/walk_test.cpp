@@ -429,3 +429,41 @@ TEST_F(ReusedChildren, AChildThatBecameAMountRootMakesTheFolderListed) {
     Walk fresh;
     EXPECT_EQ(n.total, fresh.run(fx.root()).total);
 }
+
+// Settling as the walk goes gives the tree settling afterwards gives, wherever the hard links
+// lie: the first by name may be deep, in the root, twice in one folder, or in a folder that the
+// counted link makes bigger than the siblings before it.
+TEST(Walk, SettledAsItGoesEqualsSettledAfter) {
+    Fixture fx;
+    ASSERT_TRUE(fx.ok());
+    for (const char* d : {"a", "a/z", "a/z/deep", "b", "c", "c/inner", "d", "e"})
+        ASSERT_TRUE(fx.make_dir(d));
+    ASSERT_TRUE(fx.write_file("c/inner/filler", 3 << 20));  // c outweighs b without links
+    ASSERT_TRUE(fx.write_file("top", 1 << 20));
+    ASSERT_TRUE(fx.hard_link("top", "e/top-again"));
+    ASSERT_TRUE(fx.write_file("d/heavy", 6 << 20));
+    ASSERT_TRUE(fx.hard_link("d/heavy", "b/heavy"));  // counted in b: b then outweighs c
+    ASSERT_TRUE(fx.hard_link("d/heavy", "b/heavy-twice"));
+    ASSERT_TRUE(fx.write_file("c/inner/shared", 200000));
+    ASSERT_TRUE(fx.hard_link("c/inner/shared", "a/z/deep/shared"));  // the deep one is first
+    ASSERT_TRUE(fx.hard_link("c/inner/shared", "e/shared"));
+    ASSERT_TRUE(fx.write_file("e/solo", 5000));
+    ASSERT_TRUE(fx.hard_link("e/solo", "e/solo2"));
+    for (bool generic : {false, true}) {
+        SCOPED_TRACE(generic ? "generic lister" : "bulk lister");
+        Walk w;
+        w.opt.generic_lister = generic;
+        Node after = w.run(fx.root());
+        auto e = bwcore::list_generic::stat_path(fx.root());
+        ASSERT_TRUE(e.ok());
+        Walker walker(w.opt, w.rules, w.index, nullptr, w.counters);
+        Node going = bwcore::walk::settle(walker.walk_root_linked(fx.root(), *e, std::nullopt));
+        EXPECT_TRUE(going == after);
+        ASSERT_EQ(after.children.size(), 5u);
+        EXPECT_EQ(after.children[0].name, "b");  // the counted link put it before c
+        // From the cache: the reused folders pass their links up the same way.
+        Node reused =
+            bwcore::walk::settle(walker.walk_root_linked(fx.root(), *e, std::optional(after)));
+        EXPECT_TRUE(reused == after);
+    }
+}
