@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -480,12 +481,26 @@ Result<Stop> for_each_entry(std::string_view path, const EntryFn& fn) {
     auto fd = open_dir_fd(path);
     if (!fd) return fd.error();
     FdCloser closer(*fd);
+    return for_each_entry(*fd, fn);
+}
+
+Result<int> open_dir_at(int parent, std::string_view name, std::string_view path) {
+    // A path the kernel would refuse whole is opened whole, so it fails as it always has.
+    if (parent < 0 || path.size() >= PATH_MAX) return open_dir_fd(path);
+    if (name.find('\0') != std::string_view::npos) return Error::os(EINVAL);
+    std::string owned(name);
+    int fd = ::openat(parent, owned.c_str(), O_RDONLY | O_NOFOLLOW | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return Error::os(errno);
+    return fd;
+}
+
+Result<Stop> for_each_entry(int fd, const EntryFn& fn) {
     NamesBorrow borrow;
     size_t used = 0;  // words
     int read_error = 0;
     for (;;) {
         uint64_t* words = borrow.room(used);
-        ssize_t n = bp::read_dirents(*fd, words + used, (t_names.size - used) * 8);
+        ssize_t n = bp::read_dirents(fd, words + used, (t_names.size - used) * 8);
         if (n <= 0) {
             read_error = n < 0 ? errno : 0;
             break;
@@ -500,7 +515,7 @@ Result<Stop> for_each_entry(std::string_view path, const EntryFn& fn) {
     size_t delivered = 0;
     bp::StatFields f;
     bp::each_name(words, used * 8, [&](std::string_view name) {
-        if (!fill_entry(name, stat_entry(*fd, name, f), f, e, lossy)) return;
+        if (!fill_entry(name, stat_entry(fd, name, f), f, e, lossy)) return;
         ++delivered;
         fn(e, total);
     });

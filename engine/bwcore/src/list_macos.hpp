@@ -49,6 +49,13 @@ using ViewFn = std::function<void(const EntryView& e)>;
 // first (into a per-thread buffer that, like BUF, only grows), then each entry's status is
 // taken and handed on. The OS error when the folder cannot be opened or read at all.
 Result<Stop> for_each_entry(std::string_view path, const EntryFn& fn);
+// The same on a folder already open; the descriptor is left open.
+Result<Stop> for_each_entry(int fd, const EntryFn& fn);
+
+// The folder `name` inside the open folder `parent`, opened as open_dir_fd opens `path` (the
+// same folder's whole path), but with one name for the kernel to look up instead of every
+// component. With no parent (-1), or a path the kernel would refuse whole, `path` is opened.
+Result<int> open_dir_at(int parent, std::string_view name, std::string_view path);
 
 // As for_each_entry, but reading the folder a fixed-size batch of names at a time, so the
 // memory it needs does not depend on the folder's size; `fn` gets no total. The status calls of

@@ -2,6 +2,7 @@
 
 #include <tbb/parallel_for.h>
 #include <tbb/task_arena.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -83,6 +84,39 @@ Node failed_node(std::string_view path, std::string_view reason) {
 }
 
 }  // namespace
+
+// A listed folder's descriptor, held open while its subfolders are walked so that each of them
+// is opened by its name alone: the kernel then looks up one name instead of every component of
+// the path. A deep tree would hold one per level, so at most MAX_HELD are held across the walk;
+// past that a folder is closed at once and its subfolders are opened by their whole paths.
+class Walker::HeldDir {
+public:
+    static constexpr int MAX_HELD = 256;
+    explicit HeldDir(std::atomic<int>& count) : m_count(count) {}
+    ~HeldDir() {
+        if (m_fd < 0) return;
+        ::close(m_fd);
+        m_count.fetch_sub(1, std::memory_order_relaxed);
+    }
+    HeldDir(const HeldDir&) = delete;
+    HeldDir& operator=(const HeldDir&) = delete;
+
+    // Takes the listed folder's `fd`: the descriptor for its subfolders to be opened in, or -1
+    // when it is closed already (`wanted` false: no subfolders, or the listing failed).
+    int keep(int fd, bool wanted) {
+        if (wanted && m_count.fetch_add(1, std::memory_order_relaxed) < MAX_HELD) {
+            m_fd = fd;
+            return fd;
+        }
+        if (wanted) m_count.fetch_sub(1, std::memory_order_relaxed);
+        ::close(fd);
+        return -1;
+    }
+
+private:
+    std::atomic<int>& m_count;
+    int m_fd = -1;
+};
 
 bool debug_on() {
     static const bool on = std::getenv("VIRIRADO_ENGINE_DEBUG") != nullptr;
@@ -224,6 +258,7 @@ Walked Walker::walk_body(Task& task) {
         return std::move(*pre);
     }
     std::vector<Task> tasks;
+    HeldDir held(m_held);  // closed once the subfolders are walked
     Walked out;
     Node& node = out.node;
     Way way = choose(task);
@@ -238,11 +273,11 @@ Walked Walker::walk_body(Task& task) {
         } else {
             NodeList old = std::move(node.children);
             tasks.clear();
-            node = list_folder(task, tasks, &old);
+            node = list_folder(task, tasks, &old, held);
         }
     } else {
         NodeList* old = task.cached ? &task.cached->children : nullptr;
-        node = list_folder(task, tasks, old);
+        node = list_folder(task, tasks, old, held);
         task.cached.reset();
     }
     out.links = finish(task, node, tasks);
@@ -252,7 +287,7 @@ Walked Walker::walk_body(Task& task) {
 // Lists the folder into `node` through the walker's lister, entry by entry. The bulk lister's
 // records are taken straight from its buffer.
 Result<list_macos::Stop> Walker::read_folder(const Task& task, Node& node, std::vector<Task>& tasks,
-                                             ByName& by_name) {
+                                             ByName& by_name, HeldDir& held) {
     Listed acc;
     auto take = [&](const EntryView& e, std::size_t total) {
         take_entry(task, e, total >= ALL_FILES_MIN, node, tasks, acc, by_name);
@@ -265,14 +300,20 @@ Result<list_macos::Stop> Walker::read_folder(const Task& task, Node& node, std::
             take(view_of(e), r->entries.size());
         stop = list_macos::Stop{r->truncated, r->stop_error};
     } else {
-        stop = list_macos::for_each_entry(task.path, take);
+        auto fd = list_macos::open_dir_at(task.parent_fd, task.name, task.path);
+        if (!fd) return fd.error();
+        stop = list_macos::for_each_entry(*fd, take);
+        int parent = held.keep(*fd, stop.ok() && !tasks.empty());
+        for (Task& t : tasks)
+            t.parent_fd = parent;
     }
     m_counters.files += acc.files;
     m_counters.bytes += acc.bytes;
     return stop;
 }
 
-Node Walker::list_folder(Task& task, std::vector<Task>& tasks, NodeList* cached_children) {
+Node Walker::list_folder(Task& task, std::vector<Task>& tasks, NodeList* cached_children,
+                         HeldDir& held) {
     m_counters.listed += 1;
     // The clock is read only for the debug line: it costs a call per folder.
     auto start =
@@ -284,7 +325,7 @@ Node Walker::list_folder(Task& task, std::vector<Task>& tasks, NodeList* cached_
             by_name.emplace(c.name, &c);
     }
     Node node;
-    Result<list_macos::Stop> r = read_folder(task, node, tasks, by_name);
+    Result<list_macos::Stop> r = read_folder(task, node, tasks, by_name, held);
     if (debug_on()) {
         auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
                       std::chrono::steady_clock::now() - start)

@@ -58,6 +58,7 @@ struct Task {
     int64_t mtime = 0;
     std::optional<Node> cached;  // the same folder's node from the previous scan
     DevHint hint;                // what the parent's listing says about its dev/build class
+    int parent_fd = -1;          // the parent folder, held open while its subfolders are walked
 };
 
 // The first record of a hard-linked file met in a subtree, in the order settling meets them
@@ -146,9 +147,11 @@ private:
     static void sort_links(Node& node);
 
     using ByName = std::unordered_map<std::string_view, Node*>;
-    Node list_folder(Task& task, std::vector<Task>& tasks, NodeList* cached_children);
+    class HeldDir;
+    Node list_folder(Task& task, std::vector<Task>& tasks, NodeList* cached_children,
+                     HeldDir& held);
     Result<list_macos::Stop> read_folder(const Task& task, Node& node, std::vector<Task>& tasks,
-                                         ByName& by_name);
+                                         ByName& by_name, HeldDir& held);
     void take_entry(const Task& task, const EntryView& e, bool wide, Node& node,
                     std::vector<Task>& tasks, Listed& acc, ByName& by_name);
     bool child_tasks(const Task& task, Node& node, std::vector<Task>& tasks);
@@ -168,6 +171,7 @@ private:
     std::unordered_map<std::string, Walked> m_prewalked;
     std::atomic<std::size_t> m_prewalked_count{0};
     mutable std::atomic<int> m_workers{0};  // the pool's size, once asked
+    std::atomic<int> m_held{0};             // folders held open for their subfolders
 };
 
 // The first hard-link records of `node`'s subtree from its own links (sorted by name here when

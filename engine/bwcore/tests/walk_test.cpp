@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <filesystem>
 #include <set>
 #include <utility>
 
@@ -466,4 +467,37 @@ TEST(Walk, SettledAsItGoesEqualsSettledAfter) {
             bwcore::walk::settle(walker.walk_root_linked(fx.root(), *e, std::optional(after)));
         EXPECT_TRUE(reused == after);
     }
+}
+
+namespace {
+int open_descriptors() {
+    int n = 0;
+    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator("/proc/self/fd"))
+        ++n;
+    return n;
+}
+}  // namespace
+
+// Subfolders are opened inside their held-open parents, up to a bound; a chain deeper than that
+// bound walks the same, and every descriptor is closed afterwards.
+TEST(Walk, HeldParentsAreBoundedAndClosed) {
+    Fixture fx;
+    ASSERT_TRUE(fx.ok());
+    std::string rel = "c";
+    for (int i = 0; i < 600; ++i, rel += "/c") {
+        ASSERT_TRUE(fx.make_dir(rel));
+        ASSERT_TRUE(fx.make_dir(rel + "/side"));
+        ASSERT_TRUE(fx.write_file(rel + "/side/f", 10));
+    }
+    int before = open_descriptors();
+    Walk bulk;
+    Node a = bulk.run(fx.root());
+    EXPECT_EQ(open_descriptors(), before);
+    Walk generic;  // opens every folder by its whole path
+    generic.opt.generic_lister = true;
+    Node b = generic.run(fx.root());
+    EXPECT_EQ(a.total, b.total);
+    EXPECT_EQ(a.total.dirs, 1201u);
+    EXPECT_EQ(a.total.files, 600u);
+    EXPECT_EQ(a.total.skipped, 0u);
 }
