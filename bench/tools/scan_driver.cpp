@@ -41,6 +41,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     auto controls = bwcore::scan::init_threads(threads);
+    bwcore::scan::init_allocator();  // as the engine's main does
     bwcore::ScanOptions o(root);
     o.threads = threads;
     o.home = o.root;

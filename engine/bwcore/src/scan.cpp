@@ -1,5 +1,6 @@
 #include "scan.hpp"
 
+#include <malloc.h>
 #include <pthread.h>
 #include <unistd.h>
 
@@ -304,6 +305,11 @@ ThreadControls init_threads(unsigned at_least) {
     };
     std::size_t hw = std::max(1u, std::thread::hardware_concurrency());
     return ThreadControls{std::make_shared<Both>(std::max<std::size_t>(at_least, hw))};
+}
+
+void init_allocator() {
+    constexpr int HEAP_STEP = 16 << 20;
+    ::mallopt(M_TOP_PAD, HEAP_STEP);
 }
 
 unsigned default_threads() {
