@@ -278,8 +278,10 @@ void NameFilter::add(std::string_view name) {
         return;
     }
     lengths |= uint64_t{1} << (name.size() & 63);
-    auto b = static_cast<unsigned char>(name[0]);
+    auto b = static_cast<unsigned char>(name.front());
     first_bytes[b >> 6] |= uint64_t{1} << (b & 63);
+    auto z = static_cast<unsigned char>(name.back());
+    last_bytes[z >> 6] |= uint64_t{1} << (z & 63);
 }
 
 MarkerIndex Rules::marker_index() const {

@@ -93,18 +93,21 @@ struct NameHash {
     }
 };
 
-// Pre-filter for name lookups: a name whose length bit or first-byte bit is clear is not in
-// the set, and the hash lookup is skipped.
+// Pre-filter for name lookups: a name whose length bit, first-byte bit or last-byte bit is
+// clear is not in the set, and the hash lookup is skipped.
 struct NameFilter {
     uint64_t lengths = 0;
     std::array<uint64_t, 4> first_bytes{};
+    std::array<uint64_t, 4> last_bytes{};
 
     void add(std::string_view name);
     bool may_hold(std::string_view name) const {
         if (name.empty()) return empty_added;
-        auto b = static_cast<unsigned char>(name[0]);
+        auto b = static_cast<unsigned char>(name.front());
+        auto z = static_cast<unsigned char>(name.back());
         return (lengths >> (name.size() & 63) & 1) != 0 &&
-               (first_bytes[b >> 6] >> (b & 63) & 1) != 0;
+               (first_bytes[b >> 6] >> (b & 63) & 1) != 0 &&
+               (last_bytes[z >> 6] >> (z & 63) & 1) != 0;
     }
     bool empty_added = false;
 };

@@ -41,15 +41,23 @@ std::size_t sequence(std::string_view s, std::size_t i, std::size_t& bad) {
 // Names are nearly always plain ASCII; eight bytes at a time settle those without the
 // sequence-by-sequence check.
 bool plain_ascii(std::string_view s) {
-    std::size_t i = 0;
+    const std::size_t n = s.size();
     uint64_t high = 0;
-    for (; i + 8 <= s.size(); i += 8) {
-        uint64_t w;
-        std::memcpy(&w, s.data() + i, sizeof w);
-        high |= w;
+    if (n >= 8) {
+        // Whole words, the last one overlapping the one before where the length is no multiple
+        // of eight: no byte-by-byte tail.
+        for (std::size_t i = 0; i + 8 < n; i += 8) {
+            uint64_t w;
+            std::memcpy(&w, s.data() + i, sizeof w);
+            high |= w;
+        }
+        uint64_t last;
+        std::memcpy(&last, s.data() + n - 8, sizeof last);
+        high |= last;
+    } else {
+        for (std::size_t i = 0; i < n; ++i)
+            high |= static_cast<unsigned char>(s[i]);
     }
-    for (; i < s.size(); ++i)
-        high |= static_cast<unsigned char>(s[i]);
     return (high & 0x8080808080808080ULL) == 0;
 }
 
