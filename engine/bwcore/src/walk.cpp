@@ -1,5 +1,6 @@
 #include "walk.hpp"
 
+#include <sys/resource.h>
 #include <tbb/parallel_for.h>
 #include <tbb/task_arena.h>
 #include <unistd.h>
@@ -87,12 +88,12 @@ Node failed_node(std::string_view path, std::string_view reason) {
 
 // A listed folder's descriptor, held open while its subfolders are walked so that each of them
 // is opened by its name alone: the kernel then looks up one name instead of every component of
-// the path. A deep tree would hold one per level, so at most MAX_HELD are held across the walk;
-// past that a folder is closed at once and its subfolders are opened by their whole paths.
+// the path. A deep tree would hold one per level, so only so many are held across the walk
+// (held_budget); past that a folder is closed at once and its subfolders are opened by their
+// whole paths.
 class Walker::HeldDir {
 public:
-    static constexpr int MAX_HELD = 256;
-    explicit HeldDir(std::atomic<int>& count) : m_count(count) {}
+    HeldDir(std::atomic<int>& count, int budget) : m_count(count), m_budget(budget) {}
     ~HeldDir() {
         if (m_fd < 0) return;
         ::close(m_fd);
@@ -104,7 +105,7 @@ public:
     // Takes the listed folder's `fd`: the descriptor for its subfolders to be opened in, or -1
     // when it is closed already (`wanted` false: no subfolders, or the listing failed).
     int keep(int fd, bool wanted) {
-        if (wanted && m_count.fetch_add(1, std::memory_order_relaxed) < MAX_HELD) {
+        if (wanted && m_count.fetch_add(1, std::memory_order_relaxed) < m_budget) {
             m_fd = fd;
             return fd;
         }
@@ -115,8 +116,22 @@ public:
 
 private:
     std::atomic<int>& m_count;
+    int m_budget;
     int m_fd = -1;
 };
+
+namespace {
+
+// Up to 256 held folders, and never more than a quarter of the descriptors the process may
+// open: a walk must not take from others what it did not take before.
+int held_budget() {
+    constexpr rlim_t MOST = 256;
+    struct rlimit lim {};
+    if (::getrlimit(RLIMIT_NOFILE, &lim) != 0) return 0;
+    return static_cast<int>(std::min(MOST, lim.rlim_cur / 4));
+}
+
+}  // namespace
 
 bool debug_on() {
     static const bool on = std::getenv("VIRIRADO_ENGINE_DEBUG") != nullptr;
@@ -159,7 +174,8 @@ Walker::Walker(WalkOptions options, const Rules& rules, const MarkerIndex& index
       m_index(index),
       m_changes(changes),
       m_counters(counters),
-      m_trip(rules.trip_filter()) {}
+      m_trip(rules.trip_filter()),
+      m_held_budget(held_budget()) {}
 
 void Walker::sort_links(Node& node) {
     std::stable_sort(node.links.begin(), node.links.end(),
@@ -258,7 +274,7 @@ Walked Walker::walk_body(Task& task) {
         return std::move(*pre);
     }
     std::vector<Task> tasks;
-    HeldDir held(m_held);  // closed once the subfolders are walked
+    HeldDir held(m_held, m_held_budget);  // closed once the subfolders are walked
     Walked out;
     Node& node = out.node;
     Way way = choose(task);

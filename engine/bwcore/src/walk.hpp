@@ -172,6 +172,7 @@ private:
     std::atomic<std::size_t> m_prewalked_count{0};
     mutable std::atomic<int> m_workers{0};  // the pool's size, once asked
     std::atomic<int> m_held{0};             // folders held open for their subfolders
+    int m_held_budget = 0;                  // how many may be
 };
 
 // The first hard-link records of `node`'s subtree from its own links (sorted by name here when

@@ -2,6 +2,7 @@
 
 #include <ftw.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <filesystem>
@@ -500,4 +501,15 @@ TEST(Walk, HeldParentsAreBoundedAndClosed) {
     EXPECT_EQ(a.total.dirs, 1201u);
     EXPECT_EQ(a.total.files, 600u);
     EXPECT_EQ(a.total.skipped, 0u);
+
+    // With few descriptors allowed, fewer are held, and no folder fails to open for want of one.
+    struct rlimit was {};
+    ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &was), 0);
+    struct rlimit tight_lim = was;
+    tight_lim.rlim_cur = std::min<rlim_t>(was.rlim_cur, before + 48);
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &tight_lim), 0);
+    Walk tight;
+    Node c = tight.run(fx.root());
+    setrlimit(RLIMIT_NOFILE, &was);
+    EXPECT_EQ(c.total, a.total);
 }
