@@ -306,7 +306,11 @@ Result<list_macos::Stop> Walker::read_folder(const Task& task, Node& node, std::
                                              ByName& by_name, HeldDir& held) {
     Listed acc;
     auto take = [&](const EntryView& e, std::size_t total) {
-        take_entry(task, e, total >= ALL_FILES_MIN, node, tasks, acc, by_name);
+        bool wide = total >= ALL_FILES_MIN;
+        // Room for every record at once: growing by doubling would copy them over and over,
+        // each time into memory the process has never touched.
+        if (wide && node.all_files.capacity() == 0) node.all_files.reserve(total);
+        take_entry(task, e, wide, node, tasks, acc, by_name);
     };
     Result<list_macos::Stop> stop = list_macos::Stop{};
     if (m_opt.generic_lister) {
