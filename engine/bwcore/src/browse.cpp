@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "entry.hpp"
+#include "list_direct.hpp"
 #include "list_generic.hpp"
-#include "list_macos.hpp"
 #include "views.hpp"
 
 namespace bwcore {
@@ -398,7 +398,7 @@ void Browse::list_files(std::string_view path, json& out, NodeRows& rows) const 
     };
     // Streamed: the folder is never held whole, however many files it has.
     auto listing = m_generic_lister ? list_generic::stream_entries(path, take)
-                                    : list_macos::stream_entries(path, take);
+                                    : list_direct::stream_entries(path, take);
     if (!listing) out["list_error"] = error_text(listing.error());
 }
 

@@ -1,21 +1,16 @@
 #include "list_macos.hpp"
 
 #include <fcntl.h>
-#include <tbb/blocked_range.h>
-#include <tbb/parallel_for.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
 #include <string>
 
 #include "attrlist.hpp"
-#include "dirents.hpp"
 #include "statx_fields.hpp"
 #include "utf8.hpp"
 
@@ -375,191 +370,6 @@ Result<Stop> for_each_record(std::string_view path, const RecordFn& fn) {
 }
 
 }  // namespace
-
-namespace {
-
-// The names of the folder a listing is reading, straight from getdents64: 8-byte words, so the
-// records are aligned as the kernel wants them. Like BUF it only grows, and one listing at a
-// time borrows it.
-struct NameBuf {
-    std::unique_ptr<uint64_t[]> words;
-    size_t size = 0;  // in words
-    bool borrowed = false;
-};
-
-thread_local NameBuf t_names;
-
-constexpr size_t NAMES_INITIAL_WORDS = 8'192;  // 64 KiB
-constexpr size_t NAMES_FREE_MIN_WORDS = 4'096;
-constexpr size_t STREAM_BYTES = 32 * 1024;
-constexpr size_t STAT_GRAIN = 64;
-
-class NamesBorrow {
-public:
-    NamesBorrow() {
-        if (t_names.borrowed) {
-            std::fputs("bwcore: listing buffer borrowed twice on one thread\n", stderr);
-            std::abort();
-        }
-        t_names.borrowed = true;
-    }
-    ~NamesBorrow() { t_names.borrowed = false; }
-    NamesBorrow(const NamesBorrow&) = delete;
-    NamesBorrow& operator=(const NamesBorrow&) = delete;
-
-    // Makes room for at least NAMES_FREE_MIN_WORDS after `used` words, keeping those.
-    uint64_t* room(size_t used) {
-        if (t_names.size - used >= NAMES_FREE_MIN_WORDS) return t_names.words.get();
-        size_t size =
-            std::max({NAMES_INITIAL_WORDS, 2 * t_names.size, used + NAMES_FREE_MIN_WORDS});
-        std::unique_ptr<uint64_t[]> grown(new uint64_t[size]);
-        if (used > 0) std::memcpy(grown.get(), t_names.words.get(), used * 8);
-        t_names.words = std::move(grown);
-        t_names.size = size;
-        return t_names.words.get();
-    }
-};
-
-// The entry for `name` with the status `f` (or the status call's `err`) exactly as the bulk
-// records carry it: a failed status call gives the name and the errno only; a folder carries its
-// mount status but no link count; a name that is not UTF-8 comes lossy with EILSEQ. False when
-// the entry has vanished since the folder was read (ENOENT): it is left out, as the bulk records
-// leave it out. A lossy name is kept in `lossy`, which `e` then points into.
-bool fill_entry(std::string_view name, int err, const bp::StatFields& f, EntryView& e,
-                std::string& lossy) {
-    if (err == ENOENT) return false;
-    e.entrycount = -1;
-    if (err != 0) {
-        e.dev = e.ino = e.alloc = e.logical = 0;
-        e.mtime_ns = 0;
-        e.flags = 0;
-        e.nlink = 1;
-        e.error = static_cast<uint32_t>(err);
-        e.kind = KIND_OTHER;
-        e.is_mountpoint = false;
-    } else {
-        bool dir = f.kind == KIND_DIR;
-        e.dev = f.dev;
-        e.ino = f.ino;
-        e.alloc = f.alloc;
-        e.logical = f.logical;
-        e.mtime_ns = bp::saturating_ns(f.mtime_sec, f.mtime_nsec);
-        e.flags = f.flags;
-        e.nlink = dir ? 1 : f.nlink;
-        e.error = 0;
-        e.kind = f.kind;
-        e.is_mountpoint = dir && f.mount_root;
-    }
-    if (utf8::valid(name)) {
-        e.name = name;
-    } else {
-        lossy = utf8::lossy(name);
-        e.name = lossy;
-        e.error = EILSEQ;
-    }
-    return true;
-}
-
-int stat_entry(int dirfd, std::string_view name, bp::StatFields& f) {
-    return bp::stat_fields(dirfd, name.data(), AT_SYMLINK_NOFOLLOW, f);
-}
-
-// How a listing ends once its entries are handed on: an error before any entry was delivered
-// is the listing's error, after some it only marks the listing as stopped part-way.
-Result<Stop> ending(int read_error, size_t delivered) {
-    Stop stop;
-    if (read_error == 0) return stop;
-    if (delivered == 0) return Error::os(read_error);
-    stop.truncated = true;
-    stop.stop_error = read_error;
-    return stop;
-}
-
-}  // namespace
-
-Result<Stop> for_each_entry(std::string_view path, const EntryFn& fn) {
-    auto fd = open_dir_fd(path);
-    if (!fd) return fd.error();
-    FdCloser closer(*fd);
-    return for_each_entry(*fd, fn);
-}
-
-Result<int> open_dir_at(int parent, std::string_view name, std::string_view path) {
-    // A path the kernel would refuse whole is opened whole, so it fails as it always has.
-    if (parent < 0 || path.size() >= PATH_MAX) return open_dir_fd(path);
-    if (name.find('\0') != std::string_view::npos) return Error::os(EINVAL);
-    std::string owned(name);
-    int fd = ::openat(parent, owned.c_str(), O_RDONLY | O_NOFOLLOW | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return Error::os(errno);
-    return fd;
-}
-
-Result<Stop> for_each_entry(int fd, const EntryFn& fn) {
-    NamesBorrow borrow;
-    size_t used = 0;  // words
-    int read_error = 0;
-    for (;;) {
-        uint64_t* words = borrow.room(used);
-        ssize_t n = bp::read_dirents(fd, words + used, (t_names.size - used) * 8);
-        if (n <= 0) {
-            read_error = n < 0 ? errno : 0;
-            break;
-        }
-        used += (static_cast<size_t>(n) + 7) / 8;
-    }
-    const uint64_t* words = t_names.words.get();
-    size_t total = 0;
-    bp::each_name(words, used * 8, [&](std::string_view) { ++total; });
-    EntryView e;
-    std::string lossy;
-    size_t delivered = 0;
-    bp::StatFields f;
-    bp::each_name(words, used * 8, [&](std::string_view name) {
-        if (!fill_entry(name, stat_entry(fd, name, f), f, e, lossy)) return;
-        ++delivered;
-        fn(e, total);
-    });
-    return ending(read_error, delivered);
-}
-
-Result<Stop> stream_entries(std::string_view path, const ViewFn& fn) {
-    auto fd = open_dir_fd(path);
-    if (!fd) return fd.error();
-    FdCloser closer(*fd);
-    std::unique_ptr<uint64_t[]> words(new uint64_t[STREAM_BYTES / 8]);
-    std::vector<std::string_view> names;
-    std::vector<bp::StatFields> stats;
-    std::vector<int> errs;
-    EntryView e;
-    std::string lossy;
-    size_t delivered = 0;
-    int read_error = 0;
-    for (;;) {
-        ssize_t n = bp::read_dirents(*fd, words.get(), STREAM_BYTES);
-        if (n <= 0) {
-            read_error = n < 0 ? errno : 0;
-            break;
-        }
-        names.clear();
-        bp::each_name(words.get(), static_cast<size_t>(n),
-                      [&](std::string_view name) { names.push_back(name); });
-        stats.resize(names.size());
-        errs.resize(names.size());
-        // The status calls are most of a big folder's cost and independent of each other:
-        // they run side by side on the caller's arena, and the entries still go out in order.
-        auto stat_range = [&](const tbb::blocked_range<size_t>& r) {
-            for (size_t i = r.begin(); i != r.end(); ++i)
-                errs[i] = stat_entry(*fd, names[i], stats[i]);
-        };
-        tbb::parallel_for(tbb::blocked_range<size_t>(0, names.size(), STAT_GRAIN), stat_range);
-        for (size_t i = 0; i < names.size(); ++i) {
-            if (!fill_entry(names[i], errs[i], stats[i], e, lossy)) continue;
-            ++delivered;
-            fn(e);
-        }
-    }
-    return ending(read_error, delivered);
-}
 
 Result<Listing> list_dir_ex(std::string_view path) {
     Listing listing;

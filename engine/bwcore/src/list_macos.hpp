@@ -37,31 +37,6 @@ struct Stop {
     int stop_error = 0;
 };
 
-// Receives each entry of a listing in delivery order. `e` and its name are reused for the next
-// entry (copy what is kept); `total` is the number of names the folder delivered (an entry that
-// vanishes before its status call is left out, so fewer may follow). It must not start another
-// listing on the same thread.
-using EntryFn = std::function<void(const EntryView& e, size_t total)>;
-using ViewFn = std::function<void(const EntryView& e)>;
-
-// The entries list_dir gives, in the same order and with the same fields, handed to `fn` one by
-// one without building an entry list or packing records: every name of the folder is read
-// first (into a per-thread buffer that, like BUF, only grows), then each entry's status is
-// taken and handed on. The OS error when the folder cannot be opened or read at all.
-Result<Stop> for_each_entry(std::string_view path, const EntryFn& fn);
-// The same on a folder already open; the descriptor is left open.
-Result<Stop> for_each_entry(int fd, const EntryFn& fn);
-
-// The folder `name` inside the open folder `parent`, opened as open_dir_fd opens `path` (the
-// same folder's whole path), but with one name for the kernel to look up instead of every
-// component. With no parent (-1), or a path the kernel would refuse whole, `path` is opened.
-Result<int> open_dir_at(int parent, std::string_view name, std::string_view path);
-
-// As for_each_entry, but reading the folder a fixed-size batch of names at a time, so the
-// memory it needs does not depend on the folder's size; `fn` gets no total. The status calls of
-// one batch run in parallel on the calling thread's task arena; `fn` runs on the calling thread.
-Result<Stop> stream_entries(std::string_view path, const ViewFn& fn);
-
 // The folder's entries in delivery order, or the OS error. A read error after some records
 // were received is not an error of the listing: the listing is what was received.
 Result<std::vector<Entry>> list_dir(std::string_view path);

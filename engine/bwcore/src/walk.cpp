@@ -13,6 +13,7 @@
 #include <exception>
 #include <limits>
 
+#include "list_direct.hpp"
 #include "list_generic.hpp"
 #include "list_macos.hpp"
 
@@ -320,9 +321,9 @@ Result<list_macos::Stop> Walker::read_folder(const Task& task, Node& node, std::
             take(view_of(e), r->entries.size());
         stop = list_macos::Stop{r->truncated, r->stop_error};
     } else {
-        auto fd = list_macos::open_dir_at(task.parent_fd, task.name, task.path);
+        auto fd = list_direct::open_dir_at(task.parent_fd, task.name, task.path);
         if (!fd) return fd.error();
-        stop = list_macos::for_each_entry(*fd, take);
+        stop = list_direct::for_each_entry(*fd, take);
         int parent = held.keep(*fd, stop.ok() && !tasks.empty());
         for (Task& t : tasks)
             t.parent_fd = parent;

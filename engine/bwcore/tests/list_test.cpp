@@ -16,6 +16,7 @@
 #include "attrlist.hpp"
 #include "entry.hpp"
 #include "fixture.hpp"
+#include "list_direct.hpp"
 #include "list_generic.hpp"
 #include "list_macos.hpp"
 
@@ -184,12 +185,12 @@ void expect_direct_matches_records(const std::string& path) {
     ASSERT_TRUE(records.ok());
     std::vector<Entry> each, streamed;
     std::vector<size_t> totals;
-    auto a = list_macos::for_each_entry(path, [&](const EntryView& e, size_t total) {
+    auto a = list_direct::for_each_entry(path, [&](const EntryView& e, size_t total) {
         each.push_back(owned(e));
         totals.push_back(total);
     });
-    auto b =
-        list_macos::stream_entries(path, [&](const EntryView& e) { streamed.push_back(owned(e)); });
+    auto b = list_direct::stream_entries(path,
+                                         [&](const EntryView& e) { streamed.push_back(owned(e)); });
     ASSERT_TRUE(a.ok());
     ASSERT_TRUE(b.ok());
     EXPECT_FALSE(a->truncated || b->truncated);
@@ -228,15 +229,15 @@ TEST(ListDirect, OpenFailuresAreOsErrors) {
     int calls = 0;
     auto each = [&](const EntryView&, size_t) { ++calls; };
     auto one = [&](const EntryView&) { ++calls; };
-    EXPECT_EQ(list_macos::for_each_entry(fx.path("missing"), each).error().code, ENOENT);
-    EXPECT_EQ(list_macos::stream_entries(fx.path("missing"), one).error().code, ENOENT);
-    EXPECT_EQ(list_macos::for_each_entry(fx.path("plain"), each).error().code, ENOTDIR);
-    EXPECT_FALSE(list_macos::for_each_entry(fx.path("link"), each).ok());
-    EXPECT_FALSE(list_macos::stream_entries(fx.path("link"), one).ok());
+    EXPECT_EQ(list_direct::for_each_entry(fx.path("missing"), each).error().code, ENOENT);
+    EXPECT_EQ(list_direct::stream_entries(fx.path("missing"), one).error().code, ENOENT);
+    EXPECT_EQ(list_direct::for_each_entry(fx.path("plain"), each).error().code, ENOTDIR);
+    EXPECT_FALSE(list_direct::for_each_entry(fx.path("link"), each).ok());
+    EXPECT_FALSE(list_direct::stream_entries(fx.path("link"), one).ok());
     const std::string with_nul = fx.root() + std::string("\0/x", 3);
-    EXPECT_EQ(list_macos::stream_entries(with_nul, one).error().code, EINVAL);
+    EXPECT_EQ(list_direct::stream_entries(with_nul, one).error().code, EINVAL);
     EXPECT_EQ(calls, 0);
-    auto empty = list_macos::for_each_entry(fx.path("real"), each);
+    auto empty = list_direct::for_each_entry(fx.path("real"), each);
     ASSERT_TRUE(empty.ok());
     EXPECT_FALSE(empty->truncated);
     EXPECT_EQ(calls, 0);
@@ -305,7 +306,7 @@ int list_unsearchable_as_nobody(const std::string& path) {
     auto generic = list_generic::list_dir(path);
     if (!bulk || !generic) return 11;
     std::vector<Entry> direct;
-    auto each = list_macos::for_each_entry(
+    auto each = list_direct::for_each_entry(
         path, [&](const EntryView& e, size_t) { direct.push_back(owned(e)); });
     if (!each) return 11;
     if (bulk->size() != 2 || generic->size() != 2 || direct.size() != 2) return 12;
