@@ -217,11 +217,6 @@ bool Rules::child_might_trip(std::string_view parent, std::string_view name, int
     return false;
 }
 
-bool Rules::child_might_trip(std::string_view parent, std::string_view name, int32_t depth,
-                             bool in_library, const TripFilter& filter) const {
-    return filter.may_trip(name, in_library) && child_might_trip(parent, name, depth, in_library);
-}
-
 // Every name the full pre-test matches exactly: "..", "usr" (below "/"), the forbidden
 // components, the last component of each home_deny entry, and each deny prefix's text after any
 // of its slashes (a prefix "/a/b" is joined from ("/a", "b") or, for a name holding a slash,

@@ -49,8 +49,8 @@ struct Rules {
                           bool in_library) const;
     // The same answer, with `filter` (built from this rule set) turning away ordinary names
     // before any list is searched.
-    bool child_might_trip(std::string_view parent, std::string_view name, int32_t depth,
-                          bool in_library, const TripFilter& filter) const;
+    inline bool child_might_trip(std::string_view parent, std::string_view name, int32_t depth,
+                                 bool in_library, const TripFilter& filter) const;
 
     MarkerIndex marker_index() const;
     TripFilter trip_filter() const;
@@ -113,19 +113,28 @@ struct NameFilter {
 };
 
 // The names child_might_trip can answer true for, held as a NameFilter: the walk asks for
-// every entry, and an ordinary name leaves after two bit tests. Library areas and Photos
-// libraries are told by their shape instead (a prefix or suffix no set of names can hold).
+// every entry, and an ordinary name leaves after three bit tests. Library areas and Photos
+// libraries are told by their shape instead (a prefix or suffix no set of names can hold),
+// checked exactly: under Library most names start with "c", and a looser test sent them all on
+// to the full one.
 struct TripFilter {
     NameFilter names;
 
     // False: child_might_trip is false for this name. True: it may be either.
     bool may_trip(std::string_view name, bool in_library) const {
         std::size_t n = name.size();
-        if (n >= 14 && name[n - 1] == 'y') return true;  // may end in ".photoslibrary"
-        if (in_library && n > 9 && (name[0] == 'c' || name[0] == 'g')) return true;
+        if (n >= 14 && name[n - 1] == 'y' && name.ends_with(".photoslibrary")) return true;
+        if (in_library && n > 9 && (name[0] == 'c' || name[0] == 'g') &&
+            (name.starts_with("com.apple.") || name.starts_with("group.com.apple.")))
+            return true;
         return names.may_hold(name);
     }
 };
+
+inline bool Rules::child_might_trip(std::string_view parent, std::string_view name, int32_t depth,
+                                    bool in_library, const TripFilter& filter) const {
+    return filter.may_trip(name, in_library) && child_might_trip(parent, name, depth, in_library);
+}
 
 struct DevFolder {
     uint32_t entry = 0;  // position in devbuild_markers, from 0

@@ -306,11 +306,21 @@ Walked Walker::walk_body(Task& task) {
 Result<list_macos::Stop> Walker::read_folder(const Task& task, Node& node, std::vector<Task>& tasks,
                                              ByName& by_name, HeldDir& held) {
     Listed acc;
+    const bool file_flag = task.ctx.depth > 0 && task.ctx.in_library;
     auto take = [&](const EntryView& e, std::size_t total) {
         bool wide = total >= ALL_FILES_MIN;
         // Room for every record at once: growing by doubling would copy them over and over,
         // each time into memory the process has never touched.
         if (wide && node.all_files.capacity() == 0) node.all_files.reserve(total);
+        // Most entries are plain files on the walk's device that no rule may skip: they are
+        // counted here, with take_entry's checks in its order, and everything else goes there.
+        if (e.kind == KIND_FILE && e.error == 0 && !e.is_mountpoint && e.dev == m_opt.root_dev &&
+            (e.flags & (PROTECTED_FLAGS | SF_DATALESS)) == 0 &&
+            !might_trip(task, e.name, file_flag)) {
+            node.markers |= m_index.marker_mask(e.name);
+            count_file(node, e, wide, acc);
+            return;
+        }
         take_entry(task, e, wide, node, tasks, acc, by_name);
     };
     Result<list_macos::Stop> stop = list_macos::Stop{};
