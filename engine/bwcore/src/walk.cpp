@@ -307,6 +307,13 @@ Result<list_macos::Stop> Walker::read_folder(const Task& task, Node& node, std::
                                              ByName& by_name, HeldDir& held) {
     Listed acc;
     const bool file_flag = task.ctx.depth > 0 && task.ctx.in_library;
+    // might_trip for this folder's files, with what it needs of the folder worked out once.
+    const bool rules_on = rules_apply();
+    const int32_t depth = signed_depth(task.ctx);
+    auto file_may_trip = [&](std::string_view name) {
+        return rules_on && m_trip.may_trip(name, file_flag) &&
+               m_rules.child_might_trip(task.path, name, depth, file_flag);
+    };
     auto take = [&](const EntryView& e, std::size_t total) {
         bool wide = total >= ALL_FILES_MIN;
         // Room for every record at once: growing by doubling would copy them over and over,
@@ -315,8 +322,7 @@ Result<list_macos::Stop> Walker::read_folder(const Task& task, Node& node, std::
         // Most entries are plain files on the walk's device that no rule may skip: they are
         // counted here, with take_entry's checks in its order, and everything else goes there.
         if (e.kind == KIND_FILE && e.error == 0 && !e.is_mountpoint && e.dev == m_opt.root_dev &&
-            (e.flags & (PROTECTED_FLAGS | SF_DATALESS)) == 0 &&
-            !might_trip(task, e.name, file_flag)) {
+            (e.flags & (PROTECTED_FLAGS | SF_DATALESS)) == 0 && !file_may_trip(e.name)) {
             node.markers |= m_index.marker_mask(e.name);
             count_file(node, e, wide, acc);
             return;
