@@ -317,8 +317,7 @@ MarkerIndex Rules::marker_index() const {
     return ix;
 }
 
-uint64_t MarkerIndex::marker_mask(std::string_view name) const {
-    if (!marker_filter.may_hold(name)) return 0;
+uint64_t MarkerIndex::marker_lookup(std::string_view name) const {
     auto it = marker_bits.find(name);
     return it == marker_bits.end() ? 0 : it->second;
 }

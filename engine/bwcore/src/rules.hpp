@@ -171,7 +171,11 @@ struct MarkerIndex {
     uint64_t git_mask = 0;
 
     // The marker bit of a file name, 0 when it is not a marker.
-    uint64_t marker_mask(std::string_view name) const;
+    // Inline: the walk asks for every file, and nearly every name leaves at the filter.
+    uint64_t marker_mask(std::string_view name) const {
+        return marker_filter.may_hold(name) ? marker_lookup(name) : 0;
+    }
+    uint64_t marker_lookup(std::string_view name) const;
     // What one listed entry adds to its folder's marker set: files by name, folders only ".git".
     uint64_t entry_bits(std::string_view name, bool is_dir) const {
         if (is_dir) return name == ".git" ? git_mask : 0;
