@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "entry.hpp"
+#include "list_direct.hpp"
 #include "list_generic.hpp"
-#include "list_macos.hpp"
 #include "views.hpp"
 
 namespace bwcore {
@@ -27,6 +27,9 @@ constexpr std::string_view NUL_IN_PATH = "file name contained an unexpected NUL 
 bool at_or_below(std::string_view path, std::string_view base) {
     return path.starts_with(base) && (path.size() == base.size() || path[base.size()] == '/');
 }
+
+// Sums of sizes that cannot overflow, so a saturated total is never taken apart wrongly.
+__extension__ using Wide = unsigned __int128;
 
 uint64_t add_sat(uint64_t a, uint64_t b) {
     uint64_t s;
@@ -201,13 +204,54 @@ struct Browse::SearchHit {
     const FileRec* file;  // a file hit
 };
 
+// The rows of Browse::node: a child folder or a live-listed file, in the answer's order (size
+// descending, then name, then the order met: folders in the node's order, then the listing's).
+// Only the first `limit` are kept, so a folder of any size costs memory for the rows returned;
+// the others are only counted and summed for "rest".
+struct Browse::NodeRow {
+    uint64_t size;
+    std::string name;
+    std::size_t seq;
+    const Node* dir;  // a child folder; else a listed file with the fields below
+    uint64_t logical = 0;
+    int64_t mtime = 0;
+    bool linked = false;
+    bool protected_ = false;
+};
+
 struct Browse::NodeRows {
-    struct Row {
-        uint64_t size;
-        std::string name;
-        json row;
+    using Row = NodeRow;
+    // a comes before b in the answer.
+    static bool before(uint64_t a_size, std::string_view a_name, std::size_t a_seq, const Row& b) {
+        if (a_size != b.size) return a_size > b.size;
+        if (int c = a_name.compare(b.name); c != 0) return c < 0;
+        return a_seq < b.seq;
+    }
+    struct Later {
+        bool operator()(const Row& a, const Row& b) const {
+            return before(b.size, b.name, b.seq, a);
+        }
     };
-    std::vector<Row> rows;
+
+    explicit NodeRows(std::size_t limit) : limit(limit), kept(limit) {}
+
+    // Counts a row of `size` and `name`; true when it is among the first `limit` so far, and
+    // must then be pushed through keep().
+    bool offer(uint64_t size, std::string_view name) {
+        ++count;
+        sum += size;
+        if (limit == 0) return false;
+        return !kept.full() || before(size, name, count - 1, kept.smallest());
+    }
+    void keep(Row row) {
+        row.seq = count - 1;
+        kept.push(std::move(row));
+    }
+
+    std::size_t limit;
+    TopK<Row, Later> kept;
+    std::size_t count = 0;
+    Wide sum = 0;  // exact: the sizes of the rows left out are this less the kept
     uint64_t dataless = 0;
     uint64_t listed = 0;
 };
@@ -339,55 +383,64 @@ void Browse::list_files(std::string_view path, json& out, NodeRows& rows) const 
         out["list_error"] = NUL_IN_PATH;
         return;
     }
-    auto listing = m_generic_lister ? list_generic::list_dir(path) : list_macos::list_dir(path);
-    if (!listing) {
-        out["list_error"] = error_text(listing.error());
-        return;
-    }
-    for (const Entry& e : listing.value()) {
-        if (e.name == "." || e.name == "..") continue;
+    auto take = [&](const auto& e) {
+        if (e.name == "." || e.name == "..") return;
         // An error record carries no trustworthy name or size: it would show a file that is not.
-        if (e.error != 0 || e.kind != KIND_FILE) continue;
+        if (e.error != 0 || e.kind != KIND_FILE) return;
         if ((e.flags & SF_DATALESS) != 0 && (e.flags & PROTECTED_FLAGS) == 0) {
             ++rows.dataless;
-            continue;
+            return;
         }
-        json row = file_row(tree::join(path, e.name), e.alloc, e.logical, e.mtime_ns);
-        row["linked"] = e.nlink > 1;
-        row["files"] = 1;
-        row["dirs"] = 0;
-        if ((e.flags & PROTECTED_FLAGS) != 0) {
-            row["look_only"] = true;
-            row["look_only_reason"] = "protected by macOS";
-        }
-        rows.rows.push_back({e.alloc, e.name, std::move(row)});
         ++rows.listed;
+        if (!rows.offer(e.alloc, e.name)) return;
+        rows.keep({e.alloc, std::string(e.name), 0, nullptr, e.logical, e.mtime_ns, e.nlink > 1,
+                   (e.flags & PROTECTED_FLAGS) != 0});
+    };
+    // Streamed: the folder is never held whole, however many files it has.
+    auto listing = m_generic_lister ? list_generic::stream_entries(path, take)
+                                    : list_direct::stream_entries(path, take);
+    if (!listing) out["list_error"] = error_text(listing.error());
+}
+
+json Browse::node_row(std::string_view path, const NodeRow& r) const {
+    std::string p = tree::join(path, r.name);
+    if (r.dir != nullptr) return dir_row(p, *r.dir);
+    json row = file_row(std::move(p), r.size, r.logical, r.mtime);
+    row["linked"] = r.linked;
+    row["files"] = 1;
+    row["dirs"] = 0;
+    if (r.protected_) {
+        row["look_only"] = true;
+        row["look_only_reason"] = "protected by macOS";
     }
+    return row;
 }
 
 Result<json> Browse::node(std::string_view path, std::size_t limit, bool files) const {
     const Node* n = scan::find(*m_node, m_root, path);
     if (n == nullptr) return Error::text(not_in_tree(path));
     json out = dir_row(path, *n);
-    NodeRows rows;
+    NodeRows rows(limit);
     for (const Node& child : n->children)
-        rows.rows.push_back(
-            {child.total.alloc, child.name, dir_row(tree::join(path, child.name), child)});
+        if (rows.offer(child.total.alloc, child.name))
+            rows.keep({child.total.alloc, child.name, 0, &child});
     if (files) list_files(path, out, rows);
-    std::stable_sort(rows.rows.begin(), rows.rows.end(), [](const auto& a, const auto& b) {
-        return a.size != b.size ? a.size > b.size : a.name < b.name;
-    });
-    json rest{{"alloc", 0}, {"count", 0}};
-    if (rows.rows.size() > limit) {
-        uint64_t cut_alloc = 0;
-        for (std::size_t i = limit; i < rows.rows.size(); ++i)
-            cut_alloc = add_sat(cut_alloc, rows.rows[i].size);
-        rest = json{{"alloc", cut_alloc}, {"count", rows.rows.size() - limit}};
-    }
+    std::vector<NodeRow> kept = std::move(rows.kept).take();
+    std::sort(kept.begin(), kept.end(),
+              [](const NodeRow& a, const NodeRow& b) { return NodeRows::Later{}(b, a); });
+    Wide kept_sum = 0;
     json children = json::array();
-    for (std::size_t i = 0; i < rows.rows.size() && i < limit; ++i)
-        children.push_back(std::move(rows.rows[i].row));
-    out["children_total"] = rows.rows.size();
+    for (const NodeRow& r : kept) {
+        kept_sum += r.size;
+        children.push_back(node_row(path, r));
+    }
+    json rest{{"alloc", 0}, {"count", 0}};
+    if (rows.count > kept.size()) {
+        Wide cut = rows.sum - kept_sum;
+        uint64_t cut_alloc = cut > UINT64_MAX ? UINT64_MAX : static_cast<uint64_t>(cut);
+        rest = json{{"alloc", cut_alloc}, {"count", rows.count - kept.size()}};
+    }
+    out["children_total"] = rows.count;
     out["children"] = std::move(children);
     out["rest"] = std::move(rest);
     out["own_files_alloc"] = n->own.alloc;

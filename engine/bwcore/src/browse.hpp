@@ -54,12 +54,14 @@ public:
 
 private:
     struct SearchHit;
+    struct NodeRow;
     struct NodeRows;
 
     nlohmann::json file_row(std::string path, uint64_t alloc, uint64_t logical,
                             int64_t mtime) const;
     nlohmann::json search_row(const SearchHit& hit) const;
     void list_files(std::string_view path, nlohmann::json& out, NodeRows& rows) const;
+    nlohmann::json node_row(std::string_view path, const NodeRow& r) const;
 
     std::string m_root;
     const Node* m_node;

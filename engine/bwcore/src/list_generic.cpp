@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "statx_fields.hpp"
 #include "utf8.hpp"
@@ -78,7 +79,8 @@ std::string_view file_name(std::string_view path) {
     return last == ".." ? std::string_view{} : last;
 }
 
-Result<Listing> list_dir_ex(std::string_view path) {
+Result<list_macos::Stop> stream_entries(std::string_view path,
+                                        const std::function<void(Entry& e)>& fn) {
     if (path.find('\0') != std::string_view::npos) return Error::os(EINVAL);
     std::string owned(path);
     DIR* dir = ::opendir(owned.c_str());
@@ -86,20 +88,30 @@ Result<Listing> list_dir_ex(std::string_view path) {
     DirCloser closer(dir);
     int fd = ::dirfd(dir);
 
-    Listing listing;
+    list_macos::Stop stop;
     for (;;) {
         errno = 0;
         const struct dirent* d = ::readdir(dir);
         if (d == nullptr) {
             if (errno != 0) {
-                listing.truncated = true;
-                listing.stop_error = errno;
+                stop.truncated = true;
+                stop.stop_error = errno;
             }
             break;
         }
         if (is_dot_or_dotdot(d->d_name)) continue;
-        listing.entries.push_back(entry_at(fd, d->d_name));
+        Entry e = entry_at(fd, d->d_name);
+        fn(e);
     }
+    return stop;
+}
+
+Result<Listing> list_dir_ex(std::string_view path) {
+    Listing listing;
+    auto stop = stream_entries(path, [&](Entry& e) { listing.entries.push_back(std::move(e)); });
+    if (!stop) return stop.error();
+    listing.truncated = stop->truncated;
+    listing.stop_error = stop->stop_error;
     return listing;
 }
 

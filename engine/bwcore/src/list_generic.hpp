@@ -1,6 +1,7 @@
 #pragma once
 // The generic lister: one folder into Entry records through readdir and a status call per
 // entry, reported as "readdir+lstat"; and the same record for one path.
+#include <functional>
 #include <string_view>
 #include <vector>
 
@@ -20,6 +21,11 @@ Result<std::vector<Entry>> list_dir(std::string_view path);
 
 // As list_dir, but also says whether a read error ended the listing part-way.
 Result<Listing> list_dir_ex(std::string_view path);
+
+// The entries of list_dir handed to `fn` one by one as they are read, without an entry list;
+// `fn` may move from the entry it is given.
+Result<list_macos::Stop> stream_entries(std::string_view path,
+                                        const std::function<void(Entry& e)>& fn);
 
 // One entry for the path itself, without following a final symbolic link. Its name is the
 // path's last normal component ("/a/b/" and "/a/b/." give "b"; "/" and "/a/.." give "").

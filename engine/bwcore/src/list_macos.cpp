@@ -334,7 +334,12 @@ bool parse_records(std::span<const unsigned char> bytes, uint32_t count, std::ve
     return parse_each(bytes, count, e, [&](const Entry& one) { out.push_back(one); });
 }
 
-Result<Stop> for_each_entry(std::string_view path, const EntryFn& fn) {
+namespace {
+
+using RecordFn = std::function<void(const Entry& e, size_t total)>;
+
+// The bulk records of the whole folder, handed to `fn` straight from BUF.
+Result<Stop> for_each_record(std::string_view path, const RecordFn& fn) {
     auto fd = open_dir_fd(path);
     if (!fd) return fd.error();
     Borrow borrow;
@@ -364,9 +369,11 @@ Result<Stop> for_each_entry(std::string_view path, const EntryFn& fn) {
     return stop;
 }
 
+}  // namespace
+
 Result<Listing> list_dir_ex(std::string_view path) {
     Listing listing;
-    auto stop = for_each_entry(path, [&](const Entry& e, size_t total) {
+    auto stop = for_each_record(path, [&](const Entry& e, size_t total) {
         if (listing.entries.empty()) listing.entries.reserve(total);
         listing.entries.push_back(e);
     });

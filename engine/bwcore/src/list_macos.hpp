@@ -37,15 +37,6 @@ struct Stop {
     int stop_error = 0;
 };
 
-// Receives each entry of a listing in delivery order. `e` is reused for the next entry (copy
-// what is kept); `total` is the number of records the folder delivered. It must not start
-// another listing on the same thread.
-using EntryFn = std::function<void(const Entry& e, size_t total)>;
-
-// Reads the whole folder, then hands every record to `fn` straight from the buffer, without
-// building an entry list. The OS error when the folder cannot be opened or read at all.
-Result<Stop> for_each_entry(std::string_view path, const EntryFn& fn);
-
 // The folder's entries in delivery order, or the OS error. A read error after some records
 // were received is not an error of the listing: the listing is what was received.
 Result<std::vector<Entry>> list_dir(std::string_view path);

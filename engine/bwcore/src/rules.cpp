@@ -217,11 +217,6 @@ bool Rules::child_might_trip(std::string_view parent, std::string_view name, int
     return false;
 }
 
-bool Rules::child_might_trip(std::string_view parent, std::string_view name, int32_t depth,
-                             bool in_library, const TripFilter& filter) const {
-    return filter.may_trip(name, in_library) && child_might_trip(parent, name, depth, in_library);
-}
-
 // Every name the full pre-test matches exactly: "..", "usr" (below "/"), the forbidden
 // components, the last component of each home_deny entry, and each deny prefix's text after any
 // of its slashes (a prefix "/a/b" is joined from ("/a", "b") or, for a name holding a slash,
@@ -278,8 +273,10 @@ void NameFilter::add(std::string_view name) {
         return;
     }
     lengths |= uint64_t{1} << (name.size() & 63);
-    auto b = static_cast<unsigned char>(name[0]);
+    auto b = static_cast<unsigned char>(name.front());
     first_bytes[b >> 6] |= uint64_t{1} << (b & 63);
+    auto z = static_cast<unsigned char>(name.back());
+    last_bytes[z >> 6] |= uint64_t{1} << (z & 63);
 }
 
 MarkerIndex Rules::marker_index() const {
@@ -320,8 +317,7 @@ MarkerIndex Rules::marker_index() const {
     return ix;
 }
 
-uint64_t MarkerIndex::marker_mask(std::string_view name) const {
-    if (!marker_filter.may_hold(name)) return 0;
+uint64_t MarkerIndex::marker_lookup(std::string_view name) const {
     auto it = marker_bits.find(name);
     return it == marker_bits.end() ? 0 : it->second;
 }

@@ -49,8 +49,8 @@ struct Rules {
                           bool in_library) const;
     // The same answer, with `filter` (built from this rule set) turning away ordinary names
     // before any list is searched.
-    bool child_might_trip(std::string_view parent, std::string_view name, int32_t depth,
-                          bool in_library, const TripFilter& filter) const;
+    inline bool child_might_trip(std::string_view parent, std::string_view name, int32_t depth,
+                                 bool in_library, const TripFilter& filter) const;
 
     MarkerIndex marker_index() const;
     TripFilter trip_filter() const;
@@ -93,36 +93,48 @@ struct NameHash {
     }
 };
 
-// Pre-filter for name lookups: a name whose length bit or first-byte bit is clear is not in
-// the set, and the hash lookup is skipped.
+// Pre-filter for name lookups: a name whose length bit, first-byte bit or last-byte bit is
+// clear is not in the set, and the hash lookup is skipped.
 struct NameFilter {
     uint64_t lengths = 0;
     std::array<uint64_t, 4> first_bytes{};
+    std::array<uint64_t, 4> last_bytes{};
 
     void add(std::string_view name);
     bool may_hold(std::string_view name) const {
         if (name.empty()) return empty_added;
-        auto b = static_cast<unsigned char>(name[0]);
+        auto b = static_cast<unsigned char>(name.front());
+        auto z = static_cast<unsigned char>(name.back());
         return (lengths >> (name.size() & 63) & 1) != 0 &&
-               (first_bytes[b >> 6] >> (b & 63) & 1) != 0;
+               (first_bytes[b >> 6] >> (b & 63) & 1) != 0 &&
+               (last_bytes[z >> 6] >> (z & 63) & 1) != 0;
     }
     bool empty_added = false;
 };
 
 // The names child_might_trip can answer true for, held as a NameFilter: the walk asks for
-// every entry, and an ordinary name leaves after two bit tests. Library areas and Photos
-// libraries are told by their shape instead (a prefix or suffix no set of names can hold).
+// every entry, and an ordinary name leaves after three bit tests. Library areas and Photos
+// libraries are told by their shape instead (a prefix or suffix no set of names can hold),
+// checked exactly: under Library most names start with "c", and a looser test sent them all on
+// to the full one.
 struct TripFilter {
     NameFilter names;
 
     // False: child_might_trip is false for this name. True: it may be either.
     bool may_trip(std::string_view name, bool in_library) const {
         std::size_t n = name.size();
-        if (n >= 14 && name[n - 1] == 'y') return true;  // may end in ".photoslibrary"
-        if (in_library && n > 9 && (name[0] == 'c' || name[0] == 'g')) return true;
+        if (n >= 14 && name[n - 1] == 'y' && name.ends_with(".photoslibrary")) return true;
+        if (in_library && n > 9 && (name[0] == 'c' || name[0] == 'g') &&
+            (name.starts_with("com.apple.") || name.starts_with("group.com.apple.")))
+            return true;
         return names.may_hold(name);
     }
 };
+
+inline bool Rules::child_might_trip(std::string_view parent, std::string_view name, int32_t depth,
+                                    bool in_library, const TripFilter& filter) const {
+    return filter.may_trip(name, in_library) && child_might_trip(parent, name, depth, in_library);
+}
 
 struct DevFolder {
     uint32_t entry = 0;  // position in devbuild_markers, from 0
@@ -159,7 +171,11 @@ struct MarkerIndex {
     uint64_t git_mask = 0;
 
     // The marker bit of a file name, 0 when it is not a marker.
-    uint64_t marker_mask(std::string_view name) const;
+    // Inline: the walk asks for every file, and nearly every name leaves at the filter.
+    uint64_t marker_mask(std::string_view name) const {
+        return marker_filter.may_hold(name) ? marker_lookup(name) : 0;
+    }
+    uint64_t marker_lookup(std::string_view name) const;
     // What one listed entry adds to its folder's marker set: files by name, folders only ".git".
     uint64_t entry_bits(std::string_view name, bool is_dir) const {
         if (is_dir) return name == ".git" ? git_mask : 0;

@@ -1,5 +1,6 @@
 #include "scan.hpp"
 
+#include <malloc.h>
 #include <pthread.h>
 #include <unistd.h>
 
@@ -173,16 +174,18 @@ struct Run {
 
 // Phase A: the priority folders in parallel, then the "first" event over them.
 void phase_a(Run& r, std::vector<Prio>& prio) {
-    std::vector<Node> nodes(prio.size());
+    std::vector<walk::Walked> walked(prio.size());
     tbb::parallel_for(std::size_t{0}, prio.size(), [&](std::size_t i) {
-        nodes[i] = r.walker.walk_root(prio[i].path, prio[i].entry, std::move(prio[i].cached));
+        walked[i] =
+            r.walker.walk_root_linked(prio[i].path, prio[i].entry, std::move(prio[i].cached));
     });
     scan::TreeRef first;
     nlohmann::json roots = nlohmann::json::array();
     for (std::size_t i = 0; i < prio.size(); ++i) {
-        first.push_back({prio[i].path, &nodes[i]});
-        roots.push_back({{"path", prio[i].path}, {"alloc", nodes[i].total.alloc}});
-        r.out.first_roots.push_back({prio[i].path, nodes[i].total.alloc});
+        const Node& node = walked[i].node;
+        first.push_back({prio[i].path, &node});
+        roots.push_back({{"path", prio[i].path}, {"alloc", node.total.alloc}});
+        r.out.first_roots.push_back({prio[i].path, node.total.alloc});
     }
     if (r.event) {
         nlohmann::json value = {{"elapsed_ms", ms_since(r.start)},
@@ -200,7 +203,7 @@ void phase_a(Run& r, std::vector<Prio>& prio) {
         r.out.first_results_ms = ms_since(r.start);
     }
     for (std::size_t i = 0; i < prio.size(); ++i)
-        r.walker.add_prewalked(prio[i].path, std::move(nodes[i]));
+        r.walker.add_prewalked(prio[i].path, std::move(walked[i]));
 }
 
 Result<ScanResult> scan_body(const ScanOptions& o, walk::Counters& counters,
@@ -255,13 +258,13 @@ Result<ScanResult> scan_body(const ScanOptions& o, walk::Counters& counters,
         phase_a(run, prio);
         double a_end = ms_since(start);
         auto b_start = Clock::now();
-        out.node = walker.walk_root(o.root, *root, std::move(cached_root));
+        // Settled as it is walked: only the folders above hard-linked files are left to do.
+        out.node = walk::settle(walker.walk_root_linked(o.root, *root, std::move(cached_root)));
         if (walk::debug_on())
             std::fprintf(stderr, "phase B: %.3f ms (setup before A ended at %.3f ms)\n",
                          ms_since(b_start), a_end);
     });
     cached_root.reset();
-    tree::settle_links(out.node);
     for (FirstRoot& f : out.first_roots)
         if (const Node* n = scan::find(out.node, o.root, f.path)) f.alloc = n->total.alloc;
     out.listed = counters.listed.load();
@@ -302,6 +305,11 @@ ThreadControls init_threads(unsigned at_least) {
     };
     std::size_t hw = std::max(1u, std::thread::hardware_concurrency());
     return ThreadControls{std::make_shared<Both>(std::max<std::size_t>(at_least, hw))};
+}
+
+void init_allocator() {
+    constexpr int HEAP_STEP = 16 << 20;
+    ::mallopt(M_TOP_PAD, HEAP_STEP);
 }
 
 unsigned default_threads() {

@@ -85,6 +85,11 @@ struct ThreadControls {
 };
 ThreadControls init_threads(unsigned at_least);
 
+// Lets the memory allocator grow its heaps 16 MiB at a time. A scan builds its tree out of
+// many small pieces; a heap grown a page at a time costs a system call and a page-fault stall
+// for every few kilobytes of tree. Call once at the start of `main`; it changes no result.
+void init_allocator();
+
 inline constexpr std::size_t STACK_SIZE = 16u << 20;
 
 // The performance-core count, else the online processors, capped at 8; 4 when unknown.

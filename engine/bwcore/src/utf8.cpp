@@ -38,25 +38,11 @@ std::size_t sequence(std::string_view s, std::size_t i, std::size_t& bad) {
     return need + 1;
 }
 
-// Names are nearly always plain ASCII; eight bytes at a time settle those without the
-// sequence-by-sequence check.
-bool plain_ascii(std::string_view s) {
-    std::size_t i = 0;
-    uint64_t high = 0;
-    for (; i + 8 <= s.size(); i += 8) {
-        uint64_t w;
-        std::memcpy(&w, s.data() + i, sizeof w);
-        high |= w;
-    }
-    for (; i < s.size(); ++i)
-        high |= static_cast<unsigned char>(s[i]);
-    return (high & 0x8080808080808080ULL) == 0;
-}
-
 }  // namespace
 
-bool valid(std::string_view s) {
-    if (plain_ascii(s)) return true;
+namespace detail {
+
+bool valid_sequences(std::string_view s) {
     std::size_t bad = 0;
     for (std::size_t i = 0; i < s.size();) {
         std::size_t n = sequence(s, i, bad);
@@ -65,6 +51,8 @@ bool valid(std::string_view s) {
     }
     return true;
 }
+
+}  // namespace detail
 
 std::string lossy(std::string_view s) {
     std::string out;

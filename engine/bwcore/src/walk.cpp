@@ -1,7 +1,9 @@
 #include "walk.hpp"
 
+#include <sys/resource.h>
 #include <tbb/parallel_for.h>
 #include <tbb/task_arena.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -11,6 +13,7 @@
 #include <exception>
 #include <limits>
 
+#include "list_direct.hpp"
 #include "list_generic.hpp"
 #include "list_macos.hpp"
 
@@ -27,20 +30,68 @@ int32_t signed_depth(const Ctx& ctx) {
     return static_cast<int32_t>(std::min<uint32_t>(ctx.depth, INT32_MAX));
 }
 
-bool is_big(const Entry& e, uint64_t big_min) {
+bool is_big(const EntryView& e, uint64_t big_min) {
     return std::max(e.alloc, e.logical) >= big_min;
 }
 
-FileRec file_rec(const Entry& e) {
-    return FileRec{e.name, e.alloc, e.logical, e.mtime_ns, e.ino};
+FileRec file_rec(const EntryView& e) {
+    return FileRec{std::string(e.name), e.alloc, e.logical, e.mtime_ns, e.ino};
 }
 
 // Adds one counted single-link file to the folder's own totals.
-void add_own(Node& node, const Entry& e) {
+void add_own(Node& node, const EntryView& e) {
     node.own.alloc = add_sat(node.own.alloc, e.alloc);
     node.own.logical = add_sat(node.own.logical, e.logical);
     node.own.files += 1;
     node.own.mtime = std::max(node.own.mtime, e.mtime_ns);
+}
+
+// Counts one plain file: its own totals or its link record, and its records; `files` and
+// `bytes` gather what goes to the progress counters. Always inline: the listing's fast path
+// runs it for nearly every entry of the tree.
+[[gnu::always_inline]] inline void count_plain(Node& node, const EntryView& e, bool wide,
+                                               uint64_t big_min, uint64_t& files, uint64_t& bytes) {
+    files += 1;
+    bytes += e.alloc;
+    if (e.nlink < 2) {
+        add_own(node, e);
+        if (wide) node.all_files.push_back(file_rec(e));
+    } else {
+        node.links.push_back(
+            LinkRec{std::string(e.name), e.dev, e.ino, e.alloc, e.logical, e.mtime_ns});
+    }
+    if (is_big(e, big_min)) node.files.push_back(file_rec(e));
+}
+
+// Children biggest first, then by name, with their first hard-link records in `firsts` (left
+// empty when none has any).
+// Names within one folder are unique, so this order is total. Positions are sorted rather than
+// whole nodes, which are large: each node then moves once.
+std::vector<Node> by_size(std::vector<Walked>& kids, std::vector<LinkFirsts>& firsts) {
+    std::vector<uint32_t> order(kids.size());
+    for (uint32_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    auto before = [&](uint32_t a, uint32_t b) {
+        const Node& x = kids[a].node;
+        const Node& y = kids[b].node;
+        if (x.total.alloc != y.total.alloc) return x.total.alloc > y.total.alloc;
+        return x.name < y.name;
+    };
+    if (!std::is_sorted(order.begin(), order.end(), before))
+        std::sort(order.begin(), order.end(), before);
+    std::vector<Node> sorted;
+    sorted.reserve(kids.size());
+    for (uint32_t i : order)
+        sorted.push_back(std::move(kids[i].node));
+    // Hard-linked files are rare: most folders pass no records up.
+    bool linked =
+        std::any_of(kids.begin(), kids.end(), [](const Walked& k) { return !k.links.empty(); });
+    if (linked) {
+        firsts.resize(kids.size());
+        for (std::size_t i = 0; i < order.size(); ++i)
+            firsts[i] = std::move(kids[order[i]].links);
+    }
+    return sorted;
 }
 
 // The node of a folder that could not be walked at all.
@@ -49,6 +100,53 @@ Node failed_node(std::string_view path, std::string_view reason) {
     n.own.skipped = 1;
     Walker::sample(n, path, reason);
     return n;
+}
+
+}  // namespace
+
+// A listed folder's descriptor, held open while its subfolders are walked so that each of them
+// is opened by its name alone: the kernel then looks up one name instead of every component of
+// the path. A deep tree would hold one per level, so only so many are held across the walk
+// (held_budget); past that a folder is closed at once and its subfolders are opened by their
+// whole paths.
+class Walker::HeldDir {
+public:
+    HeldDir(std::atomic<int>& count, int budget) : m_count(count), m_budget(budget) {}
+    ~HeldDir() {
+        if (m_fd < 0) return;
+        ::close(m_fd);
+        m_count.fetch_sub(1, std::memory_order_relaxed);
+    }
+    HeldDir(const HeldDir&) = delete;
+    HeldDir& operator=(const HeldDir&) = delete;
+
+    // Takes the listed folder's `fd`: the descriptor for its subfolders to be opened in, or -1
+    // when it is closed already (`wanted` false: no subfolders, or the listing failed).
+    int keep(int fd, bool wanted) {
+        if (wanted && m_count.fetch_add(1, std::memory_order_relaxed) < m_budget) {
+            m_fd = fd;
+            return fd;
+        }
+        if (wanted) m_count.fetch_sub(1, std::memory_order_relaxed);
+        ::close(fd);
+        return -1;
+    }
+
+private:
+    std::atomic<int>& m_count;
+    int m_budget;
+    int m_fd = -1;
+};
+
+namespace {
+
+// Up to 256 held folders, and never more than a quarter of the descriptors the process may
+// open: a walk must not take from others what it did not take before.
+int held_budget() {
+    constexpr rlim_t MOST = 256;
+    struct rlimit lim {};
+    if (::getrlimit(RLIMIT_NOFILE, &lim) != 0) return 0;
+    return static_cast<int>(std::min(MOST, lim.rlim_cur / 4));
 }
 
 }  // namespace
@@ -94,7 +192,8 @@ Walker::Walker(WalkOptions options, const Rules& rules, const MarkerIndex& index
       m_index(index),
       m_changes(changes),
       m_counters(counters),
-      m_trip(rules.trip_filter()) {}
+      m_trip(rules.trip_filter()),
+      m_held_budget(held_budget()) {}
 
 void Walker::sort_links(Node& node) {
     std::stable_sort(node.links.begin(), node.links.end(),
@@ -106,16 +205,8 @@ bool Walker::might_trip(const Task& task, std::string_view name, bool in_library
            m_rules.child_might_trip(task.path, name, signed_depth(task.ctx), in_library, m_trip);
 }
 
-void Walker::count_file(Node& node, const Entry& e, bool wide, Listed& acc) const {
-    acc.files += 1;
-    acc.bytes += e.alloc;
-    if (e.nlink < 2) {
-        add_own(node, e);
-        if (wide) node.all_files.push_back(file_rec(e));
-    } else {
-        node.links.push_back(LinkRec{e.name, e.dev, e.ino, e.alloc, e.logical, e.mtime_ns});
-    }
-    if (is_big(e, m_opt.big_min)) node.files.push_back(file_rec(e));
+void Walker::count_file(Node& node, const EntryView& e, bool wide, Listed& acc) const {
+    count_plain(node, e, wide, m_opt.big_min, acc.files, acc.bytes);
 }
 
 void Walker::sample(Node& node, std::string_view path, std::string_view reason) {
@@ -123,23 +214,28 @@ void Walker::sample(Node& node, std::string_view path, std::string_view reason) 
         node.skipped.push_back(SkipSample{std::string(path), std::string(reason)});
 }
 
-void Walker::add_prewalked(const std::string& path, Node node) {
+void Walker::add_prewalked(const std::string& path, Walked walked) {
     std::lock_guard lock(m_prewalked_mu);
-    if (m_prewalked.insert_or_assign(path, std::move(node)).second) ++m_prewalked_count;
+    if (m_prewalked.insert_or_assign(path, std::move(walked)).second) ++m_prewalked_count;
 }
 
-std::optional<Node> Walker::take_prewalked(const std::string& path) {
+std::optional<Walked> Walker::take_prewalked(const std::string& path) {
     if (m_prewalked_count.load() == 0) return std::nullopt;
     std::lock_guard lock(m_prewalked_mu);
     auto it = m_prewalked.find(path);
     if (it == m_prewalked.end()) return std::nullopt;
-    Node n = std::move(it->second);
+    Walked w = std::move(it->second);
     m_prewalked.erase(it);
     --m_prewalked_count;
-    return n;
+    return w;
 }
 
 Node Walker::walk_root(const std::string& path, const Entry& entry, std::optional<Node> cached) {
+    return walk_root_linked(path, entry, std::move(cached)).node;
+}
+
+Walked Walker::walk_root_linked(const std::string& path, const Entry& entry,
+                                std::optional<Node> cached) {
     Task t;
     t.path = path;
     t.name = entry.name;
@@ -150,21 +246,23 @@ Node Walker::walk_root(const std::string& path, const Entry& entry, std::optiona
     t.logical = entry.logical;
     t.mtime = entry.mtime_ns;
     t.cached = std::move(cached);
-    return walk_dir(std::move(t));
+    return walk_guarded(t);
 }
 
 Node Walker::walk_dir(Task task) {
-    return walk_guarded(task);
+    return walk_guarded(task).node;
 }
 
 // A lost subtree would be lost data: whatever goes wrong inside one folder's walk stays in that
 // folder, as a skipped item with the reason "error", never unwinding through the pool.
-Node Walker::walk_guarded(Task& task) {
+Walked Walker::walk_guarded(Task& task) {
     try {
         return walk_body(task);
     } catch (const std::exception&) {
     }
-    Node n = failed_node(task.path, "error");
+    Walked out;
+    Node& n = out.node;
+    n = failed_node(task.path, "error");
     n.name = task.name;
     n.dev = task.dev;
     n.ino = task.ino;
@@ -174,18 +272,20 @@ Node Walker::walk_guarded(Task& task) {
     n.total.alloc = add_sat(n.total.alloc, n.self_alloc);
     n.total.logical = add_sat(n.total.logical, n.self_logical);
     n.total.dirs = 1;
-    return n;
+    return out;
 }
 
-Node Walker::walk_body(Task& task) {
+Walked Walker::walk_body(Task& task) {
     if (auto pre = take_prewalked(task.path)) {
-        DevClass dc = m_index.settle(task.hint, pre->markers);
-        pre->dev_kind = dc.dev_kind;
-        pre->marker = std::string(dc.marker);
+        DevClass dc = m_index.settle(task.hint, pre->node.markers);
+        pre->node.dev_kind = dc.dev_kind;
+        pre->node.marker = std::string(dc.marker);
         return std::move(*pre);
     }
     std::vector<Task> tasks;
-    Node node;
+    HeldDir held(m_held, m_held_budget);  // closed once the subfolders are walked
+    Walked out;
+    Node& node = out.node;
     Way way = choose(task);
     if (way != Way::List) {
         node = std::move(*task.cached);
@@ -198,41 +298,67 @@ Node Walker::walk_body(Task& task) {
         } else {
             NodeList old = std::move(node.children);
             tasks.clear();
-            node = list_folder(task, tasks, &old);
+            node = list_folder(task, tasks, &old, held);
         }
     } else {
         NodeList* old = task.cached ? &task.cached->children : nullptr;
-        node = list_folder(task, tasks, old);
+        node = list_folder(task, tasks, old, held);
         task.cached.reset();
     }
-    finish(task, node, tasks);
-    return node;
+    out.links = finish(task, node, tasks);
+    return out;
 }
 
 // Lists the folder into `node` through the walker's lister, entry by entry. The bulk lister's
 // records are taken straight from its buffer.
 Result<list_macos::Stop> Walker::read_folder(const Task& task, Node& node, std::vector<Task>& tasks,
-                                             ByName& by_name) {
+                                             ByName& by_name, HeldDir& held) {
     Listed acc;
-    auto take = [&](const Entry& e, std::size_t total) {
-        take_entry(task, e, total >= ALL_FILES_MIN, node, tasks, acc, by_name);
+    const bool file_flag = task.ctx.depth > 0 && task.ctx.in_library;
+    // might_trip for this folder's files, with what it needs of the folder worked out once.
+    const bool rules_on = rules_apply();
+    const int32_t depth = signed_depth(task.ctx);
+    auto file_may_trip = [&](std::string_view name) {
+        return rules_on && m_trip.may_trip(name, file_flag) &&
+               m_rules.child_might_trip(task.path, name, depth, file_flag);
+    };
+    auto take = [&](const EntryView& e, std::size_t total) {
+        bool wide = total >= ALL_FILES_MIN;
+        // Room for every record at once: growing by doubling would copy them over and over,
+        // each time into memory the process has never touched.
+        if (wide && node.all_files.capacity() == 0) node.all_files.reserve(total);
+        // Most entries are plain files on the walk's device that no rule may skip: they are
+        // counted here, with take_entry's checks in its order, and everything else goes there.
+        if (e.kind == KIND_FILE && e.error == 0 && !e.is_mountpoint && e.dev == m_opt.root_dev &&
+            (e.flags & (PROTECTED_FLAGS | SF_DATALESS)) == 0 && !file_may_trip(e.name)) {
+            node.markers |= m_index.marker_mask(e.name);
+            count_plain(node, e, wide, m_opt.big_min, acc.files, acc.bytes);
+            return;
+        }
+        take_entry(task, e, wide, node, tasks, acc, by_name);
     };
     Result<list_macos::Stop> stop = list_macos::Stop{};
     if (m_opt.generic_lister) {
         auto r = list_generic::list_dir_ex(task.path);
         if (!r) return r.error();
         for (const Entry& e : r->entries)
-            take(e, r->entries.size());
+            take(view_of(e), r->entries.size());
         stop = list_macos::Stop{r->truncated, r->stop_error};
     } else {
-        stop = list_macos::for_each_entry(task.path, take);
+        auto fd = list_direct::open_dir_at(task.parent_fd, task.name, task.path);
+        if (!fd) return fd.error();
+        stop = list_direct::for_each_entry(*fd, take);
+        int parent = held.keep(*fd, stop.ok() && !tasks.empty());
+        for (Task& t : tasks)
+            t.parent_fd = parent;
     }
     m_counters.files += acc.files;
     m_counters.bytes += acc.bytes;
     return stop;
 }
 
-Node Walker::list_folder(Task& task, std::vector<Task>& tasks, NodeList* cached_children) {
+Node Walker::list_folder(Task& task, std::vector<Task>& tasks, NodeList* cached_children,
+                         HeldDir& held) {
     m_counters.listed += 1;
     // The clock is read only for the debug line: it costs a call per folder.
     auto start =
@@ -244,7 +370,7 @@ Node Walker::list_folder(Task& task, std::vector<Task>& tasks, NodeList* cached_
             by_name.emplace(c.name, &c);
     }
     Node node;
-    Result<list_macos::Stop> r = read_folder(task, node, tasks, by_name);
+    Result<list_macos::Stop> r = read_folder(task, node, tasks, by_name, held);
     if (debug_on()) {
         auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
                       std::chrono::steady_clock::now() - start)
@@ -274,7 +400,7 @@ Node Walker::list_folder(Task& task, std::vector<Task>& tasks, NodeList* cached_
     return node;
 }
 
-void Walker::take_entry(const Task& task, const Entry& e, bool wide, Node& node,
+void Walker::take_entry(const Task& task, const EntryView& e, bool wide, Node& node,
                         std::vector<Task>& tasks, Listed& acc,
                         std::unordered_map<std::string_view, Node*>& by_name) {
     if (e.name == "." || e.name == "..") return;
@@ -314,7 +440,7 @@ void Walker::take_entry(const Task& task, const Entry& e, bool wide, Node& node,
         }
         Task t;
         t.path = std::move(child_path);
-        t.name = e.name;
+        t.name = std::string(e.name);
         t.ctx = cc;
         t.dev = e.dev;
         t.ino = e.ino;
@@ -342,12 +468,12 @@ void Walker::take_entry(const Task& task, const Entry& e, bool wide, Node& node,
     count_file(node, e, wide, acc);
 }
 
-void Walker::finish(Task& task, Node& node, std::vector<Task>& tasks) {
+LinkFirsts Walker::finish(Task& task, Node& node, std::vector<Task>& tasks) {
     for (Task& t : tasks)
         t.hint = m_index.hint_for(t.name, node.markers, task.ctx.hidden, task.ctx.named,
                                   t.ctx.depth, t.ctx.in_library);
     m_counters.dirs += 1;
-    std::vector<Node> kids = walk_all(tasks);
+    std::vector<Walked> kids = walk_all(tasks);
     tasks.clear();
     node.name = task.name;
     node.dev = task.dev;
@@ -363,16 +489,12 @@ void Walker::finish(Task& task, Node& node, std::vector<Task>& tasks) {
     t.logical = add_sat(t.logical, node.self_logical);
     t.dirs += 1;
     t.mtime = std::max(t.mtime, node.mtime);
-    for (const Node& k : kids)
-        t.add(k.total);
+    for (const Walked& k : kids)
+        t.add(k.node.total);
     node.total = t;
-    // Names within one folder are unique, so this order is total and needs no stable sort
-    // (whose scratch buffer of whole nodes costs more than the sort).
-    std::sort(kids.begin(), kids.end(), [](const Node& a, const Node& b) {
-        if (a.total.alloc != b.total.alloc) return a.total.alloc > b.total.alloc;
-        return a.name < b.name;
-    });
-    node.children = std::move(kids);
+    std::vector<LinkFirsts> firsts;
+    node.children = by_size(kids, firsts);
+    return first_links(node, firsts);
 }
 
 // With a single worker there is nothing to balance: a plain loop spares the pool's bookkeeping
@@ -387,8 +509,8 @@ bool Walker::single_worker() const {
     return n == 1;
 }
 
-std::vector<Node> Walker::walk_all(std::vector<Task>& tasks) {
-    std::vector<Node> out(tasks.size());
+std::vector<Walked> Walker::walk_all(std::vector<Task>& tasks) {
+    std::vector<Walked> out(tasks.size());
     if (tasks.size() == 1 || single_worker()) {
         for (std::size_t i = 0; i < tasks.size(); ++i)
             out[i] = walk_guarded(tasks[i]);

@@ -58,7 +58,33 @@ struct Task {
     int64_t mtime = 0;
     std::optional<Node> cached;  // the same folder's node from the previous scan
     DevHint hint;                // what the parent's listing says about its dev/build class
+    int parent_fd = -1;          // the parent folder, held open while its subfolders are walked
 };
+
+// The first record of a hard-linked file met in a subtree, in the order settling meets them
+// (a folder's own links by name, then its subfolders by name, depth first), with the way down
+// to the folder that holds it: child positions from that folder up to the subtree's top.
+struct LinkFirst {
+    uint64_t dev = 0;
+    uint64_t ino = 0;
+    uint64_t alloc = 0;
+    uint64_t logical = 0;
+    int64_t mtime = 0;
+    std::vector<uint32_t> up;
+};
+using LinkFirsts = std::vector<LinkFirst>;
+
+// A walked subtree with the first records of its hard-linked files: whatever else it holds is
+// already settled, since the walk adds up every folder's totals and orders its children.
+struct Walked {
+    Node node;
+    LinkFirsts links;
+};
+
+// The subtree exactly as tree::settle_links leaves it: each hard-linked file counted in the
+// first folder that holds it, and the totals and child order of the folders above those
+// changed to match. It touches only those folders, not the whole tree.
+Node settle(Walked walked);
 
 // What the walk needs of the scan's options.
 struct WalkOptions {
@@ -87,9 +113,12 @@ public:
     // folder did not change. Never throws: a problem becomes a skipped count and sample.
     Node walk_root(const std::string& path, const Entry& entry, std::optional<Node> cached);
     Node walk_dir(Task task);
+    // As walk_root, with the subtree's first hard-link records; settle() finishes it.
+    Walked walk_root_linked(const std::string& path, const Entry& entry,
+                            std::optional<Node> cached);
 
     // A subtree walked earlier in this scan; walk_dir of that path takes it instead of listing.
-    void add_prewalked(const std::string& path, Node node);
+    void add_prewalked(const std::string& path, Walked walked);
 
     // Appends (path, reason) to the node's samples while it holds fewer than four.
     static void sample(Node& node, std::string_view path, std::string_view reason);
@@ -105,29 +134,31 @@ private:
     };
     enum class Way { List, Reuse, Patch };
 
-    Node walk_guarded(Task& task);
-    Node walk_body(Task& task);
-    std::optional<Node> take_prewalked(const std::string& path);
+    Walked walk_guarded(Task& task);
+    Walked walk_body(Task& task);
+    std::optional<Walked> take_prewalked(const std::string& path);
     Way choose(const Task& task) const;
     bool in_rescan(std::string_view path) const;
     bool rules_apply() const { return !m_opt.full && m_opt.home.has_value(); }
     // The rules' cheap pre-test for a child of the task's folder (false when rules are off).
     bool might_trip(const Task& task, std::string_view name, bool in_library) const;
     // Counts one plain file of a folder: its own totals or its link record, and its records.
-    void count_file(Node& node, const Entry& e, bool wide, Listed& acc) const;
+    void count_file(Node& node, const EntryView& e, bool wide, Listed& acc) const;
     static void sort_links(Node& node);
 
     using ByName = std::unordered_map<std::string_view, Node*>;
-    Node list_folder(Task& task, std::vector<Task>& tasks, NodeList* cached_children);
+    class HeldDir;
+    Node list_folder(Task& task, std::vector<Task>& tasks, NodeList* cached_children,
+                     HeldDir& held);
     Result<list_macos::Stop> read_folder(const Task& task, Node& node, std::vector<Task>& tasks,
-                                         ByName& by_name);
-    void take_entry(const Task& task, const Entry& e, bool wide, Node& node,
+                                         ByName& by_name, HeldDir& held);
+    void take_entry(const Task& task, const EntryView& e, bool wide, Node& node,
                     std::vector<Task>& tasks, Listed& acc, ByName& by_name);
     bool child_tasks(const Task& task, Node& node, std::vector<Task>& tasks);
     bool patch(const Task& task, Node& node);
     bool recheck(const std::string& path, Node& node) const;
-    void finish(Task& task, Node& node, std::vector<Task>& tasks);
-    std::vector<Node> walk_all(std::vector<Task>& tasks);
+    LinkFirsts finish(Task& task, Node& node, std::vector<Task>& tasks);
+    std::vector<Walked> walk_all(std::vector<Task>& tasks);
     bool single_worker() const;
 
     WalkOptions m_opt;
@@ -137,10 +168,17 @@ private:
     Counters& m_counters;
     TripFilter m_trip;
     std::mutex m_prewalked_mu;
-    std::unordered_map<std::string, Node> m_prewalked;
+    std::unordered_map<std::string, Walked> m_prewalked;
     std::atomic<std::size_t> m_prewalked_count{0};
     mutable std::atomic<int> m_workers{0};  // the pool's size, once asked
+    std::atomic<int> m_held{0};             // folders held open for their subfolders
+    int m_held_budget = 0;                  // how many may be
 };
+
+// The first hard-link records of `node`'s subtree from its own links (sorted by name here when
+// they are not) and its children's first records, `kids[i]` those of node.children[i] (`kids`
+// empty: none); the children's records are taken.
+LinkFirsts first_links(Node& node, std::vector<LinkFirsts>& kids);
 
 // Whether VIRIRADO_ENGINE_DEBUG is set (read once per process).
 bool debug_on();

@@ -217,7 +217,7 @@ bool Walker::patch(const Task& task, Node& node) {
         }
         if (auto f = find_name(node.files, name); f != node.files.end()) node.files.erase(f);
         if (auto l = find_name(node.links, name); l != node.links.end()) node.links.erase(l);
-        if (e) count_file(node, *e, true, acc);
+        if (e) count_file(node, view_of(*e), true, acc);
     }
     m_counters.files += acc.files;
     m_counters.bytes += acc.bytes;

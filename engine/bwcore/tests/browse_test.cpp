@@ -35,11 +35,12 @@ Node with_files(Node n, std::vector<std::pair<std::string, uint64_t>> files) {
     return n;
 }
 
-Browse browse_over(const std::string& root, Node& node, std::optional<std::string> home = {}) {
+Browse browse_over(const std::string& root, Node& node, std::optional<std::string> home = {},
+                   bool generic_lister = true) {
     tree::settle_links(node);
     Rules rules = Rules::defaults();
     MarkerIndex index = rules.marker_index();
-    return Browse(root, node, std::move(rules), std::move(index), std::move(home), true);
+    return Browse(root, node, std::move(rules), std::move(index), std::move(home), generic_lister);
 }
 
 Keys keys(const json& o) {
@@ -272,6 +273,70 @@ TEST(BrowseNode, LiveListingOfFiles) {
     auto off = b.node(fx.root(), 10, false);
     EXPECT_EQ(field((*off)["children"], "name"), Strings{"sub"});
     EXPECT_EQ((*off)["listed_files"], 0);
+}
+
+// A cut list is the whole list's head, in the same order, with the rest summed; ties in size go
+// by name, and a folder of the tree before a listed file of the same name and size.
+TEST(BrowseNode, CutKeepsTheWholeOrder) {
+    bwtest::Fixture fx;
+    ASSERT_TRUE(fx.ok());
+    for (int i = 0; i < 1500; ++i) {
+        std::string name = "f" + std::to_string((i * 7919) % 1500);
+        ASSERT_TRUE(fx.write_file(name, static_cast<uint64_t>(i % 3) * 4096));
+    }
+    ASSERT_TRUE(fx.write_file("dup", 4096));
+    std::vector<Node> kids;
+    kids.push_back(folder("dup", 4096));
+    for (const char* name : {"f1000", "e", "zz"})
+        kids.push_back(folder(name, 8192));
+    kids.push_back(folder("big", 1 << 20));
+    Node root = folder("root", 0, std::move(kids));
+    for (bool generic : {false, true}) {
+        SCOPED_TRACE(generic ? "generic lister" : "bulk lister");
+        Node copy = root;
+        Browse b = browse_over(fx.root(), copy, {}, generic);
+        auto whole = b.node(fx.root(), 1u << 20, true);
+        ASSERT_TRUE(whole.ok());
+        const json& all = (*whole)["children"];
+        ASSERT_EQ(all.size(), 1506u);
+        EXPECT_EQ((*whole)["children_total"], 1506);
+        EXPECT_EQ((*whole)["rest"], (json{{"alloc", 0}, {"count", 0}}));
+        EXPECT_EQ(all[0]["name"], "big");
+        for (std::size_t i = 1; i < all.size(); ++i) {
+            uint64_t a = all[i - 1]["alloc"], z = all[i]["alloc"];
+            ASSERT_TRUE(a > z || (a == z && all[i - 1]["name"] <= all[i]["name"])) << i;
+        }
+        for (std::size_t limit : {0u, 1u, 2u, 5u, 6u, 7u, 500u, 1505u, 1506u}) {
+            SCOPED_TRACE(limit);
+            auto cut = b.node(fx.root(), limit, true);
+            ASSERT_TRUE(cut.ok());
+            const json& kept = (*cut)["children"];
+            ASSERT_EQ(kept.size(), limit);
+            uint64_t rest = 0;
+            for (std::size_t i = 0; i < all.size(); ++i) {
+                if (i < limit) {
+                    EXPECT_EQ(kept[i], all[i]);
+                } else {
+                    rest += all[i]["alloc"].get<uint64_t>();
+                }
+            }
+            EXPECT_EQ((*cut)["rest"]["count"], all.size() - limit);
+            EXPECT_EQ((*cut)["rest"]["alloc"], rest);
+            EXPECT_EQ((*cut)["children_total"], 1506);
+            EXPECT_EQ((*cut)["listed_files"], 1501);
+        }
+        // The folder "dup" and the file "dup" are equal in size and name: the folder first.
+        auto at = [&](const char* name) {
+            for (std::size_t i = 0; i < all.size(); ++i)
+                if (all[i]["name"] == name) return i;
+            return all.size();
+        };
+        std::size_t first = at("dup");
+        ASSERT_LT(first + 1, all.size());
+        EXPECT_EQ(all[first]["type"], "folder");
+        EXPECT_EQ(all[first + 1]["name"], "dup");
+        EXPECT_EQ(all[first + 1]["type"], "file");
+    }
 }
 
 TEST(BrowseNode, ListingFailuresKeepTheFolderRows) {

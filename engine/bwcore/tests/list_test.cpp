@@ -16,6 +16,7 @@
 #include "attrlist.hpp"
 #include "entry.hpp"
 #include "fixture.hpp"
+#include "list_direct.hpp"
 #include "list_generic.hpp"
 #include "list_macos.hpp"
 
@@ -156,6 +157,92 @@ TEST(ListBoth, WideFolderWholeInDeliveryOrder) {
     EXPECT_EQ(list_macos::buf_words(), grown);
 }
 
+// Every field of every entry, in order.
+void expect_same_entries(const std::vector<Entry>& want, const std::vector<Entry>& got) {
+    ASSERT_EQ(got.size(), want.size());
+    for (size_t i = 0; i < want.size(); ++i) {
+        const Entry& a = want[i];
+        const Entry& b = got[i];
+        SCOPED_TRACE(a.name);
+        EXPECT_EQ(b.name, a.name);
+        EXPECT_EQ(b.dev, a.dev);
+        EXPECT_EQ(b.ino, a.ino);
+        EXPECT_EQ(b.alloc, a.alloc);
+        EXPECT_EQ(b.logical, a.logical);
+        EXPECT_EQ(b.mtime_ns, a.mtime_ns);
+        EXPECT_EQ(b.flags, a.flags);
+        EXPECT_EQ(b.nlink, a.nlink);
+        EXPECT_EQ(b.error, a.error);
+        EXPECT_EQ(b.entrycount, a.entrycount);
+        EXPECT_EQ(b.kind, a.kind);
+        EXPECT_EQ(b.is_mountpoint, a.is_mountpoint);
+    }
+}
+
+// The walk's and the browse's direct readings give exactly the bulk records' entries.
+void expect_direct_matches_records(const std::string& path) {
+    auto records = list_macos::list_dir_ex(path);
+    ASSERT_TRUE(records.ok());
+    std::vector<Entry> each, streamed;
+    std::vector<size_t> totals;
+    auto a = list_direct::for_each_entry(path, [&](const EntryView& e, size_t total) {
+        each.push_back(owned(e));
+        totals.push_back(total);
+    });
+    auto b = list_direct::stream_entries(path,
+                                         [&](const EntryView& e) { streamed.push_back(owned(e)); });
+    ASSERT_TRUE(a.ok());
+    ASSERT_TRUE(b.ok());
+    EXPECT_FALSE(a->truncated || b->truncated);
+    expect_same_entries(records->entries, each);
+    expect_same_entries(records->entries, streamed);
+    for (size_t t : totals)
+        EXPECT_EQ(t, each.size());
+}
+
+TEST(ListDirect, SameEntriesAsRecords) {
+    Fixture fx;
+    ASSERT_TRUE(fx.ok());
+    build_mixed(fx);
+    fx.char_device("null-dev", 1, 3);
+    ASSERT_TRUE(fx.make_dir("mnt"));
+    ASSERT_TRUE(fx.write_file("locked", 1));
+    fx.mount_tmpfs("mnt");       // where privileges allow: a mount root
+    fx.set_immutable("locked");  // and a protected file
+    expect_direct_matches_records(fx.root());
+
+    // More names than one batch of the streaming reader or the first name buffer holds.
+    ASSERT_TRUE(fx.make_dir("wide"));
+    const std::string pad(80, 'w');
+    for (int i = 0; i < 6000; ++i)
+        ASSERT_TRUE(fx.write_file("wide/" + pad + std::to_string(i), i % 3));
+    expect_direct_matches_records(fx.path("wide"));
+    expect_direct_matches_records(fx.path("sub"));
+}
+
+TEST(ListDirect, OpenFailuresAreOsErrors) {
+    Fixture fx;
+    ASSERT_TRUE(fx.ok());
+    ASSERT_TRUE(fx.write_file("plain", 1));
+    ASSERT_TRUE(fx.make_dir("real"));
+    ASSERT_TRUE(fx.symlink("real", "link"));
+    int calls = 0;
+    auto each = [&](const EntryView&, size_t) { ++calls; };
+    auto one = [&](const EntryView&) { ++calls; };
+    EXPECT_EQ(list_direct::for_each_entry(fx.path("missing"), each).error().code, ENOENT);
+    EXPECT_EQ(list_direct::stream_entries(fx.path("missing"), one).error().code, ENOENT);
+    EXPECT_EQ(list_direct::for_each_entry(fx.path("plain"), each).error().code, ENOTDIR);
+    EXPECT_FALSE(list_direct::for_each_entry(fx.path("link"), each).ok());
+    EXPECT_FALSE(list_direct::stream_entries(fx.path("link"), one).ok());
+    const std::string with_nul = fx.root() + std::string("\0/x", 3);
+    EXPECT_EQ(list_direct::stream_entries(with_nul, one).error().code, EINVAL);
+    EXPECT_EQ(calls, 0);
+    auto empty = list_direct::for_each_entry(fx.path("real"), each);
+    ASSERT_TRUE(empty.ok());
+    EXPECT_FALSE(empty->truncated);
+    EXPECT_EQ(calls, 0);
+}
+
 TEST(ListBoth, SymlinkAsFolderPath) {
     Fixture fx;
     ASSERT_TRUE(fx.ok());
@@ -218,8 +305,12 @@ int list_unsearchable_as_nobody(const std::string& path) {
     auto bulk = list_macos::list_dir(path);
     auto generic = list_generic::list_dir(path);
     if (!bulk || !generic) return 11;
-    if (bulk->size() != 2 || generic->size() != 2) return 12;
-    for (const auto* list : {&*bulk, &*generic}) {
+    std::vector<Entry> direct;
+    auto each = list_direct::for_each_entry(
+        path, [&](const EntryView& e, size_t) { direct.push_back(owned(e)); });
+    if (!each) return 11;
+    if (bulk->size() != 2 || generic->size() != 2 || direct.size() != 2) return 12;
+    for (const auto* list : {&*bulk, &*generic, &direct}) {
         for (const Entry& e : *list) {
             if (entry::errno_reason(static_cast<int>(e.error)) != "permission") return 13;
             if (e.name != "a" && e.name != "b") return 14;

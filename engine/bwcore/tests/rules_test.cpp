@@ -296,7 +296,13 @@ TEST(RulesChildMightTrip, TheNameFilterHidesNoTrip) {
     for (const char* name : {"main.rs", "index.js", "node_modules", "a.out", "notes.txt"})
         EXPECT_FALSE(usual.may_trip(name, false)) << name;
     EXPECT_FALSE(usual.may_trip("org.example.app", true));
+    // Most names under Library start with "c" or "g"; only the Apple areas go on.
+    EXPECT_FALSE(usual.may_trip("com.example.cache", true));
+    EXPECT_FALSE(usual.may_trip("group.example.shared", true));
+    EXPECT_FALSE(usual.may_trip("a-long-folder-history", false));
     EXPECT_TRUE(usual.may_trip("com.apple.x", true));
+    EXPECT_TRUE(usual.may_trip("group.com.apple.y", true));
+    EXPECT_TRUE(usual.may_trip("Old.photoslibrary", false));
 }
 
 // ---- Marker index and dev/build recognition ---------------------------------------------------

@@ -26,3 +26,16 @@ TEST(Utf8, LossyReplacesEachMaximalBadPart) {
 
 }  // namespace
 }  // namespace bwcore
+
+// A bad byte is found at every place of every length, word-sized or not.
+TEST(Utf8, BadByteFoundAnywhere) {
+    for (std::size_t len = 1; len <= 40; ++len) {
+        for (std::size_t at = 0; at < len; ++at) {
+            std::string s(len, 'a');
+            s[at] = '\xff';
+            EXPECT_FALSE(bwcore::utf8::valid(s)) << len << " " << at;
+            s[at] = '\x7f';
+            EXPECT_TRUE(bwcore::utf8::valid(s)) << len << " " << at;
+        }
+    }
+}

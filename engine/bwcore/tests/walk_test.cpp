@@ -2,8 +2,10 @@
 
 #include <ftw.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
+#include <filesystem>
 #include <set>
 #include <utility>
 
@@ -428,4 +430,86 @@ TEST_F(ReusedChildren, AChildThatBecameAMountRootMakesTheFolderListed) {
     EXPECT_EQ(again.counters.reused.load(), first.counters.dirs.load() - 2);
     Walk fresh;
     EXPECT_EQ(n.total, fresh.run(fx.root()).total);
+}
+
+// Settling as the walk goes gives the tree settling afterwards gives, wherever the hard links
+// lie: the first by name may be deep, in the root, twice in one folder, or in a folder that the
+// counted link makes bigger than the siblings before it.
+TEST(Walk, SettledAsItGoesEqualsSettledAfter) {
+    Fixture fx;
+    ASSERT_TRUE(fx.ok());
+    for (const char* d : {"a", "a/z", "a/z/deep", "b", "c", "c/inner", "d", "e"})
+        ASSERT_TRUE(fx.make_dir(d));
+    ASSERT_TRUE(fx.write_file("c/inner/filler", 3 << 20));  // c outweighs b without links
+    ASSERT_TRUE(fx.write_file("top", 1 << 20));
+    ASSERT_TRUE(fx.hard_link("top", "e/top-again"));
+    ASSERT_TRUE(fx.write_file("d/heavy", 6 << 20));
+    ASSERT_TRUE(fx.hard_link("d/heavy", "b/heavy"));  // counted in b: b then outweighs c
+    ASSERT_TRUE(fx.hard_link("d/heavy", "b/heavy-twice"));
+    ASSERT_TRUE(fx.write_file("c/inner/shared", 200000));
+    ASSERT_TRUE(fx.hard_link("c/inner/shared", "a/z/deep/shared"));  // the deep one is first
+    ASSERT_TRUE(fx.hard_link("c/inner/shared", "e/shared"));
+    ASSERT_TRUE(fx.write_file("e/solo", 5000));
+    ASSERT_TRUE(fx.hard_link("e/solo", "e/solo2"));
+    for (bool generic : {false, true}) {
+        SCOPED_TRACE(generic ? "generic lister" : "bulk lister");
+        Walk w;
+        w.opt.generic_lister = generic;
+        Node after = w.run(fx.root());
+        auto e = bwcore::list_generic::stat_path(fx.root());
+        ASSERT_TRUE(e.ok());
+        Walker walker(w.opt, w.rules, w.index, nullptr, w.counters);
+        Node going = bwcore::walk::settle(walker.walk_root_linked(fx.root(), *e, std::nullopt));
+        EXPECT_TRUE(going == after);
+        ASSERT_EQ(after.children.size(), 5u);
+        EXPECT_EQ(after.children[0].name, "b");  // the counted link put it before c
+        // From the cache: the reused folders pass their links up the same way.
+        Node reused =
+            bwcore::walk::settle(walker.walk_root_linked(fx.root(), *e, std::optional(after)));
+        EXPECT_TRUE(reused == after);
+    }
+}
+
+namespace {
+int open_descriptors() {
+    int n = 0;
+    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator("/proc/self/fd"))
+        ++n;
+    return n;
+}
+}  // namespace
+
+// Subfolders are opened inside their held-open parents, up to a bound; a chain deeper than that
+// bound walks the same, and every descriptor is closed afterwards.
+TEST(Walk, HeldParentsAreBoundedAndClosed) {
+    Fixture fx;
+    ASSERT_TRUE(fx.ok());
+    std::string rel = "c";
+    for (int i = 0; i < 600; ++i, rel += "/c") {
+        ASSERT_TRUE(fx.make_dir(rel));
+        ASSERT_TRUE(fx.make_dir(rel + "/side"));
+        ASSERT_TRUE(fx.write_file(rel + "/side/f", 10));
+    }
+    int before = open_descriptors();
+    Walk bulk;
+    Node a = bulk.run(fx.root());
+    EXPECT_EQ(open_descriptors(), before);
+    Walk generic;  // opens every folder by its whole path
+    generic.opt.generic_lister = true;
+    Node b = generic.run(fx.root());
+    EXPECT_EQ(a.total, b.total);
+    EXPECT_EQ(a.total.dirs, 1201u);
+    EXPECT_EQ(a.total.files, 600u);
+    EXPECT_EQ(a.total.skipped, 0u);
+
+    // With few descriptors allowed, fewer are held, and no folder fails to open for want of one.
+    struct rlimit was {};
+    ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &was), 0);
+    struct rlimit tight_lim = was;
+    tight_lim.rlim_cur = std::min<rlim_t>(was.rlim_cur, before + 48);
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &tight_lim), 0);
+    Walk tight;
+    Node c = tight.run(fx.root());
+    setrlimit(RLIMIT_NOFILE, &was);
+    EXPECT_EQ(c.total, a.total);
 }

@@ -36,16 +36,6 @@ uint8_t kind_of_mode(uint32_t mode) {
     }
 }
 
-int64_t saturating_ns(int64_t sec, int64_t nsec) {
-    int64_t scaled = 0;
-    int64_t total = 0;
-    if (__builtin_mul_overflow(sec, int64_t{1'000'000'000}, &scaled) ||
-        __builtin_add_overflow(scaled, nsec, &total)) {
-        return sec < 0 ? std::numeric_limits<int64_t>::min() : std::numeric_limits<int64_t>::max();
-    }
-    return total;
-}
-
 int stat_fields(int dirfd, const char* name, int flags, StatFields& out) {
     struct statx sx;  // filled by the kernel on success, never read otherwise
     if (statx(dirfd, name, flags | AT_NO_AUTOMOUNT, WANTED, &sx) != 0) return errno;

@@ -2,6 +2,7 @@
 // One status call shared by every lister, so that the bulk records, the generic listing and the
 // single-path status agree field by field (device numbers above all: the walk compares them).
 #include <cstdint>
+#include <limits>
 
 namespace bwplatform {
 
@@ -32,7 +33,15 @@ int stat_fields(int dirfd, const char* name, int flags, StatFields& out);
 uint8_t kind_of_mode(uint32_t mode);
 
 // seconds x 1e9 + nanoseconds, clamped to the int64 range instead of overflowing
-// (ext4 stores dates far past 2262).
-int64_t saturating_ns(int64_t sec, int64_t nsec);
+// (ext4 stores dates far past 2262). Inline: it runs for every listed entry.
+inline int64_t saturating_ns(int64_t sec, int64_t nsec) {
+    int64_t scaled = 0;
+    int64_t total = 0;
+    if (__builtin_mul_overflow(sec, int64_t{1'000'000'000}, &scaled) ||
+        __builtin_add_overflow(scaled, nsec, &total)) {
+        return sec < 0 ? std::numeric_limits<int64_t>::min() : std::numeric_limits<int64_t>::max();
+    }
+    return total;
+}
 
 }  // namespace bwplatform

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <memory>
 
+#include <tbb/task_arena.h>
+
 #include "browse.hpp"
 #include "commands.hpp"
 #include "full_opts.hpp"
@@ -59,7 +61,9 @@ std::unique_ptr<bwcore::ScanResult> run_scan(const bwcore::ScanOptions& options)
 class BrowseServer {
 public:
     BrowseServer(FullCommand c, std::unique_ptr<bwcore::ScanResult> first)
-        : m_c(std::move(c)), m_index(m_c.full.options.rules.marker_index()) {
+        : m_c(std::move(c)),
+          m_index(m_c.full.options.rules.marker_index()),
+          m_arena(static_cast<int>(std::max(m_c.full.options.threads, 1u))) {
         replace(std::move(first));
     }
 
@@ -119,8 +123,10 @@ private:
         if (op == "node" || op == "children") {
             const json* files = field(req, "files");
             bool with_files = files == nullptr || !files->is_boolean() || files->get<bool>();
-            return typed(m_browse->node(path, static_cast<std::size_t>(limit), with_files), "node",
-                         path);
+            // A live listing takes its status calls on as many threads as the scan had.
+            auto node = m_arena.execute(
+                [&] { return m_browse->node(path, static_cast<std::size_t>(limit), with_files); });
+            return typed(std::move(node), "node", path);
         }
         if (op == "search") {
             json out =
@@ -173,6 +179,7 @@ private:
 
     FullCommand m_c;
     bwcore::MarkerIndex m_index;
+    tbb::task_arena m_arena;
     std::unique_ptr<bwcore::ScanResult> m_result;
     std::unique_ptr<bwcore::Browse> m_browse;
 };

@@ -51,6 +51,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     auto threads = bwcore::scan::init_threads(MAX_THREADS);
+    bwcore::scan::init_allocator();
     std::string command = args[0];
     args.erase(args.begin());
     try {
