@@ -31,10 +31,6 @@ bool at_or_below(std::string_view path, std::string_view base) {
 // Sums of sizes that cannot overflow, so a saturated total is never taken apart wrongly.
 __extension__ using Wide = unsigned __int128;
 
-uint64_t add_sat(uint64_t a, uint64_t b) {
-    uint64_t s;
-    return __builtin_add_overflow(a, b, &s) ? UINT64_MAX : s;
-}
 
 std::string not_in_tree(std::string_view path) {
     return std::string(path) + ": not in the scanned tree";

@@ -50,10 +50,6 @@ std::size_t stripes(uint64_t (&acc)[4], const unsigned char* p, std::size_t n) {
     return at;
 }
 
-uint64_t add_sat(uint64_t a, uint64_t b) {
-    uint64_t r;
-    return __builtin_add_overflow(a, b, &r) ? ~uint64_t{0} : r;
-}
 
 // Sums over file records the way a walk adds them into `own`.
 struct Tally {

@@ -45,17 +45,6 @@ uint64_t* room(std::size_t used) {
     return t_names.words.get();
 }
 
-class FdCloser {
-public:
-    explicit FdCloser(int fd) : m_fd(fd) {}
-    ~FdCloser() { ::close(m_fd); }
-    FdCloser(const FdCloser&) = delete;
-    FdCloser& operator=(const FdCloser&) = delete;
-
-private:
-    int m_fd;
-};
-
 }  // namespace
 
 namespace detail {
@@ -110,7 +99,7 @@ Result<Stop> for_each_entry(std::string_view path,
                             const std::function<void(const EntryView& e, std::size_t total)>& fn) {
     auto fd = list_macos::open_dir_fd(path);
     if (!fd) return fd.error();
-    FdCloser closer(*fd);
+    list_macos::FdCloser closer(*fd);
     return for_each_entry(*fd, fn);
 }
 
@@ -118,7 +107,7 @@ Result<Stop> stream_entries(std::string_view path,
                             const std::function<void(const EntryView& e)>& fn) {
     auto fd = list_macos::open_dir_fd(path);
     if (!fd) return fd.error();
-    FdCloser closer(*fd);
+    list_macos::FdCloser closer(*fd);
     std::unique_ptr<uint64_t[]> words(new uint64_t[STREAM_BYTES / 8]);
     std::vector<std::string_view> names;
     std::vector<bp::StatFields> stats;

@@ -65,17 +65,6 @@ public:
     std::vector<uint64_t>& words() { return t_buf.words; }
 };
 
-class FdCloser {
-public:
-    explicit FdCloser(int fd) : m_fd(fd) {}
-    ~FdCloser() { ::close(m_fd); }
-    FdCloser(const FdCloser&) = delete;
-    FdCloser& operator=(const FdCloser&) = delete;
-
-private:
-    int m_fd;
-};
-
 struct Batch {
     size_t start = 0;  // bytes from the start of BUF
     size_t bytes = 0;

@@ -6,6 +6,8 @@
 // to the end, then converted once. BUF starts at 65,536 words, grows by doubling when less than
 // 16,384 words are free, and stays with the thread. A listing borrows it exclusively; starting a
 // second listing on the same thread while one is in progress aborts the process.
+#include <unistd.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -21,6 +23,18 @@ namespace bwcore::list_macos {
 // O_RDONLY | O_NOFOLLOW | O_DIRECTORY | O_CLOEXEC. A path holding a NUL byte fails with EINVAL
 // without calling open; a symbolic link as the last component fails (ENOTDIR on Linux).
 Result<int> open_dir_fd(std::string_view path);
+
+// Closes a descriptor when it goes out of scope.
+class FdCloser {
+public:
+    explicit FdCloser(int fd) : m_fd(fd) {}
+    ~FdCloser() { ::close(m_fd); }
+    FdCloser(const FdCloser&) = delete;
+    FdCloser& operator=(const FdCloser&) = delete;
+
+private:
+    int m_fd;
+};
 
 // A listing and whether it stopped part-way.
 struct Listing {

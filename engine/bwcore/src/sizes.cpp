@@ -20,8 +20,6 @@ namespace {
 
 using json = nlohmann::json;
 
-uint64_t sat_add(uint64_t a, uint64_t b) { return a > UINT64_MAX - b ? UINT64_MAX : a + b; }
-
 json blocked(const std::string& path, std::string_view reason, bool with_sample,
              const Agg& totals = {}) {
     json samples = json::array();
@@ -74,10 +72,16 @@ json measure(const std::string& path, const std::optional<std::string>& home, co
     const Entry& e = *st;
     Agg totals;
     switch (classify(e)) {
-        case Class::Symlink: return blocked(path, "symlink", false);
-        case Class::Protected: totals.protected_ = 1; return blocked(path, "protected", false, totals);
-        case Class::Dataless: totals.dataless = 1; return blocked(path, "dataless", false, totals);
-        default: break;
+        case Class::Symlink:
+            return blocked(path, "symlink", false);
+        case Class::Protected:
+            totals.protected_ = 1;
+            return blocked(path, "protected", false, totals);
+        case Class::Dataless:
+            totals.dataless = 1;
+            return blocked(path, "dataless", false, totals);
+        default:
+            break;
     }
     if (home && !home->empty()) {
         auto reason = rules.deny_reason(path, *home);
@@ -127,19 +131,20 @@ json from_tree(std::string_view path, const Node& node) {
         const Node* n = stack.back();
         stack.pop_back();
         Agg here = n->own;
-        here.dirs = sat_add(here.dirs, 1);
-        here.alloc = sat_add(here.alloc, n->self_alloc);
-        here.logical = sat_add(here.logical, n->self_logical);
+        here.dirs = add_sat(here.dirs, 1);
+        here.alloc = add_sat(here.alloc, n->self_alloc);
+        here.logical = add_sat(here.logical, n->self_logical);
         here.mtime = std::max(here.mtime, n->mtime);
         for (const LinkRec& l : n->links) {
             if (!seen.insert({l.dev, l.ino}).second) continue;
-            here.alloc = sat_add(here.alloc, l.alloc);
-            here.logical = sat_add(here.logical, l.logical);
-            here.files = sat_add(here.files, 1);
+            here.alloc = add_sat(here.alloc, l.alloc);
+            here.logical = add_sat(here.logical, l.logical);
+            here.files = add_sat(here.files, 1);
             here.mtime = std::max(here.mtime, l.mtime);
         }
         totals.add(here);
-        for (auto it = n->children.rbegin(); it != n->children.rend(); ++it) stack.push_back(&*it);
+        for (auto it = n->children.rbegin(); it != n->children.rend(); ++it)
+            stack.push_back(&*it);
     }
     return out(path, totals, "", scan::skipped_samples(node, MAX_SAMPLES));
 }

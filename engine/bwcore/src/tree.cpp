@@ -7,11 +7,6 @@
 namespace bwcore {
 namespace {
 
-uint64_t add_sat(uint64_t a, uint64_t b) {
-    uint64_t r;
-    return __builtin_add_overflow(a, b, &r) ? std::numeric_limits<uint64_t>::max() : r;
-}
-
 // Detaches every grandchild so that each Node destroyed here owns no children: the tree is
 // taken apart breadth-wise through one heap vector instead of the call stack.
 void dismantle(std::vector<Node>& list) noexcept {
@@ -29,21 +24,6 @@ void dismantle(std::vector<Node>& list) noexcept {
         n.children.clear();
     }
 }
-
-struct DevIno {
-    uint64_t dev;
-    uint64_t ino;
-    bool operator==(const DevIno&) const = default;
-};
-
-struct DevInoHash {
-    std::size_t operator()(const DevIno& k) const noexcept {
-        uint64_t x = k.dev * 0x9e3779b97f4a7c15ULL ^ k.ino;  // splitmix64 finaliser
-        x = (x ^ (x >> 30)) * 0xbf58476d1ce4e5b9ULL;
-        x = (x ^ (x >> 27)) * 0x94d049bb133111ebULL;
-        return static_cast<std::size_t>(x ^ (x >> 31));
-    }
-};
 
 using Seen = std::unordered_set<DevIno, DevInoHash>;
 

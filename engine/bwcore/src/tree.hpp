@@ -2,6 +2,7 @@
 // The scanned tree: one Node per folder, with sizes kept per folder and subtree totals rebuilt by
 // settle_links. Every tree operation here is depth-safe (no recursion on the tree's depth), so a
 // chain thousands of folders deep is fine on any thread, including the 8 MiB main thread.
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -10,6 +11,28 @@
 #include <vector>
 
 namespace bwcore {
+
+// A sum that stops at the u64 maximum, as every counter of the tree does.
+inline uint64_t add_sat(uint64_t a, uint64_t b) {
+    uint64_t r;
+    return __builtin_add_overflow(a, b, &r) ? UINT64_MAX : r;
+}
+
+// A file's identity, what its hard links share.
+struct DevIno {
+    uint64_t dev;
+    uint64_t ino;
+    bool operator==(const DevIno&) const = default;
+};
+
+struct DevInoHash {
+    std::size_t operator()(const DevIno& k) const noexcept {
+        uint64_t x = k.dev * 0x9e3779b97f4a7c15ULL ^ k.ino;  // splitmix64 finaliser
+        x = (x ^ (x >> 30)) * 0xbf58476d1ce4e5b9ULL;
+        x = (x ^ (x >> 27)) * 0x94d049bb133111ebULL;
+        return static_cast<std::size_t>(x ^ (x >> 31));
+    }
+};
 
 // Eight counters over a set of items. Sums saturate at the u64 maximum; mtime is a maximum.
 struct Agg {

@@ -20,10 +20,6 @@
 namespace bwcore::walk {
 namespace {
 
-uint64_t add_sat(uint64_t a, uint64_t b) {
-    uint64_t r;
-    return __builtin_add_overflow(a, b, &r) ? std::numeric_limits<uint64_t>::max() : r;
-}
 
 int32_t signed_depth(const Ctx& ctx) {
     if (ctx.depth == DEPTH_OUTSIDE) return -1;

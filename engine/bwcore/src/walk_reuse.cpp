@@ -21,10 +21,6 @@ uint64_t sub_floor(uint64_t a, uint64_t b) {
     return a > b ? a - b : 0;
 }
 
-uint64_t add_sat(uint64_t a, uint64_t b) {
-    uint64_t r;
-    return __builtin_add_overflow(a, b, &r) ? std::numeric_limits<uint64_t>::max() : r;
-}
 
 // One path's status without following a final link, with the kernel's mount-root bit, which
 // the generic single-path status does not carry.
