@@ -6,25 +6,13 @@
 #include <string>
 
 #include "EngineClient.hpp"
+#include "SilentProcess.hpp"
 
 namespace {
 
 using namespace virirado;
 
-class SilentProcess : public EngineProcess {
-public:
-    explicit SilentProcess(Handlers* out) : m_out(out) {}
-    std::optional<std::string> launch(const std::string&, const std::vector<std::string>&,
-                                      const Environment&, Handlers handlers) override {
-        *m_out = std::move(handlers);
-        return std::nullopt;
-    }
-    bool usable() const override { return true; }
-    std::optional<std::string> write(const std::string&) override { return std::nullopt; }
-
-private:
-    Handlers* m_out;
-};
+using bench::SilentProcess;
 
 class InlineExecutor : public Executor {
 public:

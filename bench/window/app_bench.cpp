@@ -18,6 +18,7 @@
 #include "ContentView.hpp"
 #include "EngineClientObject.hpp"
 #include "RecordingFileActions.hpp"
+#include "SilentProcess.hpp"
 #include "ViriradoApp.hpp"
 
 namespace {
@@ -48,20 +49,7 @@ public:
     }
 };
 
-class SilentProcess : public EngineProcess {
-public:
-    explicit SilentProcess(Handlers* out) : m_out(out) {}
-    std::optional<std::string> launch(const std::string&, const std::vector<std::string>&,
-                                      const Environment&, Handlers handlers) override {
-        *m_out = std::move(handlers);
-        return std::nullopt;
-    }
-    bool usable() const override { return true; }
-    std::optional<std::string> write(const std::string&) override { return std::nullopt; }
-
-private:
-    Handlers* m_out;
-};
+using bench::SilentProcess;
 
 std::string doneLine(int count) {
     std::string items;

@@ -1,0 +1,28 @@
+// An engine process that starts at once and says nothing: the benchmark hands
+// the engine client its events itself, through the handlers it keeps.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "EngineProcess.hpp"
+
+namespace virirado::bench {
+
+class SilentProcess : public EngineProcess {
+public:
+    explicit SilentProcess(Handlers* out) : m_out(out) {}
+    std::optional<std::string> launch(const std::string&, const std::vector<std::string>&,
+                                      const Environment&, Handlers handlers) override {
+        *m_out = std::move(handlers);
+        return std::nullopt;
+    }
+    bool usable() const override { return true; }
+    std::optional<std::string> write(const std::string&) override { return std::nullopt; }
+
+private:
+    Handlers* m_out;
+};
+
+}  // namespace virirado::bench
