@@ -49,7 +49,12 @@ void SheetHost::present(const WindowView& view) {
 }
 
 void SheetHost::close() {
-    if (m_sheet) m_sheet->closeFromHost();
+    if (m_sheet) {
+        m_sheet->closeFromHost();
+        // Keys go back to the window, which a desktop without a window manager
+        // would not do by itself: Ctrl+F and the list keys work at once.
+        if (m_window->isVisible()) m_window->window()->activateWindow();
+    }
     m_sheet.clear();
     m_key.clear();
 }

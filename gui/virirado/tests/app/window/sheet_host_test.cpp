@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QTest>
 
 #include "SheetHost.hpp"
@@ -53,6 +54,23 @@ TEST(SheetHost, EveryWayOutOfThePreviewGoesThroughTheWindow) {
 
     setPreview(h, std::nullopt);
     EXPECT_EQ(h.content->sheets().current(), nullptr);
+}
+
+TEST(SheetHost, KeysGoBackToTheWindowWhenASheetCloses) {
+    WindowHarness h;
+    h.show();
+    h.loadDemo();
+    setPreview(h, preview("t1"));
+    SheetDialog* sheet = h.content->sheets().current();
+    ASSERT_NE(sheet, nullptr);
+    sheet->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(sheet));
+
+    setPreview(h, std::nullopt);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    // Without it a desktop with no window manager leaves the keys nowhere.
+    EXPECT_TRUE(QTest::qWaitForWindowActive(h.content->window()));
+    EXPECT_EQ(QApplication::activeWindow(), h.content->window());
 }
 
 TEST(SheetHost, ANewPreviewIsANewSheet) {
