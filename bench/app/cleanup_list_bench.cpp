@@ -15,6 +15,7 @@
 #include "CleanupList.hpp"
 #include "ContentView.hpp"
 #include "Fonts.hpp"
+#include "QuietServices.hpp"
 #include "RecordingEngine.hpp"
 #include "RecordingFileActions.hpp"
 
@@ -67,15 +68,8 @@ struct Window {
     std::set<std::string> allOpen;
 
     Window() {
-        WindowServices s;
-        s.engine = &engine;
-        s.settings = &settings;
-        s.clock = &clock;
-        s.files = &files;
-        s.home = "/home/bench";
-        s.autoscan = false;
-        s.reduceMotion = true;
-        content = new ContentView(std::move(s));
+        content =
+            new ContentView(testing::quietServices(engine, settings, clock, files, "/home/bench"));
         window.setCentralWidget(content);
         window.resize(1280, 840);
         engine.onChanged = [this] { content->engineChanged(); };

@@ -17,6 +17,7 @@
 
 #include "ContentView.hpp"
 #include "EngineClientObject.hpp"
+#include "QuietServices.hpp"
 #include "RecordingFileActions.hpp"
 #include "SilentProcess.hpp"
 #include "ViriradoApp.hpp"
@@ -116,16 +117,9 @@ int main(int argc, char** argv) {
         MemoryStore settings;
         SystemClock clock;
         testing::RecordingFileActions files;
-        WindowServices w;
-        w.engine = &object.client();
-        w.settings = &settings;
-        w.clock = &clock;
-        w.files = &files;
-        w.home = "/home/bench";
-        w.autoscan = false;
-        w.reduceMotion = true;
         QMainWindow window;
-        auto* content = new ContentView(std::move(w));
+        auto* content = new ContentView(
+            testing::quietServices(object.client(), settings, clock, files, "/home/bench"));
         window.setCentralWidget(content);
         window.resize(1240, 800);
         QObject::connect(&object, &EngineClientObject::changed, content,

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "ContentView.hpp"
+#include "QuietServices.hpp"
 #include "RecordingEngine.hpp"
 #include "RecordingFileActions.hpp"
 
@@ -90,17 +91,9 @@ int main(int argc, char** argv) {
     MemoryStore settings;
     FixedClock clock(1'772'366'400.0, 794'059'200.35);
     testing::RecordingFileActions files;
-    WindowServices s;
-    s.engine = &engine;
-    s.settings = &settings;
-    s.clock = &clock;
-    s.files = &files;
-    s.home = "/home/bench";
-    s.autoscan = false;
-    s.reduceMotion = true;
-
     QMainWindow window;
-    auto* content = new ContentView(std::move(s));
+    auto* content =
+        new ContentView(testing::quietServices(engine, settings, clock, files, "/home/bench"));
     window.setCentralWidget(content);
     window.resize(1240, 800);
     engine.onChanged = [content] { content->engineChanged(); };

@@ -15,6 +15,7 @@
 
 #include "ContentView.hpp"
 #include "EngineClientObject.hpp"
+#include "QuietServices.hpp"
 #include "RecordingFileActions.hpp"
 
 namespace virirado::testing {
@@ -62,13 +63,7 @@ struct LiveWindow {
             env[name] = value;
         object = std::make_unique<EngineClientObject>(std::move(s));
 
-        WindowServices w;
-        w.engine = &object->client();
-        w.settings = &settings;
-        w.clock = &clock;
-        w.files = &files;
-        w.home = home.string();
-        w.autoscan = false;
+        WindowServices w = quietServices(object->client(), settings, clock, files, home.string());
         w.reduceMotion = reduceMotion;
         window = std::make_unique<QMainWindow>();
         content = new ContentView(std::move(w));

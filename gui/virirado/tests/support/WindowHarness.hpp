@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "ContentView.hpp"
+#include "QuietServices.hpp"
 #include "RecordingEngine.hpp"
 #include "RecordingFileActions.hpp"
 #include "SnapshotDemo.hpp"
@@ -27,14 +28,7 @@ struct WindowHarness {
 
     // `tweak` adjusts the services before the window is built (dark, snapshot...).
     explicit WindowHarness(const std::function<void(WindowServices&)>& tweak = {}) {
-        WindowServices s;
-        s.engine = &engine;
-        s.settings = &settings;
-        s.clock = &clock;
-        s.files = &files;
-        s.home = "/home/tester";
-        s.autoscan = false;
-        s.reduceMotion = true;
+        WindowServices s = quietServices(engine, settings, clock, files, "/home/tester");
         if (tweak) tweak(s);
         window = std::make_unique<QMainWindow>();
         content = new ContentView(std::move(s));
