@@ -8,7 +8,6 @@
 #include <tbb/global_control.h>
 #include <tbb/parallel_for.h>
 #include <tbb/task_arena.h>
-#include <tbb/task_scheduler_observer.h>
 
 #include <algorithm>
 #include <chrono>
@@ -47,22 +46,6 @@ uint64_t fnv1a(std::string_view s) {
 std::string debug_form(const std::optional<std::string>& home) {
     return home ? "Some(" + quote::debug(*home) + ")" : "None";
 }
-
-// Names each pool thread "bwcore-walk-{i}" when it enters the scan's arena.
-class ThreadNamer : public tbb::task_scheduler_observer {
-public:
-    explicit ThreadNamer(tbb::task_arena& arena) : tbb::task_scheduler_observer(arena) {
-        observe(true);
-    }
-    ~ThreadNamer() override { observe(false); }
-    void on_scheduler_entry(bool) override {
-        char name[32];
-        std::snprintf(name, sizeof name, "bwcore-walk-%d",
-                      tbb::this_task_arena::current_thread_index());
-        name[15] = '\0';  // the kernel keeps at most 15 bytes
-        pthread_setname_np(pthread_self(), name);
-    }
-};
 
 // A priority entry that stays inside the root: relative, without empty, "." or ".." parts.
 bool plain_relative(std::string_view p) {
@@ -176,6 +159,7 @@ struct Run {
 void phase_a(Run& r, std::vector<Prio>& prio) {
     std::vector<walk::Walked> walked(prio.size());
     tbb::parallel_for(std::size_t{0}, prio.size(), [&](std::size_t i) {
+        walk::name_thread();
         walked[i] =
             r.walker.walk_root_linked(prio[i].path, prio[i].entry, std::move(prio[i].cached));
     });
@@ -226,7 +210,6 @@ Result<ScanResult> scan_body(const ScanOptions& o, walk::Counters& counters,
     unsigned threads = std::max(o.threads, 1u);
     tbb::task_arena arena(static_cast<int>(threads));
     arena.initialize();
-    ThreadNamer namer(arena);
     std::string folder =
         o.cache_dir && !o.cache_dir->empty() ? *o.cache_dir : cache::default_dir(home);
     uint64_t key = ScanOptions::cache_key(o);

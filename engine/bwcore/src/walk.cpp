@@ -2,6 +2,7 @@
 
 #include <sys/resource.h>
 #include <tbb/parallel_for.h>
+#include <pthread.h>
 #include <tbb/task_arena.h>
 #include <unistd.h>
 
@@ -252,6 +253,7 @@ Node Walker::walk_dir(Task task) {
 // A lost subtree would be lost data: whatever goes wrong inside one folder's walk stays in that
 // folder, as a skipped item with the reason "error", never unwinding through the pool.
 Walked Walker::walk_guarded(Task& task) {
+    name_thread();
     try {
         return walk_body(task);
     } catch (const std::exception&) {
@@ -515,6 +517,19 @@ std::vector<Walked> Walker::walk_all(std::vector<Task>& tasks) {
                           [&](std::size_t i) { out[i] = walk_guarded(tasks[i]); });
     }
     return out;
+}
+
+// Named from inside the tasks rather than by a scheduler observer: oneTBB frees an observer's
+// proxy lazily on a worker, and a process that ends first leaves it behind as a leak.
+void name_thread() {
+    thread_local int named = -1;
+    int index = tbb::this_task_arena::current_thread_index();
+    if (index == named || index < 0) return;
+    named = index;
+    char name[32];
+    std::snprintf(name, sizeof name, "bwcore-walk-%d", index);
+    name[15] = '\0';  // the kernel keeps at most 15 bytes
+    pthread_setname_np(pthread_self(), name);
 }
 
 }  // namespace bwcore::walk

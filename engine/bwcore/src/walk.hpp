@@ -183,4 +183,8 @@ LinkFirsts first_links(Node& node, std::vector<LinkFirsts>& kids);
 // Whether VIRIRADO_ENGINE_DEBUG is set (read once per process).
 bool debug_on();
 
+// Names the calling pool thread "bwcore-walk-{i}" after its index in the current arena, once
+// per arena index it runs under.
+void name_thread();
+
 }  // namespace bwcore::walk
