@@ -6,14 +6,16 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <array>
-#include <climits>
 #include <cstdlib>
 #include <string_view>
 #include <vector>
 
+#include "DeleteGuard.hpp"
+
 namespace peer::paths {
 namespace {
+
+namespace DeleteGuard = durozizo::DeleteGuard;
 
 std::string env_abs(const char* name) {
     const char* v = std::getenv(name);
@@ -24,43 +26,6 @@ std::string strip_slashes(std::string p) {
     while (p.size() > 1 && p.back() == '/')
         p.pop_back();
     return p;
-}
-
-// Kept in step with the app's delete guard: the places it refuses are the places
-// this engine never offers.
-constexpr std::array<std::string_view, 26> kExactFolders = {
-    "/",     "/System",  "/Users", "/Library", "/Applications", "/usr",  "/bin",
-    "/sbin", "/private", "/var",   "/etc",     "/Volumes",      "/home", "/root",
-    "/boot", "/dev",     "/proc",  "/sys",     "/run",          "/lib",  "/lib64",
-    "/opt",  "/srv",     "/mnt",   "/media",   "/snap"};
-constexpr std::array<std::string_view, 4> kExactHomeFolders = {"", "/Library", "/Downloads",
-                                                               "/Applications"};
-constexpr std::array<std::string_view, 13> kTrees = {
-    "/System", "/Applications", "/usr", "/bin", "/sbin", "/Library/Keychains", "/boot", "/dev",
-    "/proc",   "/sys",          "/etc", "/lib", "/lib64"};
-constexpr std::array<std::string_view, 18> kHomeTrees = {"/Documents",
-                                                         "/Desktop",
-                                                         "/Pictures",
-                                                         "/Music",
-                                                         "/Movies",
-                                                         "/Library/Mobile Documents",
-                                                         "/Library/CloudStorage",
-                                                         "/Library/Keychains",
-                                                         "/Library/Mail",
-                                                         "/Library/Messages",
-                                                         "/Library/Photos",
-                                                         "/Dropbox",
-                                                         "/Google Drive",
-                                                         "/iCloud Drive (Archive)",
-                                                         "/Videos",
-                                                         "/.ssh",
-                                                         "/.gnupg",
-                                                         "/.local/share/keyrings"};
-constexpr std::array<std::string_view, 4> kSyncPrefixes = {"OneDrive", "Dropbox", "Google Drive",
-                                                           "Box"};
-
-bool ends_with(std::string_view s, std::string_view tail) {
-    return s.size() >= tail.size() && s.substr(s.size() - tail.size()) == tail;
 }
 
 std::vector<std::string> components(const std::string& p) {
@@ -75,43 +40,11 @@ std::vector<std::string> components(const std::string& p) {
     return out;
 }
 
-// True when `p` holds a protected place: removing it would remove that place.
-bool holds_protected(const std::string& p, const std::string& h) {
-    auto holds = [&](const std::string& place) {
-        return place.size() > p.size() && is_under(place, p);
-    };
-    for (auto f : kExactFolders)
-        if (holds(std::string(f))) return true;
-    for (auto f : kExactHomeFolders)
-        if (holds(h + std::string(f))) return true;
-    for (auto t : kTrees)
-        if (holds(std::string(t))) return true;
-    for (auto t : kHomeTrees)
-        if (holds(h + std::string(t))) return true;
-    return false;
-}
-
 bool plain_absolute(const std::string& p) {
     if (p.empty() || p[0] != '/') return false;
     for (const auto& c : components(p))
         if (c == "." || c == "..") return false;
     return true;
-}
-
-std::optional<std::string> component_reason(const std::string& p, const std::string& h) {
-    auto parts = components(p);
-    for (const auto& c : parts) {
-        if (ends_with(c, ".photoslibrary")) return "protected: Photos library";
-        if (ends_with(c, ".keychain") || ends_with(c, ".keychain-db")) return "protected: keychain";
-    }
-    if (parts.size() >= 3 && (parts[0] == "Users" || parts[0] == "home") &&
-        parts[1] != base_name(h) && !is_under(p, h))
-        return "outside your home";
-    size_t depth = components(h).size();
-    if (parts.size() > depth && is_under(p, h) && p != h)
-        for (auto prefix : kSyncPrefixes)
-            if (parts[depth].starts_with(prefix)) return "protected: sync folder";
-    return std::nullopt;
 }
 
 }  // namespace
@@ -127,13 +60,13 @@ std::string home() {
 bool usable_cache(const std::string& dir, const std::string& h) {
     std::string c = strip_slashes(dir);
     if (!plain_absolute(c) || !plain_absolute(h) || h == "/") return false;
-    if (!is_under(c, h) || c == h || protected_reason(c, h)) return false;
+    if (!is_under(c, h) || c == h || DeleteGuard::protectedReason(c, h)) return false;
     auto real_home = real_path(h);
     auto real = real_path(c);
     // A folder not made yet holds nothing; where it would lie is judged when it exists.
     if (!real) return true;
     if (!real_home || !is_under(*real, *real_home) || *real == *real_home) return false;
-    return !against_both_homes(*real, h);
+    return !DeleteGuard::reasonAgainstBothHomes(*real, h);
 }
 
 std::string cache_dir() {
@@ -217,44 +150,11 @@ bool really_inside(const std::string& path, const std::string& h) {
            *real != *real_home;
 }
 
-std::optional<std::string> protected_reason(const std::string& path, const std::string& h) {
-    if (h.size() < 2 || h[0] != '/') return "outside your home";
-    std::string p = strip_slashes(path);
-    for (auto f : kExactFolders)
-        if (p == f) return "protected folder";
-    for (auto f : kExactHomeFolders)
-        if (p == h + std::string(f)) return "protected folder";
-    if (holds_protected(p, h)) return "protected folder";
-    for (auto t : kTrees)
-        if (is_under(p, std::string(t))) return "protected: " + std::string(t);
-    for (auto t : kHomeTrees)
-        if (is_under(p, h + std::string(t))) return "protected: ~" + std::string(t);
-    return component_reason(p, h);
-}
-
-// Judged against the home as given and, when the home's path runs through a
-// link, against its real location too: every protection of either holds, and
-// a path is outside the home only when it is outside both (a resolved path never
-// starts with the linked one). Kept in step with the app's delete guards.
-std::optional<std::string> against_both_homes(const std::string& p, const std::string& h) {
-    auto given = protected_reason(p, h);
-    auto real_home = real_path(h);
-    if (!real_home || *real_home == h) return given;
-    auto resolved = protected_reason(p, *real_home);
-    auto outside = [](const std::optional<std::string>& r) {
-        return r && *r == "outside your home";
-    };
-    if (given && !outside(given)) return given;
-    if (resolved && !outside(resolved)) return resolved;
-    if (outside(given) && outside(resolved)) return given;
-    return std::nullopt;
-}
-
 std::optional<std::string> protected_anywhere(const std::string& path, const std::string& h) {
-    if (auto r = against_both_homes(path, h)) return r;
+    if (auto r = DeleteGuard::reasonAgainstBothHomes(path, h)) return r;
     auto real = real_location(path);
     if (!real) return std::nullopt;
-    return against_both_homes(*real, h);
+    return DeleteGuard::reasonAgainstBothHomes(*real, h);
 }
 
 Size measure(const std::string& path) {

@@ -48,17 +48,10 @@ bool is_under(const std::string& path, const std::string& dir);
 // True when the real location of `path` lies strictly inside the real home.
 bool really_inside(const std::string& path, const std::string& home);
 
-// Why the app would refuse this place, or none. Mirrors the app's delete guard
-// list (protected folders and trees, the folders on the way to them, sync
-// folders, other users' homes); keep the two in step.
-std::optional<std::string> protected_reason(const std::string& path, const std::string& home);
-
-// The same, for the path as given and for its real location, each judged
-// against the home as given and against the home's real location: a link in
-// the home's own path must not hide a protected place.
-// protected_reason against the home as given and its real location: every
-// protection of either holds; "outside your home" only when outside both.
-std::optional<std::string> against_both_homes(const std::string& path, const std::string& home);
+// Why the app would refuse this path or where it really lies, or none: the
+// app's delete guard (durozizo::DeleteGuard::reasonAgainstBothHomes), for the
+// path as given and for its real location, so a link on the way, also in the
+// home's own path, hides no protected place.
 std::optional<std::string> protected_anywhere(const std::string& path, const std::string& home);
 
 // Allocated bytes (st_blocks x 512) of every non-symlink entry below the path,
