@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <string_view>
 #include <vector>
@@ -38,6 +39,11 @@ std::vector<std::string> components(const std::string& p) {
         i = j + 1;
     }
     return out;
+}
+
+// Root is held as "" while a path is built, so appending is always "/" + name.
+std::string asBuilt(const std::string& p) {
+    return p == "/" ? std::string() : p;
 }
 
 bool plain_absolute(const std::string& p) {
@@ -78,6 +84,40 @@ std::string cache_dir() {
 std::string trash_dir() {
     std::string d = env_abs("XDG_DATA_HOME");
     return strip_slashes(d.empty() ? home() + "/.local/share" : d) + "/Trash";
+}
+
+std::optional<std::string> would_lie(const std::string& path) {
+    if (!plain_absolute(path)) return std::nullopt;
+    std::string missing;
+    std::string p = strip_slashes(path);
+    while (true) {
+        if (auto real = real_path(p)) return missing.empty() ? *real : asBuilt(*real) + missing;
+        // Only a name that is not there may be made; anything else (a dangling
+        // link, a file on the way, no permission) leaves no place to make it.
+        if (errno != ENOENT || p == "/") return std::nullopt;
+        struct stat st {};
+        if (::lstat(p.c_str(), &st) == 0) return std::nullopt;
+        missing = "/" + base_name(p) + missing;
+        p = parent_of(p);
+    }
+}
+
+std::optional<std::string> trash_refusal(const std::string& dir, const std::string& h) {
+    const char* outside = "the Trash folder lies outside your home; not moved to the Trash";
+    const char* guarded = "the Trash folder lies in a protected place; not moved to the Trash";
+    std::string t = strip_slashes(dir);
+    if (!plain_absolute(h) || h == "/") return outside;
+    auto real_home = real_path(h);
+    auto real = would_lie(t);
+    if (!real_home || *real_home == "/" || !real || !is_under(*real, *real_home) ||
+        *real == *real_home)
+        return outside;
+    // The Trash folder as written and where it really lies, each against both homes.
+    for (const auto& place : {t, *real}) {
+        auto r = DeleteGuard::reasonAgainstBothHomes(place, h);
+        if (r) return *r == "outside your home" ? outside : guarded;
+    }
+    return std::nullopt;
 }
 
 std::string display(const std::string& path, const std::string& h) {

@@ -21,8 +21,19 @@ std::string cache_dir();
 // protected place either. Anything else could make the home's own folders look
 // like caches.
 bool usable_cache(const std::string& dir, const std::string& home);
-// $XDG_DATA_HOME/Trash when absolute, else ~/.local/share/Trash.
+// $XDG_DATA_HOME/Trash when absolute, else ~/.local/share/Trash: where the
+// desktop keeps the home Trash. Whether items may go there is trash_refusal's.
 std::string trash_dir();
+// Why nothing may be moved into the Trash folder `dir`, or none. The same rule
+// as the cache folder: where the folder really lies, or would lie once made,
+// is strictly inside the real home and, as written and there, in no protected
+// place and holding none (judged against both homes). A path with "." or ".."
+// is refused too: the folders still to make must be plain names.
+std::optional<std::string> trash_refusal(const std::string& dir, const std::string& home);
+// Where `path` really lies, or would lie once made: its deepest existing folder
+// resolved through links, then the names still missing. None for a path with
+// "." or "..", or when something other than a missing name is in the way.
+std::optional<std::string> would_lie(const std::string& path);
 
 // "~/..." for paths inside `home`, the path itself otherwise.
 std::string display(const std::string& path, const std::string& home);
