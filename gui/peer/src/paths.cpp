@@ -108,10 +108,11 @@ std::optional<std::string> trash_refusal(const std::string& dir, const std::stri
     std::string t = strip_slashes(dir);
     if (!plain_absolute(h) || h == "/") return outside;
     auto real_home = real_path(h);
+    if (!real_home || *real_home == "/") return outside;
+    // A dangling link, a file or a "." or ".." on the way: nowhere checkable to make it.
     auto real = would_lie(t);
-    if (!real_home || *real_home == "/" || !real || !is_under(*real, *real_home) ||
-        *real == *real_home)
-        return outside;
+    if (!real) return "cannot make the Trash folder";
+    if (!is_under(*real, *real_home) || *real == *real_home) return outside;
     // The Trash folder as written and where it really lies, each against both homes.
     for (const auto& place : {t, *real}) {
         auto r = DeleteGuard::reasonAgainstBothHomes(place, h);

@@ -27,8 +27,9 @@ std::string trash_dir();
 // Why nothing may be moved into the Trash folder `dir`, or none. The same rule
 // as the cache folder: where the folder really lies, or would lie once made,
 // is strictly inside the real home and, as written and there, in no protected
-// place and holding none (judged against both homes). A path with "." or ".."
-// is refused too: the folders still to make must be plain names.
+// place and holding none (judged against both homes). A path with "." or "..",
+// or with a dangling link or a file on the way, is refused too ("cannot make
+// the Trash folder"): the folders still to make must be plain, missing names.
 std::optional<std::string> trash_refusal(const std::string& dir, const std::string& home);
 // Where `path` really lies, or would lie once made: its deepest existing folder
 // resolved through links, then the names still missing. None for a path with

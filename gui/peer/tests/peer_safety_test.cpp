@@ -212,6 +212,14 @@ TEST(PeerSafety, MovesGoOnlyToATrashReallyInsideTheHome) {
              return {};
          },
          [](const TempHome& h) { return h.home / "Documents/share"; }},
+        {"Trash a dangling link out of the home", "cannot make the Trash folder",
+         [](const TempHome& h) -> std::map<std::string, std::string> {
+             fs::create_directories(h.root / "gone");
+             fs::create_directories(h.trash().parent_path());
+             fs::create_directory_symlink(h.root / "gone/trash", h.trash());
+             return {};
+         },
+         [](const TempHome& h) { return h.root / "gone"; }},
         {"XDG_DATA_HOME above the home", outside,
          [](const TempHome& h) -> std::map<std::string, std::string> {
              return {{"XDG_DATA_HOME", h.root.string()}};
