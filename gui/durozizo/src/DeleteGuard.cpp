@@ -268,25 +268,6 @@ bool hasNul(std::string_view p) {
     return p.find('\0') != std::string_view::npos;
 }
 
-// The protected places judged against the home as given and, when the home's
-// own path runs through a link, against its real location too: every protection
-// of either holds, and an item counts as outside the home only when it is
-// outside both, since a resolved path never starts with the linked one.
-std::optional<std::string> reasonAgainstBothHomes(const std::string& p, const std::string& home) {
-    auto given = protectedReason(p, home);
-    const std::string h = norm(home, homeFolder());
-    const auto realHome = usableHome(h) ? realPath(h) : std::nullopt;
-    if (!realHome || *realHome == h) return given;
-    auto resolved = protectedReason(p, *realHome);
-    auto outside = [](const std::optional<std::string>& r) {
-        return r && *r == "outside your home";
-    };
-    if (given && !outside(given)) return given;
-    if (resolved && !outside(resolved)) return resolved;
-    if (outside(given) && outside(resolved)) return given;
-    return std::nullopt;
-}
-
 // The reasons that need the disk: the item itself, a link's target and the
 // folder it really sits in.
 std::optional<std::string> diskReason(const std::string& p, const std::string& home) {
@@ -387,6 +368,23 @@ std::optional<std::string> protectedReason(const std::string& path, const std::s
     if (auto r = componentReason(parts)) return r;
     if (inOtherUsersFolder(p, parts, h)) return "outside your home";
     if (inSyncFolder(p, parts, h)) return "protected: sync folder";
+    return std::nullopt;
+}
+
+// An item counts as outside the home only when it is outside both homes, since
+// a resolved path never starts with the linked one.
+std::optional<std::string> reasonAgainstBothHomes(const std::string& p, const std::string& home) {
+    auto given = protectedReason(p, home);
+    const std::string h = norm(home, homeFolder());
+    const auto realHome = usableHome(h) ? realPath(h) : std::nullopt;
+    if (!realHome || *realHome == h) return given;
+    auto resolved = protectedReason(p, *realHome);
+    auto outside = [](const std::optional<std::string>& r) {
+        return r && *r == "outside your home";
+    };
+    if (given && !outside(given)) return given;
+    if (resolved && !outside(resolved)) return resolved;
+    if (outside(given) && outside(resolved)) return given;
     return std::nullopt;
 }
 

@@ -40,6 +40,12 @@ std::string normalized(const std::string& path);
 // home) is a "protected folder" itself.
 std::optional<std::string> protectedReason(const std::string& path, const std::string& home);
 
+// `protectedReason` against the home as given and, when the home's own path runs
+// through a link, against its real location too: every protection of either
+// holds, and a path counts as "outside your home" only when it is outside both.
+// Only the home is resolved here, not `path`.
+std::optional<std::string> reasonAgainstBothHomes(const std::string& path, const std::string& home);
+
 // Why the item may not be deleted, or none. `scannedPaths` holds the `normalized`
 // paths of the current scan's items; `home` is the user's home folder. Where the
 // item really lies (its parent resolved through links) is judged against the home

@@ -10,6 +10,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <optional>
 #include <vector>
 
 #include "paths.hpp"
@@ -17,10 +18,13 @@
 namespace peer::clean {
 namespace {
 
-constexpr int kMaxDepth = 2048;
+// How many folders of one walk stay open at once, however deep it goes: those
+// further up are closed and opened again through ".." on the way back.
+constexpr size_t kOpenFolders = 32;
 const char* kMountItem = "is a mount point; not deleted";
 const char* kMountBelow = "partly removed: a mount point below it was left alone";
 const char* kCannotTell = "cannot tell mount points apart on this system; not deleted";
+const char* kMoved = "partly removed: a folder in it was moved meanwhile; stopped there";
 
 enum class Mount { no, yes, unknown };
 
@@ -94,6 +98,7 @@ struct Walk {
     MountTests how;
     int first_errno = 0;
     bool mount_below = false;  // a mount point was met and left alone
+    bool moved = false;        // a folder above was not where it was left: stopped
     void fail(int e) {
         if (e == EXDEV || e == ENOTSUP || e == EBUSY)
             mount_below = true;
@@ -102,49 +107,134 @@ struct Walk {
     }
 };
 
-std::vector<std::string> names_in(int fd) {
-    std::vector<std::string> out;
+// The names in the folder `fd` (through a copy of the descriptor, which the
+// listing closes), or the error that kept them from being read.
+int names_in(int fd, std::vector<std::string>& out) {
     int dup = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
-    if (dup < 0) return out;
+    if (dup < 0) return errno;
     DIR* d = ::fdopendir(dup);
     if (!d) {
+        int e = errno;
         ::close(dup);
-        return out;
+        return e;
     }
-    while (dirent* e = ::readdir(d)) {
-        std::string n = e->d_name;
+    int e = 0;
+    while (true) {
+        errno = 0;
+        dirent* entry = ::readdir(d);
+        if (!entry) {
+            e = errno;
+            break;
+        }
+        std::string n = entry->d_name;
         if (n != "." && n != "..") out.push_back(std::move(n));
     }
     ::closedir(d);
-    return out;
+    return e;
 }
 
-void empty_dir(int fd, Walk& w, int depth);
+// A folder being emptied: its descriptor (-1 while closed to spare descriptors),
+// its identity, its name in the folder above and the names still to remove.
+struct Level {
+    int fd = -1;
+    dev_t dev = 0;
+    ino_t ino = 0;
+    std::string name;
+    std::vector<std::string> names;
+};
 
-// Removes one entry of the folder `fd`; a folder is emptied first. A mount
-// point (EXDEV), and one the kernel refuses to unlink (EBUSY), is left alone.
-void remove_entry(int fd, const std::string& name, Walk& w, int depth) {
+// Removes the entry `name` of the folder `fd` when it is no folder; a folder
+// is opened and listed, to be emptied next, and returned. A mount point
+// (EXDEV), and one the kernel refuses to unlink (EBUSY), is left alone.
+std::optional<Level> enter(int fd, const std::string& name, Walk& w) {
     Entry e = look(fd, name.c_str(), 0, w.how);
-    if (!e.ok) return w.fail(e.error);
-    if (e.mount == Mount::yes || (e.is_dir && e.dev != w.dev)) return w.fail(EXDEV);
-    if (!e.is_dir) {
+    int err = 0;
+    if (!e.ok) {
+        err = e.error;
+    } else if (e.mount == Mount::yes || (e.is_dir && e.dev != w.dev)) {
+        err = EXDEV;
+    } else if (!e.is_dir) {
         if (::unlinkat(fd, name.c_str(), 0) != 0) w.fail(errno);
-        return;
+        return std::nullopt;
     }
-    if (depth >= kMaxDepth) return w.fail(ELOOP);
-    int child = open_folder(fd, name.c_str(), w.how);
-    if (child < 0) return w.fail(errno);
-    empty_dir(child, w, depth + 1);
-    ::close(child);
-    if (::unlinkat(fd, name.c_str(), AT_REMOVEDIR) != 0) w.fail(errno);
+    Level child;
+    child.name = name;
+    child.fd = err == 0 ? open_folder(fd, name.c_str(), w.how) : -1;
+    if (err == 0 && child.fd < 0) err = errno;
+    struct stat st {};
+    if (err == 0) err = ::fstat(child.fd, &st) != 0 ? errno : names_in(child.fd, child.names);
+    if (err != 0) {
+        if (child.fd >= 0) ::close(child.fd);
+        w.fail(err);
+        return std::nullopt;
+    }
+    child.dev = st.st_dev;
+    child.ino = st.st_ino;
+    return child;
 }
 
-void empty_dir(int fd, Walk& w, int depth) {
-    for (const auto& n : names_in(fd))
-        remove_entry(fd, n, w, depth);
+// Opens `parent` again from its child's descriptor: 0 when done, -1 when ".."
+// is no longer the very folder that was left (it was moved meanwhile), else
+// the error that kept it closed.
+int reopen(Level& parent, int child_fd) {
+    int fd = ::openat(child_fd, "..", O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return errno;
+    struct stat st {};
+    int result = ::fstat(fd, &st) != 0 ? errno : 0;
+    if (result == 0 && (st.st_dev != parent.dev || st.st_ino != parent.ino)) result = -1;
+    if (result != 0) {
+        ::close(fd);
+        return result;
+    }
+    parent.fd = fd;
+    return 0;
+}
+
+// Empties the folder `root` (which stays open and is not removed), depth first
+// from an explicit stack: any depth, never more than kOpenFolders folders open.
+void empty_tree(int root, Walk& w) {
+    std::vector<Level> levels(1);
+    levels[0].fd = root;
+    if (int e = names_in(root, levels[0].names)) return w.fail(e);
+    size_t first_open = 1;  // levels [1, first_open) are closed for now
+    while (true) {
+        if (!levels.back().names.empty()) {
+            std::string name = std::move(levels.back().names.back());
+            levels.back().names.pop_back();
+            auto child = enter(levels.back().fd, name, w);
+            if (!child) continue;
+            levels.push_back(std::move(*child));
+            if (levels.size() - first_open > kOpenFolders) {
+                ::close(levels[first_open].fd);
+                levels[first_open++].fd = -1;
+            }
+            continue;
+        }
+        if (levels.size() == 1) return;
+        Level done = std::move(levels.back());
+        levels.pop_back();
+        Level& parent = levels.back();
+        if (parent.fd < 0) {
+            if (int e = reopen(parent, done.fd); e != 0) {
+                // Nothing above can be reached safely any more: stop here.
+                if (e < 0)
+                    w.moved = true;
+                else
+                    w.fail(e);
+                ::close(done.fd);
+                for (size_t i = first_open; i < levels.size(); ++i)
+                    ::close(levels[i].fd);
+                return;
+            }
+            --first_open;
+        }
+        ::close(done.fd);
+        if (::unlinkat(parent.fd, done.name.c_str(), AT_REMOVEDIR) != 0) w.fail(errno);
+    }
 }
 
 Outcome finish(const Walk& w) {
+    if (w.moved) return {false, false, kMoved};
     if (w.mount_below) return {false, false, kMountBelow};
     if (w.first_errno == 0) return {true, true, ""};
     return {false, false, std::string("partly removed: ") + std::strerror(w.first_errno)};
@@ -202,7 +292,7 @@ Outcome empty_trash(int fd, Walk& w) {
     }
     for (int i = 0; i < 2; ++i) {
         if (fds[i] < 0) continue;
-        if (why.empty()) empty_dir(fds[i], w, 1);
+        if (why.empty()) empty_tree(fds[i], w);
         ::close(fds[i]);
     }
     if (!why.empty()) return failed(why + "; nothing was removed");
@@ -227,7 +317,7 @@ Outcome remove_folder(int pfd, const std::string& name, const items::Item& item,
     if (item.empty_only) {
         out = empty_trash(fd, w);
     } else {
-        empty_dir(fd, w, 1);
+        empty_tree(fd, w);
         out = finish(w);
     }
     ::close(fd);

@@ -29,10 +29,11 @@ struct MountTests {
     bool openat2 = true;
 };
 
-// Removes the item for good, walking down by descriptors. It never enters a
-// mount point: an item that is one is not touched, and what lies below one
-// inside the item stays. A Trash item is emptied: the contents of its files/
-// and info/ go, the folders stay, and neither is touched unless both are sound.
+// Removes the item for good, walking down by descriptors, at any depth with a
+// bounded number of them open. It never enters a mount point: an item that is
+// one is not touched, and what lies below one inside the item stays. A Trash
+// item is emptied: the contents of its files/ and info/ go, the folders stay,
+// and neither is touched unless both are sound.
 Outcome remove(const items::Item& item, MountTests how = {});
 
 }  // namespace peer::clean

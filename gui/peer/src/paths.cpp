@@ -6,14 +6,17 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <array>
-#include <climits>
+#include <cerrno>
 #include <cstdlib>
 #include <string_view>
 #include <vector>
 
+#include "DeleteGuard.hpp"
+
 namespace peer::paths {
 namespace {
+
+namespace DeleteGuard = durozizo::DeleteGuard;
 
 std::string env_abs(const char* name) {
     const char* v = std::getenv(name);
@@ -24,43 +27,6 @@ std::string strip_slashes(std::string p) {
     while (p.size() > 1 && p.back() == '/')
         p.pop_back();
     return p;
-}
-
-// Kept in step with the app's delete guard: the places it refuses are the places
-// this engine never offers.
-constexpr std::array<std::string_view, 26> kExactFolders = {
-    "/",     "/System",  "/Users", "/Library", "/Applications", "/usr",  "/bin",
-    "/sbin", "/private", "/var",   "/etc",     "/Volumes",      "/home", "/root",
-    "/boot", "/dev",     "/proc",  "/sys",     "/run",          "/lib",  "/lib64",
-    "/opt",  "/srv",     "/mnt",   "/media",   "/snap"};
-constexpr std::array<std::string_view, 4> kExactHomeFolders = {"", "/Library", "/Downloads",
-                                                               "/Applications"};
-constexpr std::array<std::string_view, 13> kTrees = {
-    "/System", "/Applications", "/usr", "/bin", "/sbin", "/Library/Keychains", "/boot", "/dev",
-    "/proc",   "/sys",          "/etc", "/lib", "/lib64"};
-constexpr std::array<std::string_view, 18> kHomeTrees = {"/Documents",
-                                                         "/Desktop",
-                                                         "/Pictures",
-                                                         "/Music",
-                                                         "/Movies",
-                                                         "/Library/Mobile Documents",
-                                                         "/Library/CloudStorage",
-                                                         "/Library/Keychains",
-                                                         "/Library/Mail",
-                                                         "/Library/Messages",
-                                                         "/Library/Photos",
-                                                         "/Dropbox",
-                                                         "/Google Drive",
-                                                         "/iCloud Drive (Archive)",
-                                                         "/Videos",
-                                                         "/.ssh",
-                                                         "/.gnupg",
-                                                         "/.local/share/keyrings"};
-constexpr std::array<std::string_view, 4> kSyncPrefixes = {"OneDrive", "Dropbox", "Google Drive",
-                                                           "Box"};
-
-bool ends_with(std::string_view s, std::string_view tail) {
-    return s.size() >= tail.size() && s.substr(s.size() - tail.size()) == tail;
 }
 
 std::vector<std::string> components(const std::string& p) {
@@ -75,20 +41,9 @@ std::vector<std::string> components(const std::string& p) {
     return out;
 }
 
-// True when `p` holds a protected place: removing it would remove that place.
-bool holds_protected(const std::string& p, const std::string& h) {
-    auto holds = [&](const std::string& place) {
-        return place.size() > p.size() && is_under(place, p);
-    };
-    for (auto f : kExactFolders)
-        if (holds(std::string(f))) return true;
-    for (auto f : kExactHomeFolders)
-        if (holds(h + std::string(f))) return true;
-    for (auto t : kTrees)
-        if (holds(std::string(t))) return true;
-    for (auto t : kHomeTrees)
-        if (holds(h + std::string(t))) return true;
-    return false;
+// Root is held as "" while a path is built, so appending is always "/" + name.
+std::string asBuilt(const std::string& p) {
+    return p == "/" ? std::string() : p;
 }
 
 bool plain_absolute(const std::string& p) {
@@ -96,22 +51,6 @@ bool plain_absolute(const std::string& p) {
     for (const auto& c : components(p))
         if (c == "." || c == "..") return false;
     return true;
-}
-
-std::optional<std::string> component_reason(const std::string& p, const std::string& h) {
-    auto parts = components(p);
-    for (const auto& c : parts) {
-        if (ends_with(c, ".photoslibrary")) return "protected: Photos library";
-        if (ends_with(c, ".keychain") || ends_with(c, ".keychain-db")) return "protected: keychain";
-    }
-    if (parts.size() >= 3 && (parts[0] == "Users" || parts[0] == "home") &&
-        parts[1] != base_name(h) && !is_under(p, h))
-        return "outside your home";
-    size_t depth = components(h).size();
-    if (parts.size() > depth && is_under(p, h) && p != h)
-        for (auto prefix : kSyncPrefixes)
-            if (parts[depth].starts_with(prefix)) return "protected: sync folder";
-    return std::nullopt;
 }
 
 }  // namespace
@@ -127,13 +66,13 @@ std::string home() {
 bool usable_cache(const std::string& dir, const std::string& h) {
     std::string c = strip_slashes(dir);
     if (!plain_absolute(c) || !plain_absolute(h) || h == "/") return false;
-    if (!is_under(c, h) || c == h || protected_reason(c, h)) return false;
+    if (!is_under(c, h) || c == h || DeleteGuard::protectedReason(c, h)) return false;
     auto real_home = real_path(h);
     auto real = real_path(c);
     // A folder not made yet holds nothing; where it would lie is judged when it exists.
     if (!real) return true;
     if (!real_home || !is_under(*real, *real_home) || *real == *real_home) return false;
-    return !against_both_homes(*real, h);
+    return !DeleteGuard::reasonAgainstBothHomes(*real, h);
 }
 
 std::string cache_dir() {
@@ -145,6 +84,41 @@ std::string cache_dir() {
 std::string trash_dir() {
     std::string d = env_abs("XDG_DATA_HOME");
     return strip_slashes(d.empty() ? home() + "/.local/share" : d) + "/Trash";
+}
+
+std::optional<std::string> would_lie(const std::string& path) {
+    if (!plain_absolute(path)) return std::nullopt;
+    std::string missing;
+    std::string p = strip_slashes(path);
+    while (true) {
+        if (auto real = real_path(p)) return missing.empty() ? *real : asBuilt(*real) + missing;
+        // Only a name that is not there may be made; anything else (a dangling
+        // link, a file on the way, no permission) leaves no place to make it.
+        if (errno != ENOENT || p == "/") return std::nullopt;
+        struct stat st {};
+        if (::lstat(p.c_str(), &st) == 0) return std::nullopt;
+        missing = "/" + base_name(p) + missing;
+        p = parent_of(p);
+    }
+}
+
+std::optional<std::string> trash_refusal(const std::string& dir, const std::string& h) {
+    const char* outside = "the Trash folder lies outside your home; not moved to the Trash";
+    const char* guarded = "the Trash folder lies in a protected place; not moved to the Trash";
+    std::string t = strip_slashes(dir);
+    if (!plain_absolute(h) || h == "/") return outside;
+    auto real_home = real_path(h);
+    if (!real_home || *real_home == "/") return outside;
+    // A dangling link, a file or a "." or ".." on the way: nowhere checkable to make it.
+    auto real = would_lie(t);
+    if (!real) return "cannot make the Trash folder";
+    if (!is_under(*real, *real_home) || *real == *real_home) return outside;
+    // The Trash folder as written and where it really lies, each against both homes.
+    for (const auto& place : {t, *real}) {
+        auto r = DeleteGuard::reasonAgainstBothHomes(place, h);
+        if (r) return *r == "outside your home" ? outside : guarded;
+    }
+    return std::nullopt;
 }
 
 std::string display(const std::string& path, const std::string& h) {
@@ -217,44 +191,11 @@ bool really_inside(const std::string& path, const std::string& h) {
            *real != *real_home;
 }
 
-std::optional<std::string> protected_reason(const std::string& path, const std::string& h) {
-    if (h.size() < 2 || h[0] != '/') return "outside your home";
-    std::string p = strip_slashes(path);
-    for (auto f : kExactFolders)
-        if (p == f) return "protected folder";
-    for (auto f : kExactHomeFolders)
-        if (p == h + std::string(f)) return "protected folder";
-    if (holds_protected(p, h)) return "protected folder";
-    for (auto t : kTrees)
-        if (is_under(p, std::string(t))) return "protected: " + std::string(t);
-    for (auto t : kHomeTrees)
-        if (is_under(p, h + std::string(t))) return "protected: ~" + std::string(t);
-    return component_reason(p, h);
-}
-
-// Judged against the home as given and, when the home's path runs through a
-// link, against its real location too: every protection of either holds, and
-// a path is outside the home only when it is outside both (a resolved path never
-// starts with the linked one). Kept in step with the app's delete guards.
-std::optional<std::string> against_both_homes(const std::string& p, const std::string& h) {
-    auto given = protected_reason(p, h);
-    auto real_home = real_path(h);
-    if (!real_home || *real_home == h) return given;
-    auto resolved = protected_reason(p, *real_home);
-    auto outside = [](const std::optional<std::string>& r) {
-        return r && *r == "outside your home";
-    };
-    if (given && !outside(given)) return given;
-    if (resolved && !outside(resolved)) return resolved;
-    if (outside(given) && outside(resolved)) return given;
-    return std::nullopt;
-}
-
 std::optional<std::string> protected_anywhere(const std::string& path, const std::string& h) {
-    if (auto r = against_both_homes(path, h)) return r;
+    if (auto r = DeleteGuard::reasonAgainstBothHomes(path, h)) return r;
     auto real = real_location(path);
     if (!real) return std::nullopt;
-    return against_both_homes(*real, h);
+    return DeleteGuard::reasonAgainstBothHomes(*real, h);
 }
 
 Size measure(const std::string& path) {

@@ -21,8 +21,20 @@ std::string cache_dir();
 // protected place either. Anything else could make the home's own folders look
 // like caches.
 bool usable_cache(const std::string& dir, const std::string& home);
-// $XDG_DATA_HOME/Trash when absolute, else ~/.local/share/Trash.
+// $XDG_DATA_HOME/Trash when absolute, else ~/.local/share/Trash: where the
+// desktop keeps the home Trash. Whether items may go there is trash_refusal's.
 std::string trash_dir();
+// Why nothing may be moved into the Trash folder `dir`, or none. The same rule
+// as the cache folder: where the folder really lies, or would lie once made,
+// is strictly inside the real home and, as written and there, in no protected
+// place and holding none (judged against both homes). A path with "." or "..",
+// or with a dangling link or a file on the way, is refused too ("cannot make
+// the Trash folder"): the folders still to make must be plain, missing names.
+std::optional<std::string> trash_refusal(const std::string& dir, const std::string& home);
+// Where `path` really lies, or would lie once made: its deepest existing folder
+// resolved through links, then the names still missing. None for a path with
+// "." or "..", or when something other than a missing name is in the way.
+std::optional<std::string> would_lie(const std::string& path);
 
 // "~/..." for paths inside `home`, the path itself otherwise.
 std::string display(const std::string& path, const std::string& home);
@@ -48,17 +60,10 @@ bool is_under(const std::string& path, const std::string& dir);
 // True when the real location of `path` lies strictly inside the real home.
 bool really_inside(const std::string& path, const std::string& home);
 
-// Why the app would refuse this place, or none. Mirrors the app's delete guard
-// list (protected folders and trees, the folders on the way to them, sync
-// folders, other users' homes); keep the two in step.
-std::optional<std::string> protected_reason(const std::string& path, const std::string& home);
-
-// The same, for the path as given and for its real location, each judged
-// against the home as given and against the home's real location: a link in
-// the home's own path must not hide a protected place.
-// protected_reason against the home as given and its real location: every
-// protection of either holds; "outside your home" only when outside both.
-std::optional<std::string> against_both_homes(const std::string& path, const std::string& home);
+// Why the app would refuse this path or where it really lies, or none: the
+// app's delete guard (durozizo::DeleteGuard::reasonAgainstBothHomes), for the
+// path as given and for its real location, so a link on the way, also in the
+// home's own path, hides no protected place.
 std::optional<std::string> protected_anywhere(const std::string& path, const std::string& home);
 
 // Allocated bytes (st_blocks x 512) of every non-symlink entry below the path,

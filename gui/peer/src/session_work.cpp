@@ -130,7 +130,7 @@ json Session::clean_one(const items::Item& it, bool dry, const std::string& id) 
     } else if (it.action == "rm") {
         o = clean::remove(it);
     } else if (it.action == "trash") {
-        o = trash::move_to_trash(it, paths::trash_dir());
+        o = trash::move_to_trash(it, paths::trash_dir(), m_home);
     } else {
         o = {false, false, "look only"};
     }

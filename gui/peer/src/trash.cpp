@@ -15,17 +15,37 @@ namespace {
 
 constexpr int kMaxNames = 10'000;
 
-// mkdir -p with mode 0700 for what it makes.
-bool make_dirs(const std::string& dir) {
-    struct stat st {};
-    if (::stat(dir.c_str(), &st) == 0) return S_ISDIR(st.st_mode);
-    std::string parent = paths::parent_of(dir);
-    if (parent != dir && !make_dirs(parent)) return false;
-    return ::mkdir(dir.c_str(), 0700) == 0 || errno == EEXIST;
+// The folder `name` of `fd`, made (0700) when missing, never through a link;
+// -1 when it cannot be opened, and `make_failed` set when it could not be made.
+int open_or_make(int fd, const std::string& name, bool& make_failed) {
+    const int flags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+    int r = ::openat(fd, name.c_str(), flags);
+    if (r >= 0 || errno != ENOENT) return r;
+    if (::mkdirat(fd, name.c_str(), 0700) != 0 && errno != EEXIST) {
+        make_failed = true;
+        return -1;
+    }
+    return ::openat(fd, name.c_str(), flags);
 }
 
-int open_dir(const std::string& dir) {
-    return ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+// The Trash folder, opened one name at a time down from the real home along
+// where it really lies (a path without links), making what is missing. No link
+// on the way is followed, so nothing is made anywhere the checks did not see.
+int open_trash(const std::string& real_home, const std::string& where, bool& make_failed) {
+    int fd = ::open(real_home.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    std::string rest = where.substr(real_home.size());
+    size_t i = 0;
+    while (fd >= 0 && i < rest.size()) {
+        size_t j = rest.find('/', i);
+        if (j == std::string::npos) j = rest.size();
+        if (j > i) {
+            int next = open_or_make(fd, rest.substr(i, j - i), make_failed);
+            ::close(fd);
+            fd = next;
+        }
+        i = j + 1;
+    }
+    return fd;
 }
 
 bool write_all(int fd, const std::string& s) {
@@ -40,9 +60,9 @@ bool write_all(int fd, const std::string& s) {
 }
 
 struct Dirs {
-    int parent = -1, files = -1, info = -1;
+    int parent = -1, trash = -1, files = -1, info = -1;
     ~Dirs() {
-        for (int fd : {parent, files, info})
+        for (int fd : {parent, trash, files, info})
             if (fd >= 0) ::close(fd);
     }
 };
@@ -108,21 +128,31 @@ std::string info_text(const std::string& path, std::time_t when) {
     return "[Trash Info]\nPath=" + percent_encode(path) + "\nDeletionDate=" + date + "\n";
 }
 
-clean::Outcome move_to_trash(const items::Item& item, const std::string& trash_dir) {
-    if (paths::is_under(item.path, trash_dir) || paths::is_under(trash_dir, item.path))
-        return failed("the Trash cannot hold itself");
-    if (!make_dirs(trash_dir + "/files") || !make_dirs(trash_dir + "/info"))
+clean::Outcome move_to_trash(const items::Item& item, const std::string& trash_dir,
+                             const std::string& home) {
+    if (auto why = paths::trash_refusal(trash_dir, home)) return failed(*why);
+    auto where = paths::would_lie(trash_dir);
+    auto real_home = paths::real_path(home);
+    auto real_item = paths::real_location(item.path);
+    // Looked at once more: what open_trash walks down must lie below the real home.
+    if (!where || !real_home || !paths::is_under(*where, *real_home) || *where == *real_home)
         return failed("cannot make the Trash folder");
+    if (!real_item) return failed("gone since the scan");
+    if (paths::is_under(item.path, trash_dir) || paths::is_under(trash_dir, item.path) ||
+        paths::is_under(*real_item, *where) || paths::is_under(*where, *real_item))
+        return failed("the Trash cannot hold itself");
     Dirs d;
-    d.files = open_dir(trash_dir + "/files");
-    d.info = open_dir(trash_dir + "/info");
+    bool make_failed = false;
+    d.trash = open_trash(*real_home, *where, make_failed);
+    if (d.trash >= 0) d.files = open_or_make(d.trash, "files", make_failed);
+    if (d.trash >= 0) d.info = open_or_make(d.trash, "info", make_failed);
+    if (make_failed) return failed("cannot make the Trash folder");
     if (d.files < 0 || d.info < 0) return failed("cannot open the Trash folder");
     struct stat fs {};
     if (::fstat(d.files, &fs) != 0) return failed("cannot open the Trash folder");
     if (fs.st_dev != item.dev) return failed("on another file system; not moved to the Trash");
-    auto real = paths::real_path(paths::parent_of(item.path));
-    if (!real) return failed("gone since the scan");
-    d.parent = open_dir(*real);
+    d.parent = ::open(paths::parent_of(*real_item).c_str(),
+                      O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (d.parent < 0) return failed("gone since the scan");
     struct stat st {};
     std::string base = paths::base_name(item.path);

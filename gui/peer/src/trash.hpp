@@ -17,6 +17,9 @@ std::string percent_encode(const std::string& path);
 // The .trashinfo text for `path` deleted at `when` (local time).
 std::string info_text(const std::string& path, std::time_t when);
 
-clean::Outcome move_to_trash(const items::Item& item, const std::string& trash_dir);
+// Moves the item into `trash_dir`, which must pass paths::trash_refusal against
+// `home`; its folders are made only there, one name at a time, through no link.
+clean::Outcome move_to_trash(const items::Item& item, const std::string& trash_dir,
+                             const std::string& home);
 
 }  // namespace peer::trash

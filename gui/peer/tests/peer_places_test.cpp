@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <optional>
 
+#include "DeleteGuard.hpp"
 #include "paths.hpp"
 #include "peer_harness.hpp"
 #include "protocol.hpp"
@@ -15,7 +16,6 @@ namespace peer_test {
 namespace {
 
 using peer::paths::protected_anywhere;
-using peer::paths::protected_reason;
 using peer::paths::usable_cache;
 
 // Sets an environment variable for one test and puts the old value back.
@@ -39,12 +39,42 @@ private:
 
 TEST(PeerPlaces, FoldersOnTheWayToAProtectedPlaceAreProtected) {
     const std::string h = "/home/u";
-    EXPECT_EQ(protected_reason("/home/u/.local", h), "protected folder");
-    EXPECT_EQ(protected_reason("/home/u/.local/share", h), "protected folder");
-    EXPECT_FALSE(protected_reason("/home/u/.local/share/applications", h));
-    EXPECT_FALSE(protected_reason("/home/u/.local/state", h));
-    EXPECT_EQ(protected_reason("/data/users", "/data/users/u"), "protected folder");
-    EXPECT_EQ(protected_reason("/snap", h), "protected folder");
+    EXPECT_EQ(protected_anywhere("/home/u/.local", h), "protected folder");
+    EXPECT_EQ(protected_anywhere("/home/u/.local/share", h), "protected folder");
+    EXPECT_FALSE(protected_anywhere("/home/u/.local/share/applications", h));
+    EXPECT_FALSE(protected_anywhere("/home/u/.local/state", h));
+    EXPECT_EQ(protected_anywhere("/data/users", "/data/users/u"), "protected folder");
+    EXPECT_EQ(protected_anywhere("/snap", h), "protected folder");
+}
+
+// The stand-in refuses what the app's delete guard refuses, also for paths not
+// in their plain form, which it once judged as written: "~/.cache/../Documents"
+// was not inside ~/Documents, and a relative path was inside nothing.
+TEST(PeerPlaces, TheStandInRefusesWhatTheAppRefuses) {
+    const std::string h = "/nonexistent-home/u";
+    const std::string suffixes[] = {"",
+                                    "/Downloads",
+                                    "/.local",
+                                    "/.cache/x",
+                                    "/.cache/../Documents/x",
+                                    "/./Documents",
+                                    "//Documents/x",
+                                    "/.cache/./.ssh/..",
+                                    "/a.keychain/b.photoslibrary",
+                                    "/Dropbox x/y",
+                                    "/Library/Keychains/k"};
+    const std::string others[] = {
+        "/",   "//usr/lib",       "/x/../etc/passwd", "relative/x",
+        "~/x", "/home/other/x/y", "/tmp/x",           "/nonexistent-home"};
+    auto check = [&](const std::string& p) {
+        EXPECT_EQ(protected_anywhere(p, h), durozizo::DeleteGuard::protectedReason(p, h)) << p;
+    };
+    for (const auto& s : suffixes)
+        check(h + s);
+    for (const auto& p : others)
+        check(p);
+    EXPECT_EQ(protected_anywhere(h + "/.cache/../Documents/x", h), "protected: ~/Documents");
+    EXPECT_EQ(protected_anywhere("relative/x", h), "outside your home");
 }
 
 TEST(PeerPlaces, OnlyACacheSettingStrictlyInsideTheHomeIsUsed) {

@@ -2,6 +2,7 @@
 // it must not: each case runs the real child in a throwaway home.
 #include <gtest/gtest.h>
 #include <fstream>
+#include <functional>
 
 #include "peer_harness.hpp"
 
@@ -149,6 +150,104 @@ TEST(PeerSafety, TrashWithASwappedFolderIsNotTouched) {
     EXPECT_EQ(r["msg"], "Trash/files is a symlink; nothing was removed");
     EXPECT_TRUE(fs::exists(h.trash() / "info/old.txt.trashinfo"));
     EXPECT_TRUE(fs::exists(h.root / "precious/keep.txt"));
+}
+
+// Moves ~/Downloads/a.zip to the Trash under `env`; the clean's one result.
+json trash_a_download(const TempHome& h, const std::map<std::string, std::string>& env) {
+    write_file(h.home / "Downloads/a.zip", 100);
+    Peer p(h, env);
+    p.scan(true);
+    json pv = preview_ids(p, {"downloads:" + (h.home / "Downloads/a.zip").string()});
+    EXPECT_EQ(pv["items"].size(), 1u) << pv.dump();
+    p.send({{"cmd", "clean"}, {"confirm_token", pv["confirm_token"]}, {"dry_run", false}});
+    return p.wait_for("clean")["results"][0];
+}
+
+// A Trash setting or a Trash folder that leads out of the home, or into a place
+// the app protects, takes nothing and gets no folder made in it.
+TEST(PeerSafety, MovesGoOnlyToATrashReallyInsideTheHome) {
+    const std::string outside = "the Trash folder lies outside your home; not moved to the Trash";
+    const std::string guarded =
+        "the Trash folder lies in a protected place; not moved to the Trash";
+    struct Case {
+        const char* what;
+        std::string msg;
+        std::function<std::map<std::string, std::string>(const TempHome&)> set_up;
+        std::function<fs::path(const TempHome&)> must_stay_empty;
+    };
+    const Case cases[] = {
+        {"XDG_DATA_HOME outside the home", outside,
+         [](const TempHome& h) -> std::map<std::string, std::string> {
+             fs::create_directories(h.root / "elsewhere");
+             return {{"XDG_DATA_HOME", (h.root / "elsewhere").string()}};
+         },
+         [](const TempHome& h) { return h.root / "elsewhere"; }},
+        {"Trash linked out of the home", outside,
+         [](const TempHome& h) -> std::map<std::string, std::string> {
+             fs::create_directories(h.root / "away");
+             fs::create_directories(h.trash().parent_path());
+             fs::create_directory_symlink(h.root / "away", h.trash());
+             return {};
+         },
+         [](const TempHome& h) { return h.root / "away"; }},
+        {"Trash linked into ~/.ssh", guarded,
+         [](const TempHome& h) -> std::map<std::string, std::string> {
+             fs::create_directories(h.home / ".ssh/t");
+             fs::create_directories(h.trash().parent_path());
+             fs::create_directory_symlink(h.home / ".ssh/t", h.trash());
+             return {};
+         },
+         [](const TempHome& h) { return h.home / ".ssh/t"; }},
+        {"XDG_DATA_HOME in ~/Documents", guarded,
+         [](const TempHome& h) -> std::map<std::string, std::string> {
+             fs::create_directories(h.home / "Documents");
+             return {{"XDG_DATA_HOME", (h.home / "Documents").string()}};
+         },
+         [](const TempHome& h) { return h.home / "Documents"; }},
+        {"~/.local/share linked into ~/Documents", guarded,
+         [](const TempHome& h) -> std::map<std::string, std::string> {
+             fs::create_directories(h.home / "Documents/share");
+             fs::create_directories(h.home / ".local");
+             fs::create_directory_symlink(h.home / "Documents/share", h.home / ".local/share");
+             return {};
+         },
+         [](const TempHome& h) { return h.home / "Documents/share"; }},
+        {"Trash a dangling link out of the home", "cannot make the Trash folder",
+         [](const TempHome& h) -> std::map<std::string, std::string> {
+             fs::create_directories(h.root / "gone");
+             fs::create_directories(h.trash().parent_path());
+             fs::create_directory_symlink(h.root / "gone/trash", h.trash());
+             return {};
+         },
+         [](const TempHome& h) { return h.root / "gone"; }},
+        {"XDG_DATA_HOME above the home", outside,
+         [](const TempHome& h) -> std::map<std::string, std::string> {
+             return {{"XDG_DATA_HOME", h.root.string()}};
+         },
+         [](const TempHome& h) { return h.root / "Trash"; }},
+    };
+    for (const auto& c : cases) {
+        TempHome h;
+        auto env = c.set_up(h);
+        json r = trash_a_download(h, env);
+        EXPECT_EQ(r["msg"], c.msg) << c.what;
+        EXPECT_EQ(r["deleted"], false) << c.what;
+        EXPECT_TRUE(fs::exists(h.home / "Downloads/a.zip")) << c.what;
+        const fs::path place = c.must_stay_empty(h);
+        EXPECT_TRUE(!fs::exists(place) || fs::is_empty(place)) << c.what;
+    }
+}
+
+// A Trash folder that is a link to another folder of the home is used there.
+TEST(PeerSafety, ATrashLinkedWithinTheHomeTakesItems) {
+    TempHome h;
+    fs::create_directories(h.home / "stuff");
+    fs::create_directories(h.trash().parent_path());
+    fs::create_directory_symlink(h.home / "stuff", h.trash());
+    json r = trash_a_download(h, {});
+    EXPECT_EQ(r["ok"], true) << r.dump();
+    EXPECT_TRUE(fs::exists(h.home / "stuff/files/a.zip"));
+    EXPECT_TRUE(fs::exists(h.home / "stuff/info/a.zip.trashinfo"));
 }
 
 }  // namespace

@@ -9,7 +9,7 @@
 
 namespace {
 
-using peer::paths::protected_reason;
+using peer::paths::protected_anywhere;
 
 TEST(PeerPaths, OnlyCleanUtf8WithoutControlsTravels) {
     EXPECT_TRUE(peer::paths::carriable("/home/u/caf\xc3\xa9 \xf0\x9f\x98\x80"));
@@ -24,19 +24,19 @@ TEST(PeerPaths, OnlyCleanUtf8WithoutControlsTravels) {
 
 TEST(PeerPaths, ProtectedPlacesFollowTheAppGuard) {
     const std::string h = "/home/u";
-    EXPECT_EQ(protected_reason("/home/u", h), "protected folder");
-    EXPECT_EQ(protected_reason("/home/u/Downloads", h), "protected folder");
-    EXPECT_FALSE(protected_reason("/home/u/Downloads/a.zip", h));
-    EXPECT_EQ(protected_reason("/home/u/Documents/x/target", h), "protected: ~/Documents");
-    EXPECT_EQ(protected_reason("/home/u/.ssh/id", h), "protected: ~/.ssh");
-    EXPECT_EQ(protected_reason("/home/u/Videos/f.mkv", h), "protected: ~/Videos");
-    EXPECT_EQ(protected_reason("/home/u/Dropbox (Work)/a", h), "protected: sync folder");
-    EXPECT_EQ(protected_reason("/home/other/.cache/x", h), "outside your home");
-    EXPECT_EQ(protected_reason("/usr/lib/x", h), "protected: /usr");
-    EXPECT_EQ(protected_reason("/home/u/a.photoslibrary/x", h), "protected: Photos library");
-    EXPECT_FALSE(protected_reason("/home/u/.cache/pip", h));
-    EXPECT_FALSE(protected_reason("/home/u/Documentsx/a", h));  // a sibling, not the tree
-    EXPECT_EQ(protected_reason("/x", "/"), "outside your home");
+    EXPECT_EQ(protected_anywhere("/home/u", h), "protected folder");
+    EXPECT_EQ(protected_anywhere("/home/u/Downloads", h), "protected folder");
+    EXPECT_FALSE(protected_anywhere("/home/u/Downloads/a.zip", h));
+    EXPECT_EQ(protected_anywhere("/home/u/Documents/x/target", h), "protected: ~/Documents");
+    EXPECT_EQ(protected_anywhere("/home/u/.ssh/id", h), "protected: ~/.ssh");
+    EXPECT_EQ(protected_anywhere("/home/u/Videos/f.mkv", h), "protected: ~/Videos");
+    EXPECT_EQ(protected_anywhere("/home/u/Dropbox (Work)/a", h), "protected: sync folder");
+    EXPECT_EQ(protected_anywhere("/home/other/.cache/x", h), "outside your home");
+    EXPECT_EQ(protected_anywhere("/usr/lib/x", h), "protected: /usr");
+    EXPECT_EQ(protected_anywhere("/home/u/a.photoslibrary/x", h), "protected: Photos library");
+    EXPECT_FALSE(protected_anywhere("/home/u/.cache/pip", h));
+    EXPECT_FALSE(protected_anywhere("/home/u/Documentsx/a", h));  // a sibling, not the tree
+    EXPECT_EQ(protected_anywhere("/x", "/"), "outside your home");
 }
 
 TEST(PeerPaths, DisplayAndNameHelpers) {
