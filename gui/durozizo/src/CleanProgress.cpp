@@ -58,8 +58,9 @@ void CleanProgress::itemFinished(const std::string& label, int64_t bytes, bool o
     }
 }
 
-void CleanProgress::finish(const std::vector<Result>& results) {
+void CleanProgress::finish(const std::vector<Result>& results, bool dry) {
     if (phase == Phase::finished) return;
+    dryRun = dryRun || dry;
     int64_t deleted = 0;
     int64_t freed = 0;
     int64_t done = 0;

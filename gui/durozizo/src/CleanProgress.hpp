@@ -55,8 +55,10 @@ struct CleanProgress {
     void startDeleting();
     void itemStarted(const std::string& label);
     void itemFinished(const std::string& label, int64_t bytes, bool ok, const std::string& message);
-    // The engine's closing report replaces the running counts.
-    void finish(const std::vector<Result>& results);
+    // The engine's closing report replaces the running counts. A report that
+    // says it was a dry run makes the whole run one, whatever was asked for:
+    // nothing was deleted, so nothing may read as deleted.
+    void finish(const std::vector<Result>& results, bool dry = false);
     void fail(const std::string& message);
 
     bool operator==(const CleanProgress&) const = default;

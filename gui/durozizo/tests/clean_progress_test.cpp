@@ -108,6 +108,26 @@ TEST(CleanProgress, FinishReplacesRunningCounts) {
     EXPECT_EQ(more.notTried, 0);
 }
 
+TEST(CleanProgress, AReportOfADryRunMakesTheRunOne) {
+    CleanProgress p = progress(2, 200);
+    p.startDeleting();
+    p.finish({{"a", 100, true, "dry run"}, {"b", 100, true, "dry run"}}, true);
+    EXPECT_TRUE(p.dryRun);
+    EXPECT_EQ(p.deletedCount, 2);  // read as "2 items" that would go
+    EXPECT_EQ(p.freedBytes, 200);
+
+    // A run asked for as dry stays one whatever the report says.
+    CleanProgress asked(1, 10, true, kStart);
+    asked.finish({{"a", 10, true, ""}});
+    EXPECT_TRUE(asked.dryRun);
+
+    // A finished run is final: a late report cannot turn it into a dry one.
+    CleanProgress real = progress(1, 10);
+    real.finish({{"a", 10, true, ""}});
+    real.finish({{"a", 10, true, ""}}, true);
+    EXPECT_FALSE(real.dryRun);
+}
+
 TEST(CleanProgress, FailKeepsWhatWasReported) {
     CleanProgress p = progress(5, 500);
     p.itemStarted("a");

@@ -166,6 +166,8 @@ void EngineClient::processEnded(int status) {
         m_state.cleanProgress->fail("The engine stopped.");
         m_pendingRows.clear();
     }
+    // No later engine can answer the clean this one was sent.
+    m_sentClean.reset();
     if (status != 0) {
         const std::string_view tail = protocol::trimmed(m_stderrTail);
         m_state.banner = tail.empty()

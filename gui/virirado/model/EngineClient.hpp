@@ -158,6 +158,12 @@ private:
     void holdBack(const std::vector<HeldRow>& held);
     void sendClean(const PreviewPayload& payload, bool dry);
     void onClean(const Json& event);
+    // Whether a "clean" event answers the clean this client sent last and has
+    // not had the answer to yet.
+    bool answersSentClean(const Json& event) const;
+    // From the moment its clean is sent until the user closes its result, a run
+    // owns the sheet: nothing the engine proposes may replace or clear it.
+    bool runOwnsSheet() const;
 
     ClientServices m_services;
     std::function<void()> m_onChanged;
@@ -183,6 +189,14 @@ private:
     int64_t m_next = 0;
     std::string m_stderrTail;
     std::vector<PreviewRow> m_pendingRows;
+    // The clean command that went out and whose result has not come back: its
+    // request id and the token it confirmed. A run that failed meanwhile keeps
+    // it, so the engine's late report of what it did still reaches the log.
+    struct SentClean {
+        std::string requestId;
+        std::string token;
+    };
+    std::optional<SentClean> m_sentClean;
     // Raised by every scan(), so a preview check can tell that a scan began.
     int64_t m_scanStarts = 0;
 };

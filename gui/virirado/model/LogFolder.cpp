@@ -10,16 +10,19 @@
 
 namespace virirado::logfolder {
 
-std::string path(const std::string& home) {
+std::optional<std::string> path(const std::string& home) {
+    if (!home.starts_with('/')) return std::nullopt;
+    if (std::filesystem::path(home).lexically_normal() == "/") return std::nullopt;
     std::string base = home;
-    while (base.size() > 1 && base.ends_with("/"))
+    while (base.ends_with("/"))
         base.pop_back();
-    if (base == "/") base.clear();
     return base + "/Library/Logs/Virirado";
 }
 
 int open(const std::string& home) {
-    const std::string folder = path(home);
+    const std::optional<std::string> where = path(home);
+    if (!where) return -1;
+    const std::string& folder = *where;
     std::error_code ec;
     std::filesystem::create_directories(folder, ec);  // failure shows in the checks below
 

@@ -2,14 +2,19 @@
 // prepared so that a planted symbolic link or another user's folder is never used.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
 namespace virirado::logfolder {
 
-std::string path(const std::string& home);
+// The folder under `home`. None for a home that is empty, relative or the root:
+// the logs would land in whatever folder the app was started from, or among
+// the system's own folders, so there they are off.
+std::optional<std::string> path(const std::string& home);
 
-// Creates the folder with its missing parents and opens it. Returns -1 when it
+// Creates the folder with its missing parents and opens it. Returns -1, having
+// created nothing, when the home has no log folder; -1 too when the folder
 // cannot be made, or when it is a symbolic link, not a folder, or not owned by
 // this user. The caller closes the descriptor.
 int open(const std::string& home);

@@ -98,7 +98,13 @@ ScannedPaths EngineClient::scannedPaths() const {
     return out;
 }
 
+bool EngineClient::runOwnsSheet() const {
+    return m_state.cleanProgress &&
+           m_state.cleanProgress->phase != durozizo::CleanProgress::Phase::checking;
+}
+
 void EngineClient::onPreview(const Json& event) {
+    if (runOwnsSheet()) return;
     PreviewPayload payload;
     std::unordered_map<std::string, std::vector<std::size_t>> byId;
     for (const Json& entry : objectsOf(jsonField(event, "items"))) {
@@ -138,6 +144,7 @@ void EngineClient::finishPreviewCheck(const PreviewPayload& payload,
     Batch batch(*this);
     // The rows were proposed for a list that a new scan or a clean has replaced.
     if (scanStarts != m_scanStarts || generation != m_state.scanGeneration) return;
+    if (runOwnsSheet()) return;
     if (!held.empty()) {
         holdBack(held);
     } else {
@@ -217,7 +224,9 @@ void EngineClient::sendClean(const PreviewPayload& payload, bool dry) {
     Json cmd = command("clean");
     cmd["confirm_token"] = payload.token;
     cmd["dry_run"] = dry || snapshotMode();
+    m_sentClean = SentClean{cmd["id"].get<std::string>(), payload.token};
     if (auto failure = send(cmd)) {
+        m_sentClean.reset();
         // Nothing reached the engine, so no result will ever come for these rows.
         if (m_state.cleanProgress) {
             m_state.cleanProgress->fail(failure->empty() ? "The engine is not running." : *failure);
@@ -226,7 +235,21 @@ void EngineClient::sendClean(const PreviewPayload& payload, bool dry) {
     }
 }
 
+bool EngineClient::answersSentClean(const Json& event) const {
+    if (!m_sentClean) return false;
+    // An engine need not echo the request id or the token; one that does names
+    // the clean it answers.
+    const auto id = jsonString(jsonField(event, "id"));
+    if (id && *id != m_sentClean->requestId) return false;
+    const auto token = jsonString(jsonField(event, "confirm_token"));
+    return !token || *token == m_sentClean->token;
+}
+
 void EngineClient::onClean(const Json& event) {
+    // A report of a clean this window never sent, or of another one, deletes
+    // nothing here and logs nothing as deleted: it stands in the traffic log alone.
+    if (!answersSentClean(event)) return;
+    m_sentClean.reset();
     if (!m_state.cleanProgress) m_state.preview.reset();
     const bool dry = jsonBool(jsonField(event, "dry_run"), true);
     const int64_t count = jsonInt(jsonField(event, "clean_count"));
@@ -238,10 +261,11 @@ void EngineClient::onClean(const Json& event) {
     std::set<std::string> deleted;
     std::vector<const Json*> failures;
     // Read like every other flag of the engine, so a result that the deletion log
-    // and the progress count as deleted and ok is counted so here too.
+    // and the progress count as deleted and ok is counted so here too. A dry run
+    // deleted nothing, whatever its results claim.
     for (const Json& r : results) {
         auto id = jsonString(jsonField(r, "id"));
-        if (jsonBool(jsonField(r, "deleted"), false) && id) deleted.insert(*id);
+        if (!dry && jsonBool(jsonField(r, "deleted"), false) && id) deleted.insert(*id);
         if (!jsonBool(jsonField(r, "ok"), false)) failures.push_back(&r);
     }
     if (!deleted.empty()) {
@@ -277,7 +301,7 @@ void EngineClient::onClean(const Json& event) {
                                 jsonBool(jsonField(r, "ok"), false),
                                 jsonText(jsonField(r, "msg")).value_or("")});
         }
-        m_state.cleanProgress->finish(finished);
+        m_state.cleanProgress->finish(finished, dry);
     }
     if (!dry) refreshFree();
 }

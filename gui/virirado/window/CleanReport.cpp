@@ -99,7 +99,8 @@ std::optional<std::string> errorLine(const CleanProgress& p) {
 }
 
 std::optional<std::string> trashNote(const CleanProgress& p, int64_t trashed) {
-    if (trashed < 1 || p.deletedCount < 1) return std::nullopt;
+    // A dry run sent nothing to the Trash, whatever the list would have sent.
+    if (p.dryRun || trashed < 1 || p.deletedCount < 1) return std::nullopt;
     return "Empty the Trash to free what went there.";
 }
 

@@ -242,7 +242,9 @@ void CleanProgressView::pressDone() {
 
 void CleanProgressView::showLog() {
     if (!m_progress || !showsLog(*m_progress) || m_home.empty()) return;
-    const QString folder = qs(logfolder::path(m_home));
+    const std::optional<std::string> where = logfolder::path(m_home);
+    if (!where) return;
+    const QString folder = qs(*where);
     // Only the log folder itself: never a link planted in its place.
     const QFileInfo info(folder);
     if (!info.exists() || info.isSymLink() || !info.isDir()) return;

@@ -26,7 +26,7 @@ protected:
         std::string pattern = (fs::temp_directory_path() / "vlogs-XXXXXX").string();
         ASSERT_NE(mkdtemp(pattern.data()), nullptr);
         home = pattern;
-        folder = virirado::logfolder::path(home);
+        folder = virirado::logfolder::path(home).value_or("");
         previousTz = std::getenv("TZ") ? std::getenv("TZ") : "";
         setenv("TZ", "Europe/Berlin", 1);
         tzset();
@@ -183,4 +183,41 @@ TEST_F(LogTest, ControlCharactersCannotForgeLines) {
               "2024-03-10T23:30:00Z\tfailed\t0\t/x\\n2024-01-01T00:00:00Z\\tdeleted\\t1\\t/etc\t"
               "a\\tb\\rc d\n"
               "2024-03-10T23:30:00Z\tunknown\t1\tr\\nm\tt\\tab\n");
+}
+
+// The folder lies under the home as written; a home that names no folder of the
+// user's own has none.
+TEST(LogFolder, OnlyAnAbsoluteHomeBelowTheRootHasOne) {
+    using virirado::logfolder::path;
+    EXPECT_EQ(path("/home/al"), "/home/al/Library/Logs/Virirado");
+    EXPECT_EQ(path("/home/al//"), "/home/al/Library/Logs/Virirado");
+    for (const char* odd : {"", "rel", "./rel", "~", "/", "//", "/.", "/tmp/..", "/tmp/../"}) {
+        EXPECT_EQ(path(odd), std::nullopt) << "home \"" << odd << '"';
+    }
+}
+
+// With a relative home, both logs would be made in whatever folder the app was
+// started from. They stay off and make nothing. (An empty home or the root would
+// have them made under "/", which a test cannot try without that risk: the rule
+// above covers them.)
+TEST_F(LogTest, OddHomesTurnTheLogsOffAndMakeNothing) {
+    const fs::path before = fs::current_path();
+    const fs::path work = fs::path(home) / "work";
+    fs::create_directories(work);
+    fs::current_path(work);
+    for (const std::string odd : {"rel", "./rel"}) {
+        {
+            EngineLog log(odd);
+            log.append(">>", "lost");
+            auto services = virirado::ClientServices::system(odd);
+            services.log("<<", "lost too");
+            services.writeDeleteLog({Json{{"deleted", true}, {"path", "/x"}}}, {});
+            services.writeRefusedLog({{PreviewRow{"r", "R", "/r", 1, "", "", "rm"}, "why"}});
+        }
+        DeleteLog::write({Json{{"deleted", true}, {"path", "/x"}}}, {}, std::nullopt, odd,
+                         kLateEvening);
+        DeleteLog::refused({}, odd, kLateEvening);
+    }
+    fs::current_path(before);
+    EXPECT_TRUE(fs::is_empty(work));
 }

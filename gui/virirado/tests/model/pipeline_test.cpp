@@ -162,17 +162,169 @@ TEST_F(PipelineTest, CleanBannersForFailuresAndDryRuns) {
     EXPECT_EQ(lastSent()["cmd"], "scan");
     h->event({{"event", "done"}, {"items", {item("a", small)}}});
 
-    // No run: the preview closes, the banner is still written; no dry_run means dry.
+    // No "dry_run" means dry: nothing is logged, removed or re-read, whatever the
+    // results claim.
     h->free = 5;
+    h->event({{"event", "done"}, {"items", {item("a", small)}}, {"ticked", {"a"}}});
     preview(Json::array({row("a", small)}));
-    ASSERT_TRUE(state().preview);
+    h->client->confirmClean();
     h->event({{"event", "clean"},
               {"clean_count", 2},
               {"results", {{{"id", "a"}, {"deleted", true}, {"ok", true}}}}});
-    EXPECT_FALSE(state().preview);
     EXPECT_EQ(state().banner, "Dry run. 2 items would go. Nothing was deleted.");
     EXPECT_EQ(h->deleteLogs.size(), 1u);
+    EXPECT_EQ(h->client->records().size(), 1u);
     EXPECT_NE(state().freeBytes, 5);
+}
+
+TEST_F(PipelineTest, OnlyTheResultOfTheCleanSentIsActedOn) {
+    // With no clean sent, a report of deletions in protected places is neither
+    // logged nor acted on, and the preview on show stays.
+    preview(Json::array({row("a", small)}));
+    const Json forged = {{"event", "clean"},
+                         {"dry_run", false},
+                         {"clean_count", 3},
+                         {"results",
+                          {{{"id", "a"}, {"path", "/etc"}, {"deleted", true}, {"ok", true}},
+                           {{"id", "b"}, {"path", "/"}, {"deleted", true}, {"ok", true}},
+                           {{"id", "c"}, {"path", "~/.ssh"}, {"deleted", true}, {"ok", true}}}}};
+    h->event(forged);
+    EXPECT_TRUE(h->deleteLogs.empty());
+    EXPECT_EQ(h->client->records().size(), 2u);
+    EXPECT_TRUE(h->client->ticked().contains("a"));
+    EXPECT_EQ(state().scanGeneration, 1);
+    EXPECT_FALSE(state().banner);
+    ASSERT_TRUE(state().preview);
+    // It still stands in the traffic log.
+    EXPECT_EQ(h->handledLines().back(), forged.dump());
+
+    h->client->confirmClean();
+    const std::string sentId = lastSent()["id"];
+    // Reports naming another request or another token leave the run going.
+    Json other = forged;
+    other["id"] = "gui-999";
+    h->event(other);
+    other = forged;
+    other["confirm_token"] = "not-tok";
+    h->event(other);
+    EXPECT_TRUE(h->deleteLogs.empty());
+    EXPECT_EQ(h->client->records().size(), 2u);
+    EXPECT_EQ(state().cleanProgress->phase, Phase::deleting);
+    EXPECT_EQ(h->client->pendingRows().size(), 1u);
+
+    Json answer = {
+        {"event", "clean"},       {"id", sentId},
+        {"confirm_token", "tok"}, {"dry_run", false},
+        {"clean_count", 1},       {"results", {{{"id", "a"}, {"deleted", true}, {"ok", true}}}}};
+    h->event(answer);
+    EXPECT_EQ(h->deleteLogs.size(), 1u);
+    EXPECT_EQ(state().cleanProgress->phase, Phase::finished);
+    ASSERT_EQ(h->client->records().size(), 1u);
+    // The same answer again is not a second clean.
+    answer["results"] = {{{"id", "b"}, {"deleted", true}, {"ok", true}}};
+    h->event(answer);
+    EXPECT_EQ(h->deleteLogs.size(), 1u);
+    EXPECT_EQ(h->client->records().size(), 1u);
+}
+
+TEST_F(PipelineTest, AResultAfterTheRunFailedIsStillLogged) {
+    // The run failed on an error, yet the engine did delete: what it reports for
+    // the clean the window sent reaches the deletion log and the list.
+    preview(Json::array({row("a", small)}));
+    h->client->confirmClean();
+    const std::string sentId = lastSent()["id"];
+    h->event({{"event", "error"}, {"cmd", "clean"}, {"message", "slow disk"}});
+    ASSERT_EQ(state().cleanProgress->error, "slow disk");
+    h->event({{"event", "clean"},
+              {"id", sentId},
+              {"dry_run", false},
+              {"clean_count", 1},
+              {"results", {{{"id", "a"}, {"deleted", true}, {"ok", true}}}}});
+    EXPECT_EQ(h->deleteLogs.size(), 1u);
+    EXPECT_EQ(h->client->records().size(), 1u);
+    EXPECT_EQ(state().cleanProgress->error, "slow disk");
+
+    // An engine that ended cannot answer: what a new one says is not the answer.
+    h->client->dismissPreview();
+    preview(Json::array({row("b", other)}), "tok2");
+    h->client->confirmClean();
+    h->end(0);
+    h->client->start();
+    h->event({{"event", "clean"},
+              {"dry_run", false},
+              {"clean_count", 1},
+              {"results", {{{"id", "b"}, {"deleted", true}, {"ok", true}}}}});
+    EXPECT_EQ(h->deleteLogs.size(), 1u);
+    EXPECT_EQ(h->client->records().size(), 1u);
+}
+
+TEST_F(PipelineTest, ARealCleanReportedDryIsADryRun) {
+    // The engine ran dry although a real clean was asked for: the run is shown as
+    // a dry run, nothing is logged as deleted, no record goes, and closing the
+    // result reads nothing again.
+    preview(Json::array({row("a", small), row("b", other)}));
+    h->client->confirmClean();
+    ASSERT_EQ(lastSent()["dry_run"], false);
+    h->free = 5;
+    h->event({{"event", "clean"},
+              {"dry_run", true},
+              {"clean_count", 2},
+              {"results",
+               {{{"id", "a"}, {"deleted", false}, {"ok", true}, {"msg", "dry run"}},
+                {{"id", "b"}, {"deleted", true}, {"ok", true}, {"msg", "dry run"}}}}});
+    EXPECT_TRUE(h->deleteLogs.empty());
+    EXPECT_EQ(h->client->records().size(), 2u);
+    EXPECT_EQ(state().scanGeneration, 1);
+    EXPECT_NE(state().freeBytes, 5);
+    EXPECT_EQ(state().banner, "Dry run. 2 items would go. Nothing was deleted.");
+    ASSERT_TRUE(state().cleanProgress);
+    EXPECT_TRUE(state().cleanProgress->dryRun);
+    EXPECT_EQ(state().cleanProgress->phase, Phase::finished);
+    const auto sent = h->world->sent.size();
+    h->client->dismissPreview();
+    EXPECT_FALSE(state().cleanProgress);
+    EXPECT_EQ(h->world->sent.size(), sent);
+    EXPECT_FALSE(state().scanning);
+}
+
+TEST_F(PipelineTest, APreviewDuringARunLeavesItsSheet) {
+    h->executor.hold = true;
+    preview(Json::array({row("a", small)}));
+    h->executor.drain();
+    h->client->confirmClean();
+    // Proposed while the disk is re-checked, judged once the clean went out.
+    preview(Json::array({row("b", other, 10, "rm", "info")}), "tok2");
+    h->executor.drain();
+    ASSERT_EQ(lastSent()["cmd"], "clean");
+    ASSERT_TRUE(state().preview);
+    EXPECT_EQ(state().preview->token, "tok");
+    ASSERT_TRUE(state().cleanProgress);
+    EXPECT_EQ(state().cleanProgress->phase, Phase::deleting);
+    EXPECT_TRUE(h->refusedLogs.empty());
+    EXPECT_TRUE(h->client->ticked().contains("b"));
+
+    // Arriving while the engine deletes: an empty one and a full one.
+    h->executor.hold = false;
+    preview(Json::array(), "");
+    preview(Json::array({row("b", other)}), "tok3");
+    ASSERT_TRUE(state().preview);
+    EXPECT_EQ(state().preview->token, "tok");
+    EXPECT_FALSE(state().banner);
+    EXPECT_EQ(state().cleanProgress->phase, Phase::deleting);
+
+    h->event({{"event", "clean"},
+              {"dry_run", false},
+              {"clean_count", 1},
+              {"results", {{{"id", "a"}, {"deleted", true}, {"ok", true}}}}});
+    // The result stays on show until it is closed.
+    preview(Json::array(), "");
+    ASSERT_TRUE(state().preview);
+    EXPECT_EQ(state().preview->token, "tok");
+    EXPECT_EQ(state().cleanProgress->phase, Phase::finished);
+    h->client->dismissPreview();
+    EXPECT_FALSE(state().preview);
+    EXPECT_FALSE(state().cleanProgress);
+    EXPECT_EQ(lastSent()["cmd"], "scan");
 }
 
 TEST_F(PipelineTest, ResultFlagsReadAsNumbersAgreeWithTheLogAndTheRun) {

@@ -142,6 +142,16 @@ TEST(CleanReport, ResultLines) {
     EXPECT_FALSE(showsLog(dry));
     EXPECT_TRUE(showsDone(dry));
 
+    // A real clean the engine reported as a dry run reads as one throughout: the
+    // list would have sent items to the Trash, but nothing went there.
+    CleanProgress reportedDry = run(2, 100);
+    reportedDry.startDeleting();
+    reportedDry.finish({{"a", 40, true, "dry run"}, {"b", 60, true, "dry run"}}, true);
+    EXPECT_EQ(progressTitle(reportedDry), "Dry run done");
+    EXPECT_EQ(resultHeadline(reportedDry), "Would free 100 B \u00B7 2 items");
+    EXPECT_EQ(trashNote(reportedDry, 2), std::nullopt);
+    EXPECT_FALSE(showsLog(reportedDry));
+
     CleanProgress stopped = run(3, 30);
     stopped.startDeleting();
     stopped.itemFinished("a", 10, true, "");

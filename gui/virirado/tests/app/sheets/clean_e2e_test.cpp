@@ -20,6 +20,7 @@
 #include "ConfirmSheet.hpp"
 #include "ContentView.hpp"
 #include "EngineClientObject.hpp"
+#include "LivePill.hpp"
 #include "LiveWindow.hpp"
 #include "SheetHost.hpp"
 
@@ -52,12 +53,14 @@ std::string readLogs(const fs::path& folder) {
 struct RealWindow : testing::LiveWindow {
     std::filesystem::path outside;
 
-    RealWindow() {
+    // `extra`: more of the stand-in's environment.
+    explicit RealWindow(std::map<std::string, std::string> extra = {}) {
         outside = root / "outside";
         writeFile(home / ".cache/big/data", 2'000'000);
         writeFile(home / ".cache/other/data", 2'000'000);
         writeFile(outside / ".cache/big/data", 2'000'000);
-        open(kStandIn, {{"VIRIRADO_SCANNER", (home / "no-scanner").string()}});
+        extra["VIRIRADO_SCANNER"] = (home / "no-scanner").string();
+        open(kStandIn, extra);
     }
 
     std::string cacheId(const char* name) const {
@@ -177,6 +180,53 @@ TEST(CleanEndToEnd, QuickDeleteAsksForTheCodeAndCleans) {
     QTest::keyClick(field, Qt::Key_D, Qt::ControlModifier | Qt::ShiftModifier);
     w.finishRun(sheet);
     w.expectGoneAndLogged("other");
+    EXPECT_TRUE(fs::exists(w.home / ".cache/big/data"));
+}
+
+TEST(CleanEndToEnd, AnEngineThatOnlyPretendsShowsADryRun) {
+    if (!standInBuilt()) GTEST_SKIP() << "the stand-in engine is not built at " << kStandIn;
+    // The engine runs every clean dry, whatever it is asked: the window must not
+    // report deletions, log any, or read the list again as if things had gone.
+    RealWindow w(std::map<std::string, std::string>{{"VIRIRADO_STANDIN_DRY_RUN", "1"}});
+    w.window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(w.window.get()));
+    ASSERT_TRUE(w.scanOnce()) << w.state().banner.value_or("no banner");
+    const VadeRow* big = w.row(w.cacheId("big"));
+    ASSERT_NE(big, nullptr) << "the cache folder was not offered";
+    w.content->model().toggle(*big);
+    ASSERT_TRUE(w.waitFor([&] { return w.client().ticked().count(w.cacheId("big")) == 1; }));
+    w.content->model().requestPreview();
+    ConfirmSheet* sheet = nullptr;
+    ASSERT_TRUE(w.waitFor([&] { return (sheet = w.sheet<ConfirmSheet>()) != nullptr; }))
+        << w.state().banner.value_or("no banner");
+    auto* field = sheet->findChild<QLineEdit*>("codeField");
+    if (field->isVisibleTo(sheet)) QTest::keyClicks(field, QString::fromStdString(sheet->code()));
+    QTest::keyClick(sheet, Qt::Key_D, Qt::ControlModifier | Qt::ShiftModifier);
+    ASSERT_TRUE(w.waitFor([&] {
+        const auto& run = w.state().cleanProgress;
+        return run && !run->isRunning();
+    }));
+
+    CleanProgressView* view = sheet->progressView();
+    ASSERT_TRUE(w.waitFor([&] { return w.title(sheet) == "Dry run done"; }))
+        << w.title(sheet).toStdString();
+    const QString headline = view->findChild<ClampedLabel*>("headline")->text();
+    EXPECT_TRUE(headline.startsWith("Would free ")) << headline.toStdString();
+    EXPECT_TRUE(headline.endsWith(" items")) << headline.toStdString();
+    EXPECT_FALSE(view->findChild<LivePill*>()->isVisibleTo(view));
+    EXPECT_FALSE(view->findChild<QWidget*>("showLogButton")->isVisibleTo(view));
+    EXPECT_FALSE(view->findChild<QWidget*>("trashNote")->isVisibleTo(view));
+    EXPECT_EQ(w.state().banner, "Dry run. 1 items would go. Nothing was deleted.");
+    EXPECT_EQ(readLogs(w.home / "Library/Logs/Virirado").find("\tdeleted\t"), std::string::npos);
+
+    // Done closes the run without reading the list again: nothing went.
+    const int64_t generation = w.state().scanGeneration;
+    QTest::keyClick(sheet, Qt::Key_Return);
+    EXPECT_FALSE(w.state().scanning);
+    ASSERT_TRUE(w.waitFor([&] { return w.content->sheets().current() == nullptr; }));
+    QTest::qWait(200);
+    EXPECT_EQ(w.state().scanGeneration, generation);
+    EXPECT_NE(w.row(w.cacheId("big")), nullptr);
     EXPECT_TRUE(fs::exists(w.home / ".cache/big/data"));
 }
 

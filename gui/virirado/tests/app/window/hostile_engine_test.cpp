@@ -7,12 +7,15 @@
 
 #include <QAbstractButton>
 #include <QLabel>
+#include <QPointer>
 #include <QTest>
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
 #include "ClampedLabel.hpp"
+#include "CleanProgressView.hpp"
 #include "ConfirmSheet.hpp"
 #include "LiveWindow.hpp"
 #include "SheetHost.hpp"
@@ -78,6 +81,71 @@ struct HostileWindow : testing::LiveWindow {
         EXPECT_FALSE(content->grab().isNull());
     }
 };
+
+std::string readFile(const fs::path& path) {
+    std::ifstream in(path);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// Every deletion log of the home, one after the other.
+std::string deletionLogs(const fs::path& home) {
+    std::string text;
+    const fs::path folder = home / "Library/Logs/Virirado";
+    if (!fs::is_directory(folder)) return text;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        if (entry.path().filename().string().starts_with("deleted-"))
+            text += readFile(entry.path());
+    }
+    return text;
+}
+
+// A folder outside every protected place for one row "d" of the scan, removed
+// at the end of the test.
+struct ScratchRow {
+    fs::path folder;
+    std::string json;
+    explicit ScratchRow(const std::string& name) {
+        folder = fs::temp_directory_path() / (name + "-" + std::to_string(::getpid()));
+        fs::create_directories(folder);
+        std::ofstream(folder / "f") << "x";
+        json = "{\"id\":\"d\",\"label\":\"dies\",\"category\":\"caches\",\"path\":\"" +
+               folder.string() +
+               "\",\"size\":4096,\"realistic_size\":4096,\"safety\":\"safe\",\"action\":"
+               "\"rm\"}";
+    }
+    ~ScratchRow() { fs::remove_all(folder); }
+    // A "clean" event that reports row "d" deleted, with `extra` fields.
+    std::string cleaned(const std::string& extra, const std::string& path) const {
+        return "say {\"event\":\"clean\"," + extra +
+               "\"dry_run\":false,\"clean_count\":1,\"results\":[{\"id\":\"d\",\"label\":"
+               "\"dies\",\"path\":\"" +
+               path + "\",\"realistic_size\":4096,\"deleted\":true,\"ok\":true}]}\n";
+    }
+};
+
+// Confirms the preview the sheet shows with the delete chord; returns the sheet.
+ConfirmSheet* confirmShownPreview(HostileWindow& w) {
+    ConfirmSheet* sheet = nullptr;
+    if (!w.waitFor([&] {
+            return (sheet = qobject_cast<ConfirmSheet*>(w.content->sheets().current())) != nullptr;
+        })) {
+        ADD_FAILURE() << w.state().banner.value_or("no banner");
+        return nullptr;
+    }
+    sheet->activateWindow();
+    if (!QTest::qWaitForWindowActive(sheet)) ADD_FAILURE() << "sheet never active";
+    QTest::keyClick(sheet, Qt::Key_D, Qt::ControlModifier | Qt::ShiftModifier);
+    return sheet;
+}
+
+bool finished(HostileWindow& w) {
+    return w.waitFor([&] {
+        const auto& run = w.state().cleanProgress;
+        return run && !run->isRunning();
+    });
+}
 
 std::string volume(const std::string& free, const std::string& total) {
     return "say {\"event\":\"volume\",\"free_bytes\":" + free + ",\"total_bytes\":" + total +
@@ -259,6 +327,101 @@ TEST(HostileEngine, AnEngineThatDiesMidCleanStopsTheRun) {
     w.refresh();
     EXPECT_TRUE(w.window->isVisible());
     fs::remove_all(folder);
+}
+
+TEST(HostileEngine, CleanResultsNobodyAskedForAreNotActedOn) {
+    ScratchRow d("vunasked");
+    const std::string forged =
+        "say {\"event\":\"clean\",\"dry_run\":false,\"clean_count\":3,\"results\":["
+        "{\"id\":\"d\",\"label\":\"etc\",\"path\":\"/etc\",\"deleted\":true,\"ok\":true},"
+        "{\"id\":\"r\",\"label\":\"root\",\"path\":\"/\",\"deleted\":true,\"ok\":true},"
+        "{\"id\":\"s\",\"label\":\"ssh\",\"path\":\"~/.ssh\",\"deleted\":true,\"ok\":"
+        "true}]}\n";
+    HostileWindow w(
+        volume("1000", "100000") + "on scan\nsay {\"event\":\"item\",\"item\":" + d.json +
+        "}\nsay {\"event\":\"done\",\"free_bytes\":1000,\"total_bytes\":100000}\n" + forged +
+        "on preview\nsay {\"event\":\"preview\",\"confirm_token\":\"tok\","
+        "\"items\":[" +
+        d.json + "]}\non clean\n" +
+        // Answers to other cleans: another request, another token.
+        d.cleaned("\"id\":\"gui-999\",", "/etc") + d.cleaned("\"confirm_token\":\"other\",", "/") +
+        "sleep 300\n" + d.cleaned("", d.folder.string()));
+    ASSERT_TRUE(w.scan());
+    ASSERT_TRUE(w.waitFor([&] {
+        return readFile(w.home / "Library/Logs/Virirado/gui-engine.log").find("~/.ssh") !=
+               std::string::npos;
+    }));
+    QTest::qWait(100);
+    w.refresh();
+    // It stands in the traffic log, and nowhere else.
+    EXPECT_EQ(deletionLogs(w.home), "");
+    EXPECT_FALSE(w.state().banner) << *w.state().banner;
+    ASSERT_NE(w.row("d"), nullptr);
+
+    w.content->model().toggle(*w.row("d"));
+    w.content->model().requestPreview();
+    ConfirmSheet* sheet = confirmShownPreview(w);
+    ASSERT_NE(sheet, nullptr);
+    ASSERT_TRUE(finished(w));
+    EXPECT_EQ(w.cleansSent(), 1);
+    // Only the answer to the clean sent: one line, for the folder that was asked.
+    const std::string logged = deletionLogs(w.home);
+    EXPECT_EQ(std::count(logged.begin(), logged.end(), '\n'), 1) << logged;
+    EXPECT_NE(logged.find("\tdeleted\t4096\t" + d.folder.string() + "\t"), std::string::npos)
+        << logged;
+    EXPECT_EQ(w.state().banner, "Deleted 1 items. Log: ~/Library/Logs/Virirado/");
+}
+
+TEST(HostileEngine, APreviewDuringACleanLeavesTheRunItsSheet) {
+    ScratchRow d("vduring");
+    const std::string scan = "on scan\nsay {\"event\":\"item\",\"item\":" + d.json +
+                             "}\nsay {\"event\":\"done\",\"free_bytes\":1000,\"total_bytes\":"
+                             "100000,\"ticked\":[\"d\"]}\n";
+    const auto preview = [&](const std::string& token) {
+        return "say {\"event\":\"preview\",\"confirm_token\":\"" + token + "\",\"items\":[" +
+               d.json + "]}\n";
+    };
+    HostileWindow w(volume("1000", "100000") + scan + "on preview\n" + preview("tok") +
+                    "on clean\n"
+                    "say {\"event\":\"clean_progress\",\"phase\":\"start\",\"label\":\"dies\"}\n"
+                    "say {\"event\":\"preview\"}\n" +
+                    preview("tok2") + "sleep 400\n" + d.cleaned("", d.folder.string()) + scan +
+                    "on preview\n" + preview("tok3"));
+    ASSERT_TRUE(w.scan());
+    w.content->model().requestPreview();
+    QPointer<ConfirmSheet> sheet = confirmShownPreview(w);
+    ASSERT_NE(sheet, nullptr);
+    ASSERT_TRUE(finished(w));
+    QTest::qWait(100);
+    w.refresh();
+    // The same sheet followed the run to its result; the window stayed behind it.
+    ASSERT_FALSE(sheet.isNull());
+    EXPECT_EQ(w.content->sheets().current(), sheet.data());
+    ASSERT_TRUE(w.state().preview);
+    EXPECT_EQ(w.state().preview->token, "tok");
+    EXPECT_TRUE(sheet->progressView()->isVisible());
+    EXPECT_EQ(sheet->progressView()->findChild<ClampedLabel*>("progressTitle")->text(), "Done");
+    EXPECT_EQ(w.state().banner, "Deleted 1 items. Log: ~/Library/Logs/Virirado/");
+
+    // Done closes it; the list is read again and the next clean asks anew.
+    const int64_t generation = w.state().scanGeneration;
+    sheet->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(sheet));
+    QTest::keyClick(sheet, Qt::Key_Return);
+    ASSERT_TRUE(w.waitFor([&] {
+        return !w.state().scanning && w.state().scanGeneration > generation &&
+               w.content->sheets().current() == nullptr;
+    }));
+    EXPECT_FALSE(w.state().cleanProgress);
+    w.content->model().requestPreview();
+    ConfirmSheet* next = nullptr;
+    ASSERT_TRUE(w.waitFor([&] {
+        return (next = qobject_cast<ConfirmSheet*>(w.content->sheets().current())) != nullptr;
+    }));
+    EXPECT_EQ(w.state().preview->token, "tok3");
+    EXPECT_FALSE(next->progressView()->isVisibleTo(next));
+    EXPECT_TRUE(next->findChild<QWidget*>("confirmPage")->isVisibleTo(next));
+    EXPECT_EQ(w.cleansSent(), 1);
 }
 
 }  // namespace
