@@ -161,7 +161,6 @@ void DetailsPane::rebuild() {
     m_scroll->setWidget(body);
     // The scroll area fills its widget with the window colour; the card shows through.
     body->setAutoFillBackground(false);
-
     m_built = true;
     ++m_builds;
 }
