@@ -125,9 +125,11 @@ double coverage(double px, double py, const TileShape& shape) {
 
 double diagonal(double px, double py, const TileShape& s) {
     if (!usable(s)) return 0;
-    const double u = (px - s.x) / s.w;
-    const double v = (py - s.y) / s.h;
-    return std::clamp((u + v) / 2, 0.0, 1.0);
+    // The point's place along the line from the top left to the bottom right
+    // corner, measured in points: lines of one shade stand square to that line,
+    // so on a wide tile the shade changes along its length, not across it.
+    const double along = (px - s.x) * s.w + (py - s.y) * s.h;
+    return std::clamp(along / (s.w * s.w + s.h * s.h), 0.0, 1.0);
 }
 
 void shadeCushion(PixelBuffer buffer, const TileShape& s, const CushionColours& colours) {
@@ -142,8 +144,10 @@ void shadeCushion(PixelBuffer buffer, const TileShape& s, const CushionColours& 
     const float radius = cornerRadius(s);
     const auto centreX = s.x + s.w / 2;
     const auto centreY = s.y + s.h / 2;
-    const float invW = 1 / static_cast<float>(s.w);
-    const float invH = 1 / static_cast<float>(s.h);
+    // The fill's place along the diagonal, as `diagonal` measures it.
+    const auto w = static_cast<float>(s.w);
+    const auto h = static_cast<float>(s.h);
+    const float invLength2 = 1 / (w * w + h * h);
     // The edge is the band between the outline and the outline 1 point in (whose
     // corners share their centres with the outline's).
     const bool hasInner = s.w > 2 && s.h > 2;
@@ -160,14 +164,14 @@ void shadeCushion(PixelBuffer buffer, const TileShape& s, const CushionColours& 
         std::uint32_t* row = buffer.pixels + static_cast<std::ptrdiff_t>(y) * buffer.stride;
         const auto py = static_cast<float>(y + 0.5 - centreY);
         const float qy = std::abs(py) - (halfH - radius);
-        const float v = (py + halfH) * invH;
+        const float alongY = (py + halfH) * h;
         const float dy = py - hy;
         for (int x = x0; x < x1; ++x) {
             const auto px = static_cast<float>(x + 0.5 - centreX);
             const Cover c = cover(std::abs(px) - (halfW - radius), qy, radius);
             const float cov = c.shape;
             if (cov <= 0) continue;
-            const float t = std::clamp(((px + halfW) * invW + v) / 2, 0.0f, 1.0f);
+            const float t = std::clamp(((px + halfW) * w + alongY) * invLength2, 0.0f, 1.0f);
             Premul p = scaled(t < 0.5f ? lerp(top, mid, t * 2) : lerp(mid, bottom, t * 2 - 1), cov);
             const float dx = px - hx;
             const float fall = 1 - std::sqrt(dx * dx + dy * dy) * invReach;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "DisplayPath.hpp"
 #include "Format.hpp"
 #include "Numeric.hpp"
 
@@ -46,6 +47,17 @@ bool segmentRing(const VadePiece& piece, const std::optional<std::string>& selec
                  bool expanded) {
     if (expanded || !selection || *selection != piece.id) return false;
     return piece.role == VadeRole::pebble || piece.role == VadeRole::clean;
+}
+
+double segmentRingWeight(const VadePiece& piece, const std::optional<std::string>& from,
+                         const std::optional<std::string>& to, double progress, bool expanded) {
+    const double p = std::isfinite(progress) ? std::clamp(progress, 0.0, 1.0) : 1.0;
+    const bool now = segmentRing(piece, to, expanded);
+    const bool before = segmentRing(piece, from, expanded);
+    if (now && before) return 1;
+    if (now) return p;
+    if (before) return 1 - p;
+    return 0;
 }
 
 SegmentFill segmentFill(VadeRole role) {
@@ -149,8 +161,8 @@ LegendFigures legendFigures(const std::vector<VadePiece>& pieces, int64_t cleanB
     return f;
 }
 
-std::string scanningLine(const std::string& place) {
-    return place.empty() ? "Scanning tank\u2026" : place;
+std::string scanningLine(const std::string& place, const std::string& home) {
+    return place.empty() ? "Scanning tank\u2026" : displayPath(place, home);
 }
 
 int64_t headerListedSum(const RowRefs& rows) {

@@ -48,6 +48,10 @@ double separatorWidth(VadeRole role, double segmentWidth);
 // Whether a piece shows the accent border: only folded, only kept or ticked items.
 bool segmentRing(const VadePiece& piece, const std::optional<std::string>& selection,
                  bool expanded);
+// How strongly the border shows while the selection moves from `from` to `to`,
+// `progress` of the way (0 to 1): the old piece's fades as the new one's comes up.
+double segmentRingWeight(const VadePiece& piece, const std::optional<std::string>& from,
+                         const std::optional<std::string>& to, double progress, bool expanded);
 
 // The fill of a segment by role; free space is a gradient from `fill` to `fillEnd`.
 struct SegmentFill {
@@ -99,8 +103,9 @@ struct LegendFigures {
 };
 LegendFigures legendFigures(const std::vector<VadePiece>& pieces, int64_t cleanBytes);
 
-// The scanning line of the legend: the place, or a word while none is known.
-std::string scanningLine(const std::string& place);
+// The scanning line of the legend: the place with the home written "~", as the
+// summary bar shows it, or a word while none is known.
+std::string scanningLine(const std::string& place, const std::string& home);
 inline constexpr const char* kLegendHint = "Click bar to open largest files map";
 
 // The open header's figures: "<n> items (<size>)", counting every row and adding

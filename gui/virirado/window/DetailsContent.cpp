@@ -68,18 +68,22 @@ DetailsContent detailsContent(const DetailsInputs& in) {
     DetailsContent d;
     if (in.selection == "fresh") {
         d.face = DetailsFace::fresh;
+        d.subject = "fresh";
         d.title = "Fresh water";
         d.size = finderSize(in.freshBytes);
         d.subtitle = "of " + finderSize(in.totalBytes);
     } else if (in.selection == "other") {
         d.face = DetailsFace::other;
+        d.subject = "other";
         d.title = "Everything else";
         d.size = finderSize(in.otherBytes);
     } else if (in.group != nullptr) {
         d.face = DetailsFace::group;
+        d.subject = "group:" + in.group->key;
         d.group = groupCard(*in.group);
     } else if (in.row != nullptr) {
         d.face = DetailsFace::row;
+        d.subject = "row:" + in.row->id;
         d.row = rowCard(*in.row, in.home);
     } else {
         d.face = DetailsFace::pickRow;

@@ -81,6 +81,10 @@ struct GroupCard {
 
 struct DetailsContent {
     DetailsFace face = DetailsFace::pickRow;
+    // What the card is about: "fresh", "other", "group:" and its key, "row:" and
+    // the row's id; empty for "Pick a row.". New texts about the same subject
+    // keep the reader's place in the pane.
+    std::string subject;
     // The fresh and other panes: title, big figure, and "of <total>" (fresh).
     std::string title;
     std::string size;

@@ -31,6 +31,27 @@ double springSettleTime(double response, double damping) {
     return std::log(1000.0 * amplitude) / (zeta * omega);
 }
 
+double easeOut(double fraction) {
+    if (!(fraction > 0)) return 0;
+    if (fraction >= 1) return 1;
+    // x(s) = 3(1-s)s² 0.58 + s³, y(s) = 3(1-s)s² + s³: find s for x by bisection
+    // (x rises with s), then read y.
+    auto x = [](double s) { return 3 * (1 - s) * s * s * 0.58 + s * s * s; };
+    double lo = 0;
+    double hi = 1;
+    for (int i = 0; i < 40; ++i) {
+        const double mid = (lo + hi) / 2;
+        (x(mid) < fraction ? lo : hi) = mid;
+    }
+    const double s = (lo + hi) / 2;
+    return 3 * (1 - s) * s * s + s * s * s;
+}
+
+int frameIntervalMs(int framesPerSecond) {
+    if (framesPerSecond <= 0) return 1000;
+    return std::max(1, (1000 + framesPerSecond - 1) / framesPerSecond);
+}
+
 std::vector<MorphSegment> settledSegments(const std::vector<TargetShare>& target) {
     std::vector<MorphSegment> out;
     out.reserve(target.size());

@@ -17,6 +17,18 @@ double springProgress(double seconds, double response, double damping);
 // How long the spring takes to settle within a thousandth of its target.
 double springSettleTime(double response, double damping);
 
+// How long a change of the selection takes to show, and its ease-out curve: the
+// cubic Bézier through (0, 0), (0, 0), (0.58, 1), (1, 1), fast at first and
+// slowing into place. `fraction` is the share of the time gone (0 to 1); the
+// result is the share of the way done.
+inline constexpr double kSelectionSeconds = 0.12;
+double easeOut(double fraction);
+
+// The whole milliseconds between two frames of a clock that may draw at most
+// `framesPerSecond` times a second: rounded up, so the cap holds (60 gives 17,
+// not 16, which would be 62.5 a second). At least 1.
+int frameIntervalMs(int framesPerSecond);
+
 // One segment while the widths change: the piece it draws and its share of the
 // bar's width before and after. A new piece grows from 0; a piece that went
 // away shrinks to 0 and is dropped when the change ends.

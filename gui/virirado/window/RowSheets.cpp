@@ -17,12 +17,14 @@ std::string checkFirstExplanation(bool dryRun, const std::string& name) {
            "exactly this list, after the same guards.";
 }
 
-std::vector<CheckLine> checkFirstLines(const VadeRow& row) {
+std::vector<CheckLine> checkFirstLines(const VadeRow& row, const std::string& home) {
     std::vector<CheckLine> lines;
     lines.reserve(row.members.size() + 1);
-    lines.push_back({row.name, displaySafe(row.path.value_or(row.why)), finderSize(row.realistic)});
+    lines.push_back({row.name, row.path ? displayPath(*row.path, home) : displaySafe(row.why),
+                     finderSize(row.realistic)});
     for (const VadeMember& m : row.members) {
-        lines.push_back({m.name, m.path.value_or(std::string()), finderSize(m.size)});
+        lines.push_back(
+            {m.name, m.path ? displayPath(*m.path, home) : std::string(), finderSize(m.size)});
     }
     return lines;
 }

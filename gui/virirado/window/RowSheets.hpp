@@ -25,7 +25,8 @@ struct CheckLine {
 
 // The row's own line first (its path, else its reason as the detail, and its
 // realistic bytes as they stand, even 0), then one line per member in order.
-std::vector<CheckLine> checkFirstLines(const VadeRow& row);
+// Paths are shown with the home written "~".
+std::vector<CheckLine> checkFirstLines(const VadeRow& row, const std::string& home);
 
 // What the row gives back: its realistic bytes when there are any, else its size.
 std::string quickDeleteSize(const VadeRow& row);

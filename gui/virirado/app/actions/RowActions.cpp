@@ -1,12 +1,42 @@
 #include "RowActions.hpp"
 
 #include <QMenu>
+#include <QStyleOptionMenuItem>
+
+#include "LivePill.hpp"
 
 namespace virirado::RowActions {
 
+namespace {
+
+constexpr const char* kDestructive = "destructive";
+
+// Draws an entry marked destructive in the red of the buttons that really
+// delete, as long as it is enabled and not under the pointer (the highlight's
+// own text colour stays readable there).
+class RowMenuWidget : public QMenu {
+public:
+    using QMenu::QMenu;
+
+protected:
+    void initStyleOption(QStyleOptionMenuItem* option, const QAction* action) const override {
+        QMenu::initStyleOption(option, action);
+        if (action == nullptr || !action->property(kDestructive).toBool()) return;
+        if (!(option->state & QStyle::State_Enabled) || (option->state & QStyle::State_Selected))
+            return;
+        for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+            for (const QPalette::ColorRole role :
+                 {QPalette::Text, QPalette::WindowText, QPalette::ButtonText})
+                option->palette.setColor(group, role, LivePill::red());
+        }
+    }
+};
+
+}  // namespace
+
 std::unique_ptr<QMenu> build(const RowMenu& item, FileActions& files,
                              std::function<void()> onQuickDelete, QWidget* parent) {
-    auto menu = std::make_unique<QMenu>(parent);
+    auto menu = std::make_unique<RowMenuWidget>(parent);
     menu->setObjectName(QStringLiteral("rowMenu"));
     FileActions* actions = &files;
 
@@ -42,6 +72,7 @@ std::unique_ptr<QMenu> build(const RowMenu& item, FileActions& files,
         menu->addSeparator();
         QAction* remove = menu->addAction(QStringLiteral("Quick Delete\u2026"));
         remove->setObjectName(QStringLiteral("quickDelete"));
+        remove->setProperty(kDestructive, true);
         remove->setEnabled(item.quickDeleteEnabled());
         QObject::connect(remove, &QAction::triggered, menu.get(),
                          [onQuickDelete, enabled = item.quickDeleteEnabled()] {

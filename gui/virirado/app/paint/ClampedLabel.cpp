@@ -5,6 +5,8 @@
 #include <QTextLayout>
 #include <cmath>
 
+#include "MessageLines.hpp"
+
 namespace virirado {
 
 ClampedLabel::ClampedLabel(QWidget* parent) : QWidget(parent) {
@@ -40,6 +42,13 @@ void ClampedLabel::setMaxLines(int lines) {
     updateGeometry();
 }
 
+void ClampedLabel::setKeepLastLines(bool keep) {
+    if (keep == m_keepLast) return;
+    m_keepLast = keep;
+    updateGeometry();
+    update();
+}
+
 void ClampedLabel::setElide(Qt::TextElideMode elide) {
     m_elide = elide;
     update();
@@ -55,8 +64,44 @@ void ClampedLabel::setIdealWidth(int width) {
     updateGeometry();
 }
 
+namespace {
+
+// One line of text broken at word boundaries (anywhere within a word too long
+// for a line) to `width`.
+std::vector<std::string> wrapOneLine(const std::string& line, const QFont& font, double width) {
+    const QString text = QString::fromStdString(line);
+    QTextLayout layout(text, font);
+    QTextOption option;
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    layout.setTextOption(option);
+    std::vector<std::string> out;
+    layout.beginLayout();
+    while (true) {
+        QTextLine part = layout.createLine();
+        if (!part.isValid()) break;
+        part.setLineWidth(width);
+        out.push_back(text.mid(part.textStart(), part.textLength()).trimmed().toStdString());
+    }
+    layout.endLayout();
+    if (out.empty()) out.emplace_back();
+    return out;
+}
+
+}  // namespace
+
 QStringList ClampedLabel::lines(double width) const {
     const QFontMetricsF fm(m_font);
+    if (m_keepLast) {
+        QStringList out;
+        const auto wrap = [&](const std::string& line) { return wrapOneLine(line, m_font, width); };
+        const auto cut = [&](const std::string& line) {
+            return fm.elidedText(QString::fromStdString(line), Qt::ElideRight, width).toStdString();
+        };
+        for (const std::string& line :
+             fitMessage(m_text.toStdString(), static_cast<std::size_t>(m_maxLines), wrap, cut))
+            out << QString::fromStdString(line);
+        return out;
+    }
     // Line breaks in the text are shown as spaces in a one-line label, so a name
     // can never push text into a second line.
     if (m_maxLines == 1) {

@@ -19,6 +19,10 @@ public:
     void setColor(const QColor& color);
     // 1 keeps the text on one line, cut by `elide`; more wraps at word breaks.
     void setMaxLines(int lines);
+    // Line breaks in the text start new lines, and when the lines do not all
+    // fit, the first ones give way (fitMessage): for messages whose last lines
+    // say the most. Off by default.
+    void setKeepLastLines(bool keep);
     void setElide(Qt::TextElideMode elide);
     void setAlignment(Qt::Alignment alignment);
     // The widest the label asks for; 0 means as wide as the text.
@@ -40,6 +44,7 @@ private:
     QFont m_font;
     QColor m_color;
     int m_maxLines = 1;
+    bool m_keepLast = false;
     Qt::TextElideMode m_elide = Qt::ElideRight;
     Qt::Alignment m_alignment = Qt::AlignLeft | Qt::AlignVCenter;
     int m_idealWidth = 0;

@@ -4,10 +4,12 @@
 #include <QTimer>
 #include <QWidget>
 
+#include "Motion.hpp"
+
 namespace virirado {
 
-FrameTicker::FrameTicker(QWidget* owner, int intervalMs)
-    : QObject(owner), m_owner(owner), m_interval(intervalMs) {
+FrameTicker::FrameTicker(QWidget* owner, int framesPerSecond)
+    : QObject(owner), m_owner(owner), m_interval(frameIntervalMs(framesPerSecond)) {
     owner->installEventFilter(this);
 }
 

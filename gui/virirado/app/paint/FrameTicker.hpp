@@ -13,14 +13,16 @@ namespace virirado {
 class FrameTicker : public QObject {
     Q_OBJECT
 public:
-    // `intervalMs`: the shortest time between two frames (16 for 60 a second).
-    FrameTicker(QWidget* owner, int intervalMs);
+    // `framesPerSecond`: the most frames the widget may draw in a second.
+    FrameTicker(QWidget* owner, int framesPerSecond);
 
     void setMotion(bool on);
     // Whether the widget currently shows anything that moves.
     void setWanted(bool wanted);
     bool running() const;
     bool hasTimer() const { return m_timer != nullptr; }
+    // The time between two frames.
+    int intervalMs() const { return m_interval; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

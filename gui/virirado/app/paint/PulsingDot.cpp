@@ -13,7 +13,7 @@ double pulsePhase(double t) {
 }
 
 PulsingDot::PulsingDot(const WindowClock& clock, QColor color, QWidget* parent)
-    : QWidget(parent), m_clock(clock), m_color(color), m_ticker(new FrameTicker(this, 42)) {
+    : QWidget(parent), m_clock(clock), m_color(color), m_ticker(new FrameTicker(this, 24)) {
     setFixedSize(7, 7);
 }
 

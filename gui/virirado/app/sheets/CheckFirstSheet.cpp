@@ -81,8 +81,10 @@ void CheckFirstSheet::build() {
 void CheckFirstSheet::present(const WindowView& view) {
     if (!view.checkFirst) return;
     const bool schemeChanged = !m_presented || view.dark != m_dark;
-    const bool changed = !m_row || *m_row != view.checkFirst->row || m_dryRun != view.snapshotMode;
+    const bool changed = !m_row || *m_row != view.checkFirst->row ||
+                         m_dryRun != view.snapshotMode || m_home != view.home;
     m_presented = true;
+    m_home = view.home;
     m_dark = view.dark;
     m_dryRun = view.snapshotMode;
     if (schemeChanged) applyScheme();
@@ -97,7 +99,7 @@ void CheckFirstSheet::present(const WindowView& view) {
 }
 
 void CheckFirstSheet::fillList() {
-    m_list->setLines(checkFirstLines(*m_row));
+    m_list->setLines(checkFirstLines(*m_row, m_home));
 }
 
 void CheckFirstSheet::applyScheme() {

@@ -38,6 +38,7 @@ private:
 
     std::optional<VadeRow> m_row;
     bool m_dryRun = false;
+    std::string m_home;
     bool m_dark = false;
     bool m_presented = false;
 

@@ -12,7 +12,7 @@
 namespace virirado {
 
 CleanBar::CleanBar(const WindowClock& clock, QWidget* parent)
-    : QWidget(parent), m_clock(clock), m_ticker(new FrameTicker(this, 33)) {
+    : QWidget(parent), m_clock(clock), m_ticker(new FrameTicker(this, 30)) {
     setObjectName(QStringLiteral("cleanBar"));
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     m_ticker->setWanted(false);

@@ -231,7 +231,9 @@ void ConfirmSheet::applyScheme() {
 }
 
 void ConfirmSheet::fitToContent() {
-    const int least = m_progress ? 190 : 300;
+    // The progress and result view is as high as what it shows, whatever state
+    // the sheet opened in; only the confirmation keeps a least height.
+    const int least = m_progress ? 0 : 300;
     const int height = std::max(least, layoutHeight(layout(), kWidth));
     if (size() != QSize(kWidth, height)) setFixedSize(kWidth, height);
 }

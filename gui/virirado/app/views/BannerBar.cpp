@@ -8,6 +8,7 @@
 #include "Card.hpp"
 #include "ClampedLabel.hpp"
 #include "Palette.hpp"
+#include "PlainText.hpp"
 #include "SymbolIcon.hpp"
 #include "Theme.hpp"
 
@@ -22,10 +23,13 @@ BannerBar::BannerBar(AreaContext context, QWidget* parent)
     setObjectName(QStringLiteral("banner"));
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
 
-    // The engine's message as it is: plain text, two lines at most.
+    // The engine's message as it is: plain text, two lines at most. A dying
+    // engine's standard error comes with line breaks and its last lines say why,
+    // so those are kept; the whole text is the tip.
     m_text->setObjectName(QStringLiteral("bannerText"));
     m_text->setTextFont(Dazu::text(13.5, FontWeight::regular));
     m_text->setMaxLines(2);
+    m_text->setKeepLastLines(true);
     // As high as its lines at the width it gets, one or two.
     QSizePolicy lines(QSizePolicy::Preferred, QSizePolicy::Preferred);
     lines.setHeightForWidth(true);
@@ -65,7 +69,12 @@ void BannerBar::present(const WindowView& view) {
         update();
     }
     const bool shown = view.engine != nullptr && view.engine->banner.has_value();
-    if (shown) m_text->setText(QString::fromStdString(*view.engine->banner));
+    if (shown) {
+        const QString text = QString::fromStdString(*view.engine->banner);
+        m_text->setText(text);
+        const QString tip = text.trimmed().isEmpty() ? QString() : plainToolTip(text);
+        if (m_text->toolTip() != tip) m_text->setToolTip(tip);
+    }
     if (shown == isHidden()) setVisible(shown);
 }
 

@@ -10,6 +10,7 @@
 #include "Palette.hpp"
 #include "PlainText.hpp"
 #include "RowActions.hpp"
+#include "SelectionFade.hpp"
 #include "Symbols.hpp"
 
 namespace virirado {
@@ -74,7 +75,10 @@ private:
 };
 
 CleanupList::CleanupList(AreaContext context, QWidget* parent)
-    : QAbstractScrollArea(parent), m_context(context), m_caption(new Caption(this)) {
+    : QAbstractScrollArea(parent),
+      m_context(context),
+      m_caption(new Caption(this)),
+      m_fade(new SelectionFade(this, [this] { viewport()->update(); })) {
     setObjectName(QStringLiteral("cleanupList"));
     setAccessibleName(QStringLiteral("Cleanup list by kind, biggest first"));
     setFrameShape(QFrame::NoFrame);
@@ -110,7 +114,11 @@ void CleanupList::present(const WindowView& view) {
         m_expanded = view.expanded;
         relayout();
     }
-    if (selectionChanged) m_selection = view.selection;
+    m_fade->setMotion(!view.reduceMotion);
+    if (selectionChanged) {
+        m_selection = view.selection;
+        m_fade->moveTo(m_selection);
+    }
     if (linesChanged || selectionChanged) {
         m_selectedLine = m_selection ? lineIndex(m_lines, m_groups, *m_selection) : std::nullopt;
         setAccessibleDescription(m_selectedLine ? spokenLine(*m_selectedLine) : QString());
@@ -176,6 +184,18 @@ const CleanupList::LineLook& CleanupList::look(std::size_t i) const {
         l.tick = groupTick(group);
     }
     return l;
+}
+
+std::string CleanupList::lineID(std::size_t i) const {
+    const ListLine& line = m_lines[i];
+    if (line.kind == ListLine::Kind::child) return line.row->id;
+    return m_groups[line.group].id();
+}
+
+double CleanupList::selectedWeight(std::size_t i) const {
+    if (i >= m_lines.size()) return 0;
+    if (!m_fade->running()) return m_selectedLine == i ? 1 : 0;
+    return m_fade->weight(lineID(i));
 }
 
 ChildGeometry CleanupList::childParts(std::size_t i) const {
@@ -247,7 +267,8 @@ void CleanupList::paintEvent(QPaintEvent* event) {
     const QColor selected = Palette::of(m_dark).selection;
     for (std::size_t i = first; i < end; ++i) {
         const QRectF rect = lineRect(i);
-        if (m_selectedLine == i) p.fillRect(rect, selected);
+        const double weight = selectedWeight(i);
+        if (weight > 0) p.fillRect(rect, withAlpha(selected, selected.alphaF() * weight));
         if (m_lines[i].kind == ListLine::Kind::group) {
             paintGroupLine(p, i, rect);
         } else {
@@ -368,6 +389,7 @@ void CleanupList::apply(const ListIntent& intent) {
             // walks on from here.
             if (m_selection != intent.id) {
                 m_selection = intent.id;
+                m_fade->moveTo(m_selection);
                 m_selectedLine = lineIndex(m_lines, m_groups, intent.id);
                 if (m_selectedLine) scrollToLine(*m_selectedLine);
                 viewport()->update();

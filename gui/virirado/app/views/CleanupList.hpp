@@ -18,6 +18,8 @@
 
 namespace virirado {
 
+class SelectionFade;
+
 class CleanupList : public QAbstractScrollArea {
     Q_OBJECT
 public:
@@ -42,6 +44,9 @@ public:
 
     const std::vector<ListLine>& lines() const { return m_lines; }
     const std::vector<TreeGroup>& groups() const { return m_groups; }
+    // How strongly line i shows selected now, from 0 to 1: a new selection
+    // comes up over a short ease-out while the old one fades.
+    double selectedWeight(std::size_t i) const;
     // What the tool tip says over a point of the viewport; empty for none.
     QString toolTipAt(QPointF pos) const;
     // What a screen reader says for line i.
@@ -75,6 +80,7 @@ private:
     };
 
     const LineLook& look(std::size_t i) const;
+    std::string lineID(std::size_t i) const;
     ChildGeometry childParts(std::size_t i) const;
     GroupGeometry groupParts(std::size_t i) const;
     void paintGroupLine(QPainter& p, std::size_t i, const QRectF& rect) const;
@@ -104,6 +110,7 @@ private:
     bool m_dark = false;
     bool m_presented = false;
     std::optional<Hit> m_pressed;
+    SelectionFade* m_fade;
 };
 
 }  // namespace virirado

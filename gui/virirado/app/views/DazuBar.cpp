@@ -13,6 +13,7 @@
 #include "LargestFilesMap.hpp"
 #include "MapLayout.hpp"
 #include "Palette.hpp"
+#include "SelectionFade.hpp"
 
 namespace virirado {
 
@@ -83,6 +84,7 @@ DazuBar::DazuBar(AreaContext context, QWidget* parent)
       m_legend(new DazuLegend(m_state, context.clock, this)),
       m_openAnimation(springAnimation(this, kOpenResponse, kOpenDamping, openEase)),
       m_widthAnimation(springAnimation(this, kWidthResponse, kWidthDamping, widthEase)),
+      m_fade(new SelectionFade(this, [this] { followFade(); })),
       m_headerHeight(openHeaderHeight()) {
     setObjectName(QStringLiteral("dazuBar"));
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
@@ -125,14 +127,20 @@ void DazuBar::present(const WindowView& view) {
     bool segments = !m_presented || schemeChanged || view.selection != m_state.selection ||
                     scanning != m_state.scanning;
     const bool changed = segments || motionChanged || pct != m_state.pct ||
-                         place != m_state.place || view.store != m_store || rows != m_rows ||
+                         place != m_state.place || view.home != m_state.home ||
+                         view.store != m_store || rows != m_rows ||
                          view.mapExpanded != m_state.expanded;
     m_state.dark = view.dark;
     m_state.reduceMotion = view.reduceMotion;
+    m_fade->setMotion(!view.reduceMotion);
+    m_fade->moveTo(view.selection);
     m_state.selection = view.selection;
+    m_state.selectionFrom = m_fade->from();
+    m_state.selectionProgress = m_fade->progress();
     m_state.scanning = scanning;
     m_state.pct = pct;
     m_state.place = place;
+    m_state.home = view.home;
     if (setPieces(view.pieces)) segments = true;
     const dazu::LegendFigures legend = dazu::legendFigures(view.pieces, view.totals.tickedBack);
     if (!changed && !segments && legend == m_state.legend) return;
@@ -157,6 +165,12 @@ void DazuBar::present(const WindowView& view) {
     m_legend->refresh();
     arrange();
     update();
+}
+
+void DazuBar::followFade() {
+    m_state.selectionFrom = m_fade->from();
+    m_state.selectionProgress = m_fade->progress();
+    m_strip->refresh(true);
 }
 
 bool DazuBar::setPieces(const std::vector<VadePiece>& pieces) {

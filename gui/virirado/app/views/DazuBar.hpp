@@ -20,6 +20,7 @@ class CardEdge;
 class DazuLegend;
 class DazuStrip;
 class LargestFilesMap;
+class SelectionFade;
 
 class DazuBar : public QWidget, public Area {
     Q_OBJECT
@@ -60,6 +61,7 @@ private:
     void toggleExpanded(std::optional<bool> forceOpen);
     void animateOpen(bool open);
     void setOpen(double progress);
+    void followFade();
     bool setPieces(const std::vector<VadePiece>& pieces);
     void arrange();
     Look look() const;
@@ -81,6 +83,7 @@ private:
     DazuLegend* m_legend;
     QVariantAnimation* m_openAnimation;
     QVariantAnimation* m_widthAnimation;
+    SelectionFade* m_fade;
     int m_headerHeight;
     QRectF m_card;
 

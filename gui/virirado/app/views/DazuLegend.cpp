@@ -110,6 +110,11 @@ void DazuLegend::arrange() {
     m_line = QRectF(lineLeft, 0, std::max(0.0, lineRight - lineLeft), height());
 }
 
+QString DazuLegend::scanningText() const {
+    if (m_line.isNull()) return {};
+    return QString::fromStdString(dazu::scanningLine(m_state.place, m_state.home));
+}
+
 void DazuLegend::paintEvent(QPaintEvent*) {
     const Palette& pal = Palette::of(m_state.dark);
     QPainter p(this);
@@ -140,7 +145,7 @@ void DazuLegend::paintEvent(QPaintEvent*) {
     p.setFont(lineFont());
     p.setPen(pal.secondary);
     if (!m_line.isNull()) {
-        const QString place = QString::fromStdString(dazu::scanningLine(m_state.place));
+        const QString place = scanningText();
         p.drawText(m_line, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
                    QFontMetricsF(lineFont()).elidedText(place, Qt::ElideMiddle, m_line.width()));
     }

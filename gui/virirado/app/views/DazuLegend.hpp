@@ -22,6 +22,8 @@ public:
     static int rowHeight();
     // Where the hint sits; empty while the card is open.
     QRectF hintRect() const { return m_hint; }
+    // The scanning line as drawn, before it is cut to its room; empty when none.
+    QString scanningText() const;
 
     std::function<void()> onHint;
 

@@ -110,8 +110,10 @@ void paintSegments(QPainter& p, const DazuBarState& s, double width, double heig
         }
         const double sep = dazu::separatorWidth(seg.piece.role, w);
         if (sep > 0) p.fillRect(QRectF(r.right() - sep, 0, sep, height), separator);
-        if (dazu::segmentRing(seg.piece, s.selection, s.expanded)) {
-            p.setPen(QPen(accent, 2));
+        const double ring = dazu::segmentRingWeight(seg.piece, s.selectionFrom, s.selection,
+                                                    s.selectionProgress, s.expanded);
+        if (ring > 0) {
+            p.setPen(QPen(withAlpha(accent, ring), 2));
             p.setBrush(Qt::NoBrush);
             p.drawRect(r.adjusted(1, 1, -1, -1));
             p.setPen(Qt::NoPen);

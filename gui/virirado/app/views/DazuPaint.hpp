@@ -23,6 +23,9 @@ struct DazuBarState {
     std::vector<MorphSegment> segments;
     double widthProgress = 1;
     std::optional<std::string> selection;
+    // While the selection moves: where it came from and how far the move is.
+    std::optional<std::string> selectionFrom;
+    double selectionProgress = 1;
     // The open state asked for (it switches the folded-only details at once) and
     // the card's animated opening, 0 folded to 1 open.
     bool expanded = false;
@@ -31,6 +34,8 @@ struct DazuBarState {
     bool scanning = false;
     double pct = 0;
     std::string place;
+    // Whose home the scanning line writes "~".
+    std::string home;
     bool dark = false;
     bool reduceMotion = true;
     QString headerCount;

@@ -10,7 +10,7 @@
 namespace virirado {
 
 DazuStrip::DazuStrip(const DazuBarState& state, const WindowClock& clock, QWidget* parent)
-    : QWidget(parent), m_state(state), m_clock(clock), m_ticker(new FrameTicker(this, 16)) {
+    : QWidget(parent), m_state(state), m_clock(clock), m_ticker(new FrameTicker(this, 60)) {
     setObjectName(QStringLiteral("dazuStrip"));
     m_ticker->setWanted(false);
     refresh(true);

@@ -4,6 +4,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QVBoxLayout>
 
 #include "DetailsCards.hpp"
@@ -117,6 +118,11 @@ void DetailsPane::present(const WindowView& view) {
     DetailsContent content = detailsContent(in);
     const bool schemeChanged = !m_built || view.dark != m_dark;
     if (!schemeChanged && content == m_content && view.home == m_home) return;
+    // The same item or group with new texts (a tick, a rescan, the scheme) keeps
+    // the reader's place: a button below the fold stays where it was clicked.
+    const int keepScroll = m_built && content.subject == m_content.subject
+                               ? m_scroll->verticalScrollBar()->value()
+                               : 0;
     m_content = std::move(content);
     m_dark = view.dark;
     m_home = view.home;
@@ -133,6 +139,7 @@ void DetailsPane::present(const WindowView& view) {
         update();
     }
     rebuild();
+    m_scroll->verticalScrollBar()->setValue(keepScroll);
 }
 
 void DetailsPane::rebuild() {

@@ -86,6 +86,8 @@ HeaderBar::HeaderBar(AreaContext context, QWidget* parent)
     m_fish->setFixedSize(30, 16);
     m_fish->setAccessibleName(QString());
     m_title->setObjectName(QStringLiteral("title"));
+    // The title never gives way: a long volume name is what gets cut.
+    m_title->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     m_volume->setObjectName(QStringLiteral("volumeLine"));
     m_volume->setTextFont(Dazu::text(12, FontWeight::regular));
     m_volume->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);

@@ -12,6 +12,7 @@
 #include "MapPaint.hpp"
 #include "Palette.hpp"
 #include "RowActions.hpp"
+#include "SelectionFade.hpp"
 #include "Theme.hpp"
 #include "VornFish.hpp"
 
@@ -29,8 +30,9 @@ LargestFilesMap::LargestFilesMap(AreaContext context, QWidget* parent)
     : QWidget(parent),
       m_context(context),
       m_ink(std::make_unique<TileInk>(false)),
-      m_ticker(new FrameTicker(this, 33)),
-      m_mascot(new VornMascot(context.clock, this)) {
+      m_ticker(new FrameTicker(this, 30)),
+      m_mascot(new VornMascot(context.clock, this)),
+      m_fade(new SelectionFade(this, [this] { update(); })) {
     setObjectName(QStringLiteral("largestFilesMap"));
     setMouseTracking(true);
     m_ticker->setWanted(false);
@@ -56,7 +58,7 @@ void LargestFilesMap::setRows(std::shared_ptr<const RowStore> store, const RowRe
 void LargestFilesMap::setSelection(const std::optional<std::string>& selection) {
     if (selection == m_selection) return;
     m_selection = selection;
-    m_baseValid = false;
+    m_fade->moveTo(selection);
     update();
 }
 
@@ -79,6 +81,7 @@ void LargestFilesMap::setScheme(bool dark) {
 void LargestFilesMap::setReduceMotion(bool reduce) {
     m_reduceMotion = reduce;
     m_ticker->setMotion(!reduce);
+    m_fade->setMotion(!reduce);
     m_mascot->setReduceMotion(reduce);
     update();
 }
@@ -128,16 +131,14 @@ void LargestFilesMap::renderBase() {
     m_base.fill(Qt::transparent);
     for (std::size_t i = 0; i < m_tiles.size(); ++i)
         shadeTile(m_base, dpr, QPointF(), m_tiles[i], m_cases[i], *m_ink, false);
-    // Only the selected tile and the labelled ones need the painter.
+    // Only the labelled tiles need the painter. The selection ring is drawn over
+    // the picture, so it can fade from one tile to another.
     QPainter p(&m_base);
     p.setRenderHint(QPainter::Antialiasing);
     p.setRenderHint(QPainter::TextAntialiasing);
     for (std::size_t i = 0; i < m_tiles.size(); ++i) {
         const map::CushionTile& tile = m_tiles[i];
-        const bool selected = m_selection && *m_selection == tile.rowID;
-        if (selected || !tile.title.empty()) {
-            paintTileDecor(p, tile, m_cases[i], *m_ink, selected, false);
-        }
+        if (!tile.title.empty()) paintTileDecor(p, tile, m_cases[i], *m_ink, false, false);
     }
     m_baseValid = true;
 }
@@ -155,8 +156,31 @@ void LargestFilesMap::paintHovered(QPainter& p) {
     body.fill(Qt::transparent);
     shadeTile(body, dpr, area.topLeft(), tile, m_cases[index], *m_ink, true);
     p.drawImage(area.topLeft(), body);
+    // A selected tile shows its ring, never the hover border.
     const bool selected = m_selection && *m_selection == tile.rowID;
-    paintTileDecor(p, tile, m_cases[index], *m_ink, selected, true);
+    paintTileDecor(p, tile, m_cases[index], *m_ink, false, !selected);
+}
+
+void LargestFilesMap::paintSelectionRings(QPainter& p) {
+    std::vector<std::string> ids;
+    if (m_fade->to()) ids.push_back(*m_fade->to());
+    if (m_fade->from() && m_fade->from() != m_fade->to()) ids.push_back(*m_fade->from());
+    const double opacity = p.opacity();
+    for (const std::string& id : ids) {
+        const double weight = m_fade->weight(id);
+        if (weight <= 0) continue;
+        for (const map::CushionTile& tile : m_tiles) {
+            if (tile.rowID != id) continue;
+            p.setOpacity(opacity * weight);
+            paintSelectionRing(p, tile, *m_ink);
+            break;
+        }
+    }
+    p.setOpacity(opacity);
+}
+
+double LargestFilesMap::ringWeight(const std::string& rowID) const {
+    return m_fade->weight(rowID);
 }
 
 void LargestFilesMap::paintEvent(QPaintEvent*) {
@@ -184,6 +208,7 @@ void LargestFilesMap::paintEvent(QPaintEvent*) {
     } else {
         p.drawImage(0, 0, m_base);
     }
+    paintSelectionRings(p);
     if (m_scanning && !m_reduceMotion) {
         p.save();
         if (!m_clip.isEmpty()) p.setClipPath(m_clip, Qt::IntersectClip);

@@ -21,6 +21,7 @@ namespace virirado {
 
 class FrameTicker;
 class TileInk;
+class SelectionFade;
 class VornMascot;
 
 class LargestFilesMap : public QWidget {
@@ -45,6 +46,9 @@ public:
     const std::optional<std::string>& hoveredID() const { return m_hoveredID; }
     // The hover card's rectangle, empty while none shows.
     QRectF tooltipRect() const;
+    // How strongly the selection ring shows on the tile of `rowID` now, from 0
+    // to 1: it fades from the old tile to the new over a short ease-out.
+    double ringWeight(const std::string& rowID) const;
     // The row menu a tile offers (what a right click shows).
     std::unique_ptr<QMenu> menuFor(std::size_t index);
 
@@ -63,6 +67,7 @@ private:
     void relayout();
     void renderBase();
     void paintHovered(QPainter& painter);
+    void paintSelectionRings(QPainter& painter);
     int tileAt(QPointF point) const;
     void setHover(int index, std::optional<QPointF> point);
     QRect tileBounds(int index) const;
@@ -96,6 +101,7 @@ private:
 
     FrameTicker* m_ticker;
     VornMascot* m_mascot;
+    SelectionFade* m_fade;
 };
 
 }  // namespace virirado

@@ -118,13 +118,9 @@ void paintTileDecor(QPainter& p, const map::CushionTile& tile, CushionCase which
     const map::TileShape s = map::tileShape(tile.rect);
     const QRectF r(s.x, s.y, s.w, s.h);
     switch (map::tileRing(selected, hovered)) {
-        case map::TileRing::selected: {
-            strokeInside(p, r, s.radius,
-                         Color(QString::fromLatin1(ink.dark() ? "#07192B" : "#FFFFFF")), 3);
-            const QRectF ring = r.adjusted(1, 1, -1, -1);
-            strokeInside(p, ring, std::max(s.radius - 1, 2.0), Color(QStringLiteral("#19B5C9")), 2);
+        case map::TileRing::selected:
+            paintSelectionRing(p, tile, ink);
             break;
-        }
         case map::TileRing::hover:
             strokeInside(p, r, s.radius, withAlpha(Qt::white, 0.85), 1.6);
             break;
@@ -132,6 +128,14 @@ void paintTileDecor(QPainter& p, const map::CushionTile& tile, CushionCase which
             break;
     }
     if (tile.row != nullptr) paintLabels(p, tile, r, which, ink);
+}
+
+void paintSelectionRing(QPainter& p, const map::CushionTile& tile, const TileInk& ink) {
+    const map::TileShape s = map::tileShape(tile.rect);
+    const QRectF r(s.x, s.y, s.w, s.h);
+    strokeInside(p, r, s.radius, Color(QString::fromLatin1(ink.dark() ? "#07192B" : "#FFFFFF")), 3);
+    const QRectF ring = r.adjusted(1, 1, -1, -1);
+    strokeInside(p, ring, std::max(s.radius - 1, 2.0), Color(QStringLiteral("#19B5C9")), 2);
 }
 
 QSizeF tooltipSize(const map::TooltipTexts&) {

@@ -56,6 +56,9 @@ void shadeTile(QImage& image, qreal ratio, QPointF origin, const map::CushionTil
 void paintTileDecor(QPainter& painter, const map::CushionTile& tile, map::CushionCase which,
                     const TileInk& ink, bool selected, bool hovered);
 
+// The selection ring alone, as `paintTileDecor` draws it on a selected tile.
+void paintSelectionRing(QPainter& painter, const map::CushionTile& tile, const TileInk& ink);
+
 // The hover card's size for a tile's texts, and the card itself at `origin`.
 QSizeF tooltipSize(const map::TooltipTexts& texts);
 void paintTooltip(QPainter& painter, const map::TooltipTexts& texts, QPointF origin, bool dark);

@@ -14,7 +14,7 @@
 namespace virirado {
 
 ScanBar::ScanBar(const WindowClock& clock, QWidget* parent)
-    : QWidget(parent), m_clock(clock), m_ticker(new FrameTicker(this, 33)) {
+    : QWidget(parent), m_clock(clock), m_ticker(new FrameTicker(this, 30)) {
     setAccessibleName(QStringLiteral("Scan progress"));
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
 }

@@ -33,7 +33,7 @@ constexpr double kRecentOpacity[] = {0.65, 0.38};
 // The rings.
 
 ScanRings::ScanRings(const WindowClock& clock, QWidget* parent)
-    : QWidget(parent), m_clock(clock), m_ticker(new FrameTicker(this, 33)) {
+    : QWidget(parent), m_clock(clock), m_ticker(new FrameTicker(this, 30)) {
     setFixedHeight(82);
     setMinimumWidth(140);
 }

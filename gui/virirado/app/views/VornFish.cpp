@@ -107,7 +107,7 @@ void VornFish::paintEvent(QPaintEvent*) {
 }
 
 VornMascot::VornMascot(const WindowClock& clock, QWidget* parent)
-    : QWidget(parent), m_clock(clock), m_ticker(new FrameTicker(this, 50)) {
+    : QWidget(parent), m_clock(clock), m_ticker(new FrameTicker(this, 20)) {
     setFixedSize(sizeHint());
     setAccessibleName(QStringLiteral("Vorn, the sailfish"));
 }

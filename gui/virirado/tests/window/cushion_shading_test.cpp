@@ -81,6 +81,34 @@ TEST(CushionShading, CoverageAndDiagonal) {
     EXPECT_DOUBLE_EQ(diagonal(4.5, 0.5, s), 0.5);
 }
 
+TEST(CushionShading, TheFillRunsCornerToCornerInPoints) {
+    // A wide tile: the shade changes along its length and hardly across it.
+    const TileShape wide{0, 0, 200, 20, 0};
+    EXPECT_DOUBLE_EQ(diagonal(0, 0, wide), 0);
+    EXPECT_DOUBLE_EQ(diagonal(200, 20, wide), 1);
+    EXPECT_NEAR(diagonal(100, 0, wide), 0.495, 1e-3);
+    EXPECT_NEAR(diagonal(100, 20, wide), 0.505, 1e-3);
+    EXPECT_LT(diagonal(100, 20, wide) - diagonal(100, 0, wide), 0.02);
+    // Lines of one shade stand square to the corner-to-corner line.
+    EXPECT_NEAR(diagonal(100 + 1, 10, wide), diagonal(100, 10 + 10, wide), 1e-9);
+    // A tall tile the same way round.
+    const TileShape tall{0, 0, 20, 200, 0};
+    EXPECT_NEAR(diagonal(20, 100, tall) - diagonal(0, 100, tall), 0.01, 1e-3);
+
+    // Shaded: top, middle and bottom colours lie along the length.
+    CushionColours c = flat(Rgba{0, 0, 0, 1});
+    c.top = Rgba{1, 0, 0, 1};
+    c.bottom = Rgba{0, 0, 0, 1};
+    c.mid = Rgba{0.5f, 0, 0, 1};
+    Picture pic(200, 20);
+    shadeCushion(pic.buffer(), wide, c);
+    // Across the middle of the tile the red barely changes from top to bottom...
+    EXPECT_NEAR(red(pic.at(100, 1)), red(pic.at(100, 18)), 4);
+    // ...while it fades from one end to the other.
+    EXPECT_GT(red(pic.at(5, 10)), 230);
+    EXPECT_LT(red(pic.at(194, 10)), 20);
+}
+
 TEST(CushionShading, FillsInsideAndSmoothsTheEdges) {
     Picture pic(8, 8);
     const Rgba orange = rgbaOfHex("#FF7A2F");

@@ -80,6 +80,19 @@ TEST(DazuSegments, SeparatorRingAndFill) {
     ASSERT_TRUE(water.fillEnd.has_value());
     EXPECT_STREQ(water.fill.pick(true), "#0E7F90");
     EXPECT_STREQ(water.fillEnd->pick(false), "#5CCFDD");
+
+    // While the selection moves from row1 to row2, row1's border fades as row2's
+    // comes up; a piece the selection neither left nor reached shows none.
+    const std::optional<std::string> from("row1");
+    const std::optional<std::string> to("row2");
+    EXPECT_DOUBLE_EQ(segmentRingWeight(kept, from, to, 0.25, false), 0.75);
+    EXPECT_DOUBLE_EQ(segmentRingWeight(clean, from, to, 0.25, false), 0.25);
+    EXPECT_DOUBLE_EQ(segmentRingWeight(clean, to, to, 0.25, false), 1);
+    EXPECT_DOUBLE_EQ(segmentRingWeight(kept, std::nullopt, to, 0.5, false), 0);
+    EXPECT_DOUBLE_EQ(segmentRingWeight(clean, std::nullopt, to, 2, false), 1);
+    EXPECT_DOUBLE_EQ(segmentRingWeight(clean, std::nullopt, to, NAN, false), 1);
+    // Open, no border at all.
+    EXPECT_DOUBLE_EQ(segmentRingWeight(clean, from, to, 0.5, true), 0);
 }
 
 TEST(DazuSegments, FishRestsOnlyOnFreeSpaceWhileFolded) {
@@ -186,8 +199,13 @@ TEST(DazuLegend, FiguresByRole) {
             .kept,
         max);
 
-    EXPECT_EQ(scanningLine(""), "Scanning tank\u2026");
-    EXPECT_EQ(scanningLine("~/Library"), "~/Library");
+    EXPECT_EQ(scanningLine("", "/home/ann"), "Scanning tank\u2026");
+    EXPECT_EQ(scanningLine("~/Library", "/home/ann"), "~/Library");
+    // The home is written "~", as in the summary bar, only where a folder name ends.
+    EXPECT_EQ(scanningLine("/home/ann/.cache/pip", "/home/ann"), "~/.cache/pip");
+    EXPECT_EQ(scanningLine("/home/ann", "/home/ann/"), "~");
+    EXPECT_EQ(scanningLine("/home/anna/x", "/home/ann"), "/home/anna/x");
+    EXPECT_EQ(scanningLine("/srv/data", "/home/ann"), "/srv/data");
 }
 
 TEST(DazuHeader, CountsEveryRowAndAddsTheLargerFigure) {

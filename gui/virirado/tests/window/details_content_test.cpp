@@ -56,6 +56,20 @@ TEST(DetailsContent, WhichCard) {
         EXPECT_EQ(none.title, "Pick a row.");
     }
 
+    // What each card is about, whatever it says.
+    EXPECT_EQ(fresh.subject, "fresh");
+    EXPECT_EQ(other.subject, "other");
+    EXPECT_EQ(show("group:caches", &r, &g).subject, "group:caches");
+    EXPECT_EQ(show(std::nullopt, &r, nullptr).subject, "row:a");
+    EXPECT_EQ(show(std::nullopt, nullptr, nullptr).subject, "");
+    VadeRow ticked = r;
+    ticked.ticked = true;
+    EXPECT_NE(show("a", &ticked, nullptr), show("a", &r, nullptr));
+    EXPECT_EQ(show("a", &ticked, nullptr).subject, show("a", &r, nullptr).subject);
+    // A group and a row whose names meet are still two subjects.
+    const VadeRow named = item("group:caches", 10);
+    EXPECT_NE(show(std::nullopt, &named, nullptr).subject, show("group:caches", &r, &g).subject);
+
     // No volume yet: both fresh figures read 0 B.
     DetailsInputs empty;
     empty.selection = "fresh";

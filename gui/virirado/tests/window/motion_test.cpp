@@ -48,6 +48,46 @@ TEST(Spring, StartsAtZeroSettlesAtOneAndOvershootsLittle) {
     EXPECT_EQ(springProgress(NAN, 0.3, 0.85), 0);
 }
 
+TEST(SelectionEase, StartsFastAndSlowsIntoPlace) {
+    EXPECT_EQ(easeOut(0), 0);
+    EXPECT_EQ(easeOut(1), 1);
+    EXPECT_EQ(easeOut(-1), 0);
+    EXPECT_EQ(easeOut(2), 1);
+    EXPECT_EQ(easeOut(NAN), 0);
+    // Ahead of a straight line all the way, and rising.
+    double last = 0;
+    for (double x = 0.05; x < 1; x += 0.05) {
+        const double y = easeOut(x);
+        EXPECT_GT(y, x) << x;
+        EXPECT_GT(y, last) << x;
+        last = y;
+    }
+    // Halfway through the time, more than two thirds of the way is done; the
+    // last stretch goes slowest.
+    EXPECT_NEAR(easeOut(0.5), 0.6846, 2e-3);
+    EXPECT_GT(easeOut(0.9) - easeOut(0.8), 0);
+    EXPECT_LT(easeOut(0.9) - easeOut(0.8), easeOut(0.2) - easeOut(0.1));
+    EXPECT_DOUBLE_EQ(kSelectionSeconds, 0.12);
+}
+
+TEST(FrameClock, IntervalsKeepUnderTheirCap) {
+    EXPECT_EQ(frameIntervalMs(60), 17);
+    EXPECT_EQ(frameIntervalMs(30), 34);
+    EXPECT_EQ(frameIntervalMs(24), 42);
+    EXPECT_EQ(frameIntervalMs(20), 50);
+    for (int fps = 1; fps <= 240; ++fps) {
+        const int ms = frameIntervalMs(fps);
+        EXPECT_LE(1000.0 / ms, fps) << fps;
+        // And no slower than needed: one millisecond less would break the cap.
+        if (ms > 1) {
+            EXPECT_GT(1000.0 / (ms - 1), fps) << fps;
+        }
+    }
+    EXPECT_EQ(frameIntervalMs(0), 1000);
+    EXPECT_EQ(frameIntervalMs(-5), 1000);
+    EXPECT_EQ(frameIntervalMs(5000), 1);
+}
+
 TEST(SegmentMorph, PiecesGrowShrinkAndKeepTheirPlace) {
     const std::vector<TargetShare> before{
         {piece("other"), 0.5}, {piece("a"), 0.2}, {piece("b"), 0.1}, {piece("fresh"), 0.2}};

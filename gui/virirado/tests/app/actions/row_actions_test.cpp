@@ -5,6 +5,7 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QUrl>
 #include <filesystem>
 #include <fstream>
@@ -80,6 +81,38 @@ TEST(RowActions, QuickDeletePartOnlyWhereOffered) {
     EXPECT_TRUE(open.menu->actions()[4]->isSeparator());
     open.at("Quick Delete\u2026")->trigger();
     EXPECT_EQ(asked, 1);
+}
+
+// Pixels of an entry drawn in a strong red.
+int redPixels(const QImage& image, const QRect& area) {
+    int n = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        for (int x = area.left(); x <= area.right(); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            if (c.red() > 150 && c.green() < 100 && c.blue() < 100) ++n;
+        }
+    }
+    return n;
+}
+
+TEST(RowActions, QuickDeleteIsDrawnInTheDestructiveRedOnlyWhileItWorks) {
+    RecordingFileActions files;
+    for (const bool canDelete : {true, false}) {
+        Menu m = build(RowMenu::make(std::string("/a"), "a", canDelete, true, "/h"), files, [] {});
+        m.menu->popup(QPoint(10, 10));
+        QTest::qWait(20);
+        const QImage image = m.menu->grab().toImage();
+        const int quick = redPixels(image, m.menu->actionGeometry(m.at("Quick Delete\u2026")));
+        if (canDelete) {
+            EXPECT_GT(quick, 10);
+        } else {
+            EXPECT_EQ(quick, 0);
+        }
+        // The other entries keep the menu's own text colour.
+        for (const char* other : {"Copy", "Copy Path", "Open in Finder", "Quick Look"})
+            EXPECT_EQ(redPixels(image, m.menu->actionGeometry(m.at(other))), 0) << other;
+        m.menu->hide();
+    }
 }
 
 TEST(RowActions, DesktopCopyPutsAFileOrText) {

@@ -94,6 +94,58 @@ TEST(CleanProgressView, ElapsedTicksEachSecondUntilTheRunEnds) {
     EXPECT_EQ(v.view->findChild<ClampedLabel*>("elapsed")->text(), "1:15");
 }
 
+// The room between the bottom of `widget` and the bottom of its sheet.
+int roomBelow(const QWidget* widget) {
+    const QWidget* sheet = widget->window();
+    return sheet->height() - widget->mapTo(sheet, QPoint(0, widget->height())).y();
+}
+
+TEST(CleanProgressView, TheSheetIsAsHighAsWhatItShows) {
+    WindowHarness h;
+    h.show();
+    // The sheet opens straight into a finished dry run: a title, a headline, Done.
+    PreviewPayload p;
+    p.token = "t";
+    PreviewRow row;
+    row.id = row.label = "pip";
+    row.realisticSize = 100;
+    row.safety = "safe";
+    row.action = "rm";
+    p.rows = {row};
+    CleanProgress done(1, 100, true, at(h.clock.now()));
+    done.startDeleting();
+    done.finish({{"pip", 100, true, ""}});
+    h.engine.value.preview = p;
+    h.engine.value.cleanProgress = done;
+    h.engine.announce();
+    h.settle();
+    auto* sheet = qobject_cast<ConfirmSheet*>(h.content->sheets().current());
+    ASSERT_NE(sheet, nullptr);
+    QWidget* doneButton = sheet->findChild<QWidget*>("doneButton");
+    ASSERT_TRUE(doneButton != nullptr && doneButton->isVisible());
+    // Only the sheet's 22-point margin under the buttons, and only the column's
+    // spacing between the headline and them: no blank space anywhere.
+    EXPECT_EQ(roomBelow(doneButton), 22);
+    QWidget* headline = sheet->progressView()->findChild<QWidget*>("headline");
+    const int gap = doneButton->mapTo(sheet, QPoint()).y() -
+                    headline->mapTo(sheet, QPoint(0, headline->height())).y();
+    EXPECT_LE(gap, 12 + 12);
+
+    // Running, the sheet follows its content too.
+    CleanProgress running(4, 400, false, at(h.clock.now()));
+    running.startDeleting();
+    h.engine.value.cleanProgress = running;
+    h.engine.announce();
+    h.settle();
+    QWidget* cantStop = sheet->findChild<QWidget*>("cantStop");
+    ASSERT_TRUE(cantStop != nullptr && cantStop->isVisible());
+    EXPECT_LE(roomBelow(cantStop), 22 + 8);
+    QWidget* current = sheet->progressView()->findChild<QWidget*>("current");
+    EXPECT_LE(cantStop->mapTo(sheet, QPoint()).y() -
+                  current->mapTo(sheet, QPoint(0, current->height())).y(),
+              12 + 12);
+}
+
 TEST(CleanProgressView, RunningCountsAndBar) {
     WindowHarness h;
     h.show();

@@ -51,6 +51,8 @@ void loadWithMembers(WindowHarness& h) {
             r.members.push_back(m);
         }
         r.members.back().path.reset();
+        // One member as the engine reports it, from the home folder.
+        r.members.front().path = "/home/tester/Library/Developer/Runtime 17.4";
         break;
     }
     h.engine.value.volumeName = "Macintosh HD";
@@ -87,6 +89,7 @@ TEST(CheckFirstSheet, ReturnTicksThenClosesEscapeKeeps) {
     ASSERT_EQ(lines.size(), review->members.size() + 1);
     EXPECT_EQ(lines[0].title, review->name);
     EXPECT_EQ(lines[1].title, review->members[0].name);
+    EXPECT_EQ(lines[1].detail, "~/Library/Developer/Runtime 17.4");
     EXPECT_EQ(lines[3].detail, "");
 
     // Escape keeps the row unticked and closes.

@@ -70,5 +70,43 @@ TEST(BannerBar, MessagesArePlainTextInTwoLinesAtMost) {
               h.find("banner")->width() - 10);
 }
 
+TEST(BannerBar, AnEngineThatDiedShowsItsLastLinesInsideTheBar) {
+    WindowHarness h;
+    h.show();
+    h.loadDemo();
+    auto* banner = h.find<BannerBar>("banner");
+    auto* text = h.find<ClampedLabel>("bannerText");
+    ASSERT_TRUE(banner && text);
+    // The standard-error tail of an engine that died, as the client hands it on.
+    const std::string tail =
+        "warning: the cache file is older than a week\n"
+        "warning: retrying the listing of ~/Library\n"
+        "error: thread 'walk-3' panicked: out of memory\n";
+    h.engine.setBanner(tail);
+    for (int i = 0; i < 3; ++i)
+        h.settle();
+    const QStringList lines = text->lines(text->width());
+    ASSERT_EQ(lines.size(), 2);
+    // Line breaks start lines; the fatal line is the one kept in view.
+    EXPECT_TRUE(lines[0].startsWith(QChar(0x2026) + QStringLiteral("warning: retrying")));
+    EXPECT_EQ(lines[1], "error: thread 'walk-3' panicked: out of memory");
+    // Both lines lie inside the bar, within its 10-point margins.
+    const QRect inBar = text->geometry();
+    EXPECT_GE(inBar.top(), 10);
+    EXPECT_LE(inBar.bottom(), banner->height() - 10);
+    const QFontMetricsF fm(text->font());
+    EXPECT_GE(text->height(), static_cast<int>(fm.lineSpacing() + fm.height()));
+    // The whole text is the tip.
+    EXPECT_TRUE(text->toolTip().contains("older than a week"));
+    EXPECT_TRUE(text->toolTip().contains("out of memory"));
+
+    // A message of one short line takes one line again.
+    h.engine.setBanner(std::string("Scan cancelled. Nothing was deleted."));
+    for (int i = 0; i < 3; ++i)
+        h.settle();
+    EXPECT_EQ(text->lines(text->width()), QStringList{"Scan cancelled. Nothing was deleted."});
+    EXPECT_LT(text->height(), static_cast<int>(fm.lineSpacing() + fm.height()));
+}
+
 }  // namespace
 }  // namespace virirado

@@ -18,7 +18,8 @@ using testing::WindowHarness;
 struct ListHarness : WindowHarness {
     CleanupList* list = nullptr;
 
-    ListHarness() {
+    explicit ListHarness(const std::function<void(WindowServices&)>& tweak = {})
+        : WindowHarness(tweak) {
         show();
         loadDemo();
         list = find<CleanupList>("cleanupList");
@@ -50,6 +51,39 @@ struct ListHarness : WindowHarness {
         });
     }
 };
+
+TEST(CleanupList, SelectionMovesWithAShortEaseOut) {
+    ListHarness h([](WindowServices& s) { s.reduceMotion = false; });
+    // The first selection of the result has come up.
+    QTest::qWait(250);
+    const std::string from = *h.model().selection();
+    const auto fromLine = h.lineOf(from);
+    ASSERT_TRUE(fromLine.has_value());
+    EXPECT_EQ(h.list->selectedWeight(*fromLine), 1);
+
+    h.model().select("group:caches");
+    h.settle();
+    const auto toLine = h.lineOf("group:caches");
+    ASSERT_TRUE(toLine.has_value());
+    // At first the old line still shows most, the new one little.
+    EXPECT_GT(h.list->selectedWeight(*fromLine), 0.4);
+    EXPECT_LT(h.list->selectedWeight(*toLine), 0.6);
+    QTest::qWait(60);
+    const double midway = h.list->selectedWeight(*toLine);
+    EXPECT_GT(midway, 0);
+    // Within a tenth of a second or so the move has settled.
+    QTest::qWait(200);
+    EXPECT_EQ(h.list->selectedWeight(*toLine), 1);
+    EXPECT_EQ(h.list->selectedWeight(*fromLine), 0);
+
+    // The same move with reduce motion on shows at once.
+    ListHarness still;
+    const auto stillFrom = still.lineOf(*still.model().selection());
+    still.model().select("group:caches");
+    still.settle();
+    EXPECT_EQ(still.list->selectedWeight(*still.lineOf("group:caches")), 1);
+    EXPECT_EQ(still.list->selectedWeight(*stillFrom), 0);
+}
 
 TEST(CleanupList, ClickingAGroupLineSelectsItAndOpensOrFoldsIt) {
     ListHarness h;

@@ -12,6 +12,7 @@
 #include "DazuLegend.hpp"
 #include "DazuStrip.hpp"
 #include "Format.hpp"
+#include "FrameTicker.hpp"
 #include "LargestFilesMap.hpp"
 #include "WindowHarness.hpp"
 
@@ -297,6 +298,87 @@ TEST(DazuBar, MotionRunsOnlyWhileScanningVisibleAndWanted) {
     b.h.engine.announce();
     b.h.settle();
     EXPECT_FALSE(strip->animating());
+}
+
+// Frames per second from a ticker's interval.
+double rate(const FrameTicker* ticker) {
+    return 1000.0 / ticker->intervalMs();
+}
+
+TEST(DazuBar, ScanningLineWritesTheHomeAsTilde) {
+    Bar b;
+    EXPECT_EQ(b.bar->legend()->scanningText(), "");
+    b.h.engine.value.scanning = true;
+    b.h.engine.value.place = "/home/tester/.cache/pip";
+    b.h.engine.announce();
+    b.h.settle();
+    EXPECT_EQ(b.bar->legend()->scanningText(), "~/.cache/pip");
+    b.h.engine.value.place = "/home/testers/x";
+    b.h.engine.announce();
+    b.h.settle();
+    EXPECT_EQ(b.bar->legend()->scanningText(), "/home/testers/x");
+    b.h.engine.value.place.clear();
+    b.h.engine.announce();
+    b.h.settle();
+    EXPECT_EQ(b.bar->legend()->scanningText(), QString::fromUtf8("Scanning tank\u2026"));
+}
+
+TEST(DazuBar, SelectionRingsFadeFromTileToTileAndSegmentToSegment) {
+    Bar b([](WindowServices& s) { s.reduceMotion = false; });
+    // The first selection of the result has come up.
+    QTest::qWait(250);
+    const std::string from = *b.h.content->model().selection();
+    // A kept or ticked row whose segment shows while folded.
+    b.h.content->model().select("sim2");
+    b.h.settle();
+    EXPECT_LT(b.bar->state().selectionProgress, 1);
+    EXPECT_EQ(b.bar->state().selectionFrom, from);
+    QTest::qWait(250);
+    EXPECT_EQ(b.bar->state().selectionProgress, 1);
+
+    b.open();
+    QTest::qWait(600);
+    b.h.content->model().select(from);
+    b.h.settle();
+    EXPECT_GT(b.map()->ringWeight("sim2"), 0.4);
+    EXPECT_LT(b.map()->ringWeight(from), 0.6);
+    QTest::qWait(250);
+    EXPECT_EQ(b.map()->ringWeight(from), 1);
+    EXPECT_EQ(b.map()->ringWeight("sim2"), 0);
+
+    // Reduce motion: at once.
+    Bar still;
+    still.open();
+    still.h.content->model().select("sim2");
+    still.h.settle();
+    EXPECT_EQ(still.map()->ringWeight("sim2"), 1);
+    EXPECT_EQ(still.bar->state().selectionProgress, 1);
+}
+
+TEST(DazuBar, FrameClocksKeepUnderTheirCaps) {
+    Bar b([](WindowServices& s) { s.reduceMotion = false; });
+    b.h.engine.value.scanning = true;
+    b.h.engine.value.pct = 40;
+    b.h.engine.announce();
+    b.h.settle();
+    b.open();
+    const FrameTicker* overlay = b.bar->strip()->findChild<FrameTicker*>();
+    ASSERT_NE(overlay, nullptr);
+    EXPECT_LE(rate(overlay), 60);
+    EXPECT_GT(rate(overlay), 55);
+    const FrameTicker* band = b.map()->findChild<FrameTicker*>();
+    ASSERT_NE(band, nullptr);
+    EXPECT_LE(rate(band), 30);
+    EXPECT_GT(rate(band), 28);
+    // The scanning pane's rings and bar, and the legend's dot.
+    for (const char* name : {"scanningPane", "dazuLegend"}) {
+        QWidget* area = b.h.find(name);
+        ASSERT_NE(area, nullptr) << name;
+        const auto tickers = area->findChildren<FrameTicker*>();
+        EXPECT_FALSE(tickers.empty()) << name;
+        for (const FrameTicker* ticker : tickers)
+            EXPECT_LE(rate(ticker), 30) << name;
+    }
 }
 
 // The demo without its largest item: every other segment changes width.

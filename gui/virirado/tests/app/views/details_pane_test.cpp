@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <QPlainTextEdit>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTest>
+#include <algorithm>
 
 #include "CapsuleButton.hpp"
 #include "ClampedLabel.hpp"
@@ -113,6 +116,54 @@ TEST(DetailsPane, TheToggleTicksThroughTheWindow) {
     h.settle();
     EXPECT_EQ(h.button("tickToggle")->spokenText(), "Look only");
     EXPECT_FALSE(h.button("tickToggle")->isEnabled());
+}
+
+TEST(DetailsPane, KeepsItsPlaceWhileTheSameRowIsShown) {
+    DetailsHarness h;
+    // The first row, DerivedData, holds ten members: its tick button lies below
+    // the fold.
+    std::vector<ItemRecord> records = SnapshotDemo::records(h.clock.now());
+    auto derived = std::find_if(records.begin(), records.end(),
+                                [](const ItemRecord& r) { return r.id == "derived"; });
+    ASSERT_NE(derived, records.end());
+    for (int i = 0; i < 10; ++i) {
+        ItemRecord m;
+        m.id = "derived/m" + std::to_string(i);
+        m.label = "Member " + std::to_string(i);
+        m.size = 1'000'000'000 - i;
+        m.path = "/home/tester/Library/Developer/Member " + std::to_string(i);
+        derived->members.push_back(m);
+    }
+    h.engine.load(records, 240'400'000'000, 506'300'000'000);
+    h.settle();
+    ASSERT_EQ(h.model().selection(), "derived");
+    QScrollBar* bar = h.pane->findChild<QScrollArea*>("detailsScroll")->verticalScrollBar();
+    ASSERT_GT(bar->maximum(), 0);
+    bar->setValue(bar->maximum());
+    const int bottom = bar->value();
+    CapsuleButton* toggle = h.button("tickToggle");
+    ASSERT_NE(toggle, nullptr);
+    ASSERT_TRUE(toggle->visibleRegion().boundingRect().contains(toggle->rect().center()));
+
+    // The click changes the card's texts; the pane stays where it was.
+    const int builds = h.pane->builds();
+    QTest::mouseClick(toggle, Qt::LeftButton);
+    h.settle();
+    EXPECT_EQ(h.pane->builds(), builds + 1);
+    EXPECT_EQ(bar->value(), bottom);
+    EXPECT_TRUE(h.button("tickToggle")
+                    ->visibleRegion()
+                    .boundingRect()
+                    .contains(h.button("tickToggle")->rect().center()));
+    // A new scheme is the same row too.
+    h.content->setDark(true);
+    EXPECT_EQ(bar->value(), bottom);
+    h.content->setDark(false);
+
+    // Another row starts at its top.
+    h.model().select("sim2");
+    h.settle();
+    EXPECT_EQ(bar->value(), 0);
 }
 
 TEST(DetailsPane, RebuildsOnlyWhenWhatItSaysChanges) {

@@ -65,6 +65,26 @@ TEST(HeaderAndHero, DemoFigures) {
     EXPECT_EQ(hero->grab().toImage().pixelColor(probe), QColor("#FF7A2F"));
 }
 
+TEST(HeaderAndHero, ALongVolumeNameIsCutNeverTheTitle) {
+    WindowHarness h;
+    h.show();
+    h.loadDemo();
+    h.engine.value.volumeName = std::string(40, 'W') + " external archive volume " +
+                                std::string(40, 'W') + " with a very long name indeed";
+    h.engine.announce();
+    h.settle();
+    QWidget* title = h.find("title");
+    auto* volume = h.find<ClampedLabel>("volumeLine");
+    QWidget* search = h.find("searchBar");
+    ASSERT_TRUE(title && volume && search);
+    // The title keeps its whole width; the volume line is cut to the room left.
+    EXPECT_GE(title->width(), title->sizeHint().width());
+    EXPECT_LT(volume->width(), volume->sizeHint().width());
+    EXPECT_TRUE(volume->lines(volume->width()).at(0).endsWith(QChar(0x2026)));
+    EXPECT_LE(volume->geometry().right(), search->geometry().left());
+    EXPECT_LE(title->geometry().right(), volume->geometry().left());
+}
+
 TEST(HeaderAndHero, GlowUnderTheBarInTheDarkOnly) {
     WindowHarness h;
     h.show();
