@@ -119,6 +119,7 @@ void EngineClient::start() {
     m_errorPending.clear();
     m_stderrTail.clear();
     m_retired.reset();
+    m_request.reset();
 
     const uint64_t id = ++m_launchId;
     std::weak_ptr<int> alive = m_alive;
@@ -162,6 +163,8 @@ void EngineClient::processEnded(int status) {
     Batch batch(*this);
     outputEnd();
     m_state.scanning = false;
+    // No answer will come from an engine that ended.
+    m_request.reset();
     if (m_state.cleanProgress && m_state.cleanProgress->isRunning()) {
         m_state.cleanProgress->fail("The engine stopped.");
         m_pendingRows.clear();
@@ -280,7 +283,8 @@ void EngineClient::scan() {
     m_state.totalPlaces = 0;
     m_state.scanPlaces.clear();
     m_state.banner.reset();
-    ++m_scanStarts;
+    // An answer still to come proposes items of the list this scan replaces.
+    m_request.reset();
     Json cmd = command("scan");
     cmd["include_private"] = m_state.includePrivate;
     send(cmd);
@@ -317,17 +321,26 @@ void EngineClient::requestPreview() {
         m_state.banner = "Nothing is in clean the tank.";
         return;
     }
-    m_state.quickDeleteMode = false;
-    send(command("preview"));
+    askForPreview(false, m_ticked);
 }
 
 void EngineClient::requestQuickDelete(const std::string& id) {
     Batch batch(*this);
     if (m_state.scanning || id.empty()) return;
-    m_state.quickDeleteMode = true;
+    askForPreview(true, {id});
+}
+
+void EngineClient::askForPreview(bool quickDelete, std::set<std::string> ids) {
+    // The engine's answers carry nothing that names their request, so one
+    // request is out at a time: a second one (a Return that reaches "Clean the
+    // tank" while a quick delete is awaited) could take the first one's answer.
+    if (m_request) return;
     Json cmd = command("preview");
-    cmd["ids"] = Json::array({id});
-    send(cmd);
+    if (quickDelete) cmd["ids"] = Json(std::vector<std::string>(ids.begin(), ids.end()));
+    m_state.quickDeleteMode = quickDelete;
+    m_request = PreviewRequest{++m_requestSerial, quickDelete, std::move(ids), false};
+    // Nothing reached the engine, so nothing will answer.
+    if (send(cmd)) m_request.reset();
 }
 
 void EngineClient::cancel() {

@@ -70,6 +70,9 @@ public:
     const std::vector<PreviewRow>& pendingRows() const { return m_pendingRows; }
     const std::string& stderrTail() const { return m_stderrTail; }
     bool engineRunning() const { return m_process != nullptr; }
+    // A preview was asked for and its answer has not been shown or refused yet;
+    // no other preview is asked for meanwhile.
+    bool awaitingPreview() const { return m_request.has_value(); }
 
     void start() override;
     void scan() override;
@@ -151,11 +154,28 @@ private:
     void onScannerError(const Json& event);
 
     // The clean pipeline.
+    // The preview the window asked for: "Clean the tank" (every ticked item) or a
+    // quick delete of one item. Only its answer is ever shown or confirmed.
+    struct PreviewRequest {
+        uint64_t serial = 0;
+        bool quickDelete = false;
+        // The items the answer may hold: those ticked when it was asked, or the
+        // one quick-delete item.
+        std::set<std::string> ids;
+        // The answer arrived and is being checked; later previews are not it.
+        bool answered = false;
+    };
+    // Sends the "preview" command of a new request, unless one is out.
+    void askForPreview(bool quickDelete, std::set<std::string> ids);
     void onPreview(const Json& event);
+    // The answer's rows that the request did not ask for, with the reason.
+    std::vector<HeldRow> unaskedRows(const PreviewPayload& payload) const;
     void finishPreviewCheck(const PreviewPayload& payload, const std::vector<HeldRow>& held,
-                            int64_t scanStarts, int64_t generation);
+                            uint64_t serial, int64_t generation);
     void finishRecheck(const PreviewPayload& payload, const std::vector<HeldRow>& held);
-    void holdBack(const std::vector<HeldRow>& held);
+    // Refuses the clean. Rows the guards held back are unticked; rows the engine
+    // added unasked keep the user's ticks, which they never had or still need.
+    void holdBack(const std::vector<HeldRow>& held, bool untickHeld = true);
     void sendClean(const PreviewPayload& payload, bool dry);
     void onClean(const Json& event);
     // Whether a "clean" event answers the clean this client sent last and has
@@ -197,8 +217,8 @@ private:
         std::string token;
     };
     std::optional<SentClean> m_sentClean;
-    // Raised by every scan(), so a preview check can tell that a scan began.
-    int64_t m_scanStarts = 0;
+    std::optional<PreviewRequest> m_request;
+    uint64_t m_requestSerial = 0;
 };
 
 }  // namespace virirado

@@ -67,6 +67,9 @@ struct PreviewPayload {
     std::vector<PreviewRow> rows;
     int64_t cleanBytes = 0;
     int blockedCount = 0;
+    // The answer to a quick delete of one item, not to "Clean the tank": its
+    // confirmation asks for the typed code whatever the window did meanwhile.
+    bool quickDelete = false;
 
     bool operator==(const PreviewPayload&) const = default;
 

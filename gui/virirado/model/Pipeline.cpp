@@ -105,6 +105,11 @@ bool EngineClient::runOwnsSheet() const {
 
 void EngineClient::onPreview(const Json& event) {
     if (runOwnsSheet()) return;
+    // Only the answer to the window's own request is a preview. Anything else (a
+    // preview nobody asked for, a second answer, a flood of fresh ones) opens no
+    // sheet, logs nothing and sends nothing: the user never saw it asked for.
+    if (!m_request || m_request->answered) return;
+    m_request->answered = true;
     PreviewPayload payload;
     std::unordered_map<std::string, std::vector<std::size_t>> byId;
     for (const Json& entry : objectsOf(jsonField(event, "items"))) {
@@ -112,6 +117,7 @@ void EngineClient::onPreview(const Json& event) {
     }
     payload.token = jsonString(jsonField(event, "confirm_token")).value_or("");
     if (payload.rows.empty() || payload.token.empty()) {
+        m_request.reset();
         m_state.preview.reset();
         m_state.banner = "Nothing is in clean the tank.";
         return;
@@ -119,31 +125,53 @@ void EngineClient::onPreview(const Json& event) {
     payload.cleanBytes = jsonInt(jsonField(event, "clean_bytes"));
     const auto blocked = objectsOf(jsonField(event, "blocked")).size();
     payload.blockedCount = static_cast<int>(std::min<std::size_t>(blocked, INT_MAX));
+    payload.quickDelete = m_request->quickDelete;
+    // The engine's token confirms its whole list, so a row the user did not ask
+    // for cannot be left out of the clean: the whole answer is refused.
+    if (auto unasked = unaskedRows(payload); !unasked.empty()) {
+        m_request.reset();
+        holdBack(unasked, false);
+        return;
+    }
     if (snapshotMode()) {
+        m_request.reset();
         m_state.preview = payload;
         return;
     }
 
     auto held = std::make_shared<std::vector<HeldRow>>();
     std::weak_ptr<int> alive = m_alive;
-    const int64_t scanStarts = m_scanStarts;
+    const uint64_t serial = m_request->serial;
     const int64_t generation = m_state.scanGeneration;
     m_services.executor->run(
         [held, payload, paths = scannedPaths(), home = m_services.home] {
             *held = previewCheck(payload, paths, home);
         },
-        [this, alive, held, payload, scanStarts, generation] {
+        [this, alive, held, payload, serial, generation] {
             if (alive.expired()) return;
-            finishPreviewCheck(payload, *held, scanStarts, generation);
+            finishPreviewCheck(payload, *held, serial, generation);
         });
 }
 
+std::vector<HeldRow> EngineClient::unaskedRows(const PreviewPayload& payload) const {
+    std::vector<HeldRow> unasked;
+    for (const PreviewRow& row : payload.rows) {
+        if (m_request->ids.contains(row.id)) continue;
+        unasked.emplace_back(row, m_request->quickDelete ? "not asked for" : "not ticked");
+    }
+    return unasked;
+}
+
 void EngineClient::finishPreviewCheck(const PreviewPayload& payload,
-                                      const std::vector<HeldRow>& held, int64_t scanStarts,
+                                      const std::vector<HeldRow>& held, uint64_t serial,
                                       int64_t generation) {
     Batch batch(*this);
-    // The rows were proposed for a list that a new scan or a clean has replaced.
-    if (scanStarts != m_scanStarts || generation != m_state.scanGeneration) return;
+    // The request was dropped since (a new scan, the engine's end): its answer
+    // is no longer wanted.
+    if (!m_request || m_request->serial != serial) return;
+    m_request.reset();
+    // The rows were proposed for a list that a clean has replaced.
+    if (generation != m_state.scanGeneration) return;
     if (runOwnsSheet()) return;
     if (!held.empty()) {
         holdBack(held);
@@ -205,14 +233,14 @@ void EngineClient::finishRecheck(const PreviewPayload& payload, const std::vecto
     }
 }
 
-void EngineClient::holdBack(const std::vector<HeldRow>& held) {
+void EngineClient::holdBack(const std::vector<HeldRow>& held, bool untickHeld) {
     m_state.cleanProgress.reset();
     m_state.preview.reset();
     if (m_services.writeRefusedLog) m_services.writeRefusedLog(held);
     std::vector<std::string> ids;
     for (const HeldRow& h : held)
         ids.push_back(h.first.id);
-    untick(ids);
+    if (untickHeld) untick(ids);
     m_state.banner = "Held back " + std::to_string(held.size()) + ": " + held.front().first.label +
                      " (" + held.front().second + ")" + (held.size() != 1 ? " and more" : "") +
                      ". Nothing deleted. Preview again.";

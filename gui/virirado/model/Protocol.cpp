@@ -261,6 +261,11 @@ void EngineClient::onError(const Json& event) {
         m_state.cleanProgress->fail(message);
         m_pendingRows.clear();
     }
+    // The engine refused the preview ("Busy", …): no answer will come, and the
+    // window may ask again.
+    if (m_request && !m_request->answered && jsonString(jsonField(event, "cmd")) == "preview") {
+        m_request.reset();
+    }
     m_state.banner = message;
 }
 

@@ -47,6 +47,7 @@ ConfirmFacts ConfirmFacts::of(const PreviewPayload& payload) {
     }
     f.blockedCount = std::max<int64_t>(payload.blockedCount, 0);
     f.needsCode = ConfirmRules::needsTypedCode(payload);
+    f.forceCode = payload.quickDelete;
     return f;
 }
 

@@ -33,13 +33,15 @@ struct ConfirmFacts {
     int64_t trashCount = 0;
     int64_t blockedCount = 0;
     bool needsCode = false;
+    // The preview answers a quick delete: the code is always asked for, and the
+    // title says so. It comes with the preview, never from what the window asked
+    // for later.
+    bool forceCode = false;
 
     static ConfirmFacts of(const PreviewPayload& payload);
 
     // Whether the code row is shown: never in a dry run.
-    bool asksForCode(bool dryRun, bool forceCode) const {
-        return !dryRun && (forceCode || needsCode);
-    }
+    bool asksForCode(bool dryRun) const { return !dryRun && (forceCode || needsCode); }
 };
 
 // The state the primary button is judged on.

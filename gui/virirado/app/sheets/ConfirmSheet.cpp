@@ -145,7 +145,6 @@ void ConfirmSheet::present(const WindowView& view) {
     m_dryRun = view.snapshotMode;
     if (!m_payload || *m_payload != *engine.preview) takePreview(*engine.preview, m_dryRun);
     m_verifying = engine.verifying;
-    m_forceCode = engine.quickDeleteMode;
     m_progress = engine.cleanProgress;
     if (schemeChanged) applyScheme();
     refresh();
@@ -191,7 +190,7 @@ void ConfirmSheet::refresh() {
         m_progressView->present(*m_progress, m_dryRun ? 0 : m_facts.trashCount, m_dark,
                                 m_reduceMotion, m_home);
     } else {
-        m_title->setText(qs(confirmTitle(m_dryRun, m_forceCode)));
+        m_title->setText(qs(confirmTitle(m_dryRun, m_facts.forceCode)));
         m_pill->setVisible(!m_dryRun);
         m_headline->setText(qs(confirmHeadline(m_facts)));
         m_split->setText(qs(confirmSplitLine(m_facts)));
@@ -199,7 +198,7 @@ void ConfirmSheet::refresh() {
         if (held) m_heldBack->setText(qs(*held));
         m_heldBack->setVisible(held.has_value());
         m_prompt->setText(qs(codePrompt(m_code)));
-        m_codeRow->setVisible(m_facts.asksForCode(m_dryRun, m_forceCode));
+        m_codeRow->setVisible(m_facts.asksForCode(m_dryRun));
         const Palette& palette = Palette::of(m_dark);
         SheetButtonLook look{
             Dazu::text(15, FontWeight::semibold), Qt::white, palette.liveRed, 16, 8, 0.4};
@@ -241,8 +240,8 @@ void ConfirmSheet::fitToContent() {
 bool ConfirmSheet::isConfirmed() const {
     if (!m_payload) return false;
     const std::string typed = m_field->text().toStdString();
-    return confirmed({!m_facts.rows.empty(), m_verifying, m_dryRun, m_forceCode, m_facts.needsCode,
-                      typed, m_code});
+    return confirmed({!m_facts.rows.empty(), m_verifying, m_dryRun, m_facts.forceCode,
+                      m_facts.needsCode, typed, m_code});
 }
 
 bool ConfirmSheet::running() const {

@@ -66,7 +66,6 @@ private:
     ConfirmFacts m_facts;
     std::string m_code;
     bool m_dryRun = false;
-    bool m_forceCode = false;
     bool m_verifying = false;
     bool m_dark = false;
     bool m_reduceMotion = true;

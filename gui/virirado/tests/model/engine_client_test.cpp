@@ -205,6 +205,13 @@ TEST(EngineClientCommands, GuardsKeepUselessCommandsOff) {
     h.client->requestPreview();
     EXPECT_EQ(h.world->sent.back()["cmd"], "preview");
     EXPECT_FALSE(h.world->sent.back().contains("ids"));
+    // One preview is asked for at a time: the engine's answers name no request.
+    const auto asked = h.world->sent.size();
+    h.client->requestQuickDelete("a");
+    h.client->requestPreview();
+    EXPECT_EQ(h.world->sent.size(), asked);
+    EXPECT_FALSE(h.state().quickDeleteMode);
+    h.event({{"event", "preview"}, {"items", Json::array()}, {"confirm_token", ""}});
     h.client->requestQuickDelete("a");
     EXPECT_EQ(h.world->sent.back()["ids"], Json::array({"a"}));
     EXPECT_TRUE(h.state().quickDeleteMode);

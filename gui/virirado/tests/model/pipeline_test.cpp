@@ -43,12 +43,22 @@ struct PipelineTest : ::testing::Test {
             {"id", id},        {"label", "Item " + id}, {"path", path},    {"realistic_size", size},
             {"kind", "cache"}, {"safety", safety},      {"action", action}};
     }
+    // "Clean the tank" and the engine's answer.
     void preview(const Json& rows, const std::string& token = "tok") {
+        h->client->requestPreview();
+        answer(rows, token);
+    }
+    // A preview event as the engine sends it, asked for or not.
+    void answer(const Json& rows, const std::string& token = "tok") {
         h->event({{"event", "preview"},
                   {"items", rows},
                   {"confirm_token", token},
                   {"clean_bytes", 20},
                   {"blocked", {{{"id", "z"}}}}});
+    }
+    std::vector<std::string> sentSince(std::size_t from) const {
+        std::vector<std::string> names = h->commandNames();
+        return {names.begin() + static_cast<std::ptrdiff_t>(from), names.end()};
     }
     const Json& lastSent() const { return h->world->sent.back(); }
     const EngineState& state() const { return h->state(); }
@@ -160,7 +170,7 @@ TEST_F(PipelineTest, CleanBannersForFailuresAndDryRuns) {
     EXPECT_EQ(state().cleanProgress->deletedCount, 1);
     h->client->dismissPreview();  // the engine finished items: the list is read again
     EXPECT_EQ(lastSent()["cmd"], "scan");
-    h->event({{"event", "done"}, {"items", {item("a", small)}}});
+    h->event({{"event", "done"}, {"items", {item("a", small)}}, {"ticked", {"a"}}});
 
     // No "dry_run" means dry: nothing is logged, removed or re-read, whatever the
     // results claim.
@@ -444,6 +454,8 @@ TEST(PipelineSnapshot, PreviewIsShownUncheckedAndConfirmSendsNothing) {
     ClientHarness h(Environment{{"VIRIRADO_SNAPSHOT", "/tmp/shot-"}, {"VIRIRADO_ENGINE", "/e"}},
                     {"--autoscan"});
     h.client->start();
+    h.event({{"event", "done"}, {"items", {{{"id", "ghost"}}}}, {"ticked", {"ghost"}}});
+    h.client->requestPreview();
     h.event({{"event", "preview"},
              {"items", {{{"id", "ghost"}, {"path", "/nowhere"}, {"safety", "info"}}}},
              {"confirm_token", "t"}});
@@ -462,6 +474,7 @@ TEST_F(PipelineTest, ARowSentAgainCountsOnce) {
     EXPECT_EQ(state().banner,
               "Held back 1: Item b (not in this scan). Nothing deleted. Preview again.");
 
+    h->client->tick({"b"});  // unticked by the refusal
     preview(Json::array({row("a", small), row("a", small), row("b", other), row("a", small)}));
     ASSERT_TRUE(state().preview);
     ASSERT_EQ(state().preview->rows.size(), 2u);
@@ -478,4 +491,116 @@ TEST_F(PipelineTest, ARowSentAgainCountsOnce) {
                {{{"id", "a"}, {"label", "Item a"}, {"deleted", true}, {"ok", true}},
                 {{"id", "b"}, {"label", "Item b"}, {"deleted", true}, {"ok", true}}}}});
     EXPECT_EQ(state().banner, "Deleted 2 items. Log: ~/Library/Logs/Virirado/");
+}
+
+TEST_F(PipelineTest, APreviewNobodyAskedForIsNoPreview) {
+    const auto sent = h->world->sent.size();
+    // Rows the guards would hold back too: refusing them would log and untick.
+    answer(Json::array({row("a", small)}), "unasked");
+    answer(Json::array({row("a", small, 10, "rm", "info")}), "unasked2");
+    answer(Json::array(), "");
+    EXPECT_FALSE(state().preview);
+    EXPECT_FALSE(state().banner);
+    EXPECT_EQ(h->executor.waiting(), 0u);
+    EXPECT_TRUE(h->refusedLogs.empty());
+    EXPECT_EQ(h->world->sent.size(), sent);
+    EXPECT_TRUE(h->client->ticked().contains("a"));
+    h->client->confirmClean();
+    EXPECT_FALSE(state().cleanProgress);
+    EXPECT_EQ(h->world->sent.size(), sent);
+
+    // A request answered once: a second answer is not it, nor one after a scan
+    // dropped the request, nor one after the engine refused the request.
+    preview(Json::array({row("a", small)}), "first");
+    answer(Json::array({row("b", other)}), "second");
+    ASSERT_TRUE(state().preview);
+    EXPECT_EQ(state().preview->token, "first");
+    h->client->dismissPreview();
+    h->client->requestPreview();
+    h->event({{"event", "error"}, {"cmd", "preview"}, {"message", "Busy: a clean is running."}});
+    EXPECT_FALSE(h->client->awaitingPreview());
+    answer(Json::array({row("a", small)}), "late");
+    EXPECT_FALSE(state().preview);
+    h->client->requestPreview();
+    h->client->scan();
+    answer(Json::array({row("a", small)}), "stale");
+    EXPECT_FALSE(state().preview);
+}
+
+TEST_F(PipelineTest, RowsNobodyAskedForRefuseTheWholeAnswer) {
+    h->client->untick({"b"});
+    const auto sent = h->world->sent.size();
+    preview(Json::array({row("a", small), row("b", other)}));
+    EXPECT_FALSE(state().preview);
+    EXPECT_EQ(state().banner, "Held back 1: Item b (not ticked). Nothing deleted. Preview again.");
+    ASSERT_EQ(h->refusedLogs.size(), 1u);
+    ASSERT_EQ(h->refusedLogs[0].size(), 1u);
+    EXPECT_EQ(h->refusedLogs[0][0].first.id, "b");
+    EXPECT_EQ(h->refusedLogs[0][0].second, "not ticked");
+    EXPECT_EQ(sentSince(sent), std::vector<std::string>{"preview"});
+    EXPECT_TRUE(h->client->ticked().contains("a"));
+    EXPECT_FALSE(h->client->awaitingPreview());
+
+    // A quick delete asks for one item: the user's other ticks stay as they were.
+    h->client->tick({"b"});
+    h->client->requestQuickDelete("a");
+    answer(Json::array({row("a", small), row("b", other)}), "quick");
+    EXPECT_FALSE(state().preview);
+    EXPECT_EQ(state().banner,
+              "Held back 1: Item b (not asked for). Nothing deleted. Preview again.");
+    EXPECT_EQ(h->commandNames().back(), "preview");
+    EXPECT_TRUE(h->client->ticked().contains("a"));
+    EXPECT_TRUE(h->client->ticked().contains("b"));
+
+    h->client->requestQuickDelete("b");
+    answer(Json::array({row("b", other)}), "one");
+    ASSERT_TRUE(state().preview);
+    EXPECT_TRUE(state().preview->quickDelete);
+    ASSERT_EQ(state().preview->rows.size(), 1u);
+}
+
+TEST_F(PipelineTest, PreviewsFasterThanAPersonReadsChangeNothing) {
+    preview(Json::array({row("a", small)}), "shown");
+    ASSERT_TRUE(state().preview);
+    const auto sent = h->world->sent.size();
+    const int changes = h->changes;
+    for (int i = 0; i < 120; ++i) {
+        // Fresh lists, repeats of the shown one, and lists the guards refuse.
+        if (i % 3 == 0) answer(Json::array({row("a", small)}), "shown");
+        if (i % 3 == 1) answer(Json::array({row("b", other)}), "fresh" + std::to_string(i));
+        if (i % 3 == 2) answer(Json::array({row("b", small)}), "bad" + std::to_string(i));
+    }
+    EXPECT_EQ(state().preview->token, "shown");
+    EXPECT_EQ(h->changes, changes);
+    EXPECT_TRUE(h->refusedLogs.empty());
+    EXPECT_EQ(h->world->sent.size(), sent);
+    h->client->confirmClean();
+    EXPECT_EQ(lastSent()["confirm_token"], "shown");
+}
+
+TEST_F(PipelineTest, APreviewKeepsTheKindOfItsRequest) {
+    // A slow answer to a quick delete, with "Clean the tank" pressed meanwhile:
+    // the tank is not asked for, and the answer stays a quick delete.
+    h->executor.hold = true;
+    const auto sent = h->world->sent.size();
+    h->client->requestQuickDelete("a");
+    h->client->requestPreview();
+    EXPECT_EQ(sentSince(sent), std::vector<std::string>{"preview"});
+    EXPECT_EQ(h->world->sent.back()["ids"], Json::array({"a"}));
+    answer(Json::array({row("a", small)}), "quick");
+    h->client->requestPreview();  // the answer is still being checked
+    EXPECT_EQ(sentSince(sent), std::vector<std::string>{"preview"});
+    h->executor.drain();
+    ASSERT_TRUE(state().preview);
+    EXPECT_TRUE(state().preview->quickDelete);
+    h->client->dismissPreview();
+
+    // The reverse: a quick delete pressed while the tank is awaited.
+    h->client->requestPreview();
+    h->client->requestQuickDelete("b");
+    answer(Json::array({row("a", small), row("b", other)}), "tank");
+    h->executor.drain();
+    ASSERT_TRUE(state().preview) << state().banner.value_or("");
+    EXPECT_FALSE(state().preview->quickDelete);
+    EXPECT_EQ(state().preview->rows.size(), 2u);
 }

@@ -142,8 +142,8 @@ TEST(ConfirmTexts, TitlesLinesAndButton) {
     EXPECT_EQ(confirmSplitLine(f), "1 to Trash \u00B7 2 removed for good");
     EXPECT_EQ(heldBackLine(f.blockedCount), "2 held back by guards");
     EXPECT_EQ(heldBackLine(0), std::nullopt);
-    EXPECT_TRUE(f.asksForCode(false, false));
-    EXPECT_FALSE(f.asksForCode(true, true));
+    EXPECT_TRUE(f.asksForCode(false));
+    EXPECT_FALSE(f.asksForCode(true));
 
     EXPECT_EQ(primaryText(true, true, 5), "Checking\u2026");
     EXPECT_EQ(primaryText(false, true, 5), "Run the dry run");
@@ -152,6 +152,25 @@ TEST(ConfirmTexts, TitlesLinesAndButton) {
     EXPECT_EQ(destinationWord("trash"), "Trash");
     EXPECT_EQ(destinationWord("rm"), "gone");
     EXPECT_EQ(destinationWord("cmd"), "gone");
+}
+
+TEST(ConfirmTexts, TheCodeAndTitleOfAQuickDeleteComeWithItsPreview) {
+    // One small safe item needs no code on its own; answering a quick delete, it
+    // always does, and only then does the sheet carry the quick-delete title.
+    PreviewPayload quick = payload({row("a", 10)});
+    quick.quickDelete = true;
+    const ConfirmFacts q = ConfirmFacts::of(quick);
+    EXPECT_TRUE(q.forceCode);
+    EXPECT_TRUE(q.asksForCode(false));
+    EXPECT_FALSE(q.asksForCode(true));
+    EXPECT_EQ(confirmTitle(false, q.forceCode), "Quick Delete \u00B7 Final confirmation (2 of 2)");
+    EXPECT_FALSE(confirmed({true, false, false, q.forceCode, q.needsCode, "", "42"}));
+
+    const ConfirmFacts t = ConfirmFacts::of(payload({row("a", 10)}));
+    EXPECT_FALSE(t.forceCode);
+    EXPECT_FALSE(t.asksForCode(false));
+    EXPECT_EQ(confirmTitle(false, t.forceCode), "Delete for real");
+    EXPECT_TRUE(confirmed({true, false, false, t.forceCode, t.needsCode, "", "42"}));
 }
 
 TEST(ConfirmTexts, PanelShowsTheBiggestFiveInStableOrder) {

@@ -145,9 +145,15 @@ TEST(ConfirmSheet, ASmallCleanNeedsNoCodeButStillNotReturn) {
 TEST(ConfirmSheet, QuickDeleteAlwaysAsksForTheCode) {
     WindowHarness h;
     h.show();
-    h.engine.value.quickDeleteMode = true;
-    Sheet s(h, small());
+    PreviewPayload quick = small();
+    quick.quickDelete = true;
+    Sheet s(h, quick);
     ASSERT_NE(s.sheet, nullptr);
+    // The engine client's mode moved on (a later "Clean the tank"): the sheet
+    // follows its own preview, not the client's last request.
+    h.engine.value.quickDeleteMode = false;
+    h.engine.announce();
+    h.settle();
     EXPECT_EQ(s.text("title"), "Quick Delete \u00B7 Final confirmation (2 of 2)");
     EXPECT_TRUE(s.field()->isVisible());
     s.deleteChord();
@@ -156,6 +162,16 @@ TEST(ConfirmSheet, QuickDeleteAlwaysAsksForTheCode) {
     QTest::keyClicks(s.field(), QString::fromStdString(s.sheet->code()));
     s.deleteChord();
     EXPECT_EQ(count(h, "confirm"), 1);
+}
+
+TEST(ConfirmSheet, ATankPreviewNeverTakesTheQuickDeleteTitle) {
+    WindowHarness h;
+    h.show();
+    h.engine.value.quickDeleteMode = true;
+    Sheet s(h, small());
+    ASSERT_NE(s.sheet, nullptr);
+    EXPECT_EQ(s.text("title"), "Delete for real");
+    EXPECT_FALSE(s.field()->isVisible());
 }
 
 TEST(ConfirmSheet, NothingWhileTheRecheckRuns) {

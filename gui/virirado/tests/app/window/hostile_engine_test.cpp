@@ -8,6 +8,7 @@
 #include <QAbstractButton>
 #include <QLabel>
 #include <QPointer>
+#include <QLineEdit>
 #include <QTest>
 #include <algorithm>
 #include <filesystem>
@@ -26,7 +27,12 @@ namespace {
 namespace fs = std::filesystem;
 
 struct HostileWindow : testing::LiveWindow {
-    explicit HostileWindow(const std::string& script) {
+    explicit HostileWindow(const std::string& script) { begin(script); }
+    // A script that names files in the window's home.
+    explicit HostileWindow(const std::function<std::string(const fs::path& home)>& script) {
+        begin(script(home));
+    }
+    void begin(const std::string& script) {
         std::ofstream(root / "script") << script;
         open(VIRIRADO_FAKE_ENGINE,
              {{"VIRIRADO_FAKE_SCRIPT", (root / "script").string()},
@@ -46,11 +52,35 @@ struct HostileWindow : testing::LiveWindow {
             lines.push_back(line);
         return lines;
     }
-    int cleansSent() const {
+    int sentCount(const std::string& cmd) const {
         int n = 0;
         for (const std::string& line : sent())
-            n += line.find("\"cmd\":\"clean\"") != std::string::npos ? 1 : 0;
+            n += line.find("\"cmd\":\"" + cmd + "\"") != std::string::npos ? 1 : 0;
         return n;
+    }
+    int cleansSent() const { return sentCount("clean"); }
+    // Lines of the deletion log, refusals included.
+    int deletionLogLines() const {
+        int n = 0;
+        const fs::path folder = home / "Library/Logs/Virirado";
+        if (!fs::is_directory(folder)) return 0;
+        for (const auto& entry : fs::directory_iterator(folder)) {
+            if (!entry.path().filename().string().starts_with("deleted-")) continue;
+            std::ifstream in(entry.path());
+            for (std::string line; std::getline(in, line);)
+                ++n;
+        }
+        return n;
+    }
+    ConfirmSheet* confirmSheet() const {
+        return qobject_cast<ConfirmSheet*>(content->sheets().current());
+    }
+    // Ctrl+Shift+D wherever the keys are: the sheet when one is up, else the window.
+    void deleteChord() {
+        QWidget* target = content->sheets().current();
+        if (target == nullptr) target = window.get();
+        QTest::keyClick(target, Qt::Key_D, Qt::ControlModifier | Qt::ShiftModifier);
+        QTest::qWait(250);
     }
     // Every label and tool tip of the window and its sheet: engine text must be
     // shown as text, never read as markup. Returns how many places showed it.
@@ -422,6 +452,153 @@ TEST(HostileEngine, APreviewDuringACleanLeavesTheRunItsSheet) {
     EXPECT_FALSE(next->progressView()->isVisibleTo(next));
     EXPECT_TRUE(next->findChild<QWidget*>("confirmPage")->isVisibleTo(next));
     EXPECT_EQ(w.cleansSent(), 1);
+}
+
+// Two cache folders in the home, "a" ticked and "b" not, and the scan that
+// lists them; `then` follows once the list is done.
+std::string twoItems(const fs::path& home, const std::string& then) {
+    std::string script = volume("1000000000", "100000000000") + "on scan\n";
+    for (const char* id : {"a", "b"}) {
+        const fs::path folder = home / ".cache" / id;
+        fs::create_directories(folder);
+        std::ofstream(folder / "data") << std::string(4096, 'x');
+        script += std::string("say {\"event\":\"item\",\"item\":{\"id\":\"") + id +
+                  "\",\"label\":\"item " + id + "\",\"category\":\"caches\",\"path\":\"" +
+                  folder.string() +
+                  "\",\"size\":4096,\"realistic_size\":4096,\"safety\":\"safe\","
+                  "\"action\":\"rm\",\"ticked\":" +
+                  (id == std::string("a") ? "true" : "false") + "}}\n";
+    }
+    return script + "say {\"event\":\"done\",\"free_bytes\":1000000000,\"total_bytes\":" +
+           "100000000000}\n" + then;
+}
+
+// A preview line of the given rows ("a", "b"; "a!" is "a" marked look-only,
+// which the guards refuse).
+std::string previewOf(const fs::path& home, const std::string& token,
+                      const std::vector<std::string>& ids) {
+    std::string items;
+    for (const std::string& spec : ids) {
+        const std::string id = spec.substr(0, 1);
+        if (!items.empty()) items += ",";
+        items += "{\"id\":\"" + id + "\",\"label\":\"item " + id + "\",\"path\":\"" +
+                 (home / ".cache" / id).string() +
+                 "\",\"realistic_size\":4096,\"action\":\"rm\",\"safety\":\"" +
+                 (spec.size() > 1 ? "info" : "safe") + "\"}";
+    }
+    return "say {\"event\":\"preview\",\"confirm_token\":\"" + token +
+           "\",\"clean_bytes\":4096,\"items\":[" + items + "]}\n";
+}
+
+TEST(HostileEngine, APreviewNobodyAskedForOpensNoSheet) {
+    // First a list the guards refuse, then one they pass: neither was asked for.
+    HostileWindow w([](const fs::path& home) {
+        return twoItems(home, "sleep 300\n" + previewOf(home, "x1", {"a!"}) + "sleep 300\n" +
+                                  previewOf(home, "x2", {"b"}) + "sleep 300\n" +
+                                  previewOf(home, "x3", {"a"}));
+    });
+    ASSERT_TRUE(w.scan());
+    const std::size_t sentAfterScan = w.sent().size();
+    QTest::qWait(1500);
+    w.refresh();
+    w.deleteChord();
+    EXPECT_EQ(w.content->sheets().current(), nullptr);
+    EXPECT_FALSE(w.state().preview);
+    EXPECT_EQ(w.cleansSent(), 0);
+    EXPECT_EQ(w.deletionLogLines(), 0);
+    EXPECT_EQ(w.sent().size(), sentAfterScan);
+    EXPECT_TRUE(w.client().ticked().contains("a"));
+}
+
+TEST(HostileEngine, RowsNobodyAskedForHoldTheAnswerBack) {
+    HostileWindow w([](const fs::path& home) {
+        return twoItems(home, "on preview\n" + previewOf(home, "t", {"a", "b"}));
+    });
+    ASSERT_TRUE(w.scan());
+    w.refresh();
+    ASSERT_EQ(w.content->model().totals().tickedCount, 1);
+    w.content->model().requestPreview();
+    ASSERT_TRUE(w.waitFor([&] { return w.state().banner.has_value(); }, 10000));
+    QTest::qWait(300);
+    w.refresh();
+    w.deleteChord();
+    EXPECT_EQ(w.content->sheets().current(), nullptr);
+    EXPECT_FALSE(w.state().preview);
+    EXPECT_EQ(*w.state().banner,
+              "Held back 1: item b (not ticked). Nothing deleted. Preview again.");
+    EXPECT_EQ(w.cleansSent(), 0);
+    EXPECT_EQ(w.deletionLogLines(), 1);
+    // "a" was asked for and stays ticked; "b" never was, so nothing is unticked.
+    EXPECT_EQ(w.sentCount("untick"), 0);
+    EXPECT_TRUE(w.client().ticked().contains("a"));
+}
+
+TEST(HostileEngine, PreviewsFasterThanAPersonReadsLeaveTheSheetAlone) {
+    HostileWindow w([](const fs::path& home) {
+        std::string then = "on preview\n" + previewOf(home, "first", {"a"});
+        // A fresh list every 50 ms: new tokens, repeats, and lists the guards refuse.
+        for (int i = 0; i < 60; ++i) {
+            then += "sleep 50\n";
+            if (i % 3 == 0) then += previewOf(home, "first", {"a"});
+            if (i % 3 == 1) then += previewOf(home, "fresh" + std::to_string(i), {"a"});
+            if (i % 3 == 2) then += previewOf(home, "bad" + std::to_string(i), {"a!"});
+        }
+        return twoItems(home, then);
+    });
+    ASSERT_TRUE(w.scan());
+    w.content->model().requestPreview();
+    ConfirmSheet* sheet = nullptr;
+    ASSERT_TRUE(w.waitFor([&] { return (sheet = w.confirmSheet()) != nullptr; }, 10000))
+        << w.state().banner.value_or("no banner");
+    const std::string code = sheet->code();
+    const std::size_t sentThen = w.sent().size();
+    QTest::qWait(3800);
+    w.refresh();
+    EXPECT_EQ(w.confirmSheet(), sheet);
+    EXPECT_EQ(w.content->sheets().currentKey(), "preview:first");
+    EXPECT_EQ(sheet->code(), code);
+    EXPECT_EQ(w.deletionLogLines(), 0);
+    EXPECT_EQ(w.sent().size(), sentThen);
+    EXPECT_FALSE(w.state().banner);
+}
+
+TEST(HostileEngine, ASlowQuickDeleteAnswerStillAsksForTheCode) {
+    HostileWindow w([](const fs::path& home) {
+        return twoItems(
+            home, "on preview\nsleep 1500\n" + previewOf(home, "quick", {"b"}) + "on clean\n");
+    });
+    ASSERT_TRUE(w.scan());
+    w.refresh();
+    ASSERT_EQ(w.content->model().totals().tickedCount, 1);
+    w.content->model().quickDelete(*w.row("b"));
+    w.refresh();
+    SheetDialog* first = w.content->sheets().current();
+    ASSERT_NE(first, nullptr);
+    ASSERT_EQ(first->objectName(), "quickDeleteFirstSheet");
+    first->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(first));
+    QTest::keyClick(first, Qt::Key_Return);
+    ASSERT_TRUE(w.waitFor([&] { return w.content->sheets().current() == nullptr; }, 5000));
+    // The second Return reaches "Clean the tank": the window has the keys back.
+    QTest::keyClick(w.window.get(), Qt::Key_Return);
+    QTest::qWait(250);
+
+    ConfirmSheet* sheet = nullptr;
+    ASSERT_TRUE(w.waitFor([&] { return (sheet = w.confirmSheet()) != nullptr; }, 10000))
+        << w.state().banner.value_or("no banner");
+    sheet->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(sheet));
+    EXPECT_EQ(w.sentCount("preview"), 1);
+    ASSERT_EQ(w.state().preview->rows.size(), 1u);
+    EXPECT_EQ(sheet->findChild<ClampedLabel*>("title")->text(),
+              "Quick Delete \u00B7 Final confirmation (2 of 2)");
+    auto* field = sheet->findChild<QLineEdit*>("codeField");
+    ASSERT_TRUE(field->isVisible());
+    w.deleteChord();
+    EXPECT_EQ(w.cleansSent(), 0);
+    QTest::keyClicks(field, QString::fromStdString(sheet->code()));
+    w.deleteChord();
+    ASSERT_TRUE(w.waitFor([&] { return w.cleansSent() == 1; }, 10000));
 }
 
 }  // namespace
