@@ -1,13 +1,12 @@
 // The window's desktop habits, in a live window: where the keys stay after a
 // click on the chrome, the Tab stops and their focus marks, tips, following the
-// desktop's scheme, quitting, and the first window's size.
+// desktop's scheme and quitting.
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QScreen>
 #include <QTest>
 #include <QTextDocument>
 #include <QToolTip>
@@ -18,7 +17,6 @@
 #include "DesktopHabits.hpp"
 #include "PlainText.hpp"
 #include "SheetHost.hpp"
-#include "ViriradoApp.hpp"
 #include "WindowHarness.hpp"
 
 namespace virirado {
@@ -270,22 +268,6 @@ TEST(Quit, CtrlQOnASheetQuitsWhenNoCleanRuns) {
     ASSERT_NE(sheet, nullptr);
     QTest::keyClick(sheet, Qt::Key_Q, Qt::ControlModifier);
     EXPECT_FALSE(visibleAfterEvents(h.window.get()));
-}
-
-TEST(WindowSize, FirstWindowFitsTheScreenItOpensOn) {
-    QScreen* screen = QGuiApplication::primaryScreen();
-    ASSERT_NE(screen, nullptr);
-    const QRect area = screen->availableGeometry();
-    const ViriradoApp app;
-    auto window = app.makeWindow();
-    const FirstWindow expected =
-        firstWindowSize({area.width(), area.height()}, kFrameAllowance, {1280, 840}, {1100, 720});
-    EXPECT_EQ(window->size(), QSize(expected.size.width, expected.size.height));
-    EXPECT_EQ(window->centralWidget()->minimumSize(),
-              QSize(expected.minimum.width, expected.minimum.height));
-    // With room for its frame, the whole window is on the screen.
-    EXPECT_LE(window->width() + kFrameAllowance.width, area.width());
-    EXPECT_LE(window->height() + kFrameAllowance.height, area.height());
 }
 
 }  // namespace
