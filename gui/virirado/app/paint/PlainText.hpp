@@ -6,7 +6,11 @@
 
 namespace virirado {
 
-// A tool tip that shows `text` exactly, line breaks kept, never read as markup.
+// The invisible character that keeps a tip's text from being read as markup.
+inline constexpr char16_t kWordJoiner = u'\u2060';
+
+// A tool tip that shows `text` as plain text, never read as markup, with its
+// line breaks and its lines broken at a readable width.
 QString plainToolTip(const QString& text);
 // The same from UTF-8.
 QString plainToolTip(const std::string& text);

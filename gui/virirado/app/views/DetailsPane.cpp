@@ -95,6 +95,9 @@ DetailsPane::DetailsPane(AreaContext context, QWidget* parent)
     setFixedWidth(kWidth);
     m_scroll->setObjectName(QStringLiteral("detailsScroll"));
     m_scroll->setFrameShape(QFrame::NoFrame);
+    // Only a holder: neither a Tab stop without a mark nor the place a click on
+    // Reveal or Quick Look would move the keys to.
+    m_scroll->setFocusPolicy(Qt::NoFocus);
     m_scroll->setWidgetResizable(true);
     m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);

@@ -47,6 +47,9 @@ ScopeBar::ScopeBar(AreaContext context, QWidget* parent)
     buttons->addStretch(1);
 
     m_scroll->setFrameShape(QFrame::NoFrame);
+    // A click on a scope does nothing but choose it: the keys stay in the search
+    // field or the list, as they do after a click on any other control of the bar.
+    m_scroll->setFocusPolicy(Qt::NoFocus);
     m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_scroll->setWidgetResizable(true);

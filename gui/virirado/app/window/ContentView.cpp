@@ -9,6 +9,7 @@
 #include "Appearance.hpp"
 #include "BannerBar.hpp"
 #include "DazuBar.hpp"
+#include "DesktopHabits.hpp"
 #include "DetailsPane.hpp"
 #include "EngineClientObject.hpp"
 #include "HeaderBar.hpp"
@@ -56,6 +57,7 @@ ContentView::ContentView() {
     s.snapshotPrefix = prefix;
     s.quickSnapshots = qgetenv("VIRIRADO_SNAPSHOT_QUICK") == "1";
     s.dark = Appearance::initialDark();
+    s.followDesktop = !prefix && !Appearance::pinned();
     s.reduceMotion = Appearance::reduceMotion(*m_ownSettings);
     m_services = std::move(s);
     connect(m_ownEngine.get(), &EngineClientObject::changed, this, &ContentView::engineChanged);
@@ -105,6 +107,14 @@ void ContentView::build() {
     auto* find = new QShortcut(QKeySequence::Find, this);
     find->setContext(Qt::WindowShortcut);
     connect(find, &QShortcut::activated, this, [this] { m_model->setSearchFocused(true); });
+    auto* quit = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q), this);
+    quit->setContext(Qt::WindowShortcut);
+    connect(quit, &QShortcut::activated, this, &ContentView::requestQuit);
+    connect(m_sheets, &SheetHost::quitAsked, this, &ContentView::requestQuit);
+
+    if (m_services.followDesktop) {
+        new Appearance::DesktopScheme([this](bool dark) { setDark(dark); }, this);
+    }
 
     refreshNow();
 }
@@ -141,6 +151,7 @@ void ContentView::refreshNow() {
     for (Area* area : m_areas)
         area->present(view);
     m_sheets->present(view);
+    closeIfWaiting();
 }
 
 void ContentView::setDark(bool dark) {
@@ -153,6 +164,7 @@ void ContentView::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     if (m_started) return;
     m_started = true;
+    if (window() != this) window()->installEventFilter(this);
     // After the show has been handled, so the window is on screen first.
     QTimer::singleShot(0, this, &ContentView::appear);
 }
@@ -164,6 +176,29 @@ void ContentView::appear() {
     // Snapshot mode never outlives three minutes, whatever the run is doing.
     QTimer::singleShot(180'000, qApp, [] { QCoreApplication::exit(0); });
     runSnapshotsIfAsked();
+}
+
+void ContentView::requestQuit() {
+    window()->close();
+}
+
+bool ContentView::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == window() && event->type() == QEvent::Close &&
+        answerClose(m_services.engine->state()) == CloseAnswer::afterClean) {
+        m_closeAfterClean = true;
+        event->ignore();
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void ContentView::closeIfWaiting() {
+    if (!m_closeAfterClean || answerClose(m_services.engine->state()) != CloseAnswer::closeNow) {
+        return;
+    }
+    m_closeAfterClean = false;
+    // Not from inside the refresh that the clean's result started.
+    QTimer::singleShot(0, window(), &QWidget::close);
 }
 
 void ContentView::runSnapshotsIfAsked() {

@@ -39,6 +39,9 @@ struct WindowServices {
     bool autoscan = true;
     bool quickSnapshots = false;
     bool dark = false;
+    // Follow the desktop when it switches between light and dark; `dark` is
+    // where the window starts. Off where the scheme is pinned or pictures are taken.
+    bool followDesktop = false;
     bool reduceMotion = true;
     SheetMakers sheets = SheetMakers::standard();
 };
@@ -64,10 +67,15 @@ public:
     void setDark(bool dark);
     // Starts the snapshot run when snapshot mode is on and the window is ready.
     void runSnapshotsIfAsked();
+    // Ctrl+Q: closes the window, which ends the app, as soon as no clean would be
+    // cut short by it.
+    void requestQuit();
 
 protected:
     // The engine client starts when the window is first shown, not when it is built.
     void showEvent(QShowEvent* event) override;
+    // A close of the window that would cut a running clean short waits for its result.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void build();
@@ -75,6 +83,7 @@ private:
     W* add(QBoxLayout* layout, W* area, int stretch = 0);
     void scheduleRefresh();
     void appear();
+    void closeIfWaiting();
 
     std::unique_ptr<EngineClientObject> m_ownEngine;
     std::unique_ptr<KeyValueStore> m_ownSettings;
@@ -88,6 +97,8 @@ private:
     bool m_refreshPending = false;
     bool m_started = false;
     bool m_snapshotDone = false;
+    // A close was asked for while a clean ran; the window closes at its result.
+    bool m_closeAfterClean = false;
 };
 
 }  // namespace virirado

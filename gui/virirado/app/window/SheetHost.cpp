@@ -1,5 +1,7 @@
 #include "SheetHost.hpp"
 
+#include <QShortcut>
+
 namespace virirado {
 
 namespace {
@@ -41,6 +43,9 @@ void SheetHost::present(const WindowView& view) {
         if (sheet == nullptr) return;
         m_sheet = sheet;
         m_key = *key;
+        auto* quit = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q), sheet);
+        quit->setContext(Qt::WindowShortcut);
+        connect(quit, &QShortcut::activated, this, &SheetHost::quitAsked);
         m_sheet->present(view);
         m_sheet->open();
         return;

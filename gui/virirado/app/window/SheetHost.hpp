@@ -30,6 +30,11 @@ public:
     // The sheet's item the view asks for, in the order they take turns.
     static std::optional<std::string> wanted(const WindowView& view, const std::string& current);
 
+signals:
+    // Ctrl+Q on a sheet: the sheet holds the keys while it is up, so the app's
+    // quit key is asked for there too.
+    void quitAsked();
+
 private:
     void close();
     SheetDialog* make(const std::string& key);

@@ -5,9 +5,11 @@
 #include <QFile>
 #include <QFontDatabase>
 #include <QMenuBar>
+#include <QScreen>
 #include <utility>
 
 #include "ContentView.hpp"
+#include "DesktopHabits.hpp"
 #include "Fonts.hpp"
 #include "Theme.hpp"
 #include "ViriradoApp.hpp"
@@ -27,8 +29,15 @@ TEST(AppWindow, TitleSizesAndContent) {
     window->show();
     QCoreApplication::processEvents();
 
+    // 1280 by 840 and at least 1100 by 720, as far as the screen has room for
+    // them and a frame: the test screen is smaller than that.
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    const virirado::FirstWindow fit = virirado::firstWindowSize(
+        {area.width(), area.height()}, virirado::kFrameAllowance, {1280, 840}, {1100, 720});
     EXPECT_EQ(window->windowTitle(), "Virirado UI");
-    EXPECT_EQ(window->size(), QSize(1280, 840));
+    EXPECT_EQ(window->size(), QSize(fit.size.width, fit.size.height));
+    EXPECT_LE(window->width() + virirado::kFrameAllowance.width, area.width());
+    EXPECT_LE(window->height() + virirado::kFrameAllowance.height, area.height());
     auto* content = qobject_cast<virirado::ContentView*>(window->centralWidget());
     ASSERT_NE(content, nullptr);
     EXPECT_EQ(content->font().pixelSize(), 13);
@@ -36,9 +45,9 @@ TEST(AppWindow, TitleSizesAndContent) {
 
     window->resize(600, 400);
     QCoreApplication::processEvents();
-    EXPECT_GE(window->width(), 1100);
-    EXPECT_GE(window->height(), 720);
-    EXPECT_EQ(window->minimumSize(), QSize(1100, 720));
+    EXPECT_GE(window->width(), fit.minimum.width);
+    EXPECT_GE(window->height(), fit.minimum.height);
+    EXPECT_EQ(window->minimumSize(), QSize(fit.minimum.width, fit.minimum.height));
 
     // No menu means no command that opens a second window.
     EXPECT_TRUE(window->findChildren<QMenuBar*>().isEmpty());
