@@ -1,6 +1,5 @@
 // Path helpers shared by the scan and the clean: where the user's folders are,
-// which paths the app can carry and show, which places are never offered, and
-// how much an item occupies on disk.
+// which paths the app can carry and show, and which places are never offered.
 #pragma once
 
 #include <sys/types.h>
@@ -60,16 +59,6 @@ std::optional<std::string> protected_reason(const std::string& path, const std::
 // protection of either holds; "outside your home" only when outside both.
 std::optional<std::string> against_both_homes(const std::string& path, const std::string& home);
 std::optional<std::string> protected_anywhere(const std::string& path, const std::string& home);
-
-// Allocated bytes (st_blocks x 512) of every non-symlink entry below the path,
-// folders counting 0, links never followed, staying on the path's own device;
-// plus the number of files and the newest modification time.
-struct Size {
-    int64_t bytes = 0;
-    int64_t files = 0;
-    int64_t newest = 0;  // seconds since the epoch
-};
-Size measure(const std::string& path);
 
 // The identity of a path as lstat sees it.
 struct Identity {
