@@ -78,6 +78,17 @@ void protect(Item& it, const std::string& home) {
     it.deletable = false;
 }
 
+// Asked again each time: the path may have gone since it was first looked at.
+bool is_folder(const std::string& path) {
+    auto id = paths::identify(path);
+    return id && id->is_dir;
+}
+
+bool is_file(const std::string& path) {
+    auto id = paths::identify(path);
+    return id && !id->is_dir;
+}
+
 // A program's own files are listed so the space is explained, never offered:
 // moving one can break the program that keeps it.
 void owned_by_program(Item& it, const std::string& folder) {
@@ -248,7 +259,7 @@ std::vector<Item> download_items(const std::string& home) {
         it->category = "downloads";
         it->kind = "download";
         it->label = name;
-        if (!paths::identify(path)->is_dir) it->extension = extension_of(name);
+        if (is_file(path)) it->extension = extension_of(name);
         it->what = "Something you downloaded.";
         it->if_gone = "It goes to the Trash, from where you can restore it.";
         it->comes_back = "Only if you download it again.";
@@ -267,7 +278,7 @@ std::vector<Item> devbuild_items(const std::vector<Found>& rows, const std::stri
     std::vector<Item> out;
     for (const auto& r : sorted) {
         auto it = base_item("devbuild", r.path, home);
-        if (!it || !paths::identify(r.path)->is_dir) continue;
+        if (!it || !is_folder(r.path)) continue;
         std::string project = paths::base_name(paths::parent_of(r.path));
         it->category = "devbuilds";
         it->kind = "devbuild";
@@ -292,7 +303,7 @@ std::vector<Item> big_file_items(const std::vector<Found>& rows, const std::stri
     for (const auto& r : sorted) {
         if (out.size() >= kBigFiles) break;
         auto it = base_item("big", r.path, home);
-        if (!it || paths::identify(r.path)->is_dir) continue;
+        if (!it || !is_file(r.path)) continue;
         auto size = sizes::freed(r.path);
         // A file with another name elsewhere frees nothing when this one goes.
         if (size.bytes < kBigFile) continue;

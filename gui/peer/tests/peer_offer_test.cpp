@@ -89,7 +89,9 @@ TEST(PeerOffer, NothingIsOfferedInsideAnotherItem) {
                       allocated(h.home / "proj/target-x/a") + allocated(h.home / "iso/disk.img");
     EXPECT_EQ(pv["clean_bytes"], on_disk);
     p.send({{"cmd", "clean"}, {"confirm_token", pv["confirm_token"]}, {"dry_run", false}});
-    for (const auto& r : p.wait_for("clean")["results"])
+    json c = p.wait_for("clean");
+    EXPECT_EQ(c["results"].size(), 4u);
+    for (const auto& r : c["results"])
         EXPECT_EQ(r["ok"], true) << r.dump();
 }
 
