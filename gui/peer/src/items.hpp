@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,11 +14,19 @@
 
 namespace peer::items {
 
+// A part of an item shown on its own (the Trash's files/ and info/), sized at scan time.
+struct Member {
+    std::string path;
+    int64_t size = 0;
+    int64_t file_count = 0;
+};
+
 struct Item {
     std::string id;
     std::string category;
     std::string label;
     std::string path;
+    std::string where;  // where it really lies at scan time (paths::real_location)
     int64_t size = 0;
     int64_t realistic_size = 0;
     int64_t file_count = 0;
@@ -28,7 +37,7 @@ struct Item {
     int64_t modified = 0;
     std::string extension;
     std::string what, if_gone, comes_back;
-    std::vector<std::string> member_paths;
+    std::vector<Member> members;
     // Identity at scan time: the clean refuses a path that is no longer this.
     dev_t dev = 0;
     ino_t ino = 0;
@@ -38,6 +47,14 @@ struct Item {
 
 // Whether the item may be ticked and cleaned.
 bool cleanable(const Item& item);
+
+// True when one lies inside the other or both are the same thing, as written
+// or where they really lie: offering both would count the inner bytes twice,
+// and cleaning the outer one takes the inner one with it.
+bool overlaps(const Item& a, const Item& b);
+// The items of `found`, in order, that overlap no item of `offered` and no
+// item kept before them.
+std::vector<Item> apart_from(const std::vector<Item>& found, const std::vector<Item>& offered);
 
 nlohmann::json to_json(const Item& item, bool ticked);
 // The preview row: {"id","label","path","realistic_size","kind","safety","action"}.
@@ -60,8 +77,17 @@ struct Found {
     int64_t mtime = 0;
     std::string name;  // build folders: the build tool's name
 };
+// Build folders; one inside another row, or below a hidden folder of the home
+// (a program's own folder: look only), is handled like any other overlap.
 std::vector<Item> devbuild_items(const std::vector<Found>& rows, const std::string& home);
+// At most the 50 biggest files that free at least 100 MB, skipping those that
+// overlap an item of `offered`. Files below a hidden folder of the home belong
+// to a program and are look only.
 std::vector<Item> big_file_items(const std::vector<Found>& rows, const std::string& home,
-                                 int64_t now);
+                                 int64_t now, const std::vector<Item>& offered);
+
+// The outermost hidden folder (or hidden file) of `path` below the home, shown
+// as "~/.name"; none when no name below the home starts with a dot.
+std::optional<std::string> program_folder(const std::string& path, const std::string& home);
 
 }  // namespace peer::items

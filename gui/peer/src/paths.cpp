@@ -1,6 +1,5 @@
 #include "paths.hpp"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <pwd.h>
 #include <sys/stat.h>
@@ -196,46 +195,6 @@ std::optional<std::string> protected_anywhere(const std::string& path, const std
     auto real = real_location(path);
     if (!real) return std::nullopt;
     return DeleteGuard::reasonAgainstBothHomes(*real, h);
-}
-
-Size measure(const std::string& path) {
-    Size out;
-    struct stat root {};
-    if (::lstat(path.c_str(), &root) != 0 || S_ISLNK(root.st_mode)) return out;
-    out.newest = root.st_mtim.tv_sec;
-    if (!S_ISDIR(root.st_mode)) {
-        out.bytes = static_cast<int64_t>(root.st_blocks) * 512;
-        out.files = 1;
-        return out;
-    }
-    std::vector<std::string> pending{path};
-    while (!pending.empty()) {
-        std::string dir = std::move(pending.back());
-        pending.pop_back();
-        int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-        if (fd < 0) continue;
-        DIR* d = ::fdopendir(fd);
-        if (!d) {
-            ::close(fd);
-            continue;
-        }
-        while (dirent* e = ::readdir(d)) {
-            std::string_view name = e->d_name;
-            if (name == "." || name == "..") continue;
-            struct stat st {};
-            if (::fstatat(fd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
-            if (S_ISLNK(st.st_mode) || st.st_dev != root.st_dev) continue;
-            if (st.st_mtim.tv_sec > out.newest) out.newest = st.st_mtim.tv_sec;
-            if (S_ISDIR(st.st_mode)) {
-                pending.push_back(dir + "/" + std::string(name));
-                continue;
-            }
-            out.bytes += static_cast<int64_t>(st.st_blocks) * 512;
-            out.files += 1;
-        }
-        ::closedir(d);
-    }
-    return out;
 }
 
 std::optional<Identity> identify(const std::string& path) {

@@ -1,6 +1,5 @@
 // Path helpers shared by the scan and the clean: where the user's folders are,
-// which paths the app can carry and show, which places are never offered, and
-// how much an item occupies on disk.
+// which paths the app can carry and show, and which places are never offered.
 #pragma once
 
 #include <sys/types.h>
@@ -65,16 +64,6 @@ bool really_inside(const std::string& path, const std::string& home);
 // path as given and for its real location, so a link on the way, also in the
 // home's own path, hides no protected place.
 std::optional<std::string> protected_anywhere(const std::string& path, const std::string& home);
-
-// Allocated bytes (st_blocks x 512) of every non-symlink entry below the path,
-// folders counting 0, links never followed, staying on the path's own device;
-// plus the number of files and the newest modification time.
-struct Size {
-    int64_t bytes = 0;
-    int64_t files = 0;
-    int64_t newest = 0;  // seconds since the epoch
-};
-Size measure(const std::string& path);
 
 // The identity of a path as lstat sees it.
 struct Identity {

@@ -23,7 +23,6 @@ namespace {
 using nlohmann::json;
 
 constexpr int64_t kBigFile = 100'000'000;
-constexpr size_t kBigFiles = 50;
 
 int64_t number(const json& row, const char* key) {
     auto it = row.find(key);
@@ -156,7 +155,6 @@ Output read_done(const json& done) {
         if (f.alloc >= kBigFile) out.big_files.push_back(std::move(f));
     std::stable_sort(out.big_files.begin(), out.big_files.end(),
                      [](const auto& a, const auto& b) { return a.alloc > b.alloc; });
-    if (out.big_files.size() > kBigFiles) out.big_files.resize(kBigFiles);
     return out;
 }
 

@@ -20,7 +20,9 @@ std::string locate();
 
 struct Output {
     std::vector<items::Found> devbuilds;
-    std::vector<items::Found> big_files;  // at least 100 MB, the 50 biggest
+    // At least 100 MB, biggest first; which of them are offered is decided
+    // after they are measured (items::big_file_items).
+    std::vector<items::Found> big_files;
 };
 
 // The rows of the engine's "done" record.

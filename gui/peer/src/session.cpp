@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "paths.hpp"
+#include "sizes.hpp"
 #include "tokens.hpp"
 
 namespace peer {
@@ -160,7 +161,7 @@ void Session::on_preview(const protocol::Command& c) {
             continue;
         }
         rows.push_back(items::row_json(*it));
-        bytes += it->realistic_size;
+        bytes = sizes::add(bytes, it->realistic_size);
         kept.push_back(*it);
     }
     std::string token;

@@ -26,16 +26,15 @@ void Session::progress(const std::string& place, int done, int total, const std:
 }
 
 void Session::publish(const std::vector<items::Item>& found, const std::string& id) {
-    for (const auto& it : found) {
-        {
-            std::lock_guard<std::mutex> g(m_mu);
-            bool known = std::any_of(m_items.begin(), m_items.end(),
-                                     [&](const items::Item& o) { return o.id == it.id; });
-            if (known) continue;
-            m_items.push_back(it);
-        }
-        m_out.emit("item", {{"item", items::to_json(it, false)}}, id);
+    std::vector<items::Item> fresh;
+    {
+        // No item inside another: each byte is offered, counted and cleaned once.
+        std::lock_guard<std::mutex> g(m_mu);
+        fresh = items::apart_from(found, m_items);
+        m_items.insert(m_items.end(), fresh.begin(), fresh.end());
     }
+    for (const auto& it : fresh)
+        m_out.emit("item", {{"item", items::to_json(it, false)}}, id);
 }
 
 void Session::scan_engine(const protocol::Command& c, std::vector<items::Item>& found, int place,
@@ -68,8 +67,14 @@ void Session::scan_engine(const protocol::Command& c, std::vector<items::Item>& 
     }
     found = outside_trash(items::devbuild_items(r.output.devbuilds, m_home));
     if (c.include_private) {
-        auto big =
-            outside_trash(items::big_file_items(r.output.big_files, m_home, std::time(nullptr)));
+        std::vector<items::Item> offered;
+        {
+            std::lock_guard<std::mutex> g(m_mu);
+            offered = m_items;
+        }
+        offered.insert(offered.end(), found.begin(), found.end());
+        auto big = outside_trash(
+            items::big_file_items(r.output.big_files, m_home, std::time(nullptr), offered));
         found.insert(found.end(), big.begin(), big.end());
     }
 }

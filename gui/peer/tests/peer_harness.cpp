@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -33,6 +34,21 @@ void write_file(const fs::path& p, size_t bytes) {
     std::string chunk(4096, 'x');
     for (size_t done = 0; done < bytes; done += chunk.size())
         out.write(chunk.data(), static_cast<std::streamsize>(std::min(chunk.size(), bytes - done)));
+}
+
+void allocate_file(const fs::path& p, size_t bytes) {
+    fs::create_directories(p.parent_path());
+    int fd = ::open(p.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    ASSERT_GE(fd, 0) << p;
+    int rc = ::posix_fallocate(fd, 0, static_cast<off_t>(bytes));
+    ::close(fd);
+    ASSERT_EQ(rc, 0) << "posix_fallocate " << p;
+}
+
+int64_t allocated(const fs::path& p) {
+    struct stat st {};
+    if (::lstat(p.c_str(), &st) != 0) return -1;
+    return static_cast<int64_t>(st.st_blocks) * 512;
 }
 
 Peer::Peer(const TempHome& h, std::map<std::string, std::string> env) {

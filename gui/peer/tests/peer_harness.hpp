@@ -28,6 +28,11 @@ struct TempHome {
 
 // Writes `bytes` bytes of data (really allocated) to a new file.
 void write_file(const fs::path& p, size_t bytes);
+// A new file of `bytes` bytes whose blocks are reserved without writing them,
+// for files big enough to be offered as big files.
+void allocate_file(const fs::path& p, size_t bytes);
+// The allocated bytes of a file (st_blocks x 512).
+int64_t allocated(const fs::path& p);
 
 class Peer {
 public:

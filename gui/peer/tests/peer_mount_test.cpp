@@ -84,15 +84,29 @@ TEST_F(PeerMounts, ACacheItemHoldingABindMountStopsThere) {
     EXPECT_FALSE(fs::exists(h.cache() / "big/data"));
 }
 
+TEST_F(PeerMounts, WhatLiesBelowABindMountIsNotCounted) {
+    const TempHome& h = *home;
+    write_file(h.home / "Documents/thesis.pdf", 5'000'000);
+    write_file(h.cache() / "big/data", 2'000'000);
+    bind(h.home / "Documents", h.cache() / "big/sub/docs");
+    Peer p(h);
+    json it = item_in(p.scan(), "cache:" + (h.cache() / "big").string());
+    // The clean never removes it, so it is not what the clean frees.
+    EXPECT_EQ(it["realistic_size"], allocated(h.cache() / "big/data"));
+    EXPECT_EQ(it["file_count"], 1);
+}
+
 TEST_F(PeerMounts, ACacheItemThatIsABindMountIsNotTouched) {
     const TempHome& h = *home;
     write_file(h.home / "Pictures/holiday.jpg", 2'000'000);
     bind(h.home / "Pictures", h.cache() / "pictures");
     Peer p(h);
-    p.scan();
-    json r = clean_one(p, "cache:" + (h.cache() / "pictures").string());
-    EXPECT_EQ(r["deleted"], false);
-    EXPECT_EQ(r["msg"], kMountItem);
+    // Cleaning it would free nothing, so it is not offered at all...
+    EXPECT_TRUE(item_in(p.scan(), "cache:" + (h.cache() / "pictures").string()).is_null());
+    // ...and the removal refuses it all the same.
+    auto o = peer::clean::remove(item_at(h.cache() / "pictures"));
+    EXPECT_EQ(o.deleted, false);
+    EXPECT_EQ(o.msg, kMountItem);
     EXPECT_TRUE(fs::exists(h.home / "Pictures/holiday.jpg"));
 }
 

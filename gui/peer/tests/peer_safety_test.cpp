@@ -120,7 +120,7 @@ TEST(PeerSafety, RepeatedIdsCountOnce) {
 
 TEST(PeerSafety, AFileTheScannerNamesTwiceIsOneItem) {
     TempHome h;
-    write_file(h.home / "old.img", 10);
+    allocate_file(h.home / "old.img", 120'000'000);
     json row = {{"path", (h.home / "old.img").string()}, {"alloc", 200'000'000}, {"mtime", 1}};
     json done = {{"type", "done"}, {"v", 1}, {"top_files", {row, row}}};
     std::ofstream(h.root / "done.json") << done.dump() << "\n";

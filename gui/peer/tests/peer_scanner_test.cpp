@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <gtest/gtest.h>
+#include <chrono>
 #include <fstream>
 
 #include "peer_harness.hpp"
@@ -10,6 +11,8 @@
 
 namespace peer_test {
 namespace {
+
+using namespace std::chrono_literals;
 
 fs::path write_script(const fs::path& p, const std::string& body) {
     std::ofstream(p) << "#!/bin/sh\n" << body;
@@ -43,10 +46,11 @@ TEST(PeerScanner, CancelStopsTheScanWithoutDone) {
 TEST(PeerScanner, EngineRowsBecomeReviewItemsAndProtectedOnesLookOnly) {
     TempHome h;
     auto mk = [&](const std::string& rel) { fs::create_directories(h.home / rel); };
-    mk("proj/target/debug");
+    write_file(h.home / "proj/target/debug/out.o", 5000);
     mk("Documents/app/build");
-    write_file(h.home / "Videos/film.mkv", 10);
-    write_file(h.home / "old.img", 10);
+    allocate_file(h.home / "Videos/film.mkv", 110'000'000);
+    allocate_file(h.home / "old.img", 105'000'000);
+    fs::last_write_time(h.home / "old.img", fs::file_time_type::clock::now() - 400 * 24h);
     fs::create_directory_symlink(h.home / "proj/target", h.home / "alias");
     auto row = [](const fs::path& p, int64_t alloc, const std::string& name) {
         return json{{"path", p.string()},    {"alloc", alloc}, {"files", 3},
@@ -74,7 +78,8 @@ TEST(PeerScanner, EngineRowsBecomeReviewItemsAndProtectedOnesLookOnly) {
     EXPECT_EQ(build["label"], "target · proj");
     EXPECT_EQ(build["safety"], "review");
     EXPECT_EQ(build["action"], "trash");
-    EXPECT_EQ(build["realistic_size"], 5000);
+    // Sized by what removing it frees, not by the scanner's figure.
+    EXPECT_EQ(build["realistic_size"], allocated(h.home / "proj/target/debug/out.o"));
     json docs = item_in(d, "devbuild:" + (h.home / "Documents/app/build").string());
     EXPECT_EQ(docs["safety"], "info");
     EXPECT_EQ(docs["deletable"], false);
@@ -123,7 +128,7 @@ TEST(PeerScanner, RealEngineFindsABuildFolder) {
     EXPECT_GE(build["realistic_size"].get<int64_t>(), 300'000);
 }
 
-TEST(PeerScannerUnit, DoneRowsKeepTheFiftyBiggestFromHundredMegabytes) {
+TEST(PeerScannerUnit, DoneRowsKeepTheFilesFromHundredMegabytesBiggestFirst) {
     json files = json::array();
     for (int i = 0; i < 60; ++i)
         files.push_back({{"path", "/h/f" + std::to_string(i)}, {"alloc", 100'000'000 + i}});
@@ -131,9 +136,10 @@ TEST(PeerScannerUnit, DoneRowsKeepTheFiftyBiggestFromHundredMegabytes) {
     files.push_back({{"alloc", 500'000'000}});  // no path
     files.push_back("not a row");
     auto out = peer::scanner::read_done({{"top_files", files}, {"devbuilds", 7}});
-    ASSERT_EQ(out.big_files.size(), 50u);
+    // Which are offered is decided once they are measured, so none is cut here.
+    ASSERT_EQ(out.big_files.size(), 60u);
     EXPECT_EQ(out.big_files.front().path, "/h/f59");
-    EXPECT_EQ(out.big_files.back().alloc, 100'000'010);
+    EXPECT_EQ(out.big_files.back().alloc, 100'000'000);
     EXPECT_TRUE(out.devbuilds.empty());
 }
 

@@ -142,6 +142,8 @@ std::string VadeRow::fate() const {
     if (!blocked.empty()) return "Blocked now";
     if (action == "trash") return "Goes to Trash";
     if (action == "cmd") return "Tool cleans it";
+    // What leaves the Trash never comes back.
+    if (kind == "trash") return "Emptied for good";
     return "Removed \u00B7 rebuildable";
 }
 

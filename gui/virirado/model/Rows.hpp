@@ -50,7 +50,7 @@ struct VadeRow {
     bool operator==(const VadeRow&) const = default;
 
     // What cleaning does to the row: "Look only", "Blocked now", "Goes to Trash",
-    // "Tool cleans it" or "Removed · rebuildable".
+    // "Tool cleans it", "Emptied for good" (the Trash) or "Removed · rebuildable".
     std::string fate() const;
     durozizo::SearchItem searchItem() const;
 };

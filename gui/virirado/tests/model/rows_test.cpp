@@ -151,6 +151,9 @@ TEST(VadeSort, ColumnsAndTieBreaks) {
 TEST(VadeRowFate, FirstRuleWins) {
     auto r = row("r", 1);
     EXPECT_EQ(r.fate(), "Removed \u00B7 rebuildable");
+    auto bin = row("bin", 1);
+    bin.kind = "trash";
+    EXPECT_EQ(bin.fate(), "Emptied for good");  // emptying the Trash cannot be undone
     r.action = "trash";
     EXPECT_EQ(r.fate(), "Goes to Trash");
     r.action = "cmd";

@@ -92,6 +92,9 @@ TEST(DetailsContent, SafetySentenceForEachTier) {
     r.tickable = true;
     EXPECT_EQ(safetySentence(r),
               (SafetySentence{"Safe \u00B7 removed \u00B7 rebuildable", SafetyInk::safe}));
+    r.kind = "trash";
+    EXPECT_EQ(safetySentence(r).text, "Safe \u00B7 emptied for good");
+    r.kind.clear();
     r.safety = "review";
     r.action = "trash";
     EXPECT_EQ(safetySentence(r),
