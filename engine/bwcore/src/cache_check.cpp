@@ -59,6 +59,12 @@ private:
     std::vector<const LinkRec*> m_sorted;
 };
 
+// Whether every record of `list` has a name a folder listing can give.
+template <class List>
+bool plain_names(const List& list) {
+    return std::all_of(list.begin(), list.end(), [](const auto& r) { return plain_name(r.name); });
+}
+
 }  // namespace
 
 void Sum::add(std::string_view data) {
@@ -78,11 +84,21 @@ bool follows(std::string_view file, uint64_t body_end) {
                checksum(file.substr(0, body_end));
 }
 
+bool plain_name(std::string_view name) {
+    return !name.empty() && name != "." && name != ".." &&
+           name.find_first_of(std::string_view("/\0", 2)) == std::string_view::npos;
+}
+
 // Every check below holds for each folder a walk stores, whether it was listed, reused, patched
 // from its change list or had its big files read again: those steps change a record and the
 // own totals together. `total` is not stored; settling rebuilds it from exactly these fields.
 bool consistent(const Node& n) {
     if (n.own.dirs != 0) return false;
+    // Each name is joined to the folder's path: one that is not a single entry of the folder
+    // would lead a later scan out of it, to count or re-read some other place.
+    if (!plain_names(n.children) || !plain_names(n.links) || !plain_names(n.files) ||
+        !plain_names(n.all_files))
+        return false;
     if (n.skipped.size() != std::min<uint64_t>(n.own.skipped, walk::MAX_SAMPLES)) return false;
     if (!n.all_files.empty()) {
         Tally all;

@@ -33,10 +33,16 @@ uint64_t checksum(std::string_view data);
 // Whether the tag and the checksum of `file`'s first `body_end` bytes follow them.
 bool follows(std::string_view file, uint64_t body_end);
 
-// Whether one folder's stored numbers agree with each other, as every walk leaves them: no
-// stored folder count (a folder counts itself when settled), one skip sample for each of the
-// first four skips, own totals that equal the sums of `all_files` when it is kept and that hold
-// every big single-link file, and big-file records of hard-linked files equal to their links.
+// Whether `name` can be one entry of a folder listing: not empty, "." or "..", and without "/"
+// or NUL.
+bool plain_name(std::string_view name);
+
+// Whether one folder's stored names and numbers agree with what every walk leaves: plain names
+// for its subfolders and its file and link records (its own name is not checked: the top
+// folder's is "" for "/", and only the root path leads to it), no stored folder count (a folder
+// counts itself when settled), one skip sample for each of the first four skips, own totals that
+// equal the sums of `all_files` when it is kept and that hold every big single-link file, and
+// big-file records of hard-linked files equal to their links.
 bool consistent(const Node& n);
 
 }  // namespace bwcore::cache_check
