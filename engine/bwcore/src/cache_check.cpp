@@ -85,8 +85,10 @@ bool follows(std::string_view file, uint64_t body_end) {
 }
 
 bool plain_name(std::string_view name) {
+    // Two plain byte searches: a set search costs a call per byte, on every name of the file.
     return !name.empty() && name != "." && name != ".." &&
-           name.find_first_of(std::string_view("/\0", 2)) == std::string_view::npos;
+           std::memchr(name.data(), '/', name.size()) == nullptr &&
+           std::memchr(name.data(), '\0', name.size()) == nullptr;
 }
 
 // Every check below holds for each folder a walk stores, whether it was listed, reused, patched

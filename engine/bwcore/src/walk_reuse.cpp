@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <climits>
 #include <limits>
 
 #include "long_path.hpp"
@@ -63,6 +64,7 @@ Restat restat(int dirfd, const std::string& name) {
 // A whole path, of any length.
 Restat restat(const std::string& path) {
     if (path.find('\0') != std::string::npos) return failed(EINVAL);
+    if (path.size() < PATH_MAX) return restat_at(AT_FDCWD, path.c_str());
     bwplatform::LongPath at(path);
     if (at.error() != 0) return failed(at.error());
     return restat_at(at.dirfd(), at.rest());
@@ -73,10 +75,14 @@ Restat restat(const std::string& path) {
 struct DirHandle {
     int fd = -1;
     explicit DirHandle(const std::string& path) {
+        constexpr int flags = O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
         if (path.find('\0') != std::string::npos) return;
+        if (path.size() < PATH_MAX) {
+            fd = ::open(path.c_str(), flags);
+            return;
+        }
         bwplatform::LongPath at(path);
-        if (at.error() == 0)
-            fd = ::openat(at.dirfd(), at.rest(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (at.error() == 0) fd = ::openat(at.dirfd(), at.rest(), flags);
     }
     ~DirHandle() {
         if (fd >= 0) ::close(fd);
