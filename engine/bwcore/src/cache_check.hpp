@@ -6,6 +6,10 @@
 #include <cstdint>
 #include <string_view>
 
+// The state's layout, so a Sum holds it by value (the library's documented way to embed it).
+#define XXH_STATIC_LINKING_ONLY
+#include <xxhash.h>
+
 #include "tree.hpp"
 
 namespace bwcore::cache_check {
@@ -18,24 +22,27 @@ inline constexpr uint64_t TRAILER_SIZE = 16;
 // The checksum: XXH64 with seed 0, fed in pieces of any size.
 class Sum {
 public:
+    Sum() { XXH64_reset(&m_state, 0); }
     void add(std::string_view data);
-    uint64_t value() const;
+    uint64_t value() const { return XXH64_digest(&m_state); }
 
 private:
-    uint64_t m_acc[4] = {0x9E3779B185EBCA87ULL + 0xC2B2AE3D27D4EB4FULL, 0xC2B2AE3D27D4EB4FULL, 0,
-                         0 - 0x9E3779B185EBCA87ULL};
-    unsigned char m_part[32] = {};
-    std::size_t m_part_len = 0;
-    uint64_t m_len = 0;
+    XXH64_state_t m_state;
 };
 uint64_t checksum(std::string_view data);
 // Whether the tag and the checksum of `file`'s first `body_end` bytes follow them.
 bool follows(std::string_view file, uint64_t body_end);
 
-// Whether one folder's stored numbers agree with each other, as every walk leaves them: no
-// stored folder count (a folder counts itself when settled), one skip sample for each of the
-// first four skips, own totals that equal the sums of `all_files` when it is kept and that hold
-// every big single-link file, and big-file records of hard-linked files equal to their links.
+// Whether `name` can be one entry of a folder listing: not empty, "." or "..", and without "/"
+// or NUL.
+bool plain_name(std::string_view name);
+
+// Whether one folder's stored names and numbers agree with what every walk leaves: plain names
+// for its subfolders and its file and link records (its own name is not checked: the top
+// folder's is "" for "/", and only the root path leads to it), no stored folder count (a folder
+// counts itself when settled), one skip sample for each of the first four skips, own totals that
+// equal the sums of `all_files` when it is kept and that hold every big single-link file, and
+// big-file records of hard-linked files equal to their links.
 bool consistent(const Node& n);
 
 }  // namespace bwcore::cache_check

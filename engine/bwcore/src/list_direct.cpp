@@ -86,8 +86,7 @@ Result<Stop> ending(int read_error, std::size_t delivered) {
 }  // namespace detail
 
 Result<int> open_dir_at(int parent, std::string_view name, std::string_view path) {
-    // A path the kernel would refuse whole is opened whole, so it fails as it always has.
-    if (parent < 0 || path.size() >= PATH_MAX) return list_macos::open_dir_fd(path);
+    if (parent < 0) return list_macos::open_dir_fd(path);
     if (name.find('\0') != std::string_view::npos) return Error::os(EINVAL);
     std::string owned(name);
     int fd = ::openat(parent, owned.c_str(), O_RDONLY | O_NOFOLLOW | O_DIRECTORY | O_CLOEXEC);

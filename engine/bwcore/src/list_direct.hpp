@@ -26,8 +26,7 @@ using list_macos::Stop;
 
 // The folder `name` inside the open folder `parent`, opened as list_macos::open_dir_fd opens
 // `path` (the same folder's whole path), but with one name for the kernel to look up instead of
-// every component. With no parent (-1), or a path the kernel would refuse whole, `path` is
-// opened.
+// every component, however long the path. With no parent (-1), `path` is opened.
 Result<int> open_dir_at(int parent, std::string_view name, std::string_view path);
 
 namespace detail {

@@ -2,12 +2,14 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 #include <string>
 #include <utility>
 
+#include "long_path.hpp"
 #include "statx_fields.hpp"
 #include "utf8.hpp"
 
@@ -60,6 +62,24 @@ Entry entry_at(int dirfd, const char* raw) {
     return from_fields(std::string(name), f);
 }
 
+// opendir of any length of path: it follows a link at the path itself, as opendir does.
+DIR* open_folder(std::string_view path) {
+    bp::LongPath at(path);
+    if (at.error() != 0) {
+        errno = at.error();
+        return nullptr;
+    }
+    int fd = ::openat(at.dirfd(), at.rest(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return nullptr;
+    DIR* dir = ::fdopendir(fd);
+    if (dir == nullptr) {
+        int err = errno;
+        ::close(fd);
+        errno = err;
+    }
+    return dir;
+}
+
 bool is_dot_or_dotdot(const char* name) {
     return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
 }
@@ -82,8 +102,7 @@ std::string_view file_name(std::string_view path) {
 Result<list_macos::Stop> stream_entries(std::string_view path,
                                         const std::function<void(Entry& e)>& fn) {
     if (path.find('\0') != std::string_view::npos) return Error::os(EINVAL);
-    std::string owned(path);
-    DIR* dir = ::opendir(owned.c_str());
+    DIR* dir = open_folder(path);
     if (dir == nullptr) return Error::os(errno);
     DirCloser closer(dir);
     int fd = ::dirfd(dir);
@@ -123,9 +142,10 @@ Result<std::vector<Entry>> list_dir(std::string_view path) {
 
 Result<Entry> stat_path(std::string_view path) {
     if (path.find('\0') != std::string_view::npos) return Error::os(EINVAL);
-    std::string owned(path);
+    bp::LongPath at(path);
+    if (at.error() != 0) return Error::os(at.error());
     bp::StatFields f;
-    int err = bp::stat_fields(AT_FDCWD, owned.c_str(), AT_SYMLINK_NOFOLLOW, f);
+    int err = bp::stat_fields(at.dirfd(), at.rest(), AT_SYMLINK_NOFOLLOW, f);
     if (err != 0) return Error::os(err);
     return from_fields(utf8::lossy(file_name(path)), f);
 }

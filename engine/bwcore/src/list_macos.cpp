@@ -11,6 +11,7 @@
 #include <string>
 
 #include "attrlist.hpp"
+#include "long_path.hpp"
 #include "statx_fields.hpp"
 #include "utf8.hpp"
 
@@ -267,8 +268,9 @@ Result<int> open_dir_fd(std::string_view path) {
         local[path.size()] = '\0';
         fd = ::open(local, flags);
     } else {
-        std::string owned(path);
-        fd = ::open(owned.c_str(), flags);
+        bp::LongPath at(path);
+        if (at.error() != 0) return Error::os(at.error());
+        fd = ::openat(at.dirfd(), at.rest(), flags);
     }
     if (fd < 0) return Error::os(errno);
     return fd;

@@ -21,7 +21,8 @@
 namespace bwcore::list_macos {
 
 // O_RDONLY | O_NOFOLLOW | O_DIRECTORY | O_CLOEXEC. A path holding a NUL byte fails with EINVAL
-// without calling open; a symbolic link as the last component fails (ENOTDIR on Linux).
+// without calling open; a symbolic link as the last component fails (ENOTDIR on Linux). A path
+// too long for the kernel to take whole is opened piece by piece (bwplatform::LongPath).
 Result<int> open_dir_fd(std::string_view path);
 
 // Closes a descriptor when it goes out of scope.

@@ -17,9 +17,10 @@ inline constexpr std::size_t MAX_SAMPLES = 50;
 
 // The row: "path" as given, "allocated", "logical", "files", "dirs", "mtime" (seconds),
 // "dataless", "protected", "skipped_count", "skipped" ([path, reason] arrays), "root_blocked"
-// (empty when measured), "partial" (always false).
+// (empty when measured), "partial" (some folder inside could not be read whole: the system
+// refused to list it, or stopped part-way, and its reason is among the skips).
 nlohmann::json out(std::string_view path, const Agg& totals, std::string_view root_blocked,
-                   nlohmann::json skipped);
+                   nlohmann::json skipped, bool partial = false);
 
 // Walks `path` afresh on the caller's pool. Nothing is an error: a path that cannot be
 // measured says why in "root_blocked". Hard-linked files count once within the path.
@@ -28,9 +29,8 @@ nlohmann::json measure(const std::string& path, const std::optional<std::string>
 
 // measure over every path on a private pool of max(threads, 1) workers; rows in input order.
 std::vector<nlohmann::json> measure_many(const std::vector<std::string>& paths,
-                                         const std::optional<std::string>& home,
-                                         const Rules& rules, unsigned threads,
-                                         bool generic_lister);
+                                         const std::optional<std::string>& home, const Rules& rules,
+                                         unsigned threads, bool generic_lister);
 
 // The row of a folder of a settled tree, each hard-linked file counted once within it.
 nlohmann::json from_tree(std::string_view path, const Node& node);

@@ -1,8 +1,8 @@
 #include "walk.hpp"
 
+#include <pthread.h>
 #include <sys/resource.h>
 #include <tbb/parallel_for.h>
-#include <pthread.h>
 #include <tbb/task_arena.h>
 #include <unistd.h>
 
@@ -20,7 +20,6 @@
 
 namespace bwcore::walk {
 namespace {
-
 
 int32_t signed_depth(const Ctx& ctx) {
     if (ctx.depth == DEPTH_OUTSIDE) return -1;
@@ -89,6 +88,14 @@ std::vector<Node> by_size(std::vector<Walked>& kids, std::vector<LinkFirsts>& fi
             firsts[i] = std::move(kids[order[i]].links);
     }
     return sorted;
+}
+
+// The components of a path: its names between slashes.
+uint32_t levels(std::string_view path) {
+    uint32_t n = 0;
+    for (std::size_t i = 0; i < path.size(); ++i)
+        if (path[i] != '/' && (i == 0 || path[i - 1] == '/')) ++n;
+    return n;
 }
 
 // The node of a folder that could not be walked at all.
@@ -243,6 +250,7 @@ Walked Walker::walk_root_linked(const std::string& path, const Entry& entry,
     t.logical = entry.logical;
     t.mtime = entry.mtime_ns;
     t.cached = std::move(cached);
+    t.level = levels(path);
     return walk_guarded(t);
 }
 
@@ -251,16 +259,21 @@ Node Walker::walk_dir(Task task) {
 }
 
 // A lost subtree would be lost data: whatever goes wrong inside one folder's walk stays in that
-// folder, as a skipped item with the reason "error", never unwinding through the pool.
+// folder, as a skipped item with the reason "error", never unwinding through the pool. A folder
+// too deep to walk into is kept the same way.
 Walked Walker::walk_guarded(Task& task) {
     name_thread();
-    try {
-        return walk_body(task);
-    } catch (const std::exception&) {
+    std::string_view reason = TOO_DEEP;
+    if (task.level < MAX_LEVELS) {
+        try {
+            return walk_body(task);
+        } catch (const std::exception&) {
+        }
+        reason = "error";
     }
     Walked out;
     Node& n = out.node;
-    n = failed_node(task.path, "error");
+    n = failed_node(task.path, reason);
     n.name = task.name;
     n.dev = task.dev;
     n.ino = task.ino;
@@ -440,6 +453,7 @@ void Walker::take_entry(const Task& task, const EntryView& e, bool wide, Node& n
         t.path = std::move(child_path);
         t.name = std::string(e.name);
         t.ctx = cc;
+        t.level = task.level + 1;
         t.dev = e.dev;
         t.ino = e.ino;
         t.alloc = e.alloc;

@@ -59,6 +59,7 @@ struct Task {
     std::optional<Node> cached;  // the same folder's node from the previous scan
     DevHint hint;                // what the parent's listing says about its dev/build class
     int parent_fd = -1;          // the parent folder, held open while its subfolders are walked
+    uint32_t level = 0;          // components in `path`
 };
 
 // The first record of a hard-linked file met in a subtree, in the order settling meets them
@@ -101,6 +102,13 @@ inline constexpr std::size_t ALL_FILES_MIN = 4096;
 // A changed folder is patched from its change list only up to this many changed names.
 inline constexpr std::size_t PATCH_MAX_NAMES = 2048;
 inline constexpr std::size_t MAX_SAMPLES = 4;
+// Folders this many components deep are not walked into: each level takes a few KiB of the
+// walk's 16 MiB stack, and every deeper step of the tree's later work as well. A path could not
+// go deeper while the kernel had to take it whole (each component takes at least two of its
+// 4,096 bytes), so no folder counted then is left out now. Such a folder is skipped with the
+// reason TOO_DEEP, as one whose listing failed.
+inline constexpr uint32_t MAX_LEVELS = 2048;
+inline constexpr std::string_view TOO_DEEP = "too deep";
 
 // Shared by every worker of one walk: read-only apart from the counters and the pre-walked
 // map. `rules`, `index`, `changes` and `counters` must outlive the walker.

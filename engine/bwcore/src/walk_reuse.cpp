@@ -6,8 +6,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <climits>
 #include <limits>
 
+#include "long_path.hpp"
 #include "statx_fields.hpp"
 #include "walk.hpp"
 
@@ -21,7 +23,6 @@ uint64_t sub_floor(uint64_t a, uint64_t b) {
     return a > b ? a - b : 0;
 }
 
-
 // One path's status without following a final link, with the kernel's mount-root bit, which
 // the generic single-path status does not carry.
 struct Restat {
@@ -30,15 +31,11 @@ struct Restat {
     int err = 0;
 };
 
-// `name` relative to the open folder `dirfd`, or a whole path with AT_FDCWD.
-Restat restat(int dirfd, const std::string& name) {
+// `name` relative to the open folder `dirfd`.
+Restat restat_at(int dirfd, const char* name) {
     Restat r;
-    if (name.find('\0') != std::string::npos) {
-        r.err = EINVAL;
-        return r;
-    }
     bwplatform::StatFields f;
-    r.err = bwplatform::stat_fields(dirfd, name.c_str(), AT_SYMLINK_NOFOLLOW, f);
+    r.err = bwplatform::stat_fields(dirfd, name, AT_SYMLINK_NOFOLLOW, f);
     if (r.err != 0) return r;
     r.e.dev = f.dev;
     r.e.ino = f.ino;
@@ -53,8 +50,24 @@ Restat restat(int dirfd, const std::string& name) {
     return r;
 }
 
+Restat failed(int err) {
+    Restat r;
+    r.err = err;
+    return r;
+}
+
+Restat restat(int dirfd, const std::string& name) {
+    if (name.find('\0') != std::string::npos) return failed(EINVAL);
+    return restat_at(dirfd, name.c_str());
+}
+
+// A whole path, of any length.
 Restat restat(const std::string& path) {
-    return restat(AT_FDCWD, path);
+    if (path.find('\0') != std::string::npos) return failed(EINVAL);
+    if (path.size() < PATH_MAX) return restat_at(AT_FDCWD, path.c_str());
+    bwplatform::LongPath at(path);
+    if (at.error() != 0) return failed(at.error());
+    return restat_at(at.dirfd(), at.rest());
 }
 
 // A folder held open only to look up its entries, so re-reading many children costs one path
@@ -62,8 +75,14 @@ Restat restat(const std::string& path) {
 struct DirHandle {
     int fd = -1;
     explicit DirHandle(const std::string& path) {
-        if (path.find('\0') == std::string::npos)
-            fd = ::open(path.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        constexpr int flags = O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+        if (path.find('\0') != std::string::npos) return;
+        if (path.size() < PATH_MAX) {
+            fd = ::open(path.c_str(), flags);
+            return;
+        }
+        bwplatform::LongPath at(path);
+        if (at.error() == 0) fd = ::openat(at.dirfd(), at.rest(), flags);
     }
     ~DirHandle() {
         if (fd >= 0) ::close(fd);
@@ -156,6 +175,7 @@ bool Walker::child_tasks(const Task& task, Node& node, std::vector<Task>& tasks)
         t.ctx = Ctx::child(task.ctx, c.name, path, m_opt.home, m_index);
         t.path = std::move(path);
         t.name = c.name;
+        t.level = task.level + 1;
         out[i] = std::move(t);
     };
     if (n > 16 && !single_worker()) {

@@ -92,5 +92,33 @@ TEST(CacheCodec, NumbersThatDoNotAddUpAreRefused) {
     }));
 }
 
+// Every stored name is joined to its folder's path by a later scan: a name that is not a single
+// entry of the folder would lead it elsewhere, so the file is not used. The top folder's own
+// name is never joined (it is "" for "/").
+TEST(CacheCodec, NamesThatAreNotOneEntryAreRefused) {
+    const CacheBody good = sample_body();
+    ASSERT_TRUE(bincode::decode(bincode::encode(good)));
+    auto refused = [&](auto change) {
+        CacheBody b = good;
+        change(b.node, b.node.children[0]);
+        return !bincode::decode(bincode::encode(b)).has_value();
+    };
+    for (std::string bad :
+         {std::string(""), std::string("."), std::string(".."), std::string("../../../../etc"),
+          std::string("a/b"), std::string("/"), std::string("kid/"), std::string("a\0b", 3)}) {
+        EXPECT_TRUE(refused([&](Node&, Node& kid) { kid.name = bad; })) << bad;
+        EXPECT_TRUE(refused([&](Node&, Node& kid) { kid.children[0].name = bad; })) << bad;
+        EXPECT_TRUE(refused([&](Node& r, Node&) { r.links[0].name = bad; })) << bad;
+        EXPECT_TRUE(refused([&](Node& r, Node&) { r.all_files[0].name = bad; })) << bad;
+        EXPECT_TRUE(refused([&](Node&, Node& kid) { kid.children[0].files[0].name = bad; })) << bad;
+    }
+    // Names a folder listing can give, dots and all.
+    for (std::string fine : {"...", ".hidden", "a..b", "x.", "\\", " "})
+        EXPECT_FALSE(refused([&](Node&, Node& kid) { kid.name = fine; })) << fine;
+    // Whatever the top folder is called.
+    for (std::string top : {"", "/", "/home/u", "..", "/x/"})
+        EXPECT_FALSE(refused([&](Node& r, Node&) { r.name = top; })) << top;
+}
+
 }  // namespace
 }  // namespace bwcore

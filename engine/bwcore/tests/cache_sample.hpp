@@ -51,7 +51,7 @@ inline bwcore::Node sample_tree() {
     root.marker = ".wrangler";
     root.skipped = {bwcore::SkipSample{"/r/x", "permission"},
                     bwcore::SkipSample{"/r/y", "other device"}};
-    root.all_files = {bwcore::FileRec{"a", 1, 2, -3, 4}, bwcore::FileRec{"", 0, 0, 0, 0},
+    root.all_files = {bwcore::FileRec{"a", 1, 2, -3, 4}, bwcore::FileRec{"0", 0, 0, 0, 0},
                       bwcore::FileRec{"big", 5000000, 4999999, 1700000000000000000, 42}};
     bwcore::Node kid;
     kid.name = "kid";
@@ -63,7 +63,9 @@ inline bwcore::Node sample_tree() {
     grandkid.files = {bwcore::FileRec{"g", 9, 9, 9, 9}};
     kid.children.push_back(std::move(grandkid));
     root.children.push_back(std::move(kid));
-    root.children.push_back(bwcore::Node{});
+    bwcore::Node empty;
+    empty.name = ".e";
+    root.children.push_back(std::move(empty));
     return root;
 }
 

@@ -264,6 +264,7 @@ TEST(CacheCodec, HugeCountsAndDeepNesting) {
         c.root = "/";
         for (std::size_t i = 1; i < depth; ++i) {
             Node parent;
+            c.node.name = "d";
             parent.children.push_back(std::move(c.node));
             c.node = std::move(parent);
         }

@@ -5,11 +5,13 @@
 #include <linux/fs.h>
 #include <sys/ioctl.h>
 #include <sys/mount.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -97,6 +99,35 @@ public:
         return true;
     }
 
+    // `levels` folders, each inside the one before, below `rel`; each is named by `name_len`
+    // letters and holds a file "f" of `file_size` bytes (none for 0). Made one level at a time
+    // inside the open parent, so the chain may pass what a path can hold. Such a chain is
+    // removed with `rm -rf` (remove_all works by whole paths).
+    bool chain(std::string_view rel, int levels, std::size_t name_len, uint64_t file_size) {
+        int fd = ::open(path(rel).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        const std::string name(name_len, 'n');
+        const std::vector<char> data(file_size, 'x');
+        bool good = fd >= 0;
+        for (int i = 0; i < levels && good; ++i) {
+            good = ::mkdirat(fd, name.c_str(), 0755) == 0;
+            int next = good ? ::openat(fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC) : -1;
+            ::close(fd);
+            fd = next;
+            good = fd >= 0;
+            if (good && file_size > 0) {
+                int f = ::openat(fd, "f", O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+                good = f >= 0 &&
+                       ::write(f, data.data(), data.size()) == static_cast<ssize_t>(data.size());
+                if (f >= 0) ::close(f);
+            }
+        }
+        if (fd >= 0) ::close(fd);
+        return good;
+    }
+    bool remove_chain(std::string_view rel) const {
+        return std::system(("rm -rf '" + path(rel) + "'").c_str()) == 0;
+    }
+
 private:
     static bool set_flag(const std::string& p, int flag, bool on) {
         int fd = ::open(p.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOFOLLOW);
@@ -114,6 +145,36 @@ private:
     std::string m_root;
     std::vector<std::string> m_immutable;
     std::vector<std::string> m_mounts;
+};
+
+// The allocated bytes `du -s -B1` counts for `path` (0 when du fails).
+inline uint64_t du_bytes(const std::string& path) {
+    FILE* p = ::popen(("du -s -B1 '" + path + "'").c_str(), "r");
+    if (p == nullptr) return 0;
+    unsigned long long bytes = 0;
+    if (std::fscanf(p, "%llu", &bytes) != 1) bytes = 0;
+    ::pclose(p);
+    return bytes;
+}
+
+// While alive, no descriptor can be opened: the soft limit sits at the lowest free number, so
+// opening a folder fails (EMFILE) as a refused listing does.
+class NoFreeDescriptors {
+public:
+    NoFreeDescriptors() {
+        ::getrlimit(RLIMIT_NOFILE, &m_saved);
+        int lowest = ::dup(0);
+        if (lowest >= 0) ::close(lowest);
+        struct rlimit shut = m_saved;
+        shut.rlim_cur = static_cast<rlim_t>(lowest < 0 ? 0 : lowest);
+        ::setrlimit(RLIMIT_NOFILE, &shut);
+    }
+    ~NoFreeDescriptors() { ::setrlimit(RLIMIT_NOFILE, &m_saved); }
+    NoFreeDescriptors(const NoFreeDescriptors&) = delete;
+    NoFreeDescriptors& operator=(const NoFreeDescriptors&) = delete;
+
+private:
+    struct rlimit m_saved {};
 };
 
 }  // namespace bwtest

@@ -7,8 +7,11 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <thread>
 
+#include "bincode.hpp"
 #include "fixture.hpp"
 #include "views.hpp"
 
@@ -215,26 +218,60 @@ TEST(Scan, WritesNothingToStandardErrorWithoutTheDebugVariable) {
     EXPECT_EQ(st.st_size, 0);
 }
 
-// Ten thousand nested folders: the walk stops where paths get too long, without a crash.
+// A cache file whose checksum holds but whose folder names lead out of the root (written by
+// another program, or by hand) is not used: the scan neither counts the place it names nor
+// loses the folder it replaced, and saves the true tree again.
+TEST(Scan, StoredNamesCannotLeadOutOfTheRoot) {
+    Fixture fx, cache;
+    ASSERT_TRUE(fx.ok() && cache.ok());
+    ASSERT_TRUE(fx.make_dir("root") && fx.make_dir("root/docs") && fx.make_dir("outside"));
+    ASSERT_TRUE(fx.write_file("root/docs/a", 70000));
+    ASSERT_TRUE(fx.write_file("outside/big", 3 << 20));
+    ScanOptions o(fx.path("root"));
+    o.cache_dir = cache.path("c");
+    o.priority = {};
+    o.fsevents = false;
+    auto first = run(o);
+    ASSERT_TRUE(first.result.ok());
+    ASSERT_TRUE(scan::save_cache(o, *first.result).ok());
+    const std::string file = cache.path("c/" + bwcore::cache::file_name(o.root));
+    std::ifstream in(file, std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    auto body = bwcore::bincode::decode(bytes);
+    ASSERT_TRUE(body);
+    ASSERT_EQ(body->node.children.size(), 1u);
+    body->node.children[0].name = "../outside";
+    std::ofstream(file, std::ios::binary | std::ios::trunc) << bwcore::bincode::encode(*body);
+
+    auto second = run(o);
+    ASSERT_TRUE(second.result.ok());
+    EXPECT_FALSE(second.result->cache_used);
+    EXPECT_EQ(second.result->node.total, first.result->node.total);
+    ASSERT_EQ(second.result->node.children.size(), 1u);
+    EXPECT_EQ(second.result->node.children[0].name, "docs");
+}
+
+// Nested folders deeper than the walk goes: it stops at its level limit, without a crash, and
+// says where. Every folder above the limit counts, however long its path.
 TEST(Scan, AVeryDeepChainScansWithoutACrash) {
     Fixture fx, cache;
     ASSERT_TRUE(fx.ok() && cache.ok());
-    int fd = open(fx.root().c_str(), O_RDONLY | O_DIRECTORY);
-    for (int i = 0; i < 10000 && fd >= 0; ++i) {
-        ASSERT_EQ(mkdirat(fd, "d", 0755), 0);
-        int next = openat(fd, "d", O_RDONLY | O_DIRECTORY);
-        close(fd);
-        fd = next;
-    }
-    close(fd);
+    ASSERT_TRUE(fx.make_dir("d"));
+    ASSERT_TRUE(fx.chain("d", 2100, 1, 0));
     ScanOptions o = options(fx, cache);
     auto s = run(o);
     ASSERT_TRUE(s.result.ok());
-    EXPECT_GT(s.result->node.total.dirs, 1000u);
+    // The root's components, then "d" and the chain down to the last level walked into; the
+    // folder at the limit counts itself but is not walked.
+    uint32_t root_levels = 0;
+    for (std::size_t i = 0; i < fx.root().size(); ++i)
+        root_levels += fx.root()[i] != '/' && (i == 0 || fx.root()[i - 1] == '/');
+    EXPECT_EQ(s.result->node.total.dirs, bwcore::walk::MAX_LEVELS - root_levels + 1);
     EXPECT_EQ(s.result->node.total.skipped, 1u);
     auto samples = scan::skipped_samples(s.result->node, 5);
     ASSERT_EQ(samples.size(), 1u);
-    EXPECT_EQ(samples[0][1], "File name too long");
+    EXPECT_EQ(samples[0][1], "too deep");
+    EXPECT_GT(samples[0][0].get<std::string>().size(), 4096u);
     // The fixture's own removal works by path; take the chain apart from the inside out.
     EXPECT_EQ(std::system(("rm -rf " + fx.path("d")).c_str()), 0);
 }

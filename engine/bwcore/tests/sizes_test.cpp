@@ -66,10 +66,83 @@ TEST(Sizes, RowsKeepInputOrderAndUseTheRowKeys) {
         EXPECT_EQ(rows[i]["logical"], i);
     }
     json row = sizes::out("p", Agg{}, "", json::array());
-    for (const char* k : {"allocated", "dataless", "dirs", "files", "logical", "mtime", "partial", "path",
-                          "protected", "root_blocked", "skipped", "skipped_count"})
+    for (const char* k : {"allocated", "dataless", "dirs", "files", "logical", "mtime", "partial",
+                          "path", "protected", "root_blocked", "skipped", "skipped_count"})
         EXPECT_TRUE(row.contains(k)) << k;
     EXPECT_EQ(row.size(), 12u);
+}
+
+// A folder whose path is longer than the kernel takes whole is measured as du measures it, and
+// so is a path given that long; the row is complete.
+TEST(Sizes, PathsPastTheLimitAreMeasuredLikeDu) {
+    bwtest::Fixture fx;
+    ASSERT_TRUE(fx.make_dir("long"));
+    ASSERT_TRUE(fx.chain("long", 40, 250, 70000));  // about 10,000 bytes of path
+    std::string deep = fx.path("long");
+    for (int i = 0; i < 20; ++i)
+        deep += "/" + std::string(250, 'n');
+    for (bool generic : {false, true}) {
+        auto rows = sizes::measure_many({fx.path("long"), deep, deep + "/f"}, std::nullopt,
+                                        Rules::defaults(), 2, generic);
+        EXPECT_EQ(rows[0]["allocated"], bwtest::du_bytes(fx.path("long"))) << generic;
+        EXPECT_EQ(rows[0]["files"], 40);
+        EXPECT_EQ(rows[0]["dirs"], 41);
+        EXPECT_EQ(rows[0]["partial"], false);
+        EXPECT_EQ(rows[0]["skipped"], json::array());
+        EXPECT_EQ(rows[1]["files"], 21);  // its own file and the 20 below
+        EXPECT_EQ(rows[1]["root_blocked"], "");
+        EXPECT_EQ(rows[1]["path"], deep);
+        EXPECT_EQ(rows[2]["files"], 1);
+        EXPECT_EQ(rows[2]["logical"], 70000);
+    }
+    EXPECT_TRUE(fx.remove_chain("long"));
+}
+
+// Where the system refuses to list a folder inside, the row says it is partial and why; the
+// same from a scanned tree. Skips by choice (a rule, another device) leave it complete.
+TEST(Sizes, AFolderThatCannotBeListedMakesTheRowPartial) {
+    bwtest::Fixture fx;
+    ASSERT_TRUE(fx.make_dir("a"));
+    ASSERT_TRUE(fx.write_file("a/f", 5000));
+    EXPECT_EQ(sizes::measure(fx.path("a"), std::nullopt, Rules::defaults(), false)["partial"],
+              false);
+    json row;
+    {
+        bwtest::NoFreeDescriptors shut;  // opening the folder fails
+        row = sizes::measure(fx.path("a"), std::nullopt, Rules::defaults(), false);
+    }
+    EXPECT_EQ(row["partial"], true);
+    EXPECT_EQ(row["root_blocked"], "");
+    EXPECT_EQ(row["skipped"], json::array({json::array({fx.path("a"), "error"})}));
+
+    auto failed = [](std::string name, std::string path, std::string reason) {
+        Node n;
+        n.name = std::move(name);
+        n.own.skipped = 1;
+        n.skipped = {SkipSample{std::move(path), std::move(reason)}};
+        return n;
+    };
+    Node top;
+    top.name = "r";
+    top.children.push_back(failed("x", "/r/x", "permission"));
+    top.children.push_back(failed("y", "/r/y/z", "other-device"));  // an entry of y
+    Node deep = failed("z", "/r/w/v/z", "Input/output error");
+    Node w;
+    w.name = "w";
+    Node v;
+    v.name = "v";
+    v.children.push_back(std::move(deep));
+    w.children.push_back(std::move(v));
+    top.children.push_back(std::move(w));
+    EXPECT_EQ(sizes::from_tree("/r", top)["partial"], true);
+    EXPECT_EQ(sizes::from_tree("/r/x", top.children[0])["partial"], true);
+    EXPECT_EQ(sizes::from_tree("/r/y", top.children[1])["partial"], false);
+    EXPECT_EQ(sizes::from_tree("/r/w", top.children[2])["partial"], true);
+    top.children.erase(top.children.begin());
+    EXPECT_EQ(sizes::from_tree("/r", top)["partial"], true);  // still /r/w/v/z
+    top.children.pop_back();
+    EXPECT_EQ(sizes::from_tree("/r", top)["partial"], false);
+    EXPECT_EQ(sizes::from_tree("/", top)["partial"], false);
 }
 
 }  // namespace

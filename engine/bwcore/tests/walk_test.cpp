@@ -328,32 +328,58 @@ TEST(Walk, AReusedFolderWithANewMountIsListedInstead) {
 TEST(Walk, AFailedListingIsNeverReused) {
     Fixture fx;
     ASSERT_TRUE(fx.ok());
-    // Deeper than a path can be: the listing of the deepest folder fails.
-    ASSERT_TRUE(fx.make_dir("d"));
-    int fd = open(fx.path("d").c_str(), O_RDONLY | O_DIRECTORY);
-    std::string name(200, 'x');
-    for (std::size_t len = fx.path("d").size(); len < 4400 && fd >= 0; len += 201) {
-        ASSERT_EQ(mkdirat(fd, name.c_str(), 0755), 0);
-        int next = openat(fd, name.c_str(), O_RDONLY | O_DIRECTORY);
-        close(fd);
-        fd = next;
+    ASSERT_TRUE(fx.make_dir("d") && fx.make_dir("d/e"));
+    ASSERT_TRUE(fx.write_file("d/e/f", 5000));
+    Node cached;
+    {
+        // Out of descriptors, the listing of the top folder fails (EMFILE).
+        bwtest::NoFreeDescriptors shut;
+        Walk first;
+        cached = first.run(fx.root());
     }
-    close(fd);
-    Walk first;
-    Node cached = first.run(fx.root());
-    const Node* at = &cached;
-    while (!at->children.empty())
-        at = &at->children[0];
-    ASSERT_EQ(at->skipped.size(), 1u);
-    EXPECT_EQ(at->skipped[0].reason, "File name too long");
-    EXPECT_EQ(at->mtime, 0);
-    uint64_t dirs = first.counters.dirs.load();
+    ASSERT_EQ(cached.skipped.size(), 1u);
+    EXPECT_EQ(cached.skipped[0].path, fx.root());
+    EXPECT_EQ(cached.skipped[0].reason, "error");
+    EXPECT_EQ(cached.mtime, 0);
+    EXPECT_TRUE(cached.children.empty());
     Walk again;
     Node n = again.run(fx.root(), cached);
-    // The failed folder, and its parent, whose re-read of that child fails too.
-    EXPECT_EQ(again.counters.listed.load(), 2u);
-    EXPECT_EQ(again.counters.reused.load(), dirs - 2);
-    EXPECT_EQ(n.total, cached.total);
+    EXPECT_EQ(again.counters.listed.load(), 3u);
+    EXPECT_EQ(again.counters.reused.load(), 0u);
+    Walk fresh;
+    EXPECT_EQ(n.total, fresh.run(fx.root()).total);
+    EXPECT_EQ(n.total.files, 1u);
+}
+
+// The walk opens each folder inside its parent, so a chain whose whole path is longer than
+// the kernel takes is counted as du counts it, by both listers, and a later walk reuses it,
+// re-reading its big files by their long paths.
+TEST(Walk, FoldersPastThePathLimitAreCounted) {
+    Fixture fx;
+    ASSERT_TRUE(fx.ok());
+    ASSERT_TRUE(fx.make_dir("long"));
+    ASSERT_TRUE(fx.chain("long", 30, 200, 1200000));  // about 6,000 bytes of path
+    const uint64_t du = bwtest::du_bytes(fx.root());
+    ASSERT_GT(du, 30u * 1200000);
+    for (bool generic : {false, true}) {
+        Walk first;
+        first.opt.generic_lister = generic;
+        first.opt.recheck_min = 1;
+        Node n = first.run(fx.root());
+        EXPECT_EQ(n.total.alloc, du) << generic;
+        EXPECT_EQ(n.total.files, 30u);
+        EXPECT_EQ(n.total.dirs, 32u);
+        EXPECT_EQ(n.total.skipped, 0u);
+        EXPECT_TRUE(bwcore::scan::skipped_samples(n, 5).empty());
+        Walk again;
+        again.opt.generic_lister = generic;
+        again.opt.recheck_min = 1;
+        Node back = again.run(fx.root(), n);
+        EXPECT_EQ(again.counters.listed.load(), 0u);
+        EXPECT_EQ(again.counters.reused.load(), 32u);
+        EXPECT_EQ(back.total, n.total);
+    }
+    EXPECT_TRUE(fx.remove_chain("long"));
 }
 
 // The cached children of an unchanged folder are looked up again one by one, relative to the
