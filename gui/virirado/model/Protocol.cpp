@@ -178,12 +178,13 @@ void EngineClient::upsert(ItemRecord record) {
     }
     if (known != m_records.end()) {
         *known = std::move(record);
+        m_treeDirty = true;
     } else {
+        // A new record only adds its own node to the tree when it is next flushed.
         m_records.push_back(std::move(record));
         if (m_recordIndexValid)
             m_recordIndex.try_emplace(m_records.back().id, m_records.size() - 1);
     }
-    m_treeDirty = true;
 }
 
 void EngineClient::onProgress(const Json& event) {
