@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <tuple>
 
 #include "EngineClient.hpp"
 #include "Text.hpp"
@@ -154,6 +155,7 @@ void EngineClient::handleLine(const std::string& line) {
 }
 
 void EngineClient::applyVolume(const Json& event) {
+    const auto was = std::make_tuple(m_state.freeBytes, m_state.totalBytes, m_state.volumeName);
     // Byte counts below zero are none.
     m_state.freeBytes = std::max<int64_t>(0, jsonInt(jsonField(event, "free_bytes")));
     m_state.totalBytes = std::max<int64_t>(0, jsonInt(jsonField(event, "total_bytes")));
@@ -163,7 +165,10 @@ void EngineClient::applyVolume(const Json& event) {
     if (jsonString(jsonField(event, "access")) == "limited") {
         m_state.accessNote = "Limited mode: Full Disk Access is off for this engine.";
     }
-    rebuild();
+    // The same figures give the same tree: a long result is not made again for
+    // them, only grown by the records that came since.
+    const bool same = std::tie(m_state.freeBytes, m_state.totalBytes, m_state.volumeName) == was;
+    if (!same || !m_treeGrows || !m_state.root) rebuild();
 }
 
 void EngineClient::upsert(ItemRecord record) {
@@ -213,12 +218,14 @@ void EngineClient::onDone(const Json& event) {
                 m_records.push_back(std::move(*record));
             }
         }
+        rebuild();
     }
     if (const Json* ticked = jsonField(event, "ticked"); isArrayOfStrings(ticked)) {
         const auto ids = protocol::strings(*ticked);
         m_ticked = std::set<std::string>(ids.begin(), ids.end());
+        rebuild();
     }
-    rebuild();
+    if (!m_treeGrows || !m_state.root) rebuild();
     ++m_state.scanGeneration;
 }
 

@@ -332,7 +332,11 @@ TEST(EngineClientCommands, StreamedItemsGrowTheTreeAsMadeAtOnce) {
     h.event(longItem(502, false));
     expectWhole("after a snapshot edit");
 
+    // "done" with the same disk figures and no list of its own keeps the tree.
+    const char* const beforeDone = firstLogName();
     h.event({{"event", "done"}, {"free_bytes", 7}, {"total_bytes", 9'500'000}});
     expectWhole("done");
+    EXPECT_EQ(firstLogName(), beforeDone);
     EXPECT_EQ(h.client->records().size(), 243u);
+    EXPECT_FALSE(h.state().scanning);
 }
