@@ -73,6 +73,14 @@ std::size_t completePrefix(std::string_view bytes) {
 }
 
 std::string_view trimmed(std::string_view text) {
+    // An event line begins and ends with a brace: a character below 0x80 is never
+    // part of a longer sequence, so such a line is its own trimmed form, without
+    // decoding it all.
+    const auto plain = [](char c) {
+        const auto b = static_cast<unsigned char>(c);
+        return b < 0x80 && !durozizo::text::isWhiteSpace(b);
+    };
+    if (!text.empty() && plain(text.front()) && plain(text.back())) return text;
     // Find the first and the end of the last character that is not white space.
     std::size_t first = text.size(), end = 0;
     for (std::size_t i = 0; i < text.size();) {
