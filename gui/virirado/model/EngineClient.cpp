@@ -69,6 +69,8 @@ void EngineClient::editForSnapshot(const std::function<void(EngineState&)>& edit
     flushTree();
     edit(m_state);
     ++m_state.rootRevision;
+    // The edited tree is no longer the records' own: a new record makes it again.
+    m_treeGrows = false;
 }
 
 void EngineClient::setIncludePrivate(bool value) {
@@ -224,15 +226,21 @@ void EngineClient::rebuild() {
 }
 
 void EngineClient::flushTree() {
-    if (!m_treeDirty) return;
-    m_treeDirty = false;
+    const bool appended = m_records.size() > m_treeRecords;
+    if (!m_treeDirty && !appended) return;
     ++m_state.rootRevision;
     if (m_records.empty() && m_state.totalBytes <= 0) {
         m_state.root.reset();
-        return;
+    } else if (!m_treeDirty && m_treeGrows && m_state.root) {
+        appendToTree(*m_state.root, m_records, m_treeRecords, m_ticked, m_state.freeBytes,
+                     m_state.totalBytes);
+    } else {
+        m_state.root = makeTree(m_records, m_ticked, m_state.freeBytes, m_state.totalBytes,
+                                m_state.volumeName);
     }
-    m_state.root =
-        makeTree(m_records, m_ticked, m_state.freeBytes, m_state.totalBytes, m_state.volumeName);
+    m_treeDirty = false;
+    m_treeRecords = m_records.size();
+    m_treeGrows = true;
 }
 
 EngineState EngineClient::withoutRoot() {
@@ -271,6 +279,8 @@ void EngineClient::scan() {
     m_ticked.clear();
     m_recordIndexValid = false;
     m_treeDirty = false;
+    m_treeRecords = 0;
+    m_treeGrows = true;
     m_state.root.reset();
     ++m_state.rootRevision;
     m_state.preview.reset();

@@ -194,6 +194,11 @@ private:
     EngineState m_state;
     // The tree waits to be rebuilt until the outermost operation ends.
     bool m_treeDirty = false;
+    // The tree holds the first m_treeRecords records and nothing else, so records
+    // appended since are added to it instead of making it again: a result that
+    // arrives item by item costs each item once. False after a snapshot edit.
+    std::size_t m_treeRecords = 0;
+    bool m_treeGrows = true;
     std::vector<ItemRecord> m_records;
     // Record id to position; rebuilt when the records were replaced wholesale.
     std::unordered_map<std::string, std::size_t> m_recordIndex;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <tuple>
 
 #include "EngineClient.hpp"
 #include "Text.hpp"
@@ -72,6 +73,14 @@ std::size_t completePrefix(std::string_view bytes) {
 }
 
 std::string_view trimmed(std::string_view text) {
+    // An event line begins and ends with a brace: a character below 0x80 is never
+    // part of a longer sequence, so such a line is its own trimmed form, without
+    // decoding it all.
+    const auto plain = [](char c) {
+        const auto b = static_cast<unsigned char>(c);
+        return b < 0x80 && !durozizo::text::isWhiteSpace(b);
+    };
+    if (!text.empty() && plain(text.front()) && plain(text.back())) return text;
     // Find the first and the end of the last character that is not white space.
     std::size_t first = text.size(), end = 0;
     for (std::size_t i = 0; i < text.size();) {
@@ -154,6 +163,7 @@ void EngineClient::handleLine(const std::string& line) {
 }
 
 void EngineClient::applyVolume(const Json& event) {
+    const auto was = std::make_tuple(m_state.freeBytes, m_state.totalBytes, m_state.volumeName);
     // Byte counts below zero are none.
     m_state.freeBytes = std::max<int64_t>(0, jsonInt(jsonField(event, "free_bytes")));
     m_state.totalBytes = std::max<int64_t>(0, jsonInt(jsonField(event, "total_bytes")));
@@ -163,7 +173,10 @@ void EngineClient::applyVolume(const Json& event) {
     if (jsonString(jsonField(event, "access")) == "limited") {
         m_state.accessNote = "Limited mode: Full Disk Access is off for this engine.";
     }
-    rebuild();
+    // The same figures give the same tree: a long result is not made again for
+    // them, only grown by the records that came since.
+    const bool same = std::tie(m_state.freeBytes, m_state.totalBytes, m_state.volumeName) == was;
+    if (!same || !m_treeGrows || !m_state.root) rebuild();
 }
 
 void EngineClient::upsert(ItemRecord record) {
@@ -178,12 +191,13 @@ void EngineClient::upsert(ItemRecord record) {
     }
     if (known != m_records.end()) {
         *known = std::move(record);
+        m_treeDirty = true;
     } else {
+        // A new record only adds its own node to the tree when it is next flushed.
         m_records.push_back(std::move(record));
         if (m_recordIndexValid)
             m_recordIndex.try_emplace(m_records.back().id, m_records.size() - 1);
     }
-    m_treeDirty = true;
 }
 
 void EngineClient::onProgress(const Json& event) {
@@ -212,12 +226,14 @@ void EngineClient::onDone(const Json& event) {
                 m_records.push_back(std::move(*record));
             }
         }
+        rebuild();
     }
     if (const Json* ticked = jsonField(event, "ticked"); isArrayOfStrings(ticked)) {
         const auto ids = protocol::strings(*ticked);
         m_ticked = std::set<std::string>(ids.begin(), ids.end());
+        rebuild();
     }
-    rebuild();
+    if (!m_treeGrows || !m_state.root) rebuild();
     ++m_state.scanGeneration;
 }
 

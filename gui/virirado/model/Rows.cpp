@@ -98,6 +98,16 @@ void walk(const TreeNode& node, std::string category, std::vector<VadeRow>& out)
     }
 }
 
+std::size_t itemCount(const TreeNode& node) {
+    if (node.isItem) return 1;
+    std::size_t n = 0;
+    if (node.children) {
+        for (const auto& child : *node.children)
+            n += itemCount(child);
+    }
+    return n;
+}
+
 VadePiece madeUpPiece(const char* id, const char* title, int64_t bytes, VadeRole role) {
     return {id, title, bytes, bytes, role, false, "info", 0};
 }
@@ -159,6 +169,8 @@ durozizo::SearchItem VadeRow::searchItem() const {
 
 std::vector<VadeRow> vadeRows(const TreeNode& root) {
     std::vector<VadeRow> out;
+    // Rows are large: growing the list as it fills would move each several times.
+    out.reserve(itemCount(root));
     walk(root, "", out);
     return out;
 }

@@ -45,6 +45,16 @@ std::optional<size_t> orderOf(const std::string& key) {
     return std::nullopt;
 }
 
+// Adds one child's sizes, count and date to its group's, in the children's order.
+void addUp(TreeNode& g, const TreeNode& child) {
+    g.size = saturatingAdd(g.size, child.size);
+    g.realisticSize = saturatingAdd(g.realisticSize, child.realisticSize);
+    g.fileCount = saturatingAdd(g.fileCount, child.fileCount);
+    if (child.modified && (!g.modified || *child.modified > *g.modified)) {
+        g.modified = child.modified;
+    }
+}
+
 TreeNode groupNode(std::string id, std::string name, std::string kind,
                    std::vector<TreeNode> children, std::optional<std::string> parentID) {
     TreeNode g;
@@ -52,14 +62,8 @@ TreeNode groupNode(std::string id, std::string name, std::string kind,
     g.name = std::move(name);
     g.kind = std::move(kind);
     g.parentID = std::move(parentID);
-    for (const auto& child : children) {
-        g.size = saturatingAdd(g.size, child.size);
-        g.realisticSize = saturatingAdd(g.realisticSize, child.realisticSize);
-        g.fileCount = saturatingAdd(g.fileCount, child.fileCount);
-        if (child.modified && (!g.modified || *child.modified > *g.modified)) {
-            g.modified = child.modified;
-        }
-    }
+    for (const auto& child : children)
+        addUp(g, child);
     g.children = std::move(children);
     return g;
 }
@@ -162,18 +166,70 @@ void collectTargets(const TreeNode& node, std::vector<TreeNode>& out) {
 
 // Categories in display order: the known ones in their fixed order, then the rest
 // by plain string comparison.
+bool groupBefore(const std::string& a, const std::string& b) {
+    const auto oa = orderOf(a), ob = orderOf(b);
+    if (oa && ob) return *oa < *ob;
+    if (oa || ob) return oa.has_value();
+    return a < b;
+}
+
 std::vector<std::string> orderedCategories(
     const std::map<std::string, std::vector<const ItemRecord*>>& groups) {
     std::vector<std::string> keys;
     for (const auto& entry : groups)
         keys.push_back(entry.first);
-    std::stable_sort(keys.begin(), keys.end(), [](const std::string& a, const std::string& b) {
-        const auto oa = orderOf(a), ob = orderOf(b);
-        if (oa && ob) return *oa < *ob;
-        if (oa || ob) return oa.has_value();
-        return a < b;
-    });
+    std::stable_sort(keys.begin(), keys.end(), groupBefore);
     return keys;
+}
+
+// The group node of `category`, made empty in its place when the tree has none.
+TreeNode& groupFor(TreeNode& root, const std::string& category) {
+    std::vector<TreeNode>& children = *root.children;
+    const std::string id = "cat:" + category;
+    auto at = children.begin();
+    while (at != children.end() && !at->id.starts_with("cat:"))
+        ++at;
+    for (; at != children.end(); ++at) {
+        if (at->id == id) return *at;
+        if (groupBefore(category, at->kind)) break;
+    }
+    return *children.insert(at, groupNode(id, categoryTitle(category), category, {}, "disk"));
+}
+
+// Adds one item node to its group. The group's tick state follows from its old
+// one: ticked when every tickable item is, mixed when some are.
+void addToGroup(TreeNode& group, TreeNode item) {
+    addUp(group, item);
+    if (item.tickable) {
+        const bool wasTickable = group.tickable;
+        const bool wasAll = group.ticked;
+        const bool wasSome = group.ticked || group.mixed;
+        group.tickable = true;
+        group.ticked = item.ticked && (wasAll || !wasTickable);
+        group.mixed = item.ticked ? wasTickable && !wasAll : wasSome;
+    }
+    group.children->push_back(std::move(item));
+}
+
+// The made-up nodes and the root's own figures, from its children as they are now.
+void settleRoot(TreeNode& root, int64_t free, int64_t total) {
+    std::vector<TreeNode>& children = *root.children;
+    if (total > 0) {
+        int64_t listed = 0;
+        for (const TreeNode& child : children) {
+            if (child.id.starts_with("cat:")) listed = saturatingAdd(listed, child.size);
+        }
+        const int64_t fresh = std::max<int64_t>(free, 0);
+        const int64_t other =
+            std::max<int64_t>(saturatingSub(saturatingSub(total, fresh), listed), 0);
+        children[0] = madeUpNode("fresh", fresh, "Fresh water = free space");
+        children[1] = madeUpNode("other", other, "On the disk, and not in this cleanup list");
+    }
+    root.size = root.realisticSize = root.fileCount = 0;
+    root.modified.reset();
+    for (const TreeNode& child : children)
+        addUp(root, child);
+    if (total > 0) root.size = total;
 }
 
 }  // namespace
@@ -226,6 +282,16 @@ TreeNode makeTree(const std::vector<ItemRecord>& records, const std::set<std::st
     root = annotate(std::move(root));
     root.ticked = root.tickable = root.mixed = false;
     return root;
+}
+
+void appendToTree(TreeNode& root, const std::vector<ItemRecord>& records, std::size_t from,
+                  const std::set<std::string>& ticked, int64_t free, int64_t total) {
+    if (!root.children) root.children.emplace();
+    for (std::size_t i = from; i < records.size(); ++i) {
+        const ItemRecord& r = records[i];
+        addToGroup(groupFor(root, r.category), itemNode(r, ticked));
+    }
+    settleRoot(root, free, total);
 }
 
 }  // namespace virirado

@@ -47,6 +47,13 @@ struct TreeNode {
 TreeNode makeTree(const std::vector<ItemRecord>& records, const std::set<std::string>& ticked,
                   int64_t free, int64_t total, const std::string& volume);
 
+// Adds `added`, the records that follow those `root` was made of, to a tree that
+// makeTree (or this) made with the same ticked set, free and total bytes. The
+// result equals makeTree of all the records; it costs the added records alone,
+// so a result that arrives item by item is not built again for every item.
+void appendToTree(TreeNode& root, const std::vector<ItemRecord>& records, std::size_t from,
+                  const std::set<std::string>& ticked, int64_t free, int64_t total);
+
 // The title of a category key; unknown keys come back unchanged.
 std::string categoryTitle(const std::string& key);
 

@@ -118,22 +118,40 @@ RowRefs WindowModel::visibleRows() const {
     return visibleIn(m_scope);
 }
 
-int64_t WindowModel::otherBytes() const {
+const WindowModel::AllRowsFigures& WindowModel::allRowsFigures() const {
     const EngineState& state = m_engine.state();
+    auto store = rows();
+    if (m_figures && m_figures->store == store && m_figures->freeBytes == state.freeBytes &&
+        m_figures->totalBytes == state.totalBytes) {
+        return *m_figures;
+    }
+    AllRowsFigures f;
+    f.freeBytes = state.freeBytes;
+    f.totalBytes = state.totalBytes;
+    // Records change only together with the tree, so they are those of `store`.
     int64_t listed = 0;
     for (const ItemRecord& r : m_engine.records())
         listed = durozizo::saturatingAdd(listed, r.size);
     const int64_t used = durozizo::saturatingSub(state.totalBytes, state.freeBytes);
-    return std::max<int64_t>(0, durozizo::saturatingSub(used, listed));
+    f.otherBytes = std::max<int64_t>(0, durozizo::saturatingSub(used, listed));
+    f.pieces = std::make_shared<const std::vector<VadePiece>>(
+        vadePieces(store->rows, f.otherBytes, state.freeBytes, state.totalBytes));
+    f.totals = durozizo::HonestTotals::of(store->items);
+    f.store = std::move(store);
+    m_figures = std::move(f);
+    return *m_figures;
+}
+
+int64_t WindowModel::otherBytes() const {
+    return allRowsFigures().otherBytes;
 }
 
 std::vector<VadePiece> WindowModel::pieces() const {
-    const EngineState& state = m_engine.state();
-    return vadePieces(rows()->rows, otherBytes(), state.freeBytes, state.totalBytes);
+    return *allRowsFigures().pieces;
 }
 
 durozizo::HonestTotals WindowModel::totals() const {
-    return durozizo::HonestTotals::of(rows()->items);
+    return allRowsFigures().totals;
 }
 
 const VadeRow* WindowModel::selectedRow() const {
@@ -161,9 +179,10 @@ WindowView WindowModel::view() const {
     v.allRows = refsOf(v.store->rows);
     v.visibleRows = visibleRows();
     v.groups = vadeGroups(v.visibleRows);
-    v.pieces = pieces();
-    v.totals = durozizo::HonestTotals::of(v.store->items);
-    v.otherBytes = otherBytes();
+    const AllRowsFigures& figures = allRowsFigures();
+    v.pieces = *figures.pieces;
+    v.totals = figures.totals;
+    v.otherBytes = figures.otherBytes;
     v.selection = m_selection;
     if (m_selection) {
         v.selectedRow = v.store->find(*m_selection);

@@ -124,6 +124,20 @@ private:
     mutable std::shared_ptr<const RowStore> m_rows;
     mutable int64_t m_rowsRevision = -1;
     mutable bool m_rowsHadRoot = false;
+
+    // What depends on all rows and the disk alone, not on the query or scope: the
+    // bar's pieces, the totals and the bytes no row accounts for. Made again only
+    // when the rows (so the records) or the disk's figures change, not per key.
+    struct AllRowsFigures {
+        std::shared_ptr<const RowStore> store;
+        int64_t freeBytes = 0;
+        int64_t totalBytes = 0;
+        std::shared_ptr<const std::vector<VadePiece>> pieces;
+        durozizo::HonestTotals totals;
+        int64_t otherBytes = 0;
+    };
+    const AllRowsFigures& allRowsFigures() const;
+    mutable std::optional<AllRowsFigures> m_figures;
 };
 
 }  // namespace virirado

@@ -5,6 +5,9 @@
 #include <QShortcut>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <chrono>
+#include <cmath>
 
 #include "Appearance.hpp"
 #include "BannerBar.hpp"
@@ -31,6 +34,11 @@ namespace {
 // frame come out the same in every run: 1 March 2026, 12:00 UTC.
 constexpr double kSnapshotNow = 1'772'366'400.0;
 constexpr double kSnapshotFrame = kSnapshotNow - kFrameEpochOffset + 0.35;
+
+double steadySeconds() {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
 
 }  // namespace
 
@@ -78,6 +86,11 @@ void ContentView::build() {
                                       m_services.snapshotPrefix.has_value(), m_services.home);
     m_model->setDark(m_services.dark);
     m_model->setReduceMotion(m_services.reduceMotion);
+    m_refreshTimer = new QTimer(this);
+    m_refreshTimer->setSingleShot(true);
+    connect(m_refreshTimer, &QTimer::timeout, this, [this] {
+        if (m_refreshPending) refreshNow();
+    });
     m_model->setOnChanged([this] { scheduleRefresh(); });
     m_model->setOnEngineMilestone([this] { runSnapshotsIfAsked(); });
     const AreaContext context{*m_model, *m_services.files, *m_services.clock};
@@ -128,19 +141,24 @@ W* ContentView::add(QBoxLayout* layout, W* area, int stretch) {
 
 void ContentView::engineChanged() {
     m_model->engineChanged();
-    scheduleRefresh();
+    // While a scan streams its items, the list is refreshed at a pace that keeps
+    // up with its length; anything else shows at once.
+    const bool streaming = m_services.engine->state().scanning && !m_services.snapshotPrefix;
+    scheduleRefresh(streaming ? m_pacing.delay(steadySeconds()) : 0);
 }
 
-void ContentView::scheduleRefresh() {
-    if (m_refreshPending) return;
+void ContentView::scheduleRefresh(double delay) {
+    const int ms = static_cast<int>(std::ceil(std::max(0.0, delay) * 1000));
+    if (m_refreshPending && m_refreshTimer->isActive() && m_refreshTimer->remainingTime() <= ms)
+        return;
     m_refreshPending = true;
-    QTimer::singleShot(0, this, [this] {
-        if (m_refreshPending) refreshNow();
-    });
+    m_refreshTimer->start(ms);
 }
 
 void ContentView::refreshNow() {
     m_refreshPending = false;
+    if (m_refreshTimer != nullptr) m_refreshTimer->stop();
+    const double start = steadySeconds();
     const WindowView view = m_model->view();
     QPalette p = palette();
     const QColor background = Palette::of(view.dark).window;
@@ -151,6 +169,7 @@ void ContentView::refreshNow() {
     for (Area* area : m_areas)
         area->present(view);
     m_sheets->present(view);
+    m_pacing.refreshed(start, steadySeconds());
     closeIfWaiting();
 }
 

@@ -14,11 +14,13 @@
 #include "Clock.hpp"
 #include "EngineFacade.hpp"
 #include "FileActions.hpp"
+#include "RefreshPacing.hpp"
 #include "Settings.hpp"
 #include "SheetDialog.hpp"
 #include "WindowModel.hpp"
 
 class QBoxLayout;
+class QTimer;
 
 namespace virirado {
 
@@ -81,7 +83,9 @@ private:
     void build();
     template <typename W>
     W* add(QBoxLayout* layout, W* area, int stretch = 0);
-    void scheduleRefresh();
+    // Refreshes once this turn ends, or `delay` seconds later, whichever the
+    // earliest request asks for.
+    void scheduleRefresh(double delay = 0);
     void appear();
     void closeIfWaiting();
 
@@ -95,6 +99,8 @@ private:
     SheetHost* m_sheets = nullptr;
     SnapshotRunner* m_runner = nullptr;
     bool m_refreshPending = false;
+    QTimer* m_refreshTimer = nullptr;
+    RefreshPacing m_pacing;
     bool m_started = false;
     bool m_snapshotDone = false;
     // A close was asked for while a clean ran; the window closes at its result.

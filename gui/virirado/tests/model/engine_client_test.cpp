@@ -277,3 +277,73 @@ TEST(EngineClientCommands, ItemsArrivingTogetherBuildTheTreeOnce) {
     EXPECT_FALSE(h.state().root);
     EXPECT_TRUE(h.client->records().empty());
 }
+
+// Items streamed in many pieces: after every piece the tree is the one made of
+// all records at once, through replacements, ticks, new groups, a volume event
+// and a snapshot edit, and the nodes of items taken earlier are not made again
+// for every later piece.
+TEST(EngineClientCommands, StreamedItemsGrowTheTreeAsMadeAtOnce) {
+    ClientHarness h(engineAt("/e"));
+    h.client->start();
+    h.client->scan();
+    const auto expectWhole = [&h](const std::string& when) {
+        const EngineState& s = h.state();
+        ASSERT_TRUE(s.root) << when;
+        EXPECT_EQ(*s.root, makeTree(h.client->records(), h.client->ticked(), s.freeBytes,
+                                    s.totalBytes, s.volumeName))
+            << when;
+    };
+    const char* const categories[] = {"logs", "downloads", "caches", "mine", "apps", "trash"};
+    const auto longItem = [&](int i, bool ticked) {
+        Json e = item("item-with-a-long-id-" + std::to_string(i), categories[i % 6], ticked);
+        e["item"]["label"] = "a label long enough to live on the heap " + std::to_string(i);
+        e["item"]["size"] = 1000 + (i * 37) % 500;
+        return e;
+    };
+    h.event({{"event", "volume"}, {"free_bytes", 5000}, {"total_bytes", 9'000'000}});
+    std::string piece;
+    for (int i = 0; i < 30; ++i)
+        piece += longItem(i, i % 3 == 0).dump() + "\n";
+    h.raw(piece);
+    expectWhole("first piece");
+    const auto firstLogName = [&h] {
+        for (const TreeNode& g : *h.state().root->children) {
+            if (g.id == "cat:logs") return g.children->front().name.data();
+        }
+        return static_cast<const char*>(nullptr);
+    };
+    const char* const firstLabel = firstLogName();
+    ASSERT_NE(firstLabel, nullptr);
+
+    for (int round = 1; round < 8; ++round) {
+        piece.clear();
+        for (int i = round * 30; i < round * 30 + 30; ++i)
+            piece += longItem(i, i % 4 == 0).dump() + "\n";
+        h.raw(piece);
+        expectWhole("piece " + std::to_string(round));
+    }
+    // Appending moved the node, it did not make it again.
+    EXPECT_EQ(firstLogName(), firstLabel);
+
+    h.event(longItem(7, true));  // replaces a known record
+    expectWhole("replacement");
+    h.event({{"event", "selection"}, {"ticked", Json::array({"item-with-a-long-id-5"})}});
+    h.event(longItem(500, true));
+    expectWhole("after a selection");
+    h.event({{"event", "volume"}, {"free_bytes", 7}, {"total_bytes", 9'500'000}, {"volume", "V"}});
+    h.event(longItem(501, false));
+    expectWhole("after a volume");
+
+    // A snapshot edit stands until the records change; then the tree is theirs again.
+    h.client->editForSnapshot([](EngineState& s) { s.root->children->pop_back(); });
+    h.event(longItem(502, false));
+    expectWhole("after a snapshot edit");
+
+    // "done" with the same disk figures and no list of its own keeps the tree.
+    const char* const beforeDone = firstLogName();
+    h.event({{"event", "done"}, {"free_bytes", 7}, {"total_bytes", 9'500'000}});
+    expectWhole("done");
+    EXPECT_EQ(firstLogName(), beforeDone);
+    EXPECT_EQ(h.client->records().size(), 243u);
+    EXPECT_FALSE(h.state().scanning);
+}

@@ -149,4 +149,11 @@ TEST(ProtocolText, Utf8AndTrimming) {
     EXPECT_EQ(protocol::completePrefix("ab\xE2\x80\xA6"), 5u);
     EXPECT_EQ(protocol::trimmed("\xE3\x80\x80 \t x y \r\xC2\x85"), "x y");
     EXPECT_EQ(protocol::trimmed(" \xE2\x80\xA8 "), "");
+    // Plain characters at both ends: the text as it is, whatever lies between.
+    EXPECT_EQ(protocol::trimmed("{\xC2\x85 }"), "{\xC2\x85 }");
+    EXPECT_EQ(protocol::trimmed("{x}\xC2\x85"), "{x}");
+    EXPECT_EQ(protocol::trimmed("\x1F{x}\x0B"), protocol::trimmed("\x1F{x}\x0B "));
+    EXPECT_EQ(protocol::trimmed("a"), "a");
+    EXPECT_EQ(protocol::trimmed(""), "");
+    EXPECT_EQ(protocol::trimmed("\r"), "");
 }

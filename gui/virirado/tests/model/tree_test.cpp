@@ -132,3 +132,58 @@ TEST(DisplayTree, HugeSizesSaturateInsteadOfWrapping) {
     EXPECT_EQ(child(root, "fresh").size, INT64_MAX);
     EXPECT_EQ(root.realisticSize, INT64_MAX);
 }
+
+// A tree grown a few records at a time must be the tree made of all of them at
+// once: groups appearing in their order, sums, dates, tick states and the
+// made-up nodes, with and without a disk size.
+TEST(DisplayTree, GrowingEqualsMakingAtOnce) {
+    const char* const categories[] = {"logs", "zeta", "caches", "apps", "alpha", "temp", "trash"};
+    const char* const safeties[] = {"safe", "review", "info", "safe"};
+    std::vector<ItemRecord> all;
+    std::set<std::string> ticked;
+    uint64_t seed = 12345;
+    auto next = [&seed] {
+        seed ^= seed << 13;
+        seed ^= seed >> 7;
+        seed ^= seed << 17;
+        return seed;
+    };
+    for (int i = 0; i < 400; ++i) {
+        const uint64_t h = next();
+        ItemRecord r = rec("r" + std::to_string(i), categories[h % 7],
+                           h % 11 == 0 ? INT64_MAX / 3 : static_cast<int64_t>(h % 5000),
+                           static_cast<int64_t>((h >> 8) % 3000));
+        r.safety = safeties[(h >> 16) % 4];
+        r.deletable = (h >> 20) % 9 != 0;
+        r.fileCount = static_cast<int64_t>((h >> 24) % 50);
+        if ((h >> 30) % 3 == 0) r.modified = static_cast<double>((h >> 32) % 100000);
+        if ((h >> 34) % 5 == 0) {
+            ItemRecord m = rec(r.id + "/m", "", 3);
+            r.members.push_back(m);
+        }
+        if ((h >> 40) % 3 != 0) ticked.insert(r.id);
+        all.push_back(std::move(r));
+    }
+    for (const auto& [free, total] :
+         {std::pair<int64_t, int64_t>{300, 900'000}, {0, 0}, {INT64_MAX, INT64_MAX}}) {
+        std::vector<ItemRecord> records;
+        std::optional<TreeNode> grown;
+        for (std::size_t at = 0; at < all.size();) {
+            const std::size_t from = records.size();
+            const std::size_t step = 1 + next() % 37;
+            for (; at < all.size() && records.size() < from + step; ++at)
+                records.push_back(all[at]);
+            if (!grown) {
+                grown = makeTree(records, ticked, free, total, "Mac");
+            } else {
+                virirado::appendToTree(*grown, records, from, ticked, free, total);
+            }
+            ASSERT_EQ(*grown, makeTree(records, ticked, free, total, "Mac"))
+                << records.size() << " records, disk " << total;
+        }
+    }
+    // A tree of no records yet takes its first ones too.
+    TreeNode empty = makeTree({}, {}, 5, 100, "");
+    virirado::appendToTree(empty, all, 0, ticked, 5, 100);
+    EXPECT_EQ(empty, makeTree(all, ticked, 5, 100, ""));
+}

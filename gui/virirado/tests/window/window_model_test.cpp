@@ -94,6 +94,47 @@ TEST(WindowModelDerived, OtherBytesNeverNegative) {
     EXPECT_EQ(w.model.otherBytes(), 10'000 - 1'000 - 2'950);
 }
 
+// The pieces, totals and other bytes are kept between keys; every read must
+// still equal what all rows and the disk give now: after a tick, a new result,
+// new disk figures without a new tree, and whatever the query and scope.
+TEST(WindowModelDerived, FiguresOfAllRowsFollowRowsAndDiskNotTheQuery) {
+    Window w;
+    const auto expectCurrent = [&w](const std::string& when) {
+        const EngineState& s = w.engine.state();
+        int64_t listed = 0;
+        for (const ItemRecord& r : w.engine.records())
+            listed += r.size;
+        const int64_t other = std::max<int64_t>(0, s.totalBytes - s.freeBytes - listed);
+        const auto store = w.model.rows();
+        const auto pieces = vadePieces(store->rows, other, s.freeBytes, s.totalBytes);
+        const auto totals = durozizo::HonestTotals::of(store->items);
+        EXPECT_EQ(w.model.otherBytes(), other) << when;
+        EXPECT_EQ(w.model.pieces(), pieces) << when;
+        EXPECT_EQ(w.model.totals(), totals) << when;
+        const WindowView v = w.model.view();
+        EXPECT_EQ(v.otherBytes, other) << when;
+        EXPECT_EQ(v.pieces, pieces) << when;
+        EXPECT_EQ(v.totals, totals) << when;
+    };
+    w.load(sample());
+    expectCurrent("loaded");
+    w.model.setQuery("c");
+    w.model.setScope(VadeScope::caches);
+    expectCurrent("query and scope");
+    w.model.toggle(w.row("c1"));
+    expectCurrent("ticked");
+    EXPECT_EQ(w.model.totals().tickedCount, 2);
+    w.engine.value.freeBytes = 4'000;
+    expectCurrent("less free space");
+    w.engine.value.totalBytes = 20'000;
+    expectCurrent("a larger disk");
+    auto bigger = sample();
+    bigger[0].size = 5'000;
+    w.load(bigger, 4'000, 20'000);
+    expectCurrent("a new result");
+    EXPECT_EQ(w.model.otherBytes(), 20'000 - 4'000 - 7'450);
+}
+
 TEST(WindowModelDerived, SelectedGroupHiddenByTheQueryKeepsAllItsRows) {
     Window w;
     w.load(sample());

@@ -3,6 +3,7 @@
 #include <QLineEdit>
 #include <QTest>
 
+#include "BannerBar.hpp"
 #include "WindowHarness.hpp"
 
 namespace virirado {
@@ -102,6 +103,34 @@ TEST(ContentView, NewResultSelectsTheFirstRowAndBackgroundFollowsTheScheme) {
     h.content->setDark(true);
     EXPECT_EQ(h.content->grab().toImage().pixelColor(2, 2), QColor("#07192B"));
     h.content->setDark(false);
+}
+
+// While a scan streams, an engine change may wait for its refresh, so a long
+// list is not derived again for every piece of the stream; it still shows soon
+// after, and the person's own changes, like the end of the scan, show at once
+// and take any waiting change with them.
+TEST(ContentView, EngineChangesDuringAScanAreRefreshedAtAPace) {
+    WindowHarness h;
+    h.show();
+    h.loadDemo();
+    auto* banner = h.content->findChild<BannerBar*>();
+    ASSERT_NE(banner, nullptr);
+    h.engine.value.scanning = true;
+    h.engine.value.banner = "first";
+    h.engine.announce();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return banner->text() == "first"; }, 5000));
+
+    h.engine.value.banner = "second";
+    h.engine.announce();
+    h.content->model().setQuery("cache");  // typed: refreshes now, the engine's change with it
+    QCoreApplication::processEvents();
+    EXPECT_EQ(banner->text(), "second");
+
+    h.engine.value.banner = "done";
+    h.engine.value.scanning = false;
+    h.engine.announce();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(banner->text(), "done");
 }
 
 }  // namespace
