@@ -15,11 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "ContentView.hpp"
-#include "EngineClientObject.hpp"
-#include "QuietServices.hpp"
-#include "RecordingFileActions.hpp"
-#include "SilentProcess.hpp"
+#include "BenchWindow.hpp"
 #include "ViriradoApp.hpp"
 
 namespace {
@@ -108,22 +104,11 @@ int main(int argc, char** argv) {
     std::vector<double> refresh;
     std::vector<double> paint;
     for (int round = 0; round < rounds; ++round) {
-        EngineProcess::Handlers handlers;
-        ClientServices services;
-        services.makeProcess = [&handlers] { return std::make_unique<SilentProcess>(&handlers); };
-        services.home = "/home/bench";
-        services.launch.arguments = {"--no-autoscan"};
-        EngineClientObject object(std::move(services));
-        MemoryStore settings;
-        SystemClock clock;
-        testing::RecordingFileActions files;
-        QMainWindow window;
-        auto* content = new ContentView(
-            testing::quietServices(object.client(), settings, clock, files, "/home/bench"));
-        window.setCentralWidget(content);
-        window.resize(1240, 800);
-        QObject::connect(&object, &EngineClientObject::changed, content,
-                         &ContentView::engineChanged);
+        bench::BenchWindow bench;
+        auto& handlers = bench.handlers;
+        auto& object = bench.object;
+        auto* content = bench.content;
+        auto& window = bench.window;
         window.show();
         if (!QTest::qWaitForWindowExposed(&window)) return 1;
         object.client().start();

@@ -24,11 +24,7 @@
 #include <string>
 #include <vector>
 
-#include "ContentView.hpp"
-#include "EngineClientObject.hpp"
-#include "QuietServices.hpp"
-#include "RecordingFileActions.hpp"
-#include "SilentProcess.hpp"
+#include "BenchWindow.hpp"
 
 namespace {
 
@@ -103,23 +99,11 @@ Run stream(int count, double limit) {
     const std::string done =
         "{\"event\":\"done\",\"free_bytes\":240400000000,\"total_bytes\":2000000000000000}\n";
 
-    EngineProcess::Handlers handlers;
-    ClientServices services;
-    services.makeProcess = [&handlers] {
-        return std::make_unique<bench::SilentProcess>(&handlers);
-    };
-    services.home = "/home/bench";
-    services.launch.arguments = {"--no-autoscan"};
-    EngineClientObject object(std::move(services));
-    MemoryStore settings;
-    SystemClock clock;
-    testing::RecordingFileActions files;
-    QMainWindow window;
-    auto* content = new ContentView(
-        testing::quietServices(object.client(), settings, clock, files, "/home/bench"));
-    window.setCentralWidget(content);
-    window.resize(1240, 800);
-    QObject::connect(&object, &EngineClientObject::changed, content, &ContentView::engineChanged);
+    bench::BenchWindow bench;
+    auto& handlers = bench.handlers;
+    auto& object = bench.object;
+    auto* content = bench.content;
+    auto& window = bench.window;
     int changes = 0;
     QObject::connect(&object, &EngineClientObject::changed, [&changes] { ++changes; });
     window.show();

@@ -166,4 +166,14 @@ json item_in(const json& done, const std::string& id) {
     return json();
 }
 
+peer::items::Item item_at(const fs::path& p) {
+    struct stat st {};
+    EXPECT_EQ(::lstat(p.c_str(), &st), 0) << p;
+    peer::items::Item it;
+    it.path = p.string();
+    it.dev = st.st_dev;
+    it.ino = st.st_ino;
+    return it;
+}
+
 }  // namespace peer_test

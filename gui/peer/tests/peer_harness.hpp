@@ -11,6 +11,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "items.hpp"
+
 namespace peer_test {
 
 namespace fs = std::filesystem;
@@ -62,6 +64,9 @@ private:
     std::string m_buf;
     int m_next_id = 1;
 };
+
+// An item for the thing at `p` as a scan would have found it (its path and identity).
+peer::items::Item item_at(const fs::path& p);
 
 // The item with this id among the items of a "done" event, or null.
 json item_in(const json& done, const std::string& id);

@@ -48,15 +48,6 @@ protected:
             GTEST_SKIP() << "mount --bind refused: " << std::strerror(errno);
         mounted.push_back(onto.string());
     }
-    peer::items::Item item_at(const fs::path& p) const {
-        struct stat st {};
-        EXPECT_EQ(::lstat(p.c_str(), &st), 0) << p;
-        peer::items::Item it;
-        it.path = p.string();
-        it.dev = st.st_dev;
-        it.ino = st.st_ino;
-        return it;
-    }
     json clean_one(Peer& p, const std::string& id) {
         p.send({{"cmd", "preview"}, {"ids", {id}}});
         json pv = p.wait_for("preview");

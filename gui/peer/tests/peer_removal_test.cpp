@@ -68,16 +68,6 @@ void make_chain(const fs::path& top, int depth) {
     ::close(fd);
 }
 
-peer::items::Item item_at(const fs::path& p) {
-    struct stat st {};
-    EXPECT_EQ(::lstat(p.c_str(), &st), 0) << p;
-    peer::items::Item it;
-    it.path = p.string();
-    it.dev = st.st_dev;
-    it.ino = st.st_ino;
-    return it;
-}
-
 TEST(PeerRemoval, AnItemDeeperThanTheDescriptorLimitGoesWhole) {
     TempHome h;
     const fs::path deep = h.cache() / "deep";
