@@ -3,7 +3,9 @@
 #include <QAction>
 #include <QApplication>
 #include <QContextMenuEvent>
+#include <QLineEdit>
 #include <QMenu>
+#include <QScreen>
 #include <QTest>
 #include <QTimer>
 #include <algorithm>
@@ -413,6 +415,67 @@ TEST(DazuBar, MotionAnimatesOpeningAndWidthsThenSettles) {
     EXPECT_EQ(b.map()->height(), 140);
     EXPECT_EQ(b.bar->state().widthProgress, 1);
     EXPECT_EQ(b.bar->state().segments.size(), before - 1);
+}
+
+// What the window shows now, as painted piece by piece (not a fresh render).
+QImage shownPixels(QWidget& window) {
+    QCoreApplication::processEvents();
+    return window.screen()->grabWindow(window.winId()).toImage().convertToFormat(
+        QImage::Format_RGB32);
+}
+
+// The first pixel around the card where the window, repainted only where
+// something changed, differs from a fresh render of it; empty when none does.
+std::string shadowMismatch(Bar& b) {
+    QWidget& window = *b.h.window;
+    const QImage shown = shownPixels(window);
+    const QImage fresh = window.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    if (shown.size() != fresh.size()) return "sizes differ";
+    const QRect card(b.bar->mapTo(&window, QPoint(0, 0)), b.bar->size());
+    const QRect around = card.adjusted(-60, -60, 60, 60).intersected(shown.rect());
+    for (int y = around.top(); y <= around.bottom(); ++y) {
+        for (int x = around.left(); x <= around.right(); ++x) {
+            if (shown.pixel(x, y) != fresh.pixel(x, y)) {
+                return "at " + std::to_string(x) + "," + std::to_string(y) + ": shown " +
+                       hexOf(shown.pixelColor(x, y)) + ", fresh " + hexOf(fresh.pixelColor(x, y));
+            }
+        }
+    }
+    return {};
+}
+
+TEST(DazuBar, CardShadowStaysWholeThroughPartialRepaints) {
+    Bar b;
+    shownPixels(*b.h.window);
+    // Keys change the rows but not the card: only what changed is repainted.
+    auto* field = b.h.find<QLineEdit>("searchField");
+    ASSERT_NE(field, nullptr);
+    QTest::keyClicks(field, QStringLiteral("cache"));
+    b.h.settle();
+    EXPECT_EQ(shadowMismatch(b), "") << "after typing";
+    // Something beside the card repaints across the shadow's reach.
+    const QRect below(b.bar->mapTo(b.h.window.get(), QPoint(0, b.bar->height() - 20)),
+                      QSize(b.bar->width(), 60));
+    b.h.window->update(below);
+    EXPECT_EQ(shadowMismatch(b), "") << "after a repaint across the shadow";
+    // The shadow grows deeper on hover while the card stays put.
+    b.bar->strip()->onHover(true);
+    EXPECT_EQ(shadowMismatch(b), "") << "after hover";
+    b.bar->strip()->onHover(false);
+    EXPECT_EQ(shadowMismatch(b), "") << "after hover ended";
+    // The card grows and shrinks again: no old shadow is left behind.
+    b.open();
+    EXPECT_EQ(shadowMismatch(b), "") << "after opening";
+    QTest::keyClick(field, Qt::Key_Backspace);
+    b.h.settle();
+    EXPECT_EQ(shadowMismatch(b), "") << "after a key with the map open";
+    b.h.content->model().setMapExpanded(false);
+    b.h.settle();
+    EXPECT_EQ(shadowMismatch(b), "") << "after folding";
+    b.h.content->setDark(true);
+    b.h.settle();
+    EXPECT_EQ(shadowMismatch(b), "") << "in dark";
+    b.h.content->setDark(false);
 }
 
 }  // namespace
