@@ -4,8 +4,8 @@
 #include <QPainterPath>
 #include <QPixmap>
 #include <QPixmapCache>
-#include <QTransform>
 #include <QRegion>
+#include <QTransform>
 #include <algorithm>
 #include <cmath>
 

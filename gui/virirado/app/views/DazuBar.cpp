@@ -2,8 +2,8 @@
 
 #include <QEasingCurve>
 #include <QEvent>
-#include <QPainter>
 #include <QPaintEvent>
+#include <QPainter>
 #include <QPainterPath>
 #include <QVariantAnimation>
 #include <cmath>
