@@ -4,6 +4,8 @@
 #include <QPainterPath>
 #include <QPixmap>
 #include <QPixmapCache>
+#include <QRegion>
+#include <QTransform>
 #include <algorithm>
 #include <cmath>
 
@@ -30,11 +32,44 @@ QPixmap cornerPiece(int radius, const QColor& color, int blur, int& side) {
     return pixmap;
 }
 
+// The shadow of `card`, its bounds' top left at `phase` within the first device
+// pixel, drawn into a picture that starts at that pixel.
+QImage shadowPicture(const QRectF& card, double radius, const QColor& color, double blur,
+                     QPointF offset, const QRectF& bounds, QPointF phase, double ratio) {
+    const QSize size(static_cast<int>(std::ceil(bounds.width() * ratio + phase.x())) + 1,
+                     static_cast<int>(std::ceil(bounds.height() * ratio + phase.y())) + 1);
+    if (size.width() > 16384 || size.height() > 16384) return {};
+    QImage image(size, QImage::Format_ARGB32_Premultiplied);
+    if (image.isNull()) return {};
+    image.fill(Qt::transparent);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setTransform(QTransform::fromTranslate(-bounds.left(), -bounds.top()) *
+                   QTransform::fromScale(ratio, ratio) *
+                   QTransform::fromTranslate(phase.x(), phase.y()));
+    paintCardShadow(p, card, radius, color, blur, offset);
+    return image;
+}
+
 }  // namespace
 
 QRectF cardShadowBounds(const QRectF& card, double blur, QPointF offset) {
     const double margin = 2 * std::ceil(std::max(0.0, blur));
     return card.translated(offset).adjusted(-margin, -margin, margin, margin);
+}
+
+QRegion cardHiddenCore(const QRectF& card, double radius) {
+    const double r = std::clamp(radius, 0.0, std::min(card.width(), card.height()) / 2);
+    // Inward to whole points, and 1 more for the edge's antialiasing.
+    auto inner = [](const QRectF& rect) {
+        const QPoint from(static_cast<int>(std::ceil(rect.left())) + 1,
+                          static_cast<int>(std::ceil(rect.top())) + 1);
+        const QPoint to(static_cast<int>(std::floor(rect.right())) - 1,
+                        static_cast<int>(std::floor(rect.bottom())) - 1);
+        if (to.x() <= from.x() || to.y() <= from.y()) return QRegion();
+        return QRegion(QRect(from, QSize(to.x() - from.x(), to.y() - from.y())));
+    };
+    return inner(card.adjusted(r, 0, -r, 0)).united(inner(card.adjusted(0, r, 0, -r)));
 }
 
 void paintCardShadow(QPainter& painter, const QRectF& card, double radius, const QColor& color,
@@ -70,6 +105,32 @@ void paintCardShadow(QPainter& painter, const QRectF& card, double radius, const
             painter.drawPixmap(to, piece, from);
         }
     }
+    painter.restore();
+}
+
+void CardShadowPicture::paint(QPainter& painter, const QRectF& card, double radius,
+                              const QColor& color, double blur, QPointF offset) {
+    const QTransform device = painter.deviceTransform();
+    const double ratio = device.m11();
+    // Only a move and one pixel ratio keep the picture's pixels whole.
+    if (device.type() > QTransform::TxScale || ratio <= 0 || device.m22() != ratio) {
+        paintCardShadow(painter, card, radius, color, blur, offset);
+        return;
+    }
+    const QRectF bounds = cardShadowBounds(card, std::ceil(std::clamp(blur, 0.0, 200.0)), offset);
+    const QPointF at = device.map(bounds.topLeft());
+    const QPointF whole(std::floor(at.x()), std::floor(at.y()));
+    const Key key{card.size(), at - whole, radius, color.rgba(), blur, offset, ratio};
+    if (!(key == m_key) || m_image.isNull()) {
+        m_key = key;
+        m_image = shadowPicture(card, radius, color, blur, offset, bounds, key.phase, ratio);
+    }
+    if (m_image.isNull()) return;
+    painter.save();
+    // Device pixel for device pixel: the picture's first pixel on `whole`.
+    painter.setTransform(QTransform::fromTranslate(whole.x(), whole.y()) * device.inverted() *
+                         painter.transform());
+    painter.drawImage(QPointF(0, 0), m_image);
     painter.restore();
 }
 

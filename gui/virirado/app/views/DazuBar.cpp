@@ -2,6 +2,7 @@
 
 #include <QEasingCurve>
 #include <QEvent>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QVariantAnimation>
@@ -325,6 +326,7 @@ void DazuBar::watchHost() {
     }
     m_host = parentWidget();
     m_shadowArea = QRect();
+    m_shadowShape.reset();
     if (m_host) m_host->installEventFilter(this);
     refreshShadow();
 }
@@ -332,10 +334,16 @@ void DazuBar::watchHost() {
 void DazuBar::refreshShadow() {
     if (!m_host) return;
     const Look l = look();
+    std::optional<ShadowShape> shape;
+    if (isVisible())
+        shape = ShadowShape{m_card.translated(pos()), l.radius, l.shadow.rgba(), l.shadowBlur,
+                            l.shadowOffset};
+    // A keystroke rearranges the bar without moving its card: repainting the
+    // window under the card and its shadow then would only draw them again.
+    if (shape == m_shadowShape) return;
+    m_shadowShape = shape;
     const QRect area =
-        isVisible() ? cardShadowBounds(m_card.translated(pos()), l.shadowBlur, l.shadowOffset)
-                          .toAlignedRect()
-                    : QRect();
+        shape ? cardShadowBounds(shape->card, shape->blur, shape->offset).toAlignedRect() : QRect();
     const QRect dirty = area.united(m_shadowArea);
     m_shadowArea = area;
     if (!dirty.isEmpty()) m_host->update(dirty);
@@ -345,11 +353,21 @@ bool DazuBar::eventFilter(QObject* watched, QEvent* event) {
     if (watched == m_host && event->type() == QEvent::Paint && isVisible()) {
         // The window's background is down, its other areas are not yet: the
         // shadow lies under everything, as a card's shadow should.
-        QPainter p(m_host.data());
-        p.setRenderHint(QPainter::Antialiasing);
         const Look l = look();
-        paintCardShadow(p, m_card.translated(pos()), l.radius, l.shadow, l.shadowBlur,
-                        l.shadowOffset);
+        const QRectF card = m_card.translated(pos());
+        QRegion reach = static_cast<QPaintEvent*>(event)->region().intersected(
+            cardShadowBounds(card, l.shadowBlur, l.shadowOffset).toAlignedRect());
+        // The opaque card is painted over the middle of its shadow right after.
+        if (l.fill.alpha() == 255) reach -= cardHiddenCore(card, l.radius);
+        if (!reach.isEmpty()) {
+            QPainter p(m_host.data());
+            p.setRenderHint(QPainter::Antialiasing);
+            // Rectangle by rectangle: a plain clip keeps Qt's copy on its fast path.
+            for (const QRect& part : reach) {
+                p.setClipRect(part);
+                m_shadowPicture.paint(p, card, l.radius, l.shadow, l.shadowBlur, l.shadowOffset);
+            }
+        }
     }
     return QWidget::eventFilter(watched, event);
 }

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "Area.hpp"
+#include "CardShadow.hpp"
 #include "DazuPaint.hpp"
 
 class QVariantAnimation;
@@ -87,8 +88,21 @@ private:
     int m_headerHeight;
     QRectF m_card;
 
+    // What the shadow on the host was last invalidated for: the same shadow
+    // again needs no repaint of the host, however often the bar rearranges.
+    struct ShadowShape {
+        QRectF card;
+        double radius = 0;
+        QRgb color = 0;
+        double blur = 0;
+        QPointF offset;
+        bool operator==(const ShadowShape&) const = default;
+    };
+
     QPointer<QWidget> m_host;
     QRect m_shadowArea;
+    std::optional<ShadowShape> m_shadowShape;
+    CardShadowPicture m_shadowPicture;
 };
 
 }  // namespace virirado

@@ -3,7 +3,9 @@
 #include <QAction>
 #include <QApplication>
 #include <QContextMenuEvent>
+#include <QLineEdit>
 #include <QMenu>
+#include <QScreen>
 #include <QTest>
 #include <QTimer>
 #include <algorithm>
@@ -413,6 +415,113 @@ TEST(DazuBar, MotionAnimatesOpeningAndWidthsThenSettles) {
     EXPECT_EQ(b.map()->height(), 140);
     EXPECT_EQ(b.bar->state().widthProgress, 1);
     EXPECT_EQ(b.bar->state().segments.size(), before - 1);
+}
+
+// What the window shows now, as painted piece by piece (not a fresh render).
+QImage shownPixels(QWidget& window) {
+    QCoreApplication::processEvents();
+    return window.screen()
+        ->grabWindow(window.winId())
+        .toImage()
+        .convertToFormat(QImage::Format_RGB32);
+}
+
+QImage freshPixels(QWidget& window) {
+    return window.grab().toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+// The first pixel within the shadow's reach around the bar where `a` and `b`
+// differ; empty when none does.
+std::string mismatchAroundCard(const Bar& bar, const QImage& a, const QImage& b) {
+    if (a.size() != b.size()) return "sizes differ";
+    const QRect card(bar.bar->mapTo(bar.h.window.get(), QPoint(0, 0)), bar.bar->size());
+    const QRect around = card.adjusted(-50, -50, 50, 50).intersected(a.rect());
+    for (int y = around.top(); y <= around.bottom(); ++y) {
+        for (int x = around.left(); x <= around.right(); ++x) {
+            if (a.pixel(x, y) != b.pixel(x, y)) {
+                return "at " + std::to_string(x) + "," + std::to_string(y) + ": " +
+                       hexOf(a.pixelColor(x, y)) + " against " + hexOf(b.pixelColor(x, y));
+            }
+        }
+    }
+    return {};
+}
+
+// The window repainted only where something changed shows what a fresh render does.
+std::string staleAroundCard(const Bar& b) {
+    return mismatchAroundCard(b, shownPixels(*b.h.window), freshPixels(*b.h.window));
+}
+
+// A new window brought straight to the same state: the reference run.
+struct Reference {
+    Bar r;
+    Reference(const QString& query, bool open, bool dark, int width = 1280) {
+        r.h.window->resize(width, r.h.window->height());
+        QTest::keyClicks(r.h.find<QLineEdit>("searchField"), query);
+        r.h.settle();
+        if (open) r.open();
+        if (dark) {
+            r.h.content->setDark(true);
+            r.h.settle();
+        }
+    }
+    ~Reference() { r.h.content->setDark(false); }
+};
+
+TEST(DazuBar, CardShadowStaysWholeThroughPartialRepaints) {
+    Bar b;
+    shownPixels(*b.h.window);
+    // Keys change the rows but not the card: only what changed is repainted.
+    auto* field = b.h.find<QLineEdit>("searchField");
+    ASSERT_NE(field, nullptr);
+    QTest::keyClicks(field, QStringLiteral("cache"));
+    b.h.settle();
+    EXPECT_EQ(staleAroundCard(b), "") << "after typing";
+    // Something beside the card repaints across the shadow's reach.
+    const QRect below(b.bar->mapTo(b.h.window.get(), QPoint(0, b.bar->height() - 20)),
+                      QSize(b.bar->width(), 60));
+    b.h.window->update(below);
+    EXPECT_EQ(staleAroundCard(b), "") << "after a repaint across the shadow";
+    // The shadow grows deeper on hover while the card stays put.
+    b.bar->strip()->onHover(true);
+    EXPECT_EQ(staleAroundCard(b), "") << "after hover";
+    b.bar->strip()->onHover(false);
+    EXPECT_EQ(staleAroundCard(b), "") << "after hover ended";
+    // The card grows and shrinks again: no old shadow is left behind.
+    b.open();
+    EXPECT_EQ(staleAroundCard(b), "") << "after opening";
+    QTest::keyClick(field, Qt::Key_Backspace);
+    b.h.settle();
+    EXPECT_EQ(staleAroundCard(b), "") << "after a key with the map open";
+    const QImage open = shownPixels(*b.h.window);
+    {
+        Reference ref(QStringLiteral("cach"), true, false);
+        EXPECT_EQ(mismatchAroundCard(b, open, freshPixels(*ref.r.h.window)), "")
+            << "open, against the reference run";
+    }
+    b.h.content->model().setMapExpanded(false);
+    b.h.settle();
+    EXPECT_EQ(staleAroundCard(b), "") << "after folding";
+    // Only the card's width changes, then only its colours.
+    b.h.window->resize(1180, b.h.window->height());
+    b.h.settle();
+    EXPECT_EQ(staleAroundCard(b), "") << "after a narrower window";
+    const QImage narrow = shownPixels(*b.h.window);
+    {
+        Reference ref(QStringLiteral("cach"), false, false, 1180);
+        EXPECT_EQ(mismatchAroundCard(b, narrow, freshPixels(*ref.r.h.window)), "")
+            << "narrower, against the reference run";
+    }
+    b.h.content->setDark(true);
+    b.h.settle();
+    EXPECT_EQ(staleAroundCard(b), "") << "in dark";
+    const QImage dark = shownPixels(*b.h.window);
+    {
+        Reference ref(QStringLiteral("cach"), false, true, 1180);
+        EXPECT_EQ(mismatchAroundCard(b, dark, freshPixels(*ref.r.h.window)), "")
+            << "folded in dark, against the reference run";
+    }
+    b.h.content->setDark(false);
 }
 
 }  // namespace
