@@ -6,11 +6,13 @@
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
-#include <limits>
+#include <algorithm>
 #include <map>
 #include <string_view>
 #include <utility>
 #include <vector>
+
+#include "Numeric.hpp"
 
 namespace peer::sizes {
 namespace {
@@ -30,10 +32,8 @@ struct Entry {
 };
 
 int64_t block_bytes(uint64_t blocks) {
-    constexpr uint64_t kMaxBlocks =
-        static_cast<uint64_t>(std::numeric_limits<int64_t>::max()) / 512;
-    return blocks > kMaxBlocks ? std::numeric_limits<int64_t>::max()
-                               : static_cast<int64_t>(blocks * 512);
+    const auto count = static_cast<int64_t>(std::min<uint64_t>(blocks, durozizo::kInt64Max));
+    return durozizo::saturatingMul(count, 512);
 }
 
 Entry look(int dirfd, const char* name) {
@@ -114,10 +114,7 @@ void walk_folder(const std::string& dir, Tally& t, std::vector<std::string>& pen
 }  // namespace
 
 int64_t add(int64_t a, int64_t b) {
-    constexpr int64_t kMax = std::numeric_limits<int64_t>::max();
-    if (a < 0) a = 0;
-    if (b < 0) b = 0;
-    return a > kMax - b ? kMax : a + b;
+    return durozizo::saturatingAdd(std::max<int64_t>(a, 0), std::max<int64_t>(b, 0));
 }
 
 Size freed(const std::string& path) {

@@ -242,12 +242,5 @@ TEST(PeerOfferUnit, ProgramFoldersAreTheHiddenNamesBelowTheHome) {
     EXPECT_FALSE(program_folder("/h/ux/.a", "/h/u"));
 }
 
-TEST(PeerOfferUnit, SizesSaturate) {
-    constexpr int64_t kMax = std::numeric_limits<int64_t>::max();
-    EXPECT_EQ(peer::sizes::add(kMax - 1, 5), kMax);
-    EXPECT_EQ(peer::sizes::add(8'900'000'000'000'000'000, 8'900'000'000'000'000'000), kMax);
-    EXPECT_EQ(peer::sizes::add(2, 3), 5);
-}
-
 }  // namespace
 }  // namespace peer_test
