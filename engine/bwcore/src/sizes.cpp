@@ -29,40 +29,6 @@ json blocked(const std::string& path, std::string_view reason, bool with_sample,
     return out(path, totals, reason, std::move(samples));
 }
 
-// Whether some folder of the subtree at `top` could not be read whole: the walk records a
-// folder whose listing failed or stopped part-way with a skip sample of its own path, which no
-// other skip has (an entry's path is longer). The path of each folder is built only as deep as
-// the walk goes, one name at a time.
-bool read_in_part(std::string_view top, const Node& node) {
-    struct Frame {
-        const Node* node;
-        std::size_t next;      // the next child to enter
-        std::size_t path_len;  // the length of this folder's path
-    };
-    std::string path(top);
-    auto skipped_itself = [&](const Node& n) {
-        return std::any_of(n.skipped.begin(), n.skipped.end(),
-                           [&](const SkipSample& s) { return s.path == path; });
-    };
-    if (skipped_itself(node)) return true;
-    std::vector<Frame> stack{{&node, 0, path.size()}};
-    while (!stack.empty()) {
-        Frame& f = stack.back();
-        if (f.next == f.node->children.size()) {
-            stack.pop_back();
-            continue;
-        }
-        const Node& child = f.node->children[f.next++];
-        // tree::join, kept in one buffer.
-        path.resize(f.path_len);
-        if (path.empty() || path.back() != '/') path += '/';
-        path += child.name;
-        if (skipped_itself(child)) return true;
-        stack.push_back({&child, 0, path.size()});
-    }
-    return false;
-}
-
 json measure_folder(const std::string& path, const Entry& entry,
                     const std::optional<std::string>& home, const Rules& rules,
                     bool generic_lister) {
@@ -77,14 +43,12 @@ json measure_folder(const std::string& path, const Entry& entry,
     // The walk leaves hard-linked files out of its provisional totals; settle them so each
     // linked file counts once here.
     tree::settle_links(node);
-    return out(path, node.total, "", scan::skipped_samples(node, MAX_SAMPLES),
-               read_in_part(path, node));
+    return out(path, node.total, "", scan::skipped_samples(node, MAX_SAMPLES));
 }
 
 }  // namespace
 
-json out(std::string_view path, const Agg& totals, std::string_view root_blocked, json skipped,
-         bool partial) {
+json out(std::string_view path, const Agg& totals, std::string_view root_blocked, json skipped) {
     json row = json::object();
     row["path"] = std::string(path);
     row["allocated"] = totals.alloc;
@@ -97,7 +61,7 @@ json out(std::string_view path, const Agg& totals, std::string_view root_blocked
     row["skipped_count"] = totals.skipped;
     row["skipped"] = std::move(skipped);
     row["root_blocked"] = std::string(root_blocked);
-    row["partial"] = partial;
+    row["partial"] = false;
     return row;
 }
 
@@ -184,8 +148,7 @@ json from_tree(std::string_view path, const Node& node) {
         for (auto it = n->children.rbegin(); it != n->children.rend(); ++it)
             stack.push_back(&*it);
     }
-    return out(path, totals, "", scan::skipped_samples(node, MAX_SAMPLES),
-               read_in_part(path, node));
+    return out(path, totals, "", scan::skipped_samples(node, MAX_SAMPLES));
 }
 
 }  // namespace bwcore::sizes

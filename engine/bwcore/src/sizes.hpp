@@ -17,10 +17,10 @@ inline constexpr std::size_t MAX_SAMPLES = 50;
 
 // The row: "path" as given, "allocated", "logical", "files", "dirs", "mtime" (seconds),
 // "dataless", "protected", "skipped_count", "skipped" ([path, reason] arrays), "root_blocked"
-// (empty when measured), "partial" (some folder inside could not be read whole: the system
-// refused to list it, or stopped part-way, and its reason is among the skips).
+// (empty when measured), "partial" (always false, as callers expect: a folder inside that could
+// not be listed is already told by "skipped_count" and "skipped").
 nlohmann::json out(std::string_view path, const Agg& totals, std::string_view root_blocked,
-                   nlohmann::json skipped, bool partial = false);
+                   nlohmann::json skipped);
 
 // Walks `path` afresh on the caller's pool. Nothing is an error: a path that cannot be
 // measured says why in "root_blocked". Hard-linked files count once within the path.

@@ -5,6 +5,7 @@
 #include "sizes.hpp"
 #include "tree.hpp"
 #include "views.hpp"
+#include "walk.hpp"
 
 namespace bwcore {
 namespace {
@@ -98,51 +99,47 @@ TEST(Sizes, PathsPastTheLimitAreMeasuredLikeDu) {
     EXPECT_TRUE(fx.remove_chain("long"));
 }
 
-// Where the system refuses to list a folder inside, the row says it is partial and why; the
-// same from a scanned tree. Skips by choice (a rule, another device) leave it complete.
-TEST(Sizes, AFolderThatCannotBeListedMakesTheRowPartial) {
+// A folder that cannot be listed is a skip like any other: counted and sampled, with the row
+// still whole ("partial" false), whether it is the measured folder itself, one below it (here too
+// deep to walk into) or met in a scanned tree.
+TEST(Sizes, AFolderThatCannotBeListedIsASkipNotAPartialRow) {
     bwtest::Fixture fx;
     ASSERT_TRUE(fx.make_dir("a"));
     ASSERT_TRUE(fx.write_file("a/f", 5000));
-    EXPECT_EQ(sizes::measure(fx.path("a"), std::nullopt, Rules::defaults(), false)["partial"],
-              false);
     json row;
     {
         bwtest::NoFreeDescriptors shut;  // opening the folder fails
         row = sizes::measure(fx.path("a"), std::nullopt, Rules::defaults(), false);
     }
-    EXPECT_EQ(row["partial"], true);
+    EXPECT_EQ(row["partial"], false);
     EXPECT_EQ(row["root_blocked"], "");
+    EXPECT_EQ(row["skipped_count"], 1);
     EXPECT_EQ(row["skipped"], json::array({json::array({fx.path("a"), "error"})}));
 
-    auto failed = [](std::string name, std::string path, std::string reason) {
-        Node n;
-        n.name = std::move(name);
-        n.own.skipped = 1;
-        n.skipped = {SkipSample{std::move(path), std::move(reason)}};
-        return n;
+    ASSERT_TRUE(fx.make_dir("d"));
+    ASSERT_TRUE(fx.chain("d", walk::MAX_LEVELS + 10, 1, 0));
+    auto check = [](const json& r, const char* how) {
+        EXPECT_EQ(r["partial"], false) << how;
+        EXPECT_EQ(r["root_blocked"], "") << how;
+        EXPECT_EQ(r["skipped_count"], 1) << how;
+        ASSERT_EQ(r["skipped"].size(), 1u) << how;
+        EXPECT_EQ(r["skipped"][0][1], std::string(walk::TOO_DEEP)) << how;
     };
-    Node top;
-    top.name = "r";
-    top.children.push_back(failed("x", "/r/x", "permission"));
-    top.children.push_back(failed("y", "/r/y/z", "other-device"));  // an entry of y
-    Node deep = failed("z", "/r/w/v/z", "Input/output error");
-    Node w;
-    w.name = "w";
-    Node v;
-    v.name = "v";
-    v.children.push_back(std::move(deep));
-    w.children.push_back(std::move(v));
-    top.children.push_back(std::move(w));
-    EXPECT_EQ(sizes::from_tree("/r", top)["partial"], true);
-    EXPECT_EQ(sizes::from_tree("/r/x", top.children[0])["partial"], true);
-    EXPECT_EQ(sizes::from_tree("/r/y", top.children[1])["partial"], false);
-    EXPECT_EQ(sizes::from_tree("/r/w", top.children[2])["partial"], true);
-    top.children.erase(top.children.begin());
-    EXPECT_EQ(sizes::from_tree("/r", top)["partial"], true);  // still /r/w/v/z
-    top.children.pop_back();
-    EXPECT_EQ(sizes::from_tree("/r", top)["partial"], false);
-    EXPECT_EQ(sizes::from_tree("/", top)["partial"], false);
+    check(sizes::measure_many({fx.path("d")}, std::nullopt, Rules::defaults(), 2, false)[0],
+          "measured");
+
+    walk::Counters counters;
+    ScanOptions opt(fx.path("d"));
+    opt.use_cache = false;
+    opt.fsevents = false;
+    opt.cache_dir = fx.path("cache-unused");
+    auto result = scan::scan(opt, counters, [](std::string_view, const json&) {});
+    ASSERT_TRUE(result.ok());
+    check(sizes::from_tree(fx.path("d"), result->node), "tree");
+    const Node* below = scan::find(result->node, result->root, fx.path("d/n"));
+    ASSERT_NE(below, nullptr);
+    check(sizes::from_tree(fx.path("d/n"), *below), "tree below");
+    EXPECT_TRUE(fx.remove_chain("d"));
 }
 
 }  // namespace

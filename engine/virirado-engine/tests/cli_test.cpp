@@ -285,6 +285,20 @@ TEST_F(Cli, SizesRows) {
     EXPECT_EQ(run_engine({"sizes"}, env()).json()["sizes"], json::array());
 }
 
+// A folder below the one asked for that is never listed (too deep to walk into) is a skip
+// like any other: the row is still whole.
+TEST_F(Cli, SizesRowWithAnUnlistedFolderInsideIsNotPartial) {
+    std::string top = tmp.chain("root/d", 2100);
+    Outcome r = run_engine({"sizes", top}, env());
+    ASSERT_EQ(r.status, 0) << r.err;
+    json row = r.json()["sizes"][0];
+    EXPECT_EQ(row["partial"], false);
+    EXPECT_EQ(row["root_blocked"], "");
+    EXPECT_EQ(row["skipped_count"], 1);
+    ASSERT_EQ(row["skipped"].size(), 1u);
+    EXPECT_EQ(row["skipped"][0][1], "too deep");
+}
+
 TEST_F(Cli, SizesSamplesAtMostFiftyAndRulesNeedAHome) {
     std::string home = tmp.dir("home");
     // Each folder keeps four samples; twenty folders of three make sixty.

@@ -2,6 +2,7 @@
 // Runs the built engine as a child process and collects what it wrote and how it ended.
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -112,6 +113,20 @@ public:
     std::string file(const std::string& rel, std::size_t size, char fill = 'x') const {
         std::filesystem::create_directories((m_path / rel).parent_path());
         std::ofstream(m_path / rel, std::ios::binary) << std::string(size, fill);
+        return sub(rel);
+    }
+    // `levels` nested folders "n" below `rel`, each made inside the open one before it, so the
+    // chain may go deeper than a path can hold. Returns the top folder's path.
+    std::string chain(const std::string& rel, int levels) const {
+        int fd = open(dir(rel).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        for (int i = 0; i < levels && fd >= 0; ++i) {
+            int next = mkdirat(fd, "n", 0755) == 0
+                           ? openat(fd, "n", O_RDONLY | O_DIRECTORY | O_CLOEXEC)
+                           : -1;
+            close(fd);
+            fd = next;
+        }
+        if (fd >= 0) close(fd);
         return sub(rel);
     }
 

@@ -96,6 +96,23 @@ TEST_F(Serve, SizesFromTheTreeAndFromDisk) {
     }
 }
 
+// From the scanned tree too, a folder never listed (too deep to walk into) is only a skip.
+TEST_F(Serve, SizesFromTheTreeWithAnUnlistedFolderInsideAreNotPartial) {
+    std::string top = tmp.chain("root/d", 2100);
+    json req = {{"op", "sizes"}, {"paths", {top, root}}};
+    Outcome r = serve(req.dump() + "\n");
+    ASSERT_EQ(r.status, 0) << r.err;
+    auto v = answers(r);
+    ASSERT_EQ(v.size(), 1u);
+    EXPECT_EQ(v[0]["from_tree"], 2);
+    for (const json& row : v[0]["sizes"]) {
+        EXPECT_EQ(row["partial"], false) << row["path"];
+        EXPECT_EQ(row["skipped_count"], 1) << row["path"];
+        ASSERT_EQ(row["skipped"].size(), 1u) << row["path"];
+        EXPECT_EQ(row["skipped"][0][1], "too deep") << row["path"];
+    }
+}
+
 TEST_F(Serve, PathWithNulIsRefusedWithoutTouchingTheDisk) {
     // "/etc\0x" would measure /etc if the name reached a system call cut at the NUL.
     Outcome r = serve("{\"op\":\"sizes\",\"paths\":[\"" + root + "\\u0000/a\"]}\n");
