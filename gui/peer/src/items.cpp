@@ -146,9 +146,10 @@ std::vector<Item> apart_from(const std::vector<Item>& found, const std::vector<I
 std::optional<std::string> program_folder(const std::string& path, const std::string& home) {
     if (!paths::is_under(path, home) || path == home) return std::nullopt;
     size_t i = home == "/" ? 1 : home.size() + 1;
-    while (i < path.size()) {
-        size_t j = path.find('/', i);
-        if (j == std::string::npos) j = path.size();
+    // Only the folders on the way count: a project's own .venv or .next is
+    // named with a dot too, and is still the project's build output.
+    size_t j;
+    while ((j = path.find('/', i)) != std::string::npos) {
         if (path[i] == '.') return paths::display(path.substr(0, j), home);
         i = j + 1;
     }

@@ -77,8 +77,8 @@ struct Found {
     int64_t mtime = 0;
     std::string name;  // build folders: the build tool's name
 };
-// Build folders; one inside another row, or below a hidden folder of the home
-// (a program's own folder: look only), is handled like any other overlap.
+// Build folders; one inside another row is handled like any other overlap, one
+// below a hidden folder of the home (a program's own folder) is look only.
 std::vector<Item> devbuild_items(const std::vector<Found>& rows, const std::string& home);
 // At most the 50 biggest files that free at least 100 MB, skipping those that
 // overlap an item of `offered`. Files below a hidden folder of the home belong
@@ -86,8 +86,9 @@ std::vector<Item> devbuild_items(const std::vector<Found>& rows, const std::stri
 std::vector<Item> big_file_items(const std::vector<Found>& rows, const std::string& home,
                                  int64_t now, const std::vector<Item>& offered);
 
-// The outermost hidden folder (or hidden file) of `path` below the home, shown
-// as "~/.name"; none when no name below the home starts with a dot.
+// The outermost hidden folder between the home and `path`, shown as "~/.name";
+// none when no folder on the way starts with a dot. The last name of `path`
+// never counts.
 std::optional<std::string> program_folder(const std::string& path, const std::string& home);
 
 }  // namespace peer::items

@@ -8,6 +8,8 @@
 #include <gtest/gtest.h>
 #include <fstream>
 #include <limits>
+#include <tuple>
+#include <utility>
 
 #include "items.hpp"
 #include "peer_harness.hpp"
@@ -138,6 +140,66 @@ TEST(PeerOffer, FilesOfInstalledProgramsAreLookOnly) {
     EXPECT_EQ(p.wait_for("selection")["ticked"], json::array());
 }
 
+// A build folder whose own name starts with a dot is a project's, like any
+// other; only a hidden folder above it, on the way from the home, is a program's.
+TEST(PeerOffer, DottedBuildFoldersOfProjectsAreOffered) {
+    TempHome h;
+    const std::string home = h.home.string();
+    const std::string venv = home + "/Projects/pytool/.venv";
+    const std::string toolchain = home + "/.rustup/toolchains/x/target";
+    const std::string hidden = home + "/Projects/.hidden/app/target";
+    write_file(venv + "/pyvenv.cfg", 100);
+    write_file(venv + "/lib/python3.12/site-packages/m/core.so", 20'000);
+    allocate_file(venv + "/lib/libpython.so", kBig);
+    write_file(home + "/Projects/web/.next/cache/a", 20'000);
+    write_file(home + "/Projects/j/.gradle/8.5/b", 20'000);
+    write_file(home + "/Projects/t/.tox/py312/c", 20'000);
+    write_file(toolchain + "/debug/d", 20'000);
+    write_file(hidden + "/debug/e", 20'000);
+    script_scanner(
+        h, {{"type", "done"},
+            {"devbuilds",
+             {row(venv, 4e4, ".venv"),
+              row(venv + "/lib/python3.12/site-packages", 2e4, "site-packages"),
+              row(home + "/Projects/web/.next", 2e4, ".next"),
+              row(home + "/Projects/j/.gradle", 2e4, ".gradle"),
+              row(home + "/Projects/t/.tox", 2e4, ".tox"), row(toolchain, 2e4), row(hidden, 2e4)}},
+            {"top_files", {row(venv + "/lib/libpython.so", kBig)}}});
+    Peer p = scripted_peer(h);
+    json d = p.scan(true);
+    using Build = std::tuple<std::string, std::string, std::string>;
+    for (const auto& [folder, name, project] :
+         std::vector<Build>{{venv, ".venv", "pytool"},
+                            {home + "/Projects/web/.next", ".next", "web"},
+                            {home + "/Projects/j/.gradle", ".gradle", "j"},
+                            {home + "/Projects/t/.tox", ".tox", "t"}}) {
+        json it = item_in(d, "devbuild:" + folder);
+        ASSERT_TRUE(it.is_object()) << folder << " in " << d.dump();
+        EXPECT_EQ(it["label"], name + " · " + project);
+        EXPECT_EQ(it["safety"], "review") << folder;
+        EXPECT_EQ(it["action"], "trash") << folder;
+        EXPECT_EQ(it["deletable"], true) << folder;
+        EXPECT_EQ(it["explain"]["what"], "Build output of " + project + ".");
+        EXPECT_EQ(it["explain"]["if_gone"],
+                  "Nothing you wrote is lost. The next build takes longer.");
+        EXPECT_EQ(it["explain"]["comes_back"], "On the next build.");
+    }
+    // What lies inside the offered .venv is part of it, not an item of its own.
+    EXPECT_FALSE(item_in(d, "devbuild:" + venv + "/lib/python3.12/site-packages").is_object());
+    EXPECT_FALSE(item_in(d, "big:" + venv + "/lib/libpython.so").is_object());
+    using Owned = std::pair<std::string, std::string>;
+    for (const auto& [folder, owner] :
+         std::vector<Owned>{{toolchain, "~/.rustup"}, {hidden, "~/Projects/.hidden"}}) {
+        json it = item_in(d, "devbuild:" + folder);
+        ASSERT_TRUE(it.is_object()) << folder << " in " << d.dump();
+        EXPECT_EQ(it["action"], "info") << folder;
+        EXPECT_EQ(it["deletable"], false) << folder;
+        EXPECT_EQ(
+            it["explain"]["comes_back"],
+            "Look only: not offered here. Remove it with the program that owns " + owner + ".");
+    }
+}
+
 TEST(PeerOffer, TheTrashSaysWhatIsInItAndThatEmptyingIsForGood) {
     TempHome h;
     write_file(h.trash() / "files/a.txt", 40'000);
@@ -231,11 +293,15 @@ TEST(PeerOffer, ScannerPathsThatAreNotPlainAreNeverItems) {
     EXPECT_TRUE(fs::exists(h.home / "proj/target/x"));
 }
 
-TEST(PeerOfferUnit, ProgramFoldersAreTheHiddenNamesBelowTheHome) {
+TEST(PeerOfferUnit, ProgramFoldersAreTheHiddenFoldersAboveTheItem) {
     using peer::items::program_folder;
     EXPECT_EQ(program_folder("/h/u/.rustup/lib/x.so", "/h/u"), "~/.rustup");
     EXPECT_EQ(program_folder("/h/u/proj/.git/pack/p", "/h/u"), "~/proj/.git");
-    EXPECT_EQ(program_folder("/h/u/work/.core", "/h/u"), "~/work/.core");
+    EXPECT_EQ(program_folder("/h/u/p/.venv/lib/x.so", "/h/u"), "~/p/.venv");
+    // The item's own name is not a folder above it.
+    EXPECT_FALSE(program_folder("/h/u/work/.core", "/h/u"));
+    EXPECT_FALSE(program_folder("/h/u/p/.venv", "/h/u"));
+    EXPECT_FALSE(program_folder("/h/u/.big.iso", "/h/u"));
     EXPECT_FALSE(program_folder("/h/u/work/dump.bin", "/h/u"));
     EXPECT_FALSE(program_folder("/h/.hidden/u/a", "/h/.hidden/u"));  // the home's own path
     EXPECT_FALSE(program_folder("/h/u", "/h/u"));

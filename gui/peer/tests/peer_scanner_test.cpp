@@ -128,6 +128,26 @@ TEST(PeerScanner, RealEngineFindsABuildFolder) {
     EXPECT_GE(build["realistic_size"].get<int64_t>(), 300'000);
 }
 
+TEST(PeerScanner, RealEngineBuildFoldersNamedWithADotAreOffered) {
+    if (!fs::exists(SCANNER_BIN)) GTEST_SKIP() << "virirado-engine not built";
+    TempHome h;
+    write_file(h.home / "Projects/pytool/.venv/pyvenv.cfg", 100);
+    write_file(h.home / "Projects/pytool/.venv/lib/m.so", 300'000);
+    write_file(h.home / "Projects/web/next.config.js", 10);
+    write_file(h.home / "Projects/web/.next/cache/a", 300'000);
+    write_file(h.home / "Projects/j/build.gradle", 10);
+    write_file(h.home / "Projects/j/.gradle/8.5/b", 300'000);
+    Peer p(h, {{"VIRIRADO_SCANNER", SCANNER_BIN}});
+    json d = p.scan(true);
+    for (const char* folder :
+         {"Projects/pytool/.venv", "Projects/web/.next", "Projects/j/.gradle"}) {
+        json build = item_in(d, "devbuild:" + (h.home / folder).string());
+        ASSERT_TRUE(build.is_object()) << folder << " in " << d.dump();
+        EXPECT_EQ(build["action"], "trash") << folder;
+        EXPECT_EQ(build["deletable"], true) << folder;
+    }
+}
+
 TEST(PeerScannerUnit, DoneRowsKeepTheFilesFromHundredMegabytesBiggestFirst) {
     json files = json::array();
     for (int i = 0; i < 60; ++i)
