@@ -60,7 +60,7 @@ void CleanProgress::itemFinished(const std::string& label, int64_t bytes, bool o
 
 void CleanProgress::finish(const std::vector<Result>& results, bool dry) {
     if (phase == Phase::finished) return;
-    dryRun = dryRun || dry;
+    ranDry = dry;
     int64_t deleted = 0;
     int64_t freed = 0;
     int64_t done = 0;
@@ -84,6 +84,13 @@ void CleanProgress::finish(const std::vector<Result>& results, bool dry) {
     notTried = remaining(totalCount, count);
     current.reset();
     phase = Phase::finished;
+}
+
+void CleanProgress::finishAfterError(const std::vector<Result>& results, bool dry) {
+    if (phase != Phase::finished || !error) return;
+    error.reset();
+    phase = Phase::deleting;
+    finish(results, dry);
 }
 
 void CleanProgress::fail(const std::string& message) {

@@ -46,6 +46,8 @@ struct CleanProgress {
     int64_t notTried = 0;
     std::optional<std::string> error;
     Clock::time_point started;
+    // The engine's report said the clean only pretended.
+    bool ranDry = false;
 
     // From 0 to 1: by bytes whenever there are bytes, else by items.
     double fraction() const;
@@ -56,10 +58,17 @@ struct CleanProgress {
     void itemStarted(const std::string& label);
     void itemFinished(const std::string& label, int64_t bytes, bool ok, const std::string& message);
     // The engine's closing report replaces the running counts. A report that
-    // says it was a dry run makes the whole run one, whatever was asked for:
-    // nothing was deleted, so nothing may read as deleted.
-    void finish(const std::vector<Result>& results, bool dry = false);
+    // says it was a dry run makes the run read as one (`ranDry`), whatever was
+    // asked for: nothing was deleted, so nothing may read as deleted. `dryRun`
+    // stays what the run was made with.
+    void finish(const std::vector<Result>& results, bool ranDry = false);
+    // The engine's own report of a run that an error had already ended: it
+    // tells what was really done, so it replaces the stopped run's figures and
+    // its error. Runs that are going, or that ended otherwise, stay as they are.
+    void finishAfterError(const std::vector<Result>& results, bool ranDry = false);
     void fail(const std::string& message);
+    // The run reads as a dry run: it was made as one, or the engine said so.
+    bool readsDry() const { return dryRun || ranDry; }
 
     bool operator==(const CleanProgress&) const = default;
 };

@@ -108,11 +108,13 @@ TEST(CleanProgress, FinishReplacesRunningCounts) {
     EXPECT_EQ(more.notTried, 0);
 }
 
-TEST(CleanProgress, AReportOfADryRunMakesTheRunOne) {
+TEST(CleanProgress, AReportOfADryRunReadsAsOneButKeepsTheRunsFlag) {
     CleanProgress p = progress(2, 200);
     p.startDeleting();
     p.finish({{"a", 100, true, "dry run"}, {"b", 100, true, "dry run"}}, true);
-    EXPECT_TRUE(p.dryRun);
+    EXPECT_TRUE(p.readsDry());
+    // Made as a real clean: what follows it is decided by that, not the report.
+    EXPECT_FALSE(p.dryRun);
     EXPECT_EQ(p.deletedCount, 2);  // read as "2 items" that would go
     EXPECT_EQ(p.freedBytes, 200);
 
@@ -120,12 +122,43 @@ TEST(CleanProgress, AReportOfADryRunMakesTheRunOne) {
     CleanProgress asked(1, 10, true, kStart);
     asked.finish({{"a", 10, true, ""}});
     EXPECT_TRUE(asked.dryRun);
+    EXPECT_TRUE(asked.readsDry());
 
     // A finished run is final: a late report cannot turn it into a dry one.
     CleanProgress real = progress(1, 10);
     real.finish({{"a", 10, true, ""}});
     real.finish({{"a", 10, true, ""}}, true);
-    EXPECT_FALSE(real.dryRun);
+    EXPECT_FALSE(real.readsDry());
+}
+
+TEST(CleanProgress, OnlyARunAnErrorEndedTakesALateReport) {
+    // The engine failed the run, then reported what it had done after all.
+    CleanProgress p = progress(2, 200);
+    p.itemFinished("a", 100, true, "");
+    p.fail("Disk hiccup.");
+    ASSERT_EQ(p.notTried, 1);
+    p.finishAfterError({{"a", 100, true, ""}, {"b", 50, false, "busy"}});
+    EXPECT_EQ(p.phase, Phase::finished);
+    EXPECT_FALSE(p.error);
+    EXPECT_EQ(p.deletedCount, 1);
+    EXPECT_EQ(p.freedBytes, 100);
+    EXPECT_EQ(p.notTried, 0);
+    ASSERT_EQ(p.failures.size(), 1u);
+    EXPECT_EQ(p.failures[0], (CleanProgress::Failure{"b", "busy"}));
+    // Once taken, the report is final too.
+    const CleanProgress settled = p;
+    p.finishAfterError({});
+    EXPECT_EQ(p, settled);
+
+    // A run that is going, or that its report already finished, is left alone.
+    CleanProgress going = progress(1, 10);
+    going.finishAfterError({{"a", 10, true, ""}});
+    EXPECT_EQ(going.phase, Phase::checking);
+    CleanProgress done = progress(1, 10);
+    done.finish({});
+    const CleanProgress frozen = done;
+    done.finishAfterError({{"a", 10, true, ""}});
+    EXPECT_EQ(done, frozen);
 }
 
 TEST(CleanProgress, FailKeepsWhatWasReported) {

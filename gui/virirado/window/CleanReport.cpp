@@ -27,12 +27,12 @@ std::string progressTitle(const CleanProgress& p) {
         case Phase::checking:
             return "Checking\u2026";
         case Phase::deleting:
-            return p.dryRun ? "Dry run\u2026" : "Deleting\u2026";
+            return p.readsDry() ? "Dry run\u2026" : "Deleting\u2026";
         case Phase::finished:
             break;
     }
     if (p.error) return "Stopped";
-    return p.dryRun ? "Dry run done" : "Done";
+    return p.readsDry() ? "Dry run done" : "Done";
 }
 
 int64_t itemNumber(const CleanProgress& p) {
@@ -89,7 +89,7 @@ int msToNextSecond(double started, double now) {
 
 std::string resultHeadline(const CleanProgress& p) {
     const std::string deleted = std::to_string(atLeastZero(p.deletedCount));
-    if (p.dryRun) return "Would free " + finderSize(p.freedBytes) + kDot + deleted + " items";
+    if (p.readsDry()) return "Would free " + finderSize(p.freedBytes) + kDot + deleted + " items";
     return "Freed " + finderSize(p.freedBytes) + kDot + deleted + " deleted" + kDot +
            std::to_string(p.failures.size()) + " failed";
 }
@@ -100,13 +100,18 @@ std::optional<std::string> errorLine(const CleanProgress& p) {
 
 std::optional<std::string> trashNote(const CleanProgress& p, int64_t trashed) {
     // A dry run sent nothing to the Trash, whatever the list would have sent.
-    if (p.dryRun || trashed < 1 || p.deletedCount < 1) return std::nullopt;
+    if (p.readsDry() || trashed < 1 || p.deletedCount < 1) return std::nullopt;
     return "Empty the Trash to free what went there.";
 }
 
 std::optional<std::string> notTriedLine(const CleanProgress& p) {
     if (p.notTried < 1) return std::nullopt;
     return std::to_string(p.notTried) + " not tried";
+}
+
+std::string stopLine(bool closeWaiting) {
+    return closeWaiting ? "Closes when done \u00B7 close again to stop now"
+                        : "Can't stop mid-clean";
 }
 
 int failureListHeight(std::size_t failures) {

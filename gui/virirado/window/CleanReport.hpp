@@ -56,9 +56,13 @@ std::optional<std::string> notTriedLine(const CleanProgress& p);
 // without failures.
 int failureListHeight(std::size_t failures);
 
+// The line beside the buttons while a run goes: it cannot be stopped, or the
+// window closes at its end (and at once when asked again).
+std::string stopLine(bool closeWaiting);
+
 // Buttons: Show log only after a real run, Done only once it has finished.
 inline bool showsLog(const CleanProgress& p) {
-    return p.phase == CleanProgress::Phase::finished && !p.dryRun;
+    return p.phase == CleanProgress::Phase::finished && !p.readsDry();
 }
 inline bool showsDone(const CleanProgress& p) {
     return p.phase == CleanProgress::Phase::finished;

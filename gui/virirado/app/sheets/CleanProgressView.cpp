@@ -140,7 +140,7 @@ void CleanProgressView::buildButtons(QVBoxLayout* column) {
     m_done = sheetButton(this, "doneButton");
     connect(m_done, &QAbstractButton::clicked, this, &CleanProgressView::pressDone);
     m_cantStop = sheetLabel(this, "cantStop", secondaryFont());
-    m_cantStop->setText(QStringLiteral("Can't stop mid-clean"));
+    m_cantStop->setText(qs(stopLine(false)));
     m_cantStop->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     buttons->addWidget(m_showLog, 0, Qt::AlignVCenter);
     buttons->addStretch(1);
@@ -164,7 +164,7 @@ void CleanProgressView::present(const durozizo::CleanProgress& progress, int64_t
 
     const bool finished = progress.phase == Phase::finished;
     m_title->setText(qs(progressTitle(progress)));
-    setShown(m_pill, !progress.dryRun);
+    setShown(m_pill, !progress.readsDry());
     setShown(m_elapsed, !finished);
     setShown(m_running, !finished);
     setShown(m_result, finished);
@@ -178,6 +178,10 @@ void CleanProgressView::present(const durozizo::CleanProgress& progress, int64_t
     setShown(m_cantStop, !showsDone(progress));
     updateElapsed();
     armElapsed();
+}
+
+void CleanProgressView::setCloseWaiting(bool waiting) {
+    m_cantStop->setText(qs(stopLine(waiting)));
 }
 
 void CleanProgressView::updateRunning() {

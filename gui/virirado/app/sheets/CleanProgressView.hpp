@@ -35,6 +35,9 @@ public:
     void present(const durozizo::CleanProgress& progress, int64_t trashed, bool dark,
                  bool reduceMotion, const std::string& home);
 
+    // The window waits for the run's end to close.
+    void setCloseWaiting(bool waiting);
+
     void setOnDone(std::function<void()> onDone) { m_onDone = std::move(onDone); }
     // Opens a folder in the desktop's file manager. The desktop's own by default.
     void setFolderOpener(std::function<void(const QString&)> opener) {
