@@ -20,6 +20,7 @@ public:
     }
     bool usable() const override { return true; }
     std::optional<std::string> write(const std::string&) override { return std::nullopt; }
+    void kill() override {}
 
 private:
     Handlers* m_out;

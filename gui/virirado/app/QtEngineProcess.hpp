@@ -21,6 +21,7 @@ public:
                                       const Environment& environment, Handlers handlers) override;
     bool usable() const override;
     std::optional<std::string> write(const std::string& bytes) override;
+    void kill() override;
 
 private:
     QPointer<QProcess> m_process;

@@ -2,6 +2,8 @@
 
 #include <sys/statvfs.h>
 
+#include <csignal>
+
 #include "DeleteLog.hpp"
 #include "EngineLog.hpp"
 #include "Numeric.hpp"
@@ -14,8 +16,6 @@ namespace virirado {
 
 namespace {
 
-// An engine that never writes a line feed must not fill the memory.
-constexpr std::size_t kMaxPendingOutput = 64u << 20;
 constexpr std::size_t kStderrTailLength = 600;
 
 std::optional<int64_t> statvfsFree(const std::string& path) {
@@ -32,9 +32,7 @@ ClientServices ClientServices::system(std::string home) {
     ClientServices s;
     s.home = home;
     auto log = std::make_shared<EngineLog>(home);
-    s.log = [log](const std::string& prefix, const std::string& text) {
-        log->append(prefix, text);
-    };
+    s.log = [log](std::string_view prefix, std::string_view text) { log->append(prefix, text); };
     s.writeDeleteLog = [home](const std::vector<Json>& results,
                               const std::vector<PreviewRow>& fallback) {
         DeleteLog::write(results, fallback, std::nullopt, home, std::time(nullptr));
@@ -52,7 +50,10 @@ EngineClient::EngineClient(ClientServices services) : m_services(std::move(servi
     }
 }
 
-EngineClient::~EngineClient() = default;
+EngineClient::~EngineClient() {
+    // The app is ending before the engine answered its clean.
+    logUnanswered();
+}
 
 bool EngineClient::snapshotMode() const {
     return Snapshot::prefix(m_services.launch.environment).has_value();
@@ -117,17 +118,18 @@ void EngineClient::start() {
     m_state.commandSummary = EngineLocator::summary(located);
 
     // Whatever the last child left half-written belongs to it alone.
-    m_buffer.clear();
+    dropPending();
     m_errorPending.clear();
     m_stderrTail.clear();
+    m_overlong = false;
     m_retired.reset();
-    m_request.reset();
+    dropAsks();
 
     const uint64_t id = ++m_launchId;
     std::weak_ptr<int> alive = m_alive;
     auto live = [this, alive, id] { return !alive.expired() && id == m_launchId; };
     EngineProcess::Handlers handlers;
-    handlers.output = [this, live](const std::string& bytes) {
+    handlers.output = [this, live](std::string_view bytes) {
         if (live()) consume(bytes);
     };
     handlers.error = [this, live](const std::string& bytes) {
@@ -165,14 +167,14 @@ void EngineClient::processEnded(int status) {
     Batch batch(*this);
     outputEnd();
     m_state.scanning = false;
-    // No answer will come from an engine that ended.
-    m_request.reset();
+    // No answer will come from an engine that ended, and no later engine can
+    // answer the clean this one was sent: what it may have removed is logged.
+    dropAsks();
+    logUnanswered();
     if (m_state.cleanProgress && m_state.cleanProgress->isRunning()) {
         m_state.cleanProgress->fail("The engine stopped.");
         m_pendingRows.clear();
     }
-    // No later engine can answer the clean this one was sent.
-    m_sentClean.reset();
     if (status != 0) {
         const std::string_view tail = protocol::trimmed(m_stderrTail);
         m_state.banner = tail.empty()
@@ -186,23 +188,59 @@ void EngineClient::writeFailed(const std::string& description) {
     m_state.banner = "Couldn't talk to the engine. " + description;
 }
 
-void EngineClient::consume(const std::string& bytes) {
+void EngineClient::consume(std::string_view in) {
     Batch batch(*this);
-    m_buffer += bytes;
+    if (m_overlong) {
+        const std::size_t lf = in.find('\n');
+        if (lf == std::string_view::npos) return;
+        in.remove_prefix(lf + 1);
+        m_overlong = false;
+    }
+    // Only the new bytes are searched: a long line arrives in many reads. Its
+    // pieces are kept apart until its end comes, then joined once.
+    std::size_t lf = in.find('\n');
+    if (lf == std::string_view::npos) {
+        keepPartial(in);
+        return;
+    }
+    std::string joined;
+    if (!m_pending.empty()) {
+        joined.reserve(m_pendingBytes + in.size());
+        for (const std::string& piece : m_pending)
+            joined += piece;
+        joined += in;
+        lf += m_pendingBytes;
+        in = joined;
+        dropPending();
+    }
     std::size_t from = 0;
-    while (true) {
-        const std::size_t lf = m_buffer.find('\n', from);
-        if (lf == std::string::npos) break;
-        const std::string_view raw(m_buffer.data() + from, lf - from);
+    for (; lf != std::string_view::npos; lf = in.find('\n', from)) {
+        const std::string_view raw = in.substr(from, lf - from);
         from = lf + 1;
-        if (!protocol::validUtf8(raw)) continue;
-        const std::string line(protocol::trimmed(raw));
+        if (raw.size() > m_services.maxLineBytes || !protocol::validUtf8(raw)) continue;
+        const std::string_view line = protocol::trimmed(raw);
         if (line.empty()) continue;
         if (m_services.log) m_services.log("<<", line);
         handleLine(line);
     }
-    m_buffer.erase(0, from);
-    if (m_buffer.size() > kMaxPendingOutput) m_buffer.clear();
+    keepPartial(in.substr(from));
+}
+
+void EngineClient::keepPartial(std::string_view bytes) {
+    m_pendingBytes += bytes.size();
+    if (m_pendingBytes > m_services.maxLineBytes) {
+        // Past the cap the line is lost; the rest of it up to its line feed
+        // must not be taken for a line of its own.
+        dropPending();
+        m_overlong = true;
+    } else if (!bytes.empty()) {
+        m_pending.emplace_back(bytes);
+    }
+}
+
+void EngineClient::dropPending() {
+    m_pending.clear();
+    m_pendingBytes = 0;
 }
 
 void EngineClient::consumeError(const std::string& bytes) {
@@ -294,7 +332,7 @@ void EngineClient::scan() {
     m_state.scanPlaces.clear();
     m_state.banner.reset();
     // An answer still to come proposes items of the list this scan replaces.
-    m_request.reset();
+    dropAsks();
     Json cmd = command("scan");
     cmd["include_private"] = m_state.includePrivate;
     send(cmd);
@@ -340,22 +378,17 @@ void EngineClient::requestQuickDelete(const std::string& id) {
     askForPreview(true, {id});
 }
 
-void EngineClient::askForPreview(bool quickDelete, std::set<std::string> ids) {
-    // The engine's answers carry nothing that names their request, so one
-    // request is out at a time: a second one (a Return that reaches "Clean the
-    // tank" while a quick delete is awaited) could take the first one's answer.
-    if (m_request) return;
-    Json cmd = command("preview");
-    if (quickDelete) cmd["ids"] = Json(std::vector<std::string>(ids.begin(), ids.end()));
-    m_state.quickDeleteMode = quickDelete;
-    m_request = PreviewRequest{++m_requestSerial, quickDelete, std::move(ids), false};
-    // Nothing reached the engine, so nothing will answer.
-    if (send(cmd)) m_request.reset();
-}
-
 void EngineClient::cancel() {
     Batch batch(*this);
     send(command("cancel"));
+}
+
+void EngineClient::endEngineNow() {
+    Batch batch(*this);
+    if (!m_process) return;
+    // It has stopped answering, so it gets no time to finish an item.
+    m_process->kill();
+    processEnded(SIGKILL);
 }
 
 void EngineClient::refreshFree() {

@@ -29,6 +29,12 @@ namespace virirado {
 // A preview row the guards objected to, with their reason.
 using HeldRow = std::pair<PreviewRow, std::string>;
 
+// How the scan listed an item, which a preview row may not loosen.
+struct ScannedItem {
+    std::string action;
+    std::string safety;
+};
+
 struct ClientServices {
     std::function<std::unique_ptr<EngineProcess>()> makeProcess;
     Executor* executor = nullptr;
@@ -36,7 +42,7 @@ struct ClientServices {
     // The home folder the guards and the deletion log use.
     std::string home;
     // The engine traffic log.
-    std::function<void(const std::string& prefix, const std::string& text)> log;
+    std::function<void(std::string_view prefix, std::string_view text)> log;
     std::function<void(const std::vector<Json>& results, const std::vector<PreviewRow>& fallback)>
         writeDeleteLog;
     std::function<void(const std::vector<HeldRow>& held)> writeRefusedLog;
@@ -48,6 +54,10 @@ struct ClientServices {
     // The moment the demo data is dated from (seconds since 1970); the system
     // clock when unset. Snapshot pictures fix it so that they never change.
     std::function<TimePoint()> now;
+    // The longest line taken from the engine: a result of 300,000 items is about
+    // 110 MB. A longer one is dropped up to its line feed, so an engine that never
+    // ends a line cannot fill the memory.
+    std::size_t maxLineBytes = 256u << 20;
 
     // This machine: the real logs under `home`, statvfs for free space, no stored
     // settings. The process, executor and launch context are left to the caller.
@@ -70,9 +80,8 @@ public:
     const std::vector<PreviewRow>& pendingRows() const { return m_pendingRows; }
     const std::string& stderrTail() const { return m_stderrTail; }
     bool engineRunning() const { return m_process != nullptr; }
-    // A preview was asked for and its answer has not been shown or refused yet;
-    // no other preview is asked for meanwhile.
-    bool awaitingPreview() const { return m_request.has_value(); }
+    // Previews asked for whose answer has not come yet.
+    int unansweredPreviews() const { return m_asks.unanswered; }
 
     void start() override;
     void scan() override;
@@ -89,19 +98,22 @@ public:
     // The clean pipeline.
     void confirmClean() override;
     void dismissPreview() override;
+    void endEngineNow() override;
 
     // The transport, public so that the platform side and tests can drive it.
-    void consume(const std::string& bytes);
+    void consume(std::string_view bytes);
     void consumeError(const std::string& bytes);
     void processEnded(int status);
     // A command already handed to the child never reached it.
     void writeFailed(const std::string& description);
-    void handleLine(const std::string& line);
+    void handleLine(std::string_view line);
     void loadSnapshotDemo();
 
     // Record id to the normalised paths of the record and its direct members.
     std::unordered_map<std::string, std::unordered_set<std::string>> scannedPaths() const;
     static std::optional<PreviewRow> previewRow(const Json& entry);
+    // Record id to how the scan listed the record.
+    std::unordered_map<std::string, ScannedItem> scannedItems() const;
 
 private:
     // Announces one change when the outermost operation ends and the published
@@ -141,6 +153,9 @@ private:
     Json command(const char* name);
     void rebuild();
     void outputEnd();
+    // Keeps output that ends no line yet, up to the cap.
+    void keepPartial(std::string_view bytes);
+    void dropPending();
 
     // Events.
     void applyVolume(const Json& event);
@@ -154,33 +169,40 @@ private:
     void onScannerError(const Json& event);
 
     // The clean pipeline.
-    // The preview the window asked for: "Clean the tank" (every ticked item) or a
-    // quick delete of one item. Only its answer is ever shown or confirmed.
-    struct PreviewRequest {
-        uint64_t serial = 0;
-        bool quickDelete = false;
-        // The items the answer may hold: those ticked when it was asked, or the
-        // one quick-delete item.
+    // The previews asked for since every earlier one was answered. The engine's
+    // answers name no request, so an answer is judged against all of them: it
+    // may hold any item one of them asked for, and it asks for the typed code
+    // when any of them was a quick delete.
+    struct PreviewAsks {
+        int unanswered = 0;
         std::set<std::string> ids;
-        // The answer arrived and is being checked; later previews are not it.
-        bool answered = false;
+        bool quickDelete = false;
+        bool tank = false;
     };
-    // Sends the "preview" command of a new request, unless one is out.
-    void askForPreview(bool quickDelete, std::set<std::string> ids);
+    // Sends the "preview" command of a new request.
+    void askForPreview(bool quickDelete, const std::set<std::string>& ids);
+    // One answer has come (a preview, or the engine's refusal of one).
+    PreviewAsks takeAnswer();
+    // No answer to an earlier request is wanted any more.
+    void dropAsks();
     void onPreview(const Json& event);
     // The answer's rows that the request did not ask for, with the reason.
-    std::vector<HeldRow> unaskedRows(const PreviewPayload& payload) const;
+    static std::vector<HeldRow> unaskedRows(const PreviewPayload& payload,
+                                            const PreviewAsks& asked);
     void finishPreviewCheck(const PreviewPayload& payload, const std::vector<HeldRow>& held,
-                            uint64_t serial, int64_t generation);
+                            uint64_t answer, int64_t generation);
     void finishRecheck(const PreviewPayload& payload, const std::vector<HeldRow>& held);
-    // Refuses the clean. Rows the guards held back are unticked; rows the engine
-    // added unasked keep the user's ticks, which they never had or still need.
-    void holdBack(const std::vector<HeldRow>& held, bool untickHeld = true);
+    // Refuses the clean and unticks the held rows, but for those in `keepTicked`:
+    // the user's own ticks on rows the engine added to a quick delete.
+    void holdBack(const std::vector<HeldRow>& held, const std::set<std::string>& keepTicked = {});
     void sendClean(const PreviewPayload& payload, bool dry);
     void onClean(const Json& event);
-    // Whether a "clean" event answers the clean this client sent last and has
-    // not had the answer to yet.
-    bool answersSentClean(const Json& event) const;
+    // The results that answer rows of the clean sent, each row at most once.
+    static std::vector<Json> resultsForRowsSent(const std::vector<Json>& results,
+                                                const std::vector<PreviewRow>& rows);
+    // The clean sent will never be answered: its rows go to the deletion log as
+    // "unknown", since the engine may have removed any of them.
+    void logUnanswered();
     // From the moment its clean is sent until the user closes its result, a run
     // owns the sheet: nothing the engine proposes may replace or clear it.
     bool runOwnsSheet() const;
@@ -209,21 +231,28 @@ private:
     std::unique_ptr<EngineProcess> m_retired;
     // Callbacks of a child that is no longer the current one are ignored.
     uint64_t m_launchId = 0;
-    std::string m_buffer;
+    // Output since the last line feed, in the pieces it came in, and its length.
+    std::vector<std::string> m_pending;
+    std::size_t m_pendingBytes = 0;
     std::string m_errorPending;
     int64_t m_next = 0;
     std::string m_stderrTail;
     std::vector<PreviewRow> m_pendingRows;
-    // The clean command that went out and whose result has not come back: its
-    // request id and the token it confirmed. A run that failed meanwhile keeps
-    // it, so the engine's late report of what it did still reaches the log.
+    // The clean that went out and whose result has not come back: the rows it
+    // asked for. A run that failed meanwhile keeps it, so the engine's late
+    // report of what it did still reaches the log.
     struct SentClean {
-        std::string requestId;
-        std::string token;
+        std::vector<PreviewRow> rows;
+        bool dry = false;
     };
     std::optional<SentClean> m_sentClean;
-    std::optional<PreviewRequest> m_request;
-    uint64_t m_requestSerial = 0;
+    PreviewAsks m_asks;
+    // Answers are numbered as they come; a check that finishes after a later
+    // answer's, or after the asks were dropped, is not shown.
+    uint64_t m_answers = 0;
+    uint64_t m_answersSettled = 0;
+    // Output past the cap is being dropped up to the next line feed.
+    bool m_overlong = false;
 };
 
 }  // namespace virirado

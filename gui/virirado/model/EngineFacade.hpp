@@ -32,6 +32,9 @@ public:
     virtual void requestQuickDelete(const std::string& id) = 0;
     virtual void confirmClean() = 0;
     virtual void dismissPreview() = 0;
+    // The person quits a second time while a clean awaits its result: the
+    // engine is ended at once, and the rows it never reported on are logged.
+    virtual void endEngineNow() = 0;
     virtual void setBanner(std::optional<std::string> text) = 0;
     virtual void setIncludePrivate(bool value) = 0;
 

@@ -43,7 +43,7 @@ EngineLog::~EngineLog() {
     if (m_fd >= 0) ::close(m_fd);
 }
 
-void EngineLog::append(const std::string& prefix, const std::string& text) {
+void EngineLog::append(std::string_view prefix, std::string_view text) {
     std::string_view rest = text;
     if (rest.ends_with('\n')) rest.remove_suffix(1);
     if (rest.empty()) return;

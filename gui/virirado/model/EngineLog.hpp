@@ -6,6 +6,7 @@
 #include <deque>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <thread>
 
 namespace virirado {
@@ -27,7 +28,7 @@ public:
     // Queues one line per line of `text`, each led by `prefix` and a space. Safe
     // from any thread; the lines of one call are written in one piece, and calls
     // are written in the order they were made.
-    void append(const std::string& prefix, const std::string& text);
+    void append(std::string_view prefix, std::string_view text);
 
 private:
     void run();

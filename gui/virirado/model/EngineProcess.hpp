@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "EngineLocator.hpp"
@@ -16,7 +17,7 @@ namespace virirado {
 class EngineProcess {
 public:
     struct Handlers {
-        std::function<void(const std::string& bytes)> output;
+        std::function<void(std::string_view bytes)> output;
         std::function<void(const std::string& bytes)> error;
         // The child has ended with this status (the signal number after a crash).
         std::function<void(int status)> ended;
@@ -37,6 +38,8 @@ public:
     // Writes all of `bytes` to the child's input. Returns a description of the
     // failure, or none.
     virtual std::optional<std::string> write(const std::string& bytes) = 0;
+    // Ends the child at once, without letting it finish what it is doing.
+    virtual void kill() = 0;
 };
 
 class Executor {

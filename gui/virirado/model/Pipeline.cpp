@@ -14,30 +14,50 @@ namespace {
 
 namespace guard = durozizo::DeleteGuard;
 using ScannedPaths = std::unordered_map<std::string, std::unordered_set<std::string>>;
+using ScannedItems = std::unordered_map<std::string, ScannedItem>;
 
-std::optional<std::string> rowStaticReason(const PreviewRow& row, const ScannedPaths& paths,
-                                           const std::string& home) {
-    static const std::unordered_set<std::string> none;
-    const auto found = paths.find(row.id);
-    return guard::staticReason(row.path, row.action, row.safety,
-                               found == paths.end() ? none : found->second, home);
+// What the checks compare a row with: the scan as it stood when the row came.
+struct Scanned {
+    ScannedPaths paths;
+    ScannedItems items;
+};
+
+// A row the engine runs a tool for, or one without a path, passes the guards
+// without a look at the disk: it is taken only for an item the scan listed so.
+std::optional<std::string> asScannedReason(const PreviewRow& row, const ScannedItems& items) {
+    if (row.action != "cmd" && row.path) return std::nullopt;
+    const auto found = items.find(row.id);
+    if (found != items.end() && found->second.action == "cmd") return std::nullopt;
+    return "not as scanned";
 }
 
-std::vector<HeldRow> previewCheck(const PreviewPayload& payload, const ScannedPaths& paths,
+std::optional<std::string> rowStaticReason(const PreviewRow& row, const Scanned& scanned,
+                                           const std::string& home) {
+    static const std::unordered_set<std::string> none;
+    const auto found = scanned.paths.find(row.id);
+    if (auto reason =
+            guard::staticReason(row.path, row.action, row.safety,
+                                found == scanned.paths.end() ? none : found->second, home)) {
+        return reason;
+    }
+    return asScannedReason(row, scanned.items);
+}
+
+std::vector<HeldRow> previewCheck(const PreviewPayload& payload, const Scanned& scanned,
                                   const std::string& home) {
     std::vector<HeldRow> held;
     for (const PreviewRow& row : payload.rows) {
-        if (auto reason = rowStaticReason(row, paths, home)) held.emplace_back(row, *reason);
+        if (auto reason = rowStaticReason(row, scanned, home)) held.emplace_back(row, *reason);
     }
     return held;
 }
 
 // The last look at the disk before the engine is asked to delete.
-std::vector<HeldRow> recheck(const PreviewPayload& payload, const ScannedPaths& paths,
+std::vector<HeldRow> recheck(const PreviewPayload& payload, const Scanned& scanned,
                              const std::string& home) {
     std::vector<HeldRow> held;
     for (const PreviewRow& row : payload.rows) {
-        if (auto reason = rowStaticReason(row, paths, home)) {
+        if (auto reason = rowStaticReason(row, scanned, home)) {
             held.emplace_back(row, *reason);
             continue;
         }
@@ -49,6 +69,23 @@ std::vector<HeldRow> recheck(const PreviewPayload& payload, const ScannedPaths& 
         }
     }
     return held;
+}
+
+// How strictly a tier guards its item: look-only, blocked and unknown tiers
+// above "review", which is above "safe".
+int strictness(const std::string& safety) {
+    if (safety == "safe") return 0;
+    if (safety == "review") return 1;
+    return 2;
+}
+
+// A row is never safer than the scan listed its item: a "review" item that the
+// preview calls "safe" still asks for the typed code, a look-only one is held.
+void notLooserThanScanned(PreviewRow& row, const ScannedItems& items) {
+    const auto found = items.find(row.id);
+    if (found == items.end()) return;
+    if (strictness(found->second.safety) > strictness(row.safety))
+        row.safety = found->second.safety;
 }
 
 std::vector<Json> objectsOf(const Json* value) {
@@ -98,6 +135,13 @@ ScannedPaths EngineClient::scannedPaths() const {
     return out;
 }
 
+ScannedItems EngineClient::scannedItems() const {
+    ScannedItems out;
+    for (const ItemRecord& r : m_records)
+        out.try_emplace(r.id, ScannedItem{r.action, r.safety});
+    return out;
+}
+
 bool EngineClient::runOwnsSheet() const {
     return m_state.cleanProgress &&
            m_state.cleanProgress->phase != durozizo::CleanProgress::Phase::checking;
@@ -105,19 +149,22 @@ bool EngineClient::runOwnsSheet() const {
 
 void EngineClient::onPreview(const Json& event) {
     if (runOwnsSheet()) return;
-    // Only the answer to the window's own request is a preview. Anything else (a
-    // preview nobody asked for, a second answer, a flood of fresh ones) opens no
-    // sheet, logs nothing and sends nothing: the user never saw it asked for.
-    if (!m_request || m_request->answered) return;
-    m_request->answered = true;
+    // Only an answer to the window's own request is a preview. Anything else (a
+    // preview nobody asked for, more answers than requests, a flood of fresh
+    // ones) opens no sheet, logs nothing and sends nothing.
+    if (m_asks.unanswered == 0) return;
+    const PreviewAsks asked = takeAnswer();
     PreviewPayload payload;
+    const ScannedItems items = scannedItems();
     std::unordered_map<std::string, std::vector<std::size_t>> byId;
     for (const Json& entry : objectsOf(jsonField(event, "items"))) {
-        if (auto row = previewRow(entry)) addRow(payload.rows, byId, std::move(*row));
+        if (auto row = previewRow(entry)) {
+            notLooserThanScanned(*row, items);
+            addRow(payload.rows, byId, std::move(*row));
+        }
     }
     payload.token = jsonString(jsonField(event, "confirm_token")).value_or("");
     if (payload.rows.empty() || payload.token.empty()) {
-        m_request.reset();
         m_state.preview.reset();
         m_state.banner = "Nothing is in clean the tank.";
         return;
@@ -125,51 +172,75 @@ void EngineClient::onPreview(const Json& event) {
     payload.cleanBytes = jsonInt(jsonField(event, "clean_bytes"));
     const auto blocked = objectsOf(jsonField(event, "blocked")).size();
     payload.blockedCount = static_cast<int>(std::min<std::size_t>(blocked, INT_MAX));
-    payload.quickDelete = m_request->quickDelete;
+    payload.quickDelete = asked.quickDelete;
     // The engine's token confirms its whole list, so a row the user did not ask
     // for cannot be left out of the clean: the whole answer is refused.
-    if (auto unasked = unaskedRows(payload); !unasked.empty()) {
-        m_request.reset();
-        holdBack(unasked, false);
+    if (auto unasked = unaskedRows(payload, asked); !unasked.empty()) {
+        holdBack(unasked, m_ticked);
         return;
     }
     if (snapshotMode()) {
-        m_request.reset();
         m_state.preview = payload;
         return;
     }
 
     auto held = std::make_shared<std::vector<HeldRow>>();
     std::weak_ptr<int> alive = m_alive;
-    const uint64_t serial = m_request->serial;
+    const uint64_t answer = ++m_answers;
     const int64_t generation = m_state.scanGeneration;
     m_services.executor->run(
-        [held, payload, paths = scannedPaths(), home = m_services.home] {
-            *held = previewCheck(payload, paths, home);
+        [held, payload, scanned = Scanned{scannedPaths(), items}, home = m_services.home] {
+            *held = previewCheck(payload, scanned, home);
         },
-        [this, alive, held, payload, serial, generation] {
+        [this, alive, held, payload, answer, generation] {
             if (alive.expired()) return;
-            finishPreviewCheck(payload, *held, serial, generation);
+            finishPreviewCheck(payload, *held, answer, generation);
         });
 }
 
-std::vector<HeldRow> EngineClient::unaskedRows(const PreviewPayload& payload) const {
+void EngineClient::askForPreview(bool quickDelete, const std::set<std::string>& ids) {
+    Json cmd = command("preview");
+    if (quickDelete) cmd["ids"] = Json(std::vector<std::string>(ids.begin(), ids.end()));
+    m_state.quickDeleteMode = quickDelete;
+    // Nothing reached the engine, so nothing will answer.
+    if (send(cmd)) return;
+    ++m_asks.unanswered;
+    m_asks.ids.insert(ids.begin(), ids.end());
+    m_asks.quickDelete = m_asks.quickDelete || quickDelete;
+    m_asks.tank = m_asks.tank || !quickDelete;
+}
+
+EngineClient::PreviewAsks EngineClient::takeAnswer() {
+    // While any request is open, an answer may be any of them: the asks are
+    // forgotten only once every one has had its answer.
+    const PreviewAsks asked = m_asks;
+    if (--m_asks.unanswered <= 0) m_asks = PreviewAsks{};
+    return asked;
+}
+
+void EngineClient::dropAsks() {
+    m_asks = PreviewAsks{};
+    m_answersSettled = m_answers;
+}
+
+std::vector<HeldRow> EngineClient::unaskedRows(const PreviewPayload& payload,
+                                               const PreviewAsks& asked) {
     std::vector<HeldRow> unasked;
     for (const PreviewRow& row : payload.rows) {
-        if (m_request->ids.contains(row.id)) continue;
-        unasked.emplace_back(row, m_request->quickDelete ? "not asked for" : "not ticked");
+        if (asked.ids.contains(row.id)) continue;
+        unasked.emplace_back(row, asked.tank ? "not ticked" : "not asked for");
     }
     return unasked;
 }
 
 void EngineClient::finishPreviewCheck(const PreviewPayload& payload,
-                                      const std::vector<HeldRow>& held, uint64_t serial,
+                                      const std::vector<HeldRow>& held, uint64_t answer,
                                       int64_t generation) {
     Batch batch(*this);
-    // The request was dropped since (a new scan, the engine's end): its answer
-    // is no longer wanted.
-    if (!m_request || m_request->serial != serial) return;
-    m_request.reset();
+    // A later answer was shown already, or the requests were dropped since (a
+    // new scan, the engine's end): this answer is no longer wanted.
+    if (answer <= m_answersSettled) return;
+    m_answersSettled = answer;
     // The rows were proposed for a list that a clean has replaced.
     if (generation != m_state.scanGeneration) return;
     if (runOwnsSheet()) return;
@@ -205,8 +276,8 @@ void EngineClient::confirmClean() {
     m_state.verifying = true;
     auto held = std::make_shared<std::vector<HeldRow>>();
     std::weak_ptr<int> alive = m_alive;
-    m_services.executor->run([held, p, paths = scannedPaths(),
-                              home = m_services.home] { *held = recheck(p, paths, home); },
+    m_services.executor->run([held, p, scanned = Scanned{scannedPaths(), scannedItems()},
+                              home = m_services.home] { *held = recheck(p, scanned, home); },
                              [this, alive, held, p] {
                                  if (alive.expired()) return;
                                  finishRecheck(p, *held);
@@ -233,14 +304,16 @@ void EngineClient::finishRecheck(const PreviewPayload& payload, const std::vecto
     }
 }
 
-void EngineClient::holdBack(const std::vector<HeldRow>& held, bool untickHeld) {
+void EngineClient::holdBack(const std::vector<HeldRow>& held,
+                            const std::set<std::string>& keepTicked) {
     m_state.cleanProgress.reset();
     m_state.preview.reset();
     if (m_services.writeRefusedLog) m_services.writeRefusedLog(held);
     std::vector<std::string> ids;
-    for (const HeldRow& h : held)
-        ids.push_back(h.first.id);
-    if (untickHeld) untick(ids);
+    for (const HeldRow& h : held) {
+        if (!keepTicked.contains(h.first.id)) ids.push_back(h.first.id);
+    }
+    untick(ids);
     m_state.banner = "Held back " + std::to_string(held.size()) + ": " + held.front().first.label +
                      " (" + held.front().second + ")" + (held.size() != 1 ? " and more" : "") +
                      ". Nothing deleted. Preview again.";
@@ -252,7 +325,7 @@ void EngineClient::sendClean(const PreviewPayload& payload, bool dry) {
     Json cmd = command("clean");
     cmd["confirm_token"] = payload.token;
     cmd["dry_run"] = dry || snapshotMode();
-    m_sentClean = SentClean{cmd["id"].get<std::string>(), payload.token};
+    m_sentClean = SentClean{payload.rows, cmd["dry_run"].get<bool>()};
     if (auto failure = send(cmd)) {
         m_sentClean.reset();
         // Nothing reached the engine, so no result will ever come for these rows.
@@ -263,27 +336,50 @@ void EngineClient::sendClean(const PreviewPayload& payload, bool dry) {
     }
 }
 
-bool EngineClient::answersSentClean(const Json& event) const {
-    if (!m_sentClean) return false;
-    // An engine need not echo the request id or the token; one that does names
-    // the clean it answers.
-    const auto id = jsonString(jsonField(event, "id"));
-    if (id && *id != m_sentClean->requestId) return false;
-    const auto token = jsonString(jsonField(event, "confirm_token"));
-    return !token || *token == m_sentClean->token;
+std::vector<Json> EngineClient::resultsForRowsSent(const std::vector<Json>& results,
+                                                   const std::vector<PreviewRow>& rows) {
+    std::unordered_map<std::string, std::size_t> open;
+    for (const PreviewRow& row : rows)
+        ++open[row.id];
+    std::vector<Json> taken;
+    for (const Json& r : results) {
+        const auto id = jsonString(jsonField(r, "id"));
+        if (!id) continue;
+        const auto it = open.find(*id);
+        if (it == open.end() || it->second == 0) continue;
+        --it->second;
+        taken.push_back(r);
+    }
+    return taken;
+}
+
+void EngineClient::logUnanswered() {
+    if (!m_sentClean) return;
+    const SentClean sent = std::move(*m_sentClean);
+    m_sentClean.reset();
+    if (!sent.dry && m_services.writeDeleteLog) m_services.writeDeleteLog({}, sent.rows);
 }
 
 void EngineClient::onClean(const Json& event) {
-    // A report of a clean this window never sent, or of another one, deletes
-    // nothing here and logs nothing as deleted: it stands in the traffic log alone.
-    if (!answersSentClean(event)) return;
+    // With no clean of this window's out, a report deletes nothing here and logs
+    // nothing as deleted: it stands in the traffic log alone. While one is out,
+    // the report is its answer, whatever it names: events name no command.
+    if (!m_sentClean) return;
+    const SentClean sent = std::move(*m_sentClean);
     m_sentClean.reset();
     if (!m_state.cleanProgress) m_state.preview.reset();
     const bool dry = jsonBool(jsonField(event, "dry_run"), true);
-    const int64_t count = jsonInt(jsonField(event, "clean_count"));
-    const std::vector<Json> results = objectsOf(jsonField(event, "results"));
-    if (!dry && m_services.writeDeleteLog) m_services.writeDeleteLog(results, m_pendingRows);
-    const auto pending = m_pendingRows.size();
+    // A result for a row that was never sent is not this clean's: it is neither
+    // logged nor counted, and it removes nothing.
+    const std::vector<Json> results =
+        resultsForRowsSent(objectsOf(jsonField(event, "results")), sent.rows);
+    // The engine cannot have tried more than it reports on.
+    const int64_t count = std::clamp<int64_t>(jsonInt(jsonField(event, "clean_count")), 0,
+                                              static_cast<int64_t>(results.size()));
+    // The rows sent, not the pending ones: an error may have emptied those,
+    // and this report still tells what the engine did with them.
+    if (!dry && m_services.writeDeleteLog) m_services.writeDeleteLog(results, sent.rows);
+    const auto pending = sent.rows.size();
     m_pendingRows.clear();
 
     std::set<std::string> deleted;
@@ -329,7 +425,13 @@ void EngineClient::onClean(const Json& event) {
                                 jsonBool(jsonField(r, "ok"), false),
                                 jsonText(jsonField(r, "msg")).value_or("")});
         }
-        m_state.cleanProgress->finish(finished, dry);
+        // A run an error ended early takes its own later report too, so the
+        // sheet says what the banner and the log say.
+        if (m_state.cleanProgress->isRunning()) {
+            m_state.cleanProgress->finish(finished, dry);
+        } else {
+            m_state.cleanProgress->finishAfterError(finished, dry);
+        }
     }
     if (!dry) refreshFree();
 }

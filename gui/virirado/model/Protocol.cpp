@@ -129,7 +129,7 @@ std::vector<std::string> strings(const Json& array) {
 using protocol::isArrayOfObjects;
 using protocol::isArrayOfStrings;
 
-void EngineClient::handleLine(const std::string& line) {
+void EngineClient::handleLine(std::string_view line) {
     Batch batch(*this);
     const Json event = Json::parse(line, nullptr, false);
     if (event.is_discarded() || !event.is_object()) return;
@@ -221,6 +221,7 @@ void EngineClient::onDone(const Json& event) {
     applyVolume(event);
     if (const Json* items = jsonField(event, "items"); isArrayOfObjects(items)) {
         m_records.clear();
+        m_records.reserve(items->size());
         for (const Json& entry : *items) {
             if (auto record = ItemRecord::parse(entry, m_services.home)) {
                 m_records.push_back(std::move(*record));
@@ -263,6 +264,8 @@ void EngineClient::onCleanProgress(const Json& event) {
 }
 
 void EngineClient::onCancelled(const Json& event) {
+    // A preview the engine dropped has had its answer.
+    if (m_asks.unanswered > 0 && jsonString(jsonField(event, "cmd")) == "preview") takeAnswer();
     if (jsonString(jsonField(event, "cmd")) != "scan") return;
     m_state.scanning = false;
     m_state.banner = "Scan cancelled. Nothing was deleted.";
@@ -277,11 +280,8 @@ void EngineClient::onError(const Json& event) {
         m_state.cleanProgress->fail(message);
         m_pendingRows.clear();
     }
-    // The engine refused the preview ("Busy", …): no answer will come, and the
-    // window may ask again.
-    if (m_request && !m_request->answered && jsonString(jsonField(event, "cmd")) == "preview") {
-        m_request.reset();
-    }
+    // The engine refused a preview ("Busy", …): that request has its answer.
+    if (m_asks.unanswered > 0 && jsonString(jsonField(event, "cmd")) == "preview") takeAnswer();
     m_state.banner = message;
 }
 

@@ -127,10 +127,11 @@ bool chooseDark(std::optional<bool> pinned, std::optional<bool> preferred, bool 
     return paletteDark;
 }
 
-CloseAnswer answerClose(const EngineState& state) {
+CloseAnswer answerClose(const EngineState& state, bool waiting) {
     const bool cleaning =
         state.verifying || (state.cleanProgress && state.cleanProgress->isRunning());
-    return cleaning ? CloseAnswer::afterClean : CloseAnswer::closeNow;
+    if (!cleaning) return CloseAnswer::closeNow;
+    return waiting ? CloseAnswer::endEngine : CloseAnswer::afterClean;
 }
 
 }  // namespace virirado

@@ -68,8 +68,12 @@ enum class CloseAnswer {
     // A clean (or the re-check that starts it) is running: the app ends when its
     // result has come, never before.
     afterClean,
+    // Asked again while it waits: the engine has stopped answering, so it is
+    // ended at once and the app ends.
+    endEngine,
 };
 
-CloseAnswer answerClose(const EngineState& state);
+// `waiting`: an earlier close already waits for the clean.
+CloseAnswer answerClose(const EngineState& state, bool waiting);
 
 }  // namespace virirado

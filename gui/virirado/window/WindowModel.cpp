@@ -4,6 +4,7 @@
 #include <unordered_map>
 #include <utility>
 
+#include "DesktopHabits.hpp"
 #include "Numeric.hpp"
 #include "SearchMatch.hpp"
 
@@ -200,6 +201,7 @@ WindowView WindowModel::view() const {
     v.searchFocused = m_searchFocused;
     v.checkFirst = m_checkFirst;
     v.quickDeleteFirst = m_quickDeleteFirst;
+    v.closeWaiting = m_closeWaiting;
     v.snapshotMode = m_snapshotMode;
     v.dark = m_dark;
     v.reduceMotion = m_reduceMotion;
@@ -353,6 +355,29 @@ void WindowModel::setReduceMotion(bool reduce) {
     if (reduce == m_reduceMotion) return;
     m_reduceMotion = reduce;
     changed();
+}
+
+bool WindowModel::askToClose() {
+    switch (answerClose(m_engine.state(), m_closeWaiting)) {
+        case CloseAnswer::closeNow:
+            return true;
+        case CloseAnswer::afterClean:
+            m_closeWaiting = true;
+            changed();
+            return false;
+        case CloseAnswer::endEngine:
+            m_engine.endEngineNow();
+            return true;
+    }
+    return true;
+}
+
+bool WindowModel::closeNoLongerWaits() {
+    if (!m_closeWaiting || answerClose(m_engine.state(), false) != CloseAnswer::closeNow) {
+        return false;
+    }
+    m_closeWaiting = false;
+    return true;
 }
 
 // Controls and sheets: straight through to the engine client.

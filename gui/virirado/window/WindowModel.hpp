@@ -68,6 +68,13 @@ public:
 
     void seedExpanded();
 
+    // The window is asked to close (Ctrl+Q, or the window manager): whether it
+    // may close now. During a clean it waits for the result; asked a second
+    // time, it ends the engine that stopped answering and closes.
+    bool askToClose();
+    // A close that waited may happen now: the clean it waited for has ended.
+    bool closeNoLongerWaits();
+
     // WindowActions.
     void select(const std::string& id) override;
     void toggle(const VadeRow& row) override;
@@ -116,6 +123,7 @@ private:
     bool m_searchFocused = false;
     bool m_dark = false;
     bool m_reduceMotion = false;
+    bool m_closeWaiting = false;
 
     // The change handlers compare with what they saw last.
     int64_t m_seenGeneration;

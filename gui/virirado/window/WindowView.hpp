@@ -65,6 +65,9 @@ struct WindowView {
     bool searchFocused = false;
     std::optional<CheckFirstRequest> checkFirst;
     std::optional<CheckFirstRequest> quickDeleteFirst;
+    // The person asked to close the window during a clean: it closes at the
+    // clean's result, or at once when asked again.
+    bool closeWaiting = false;
 
     bool snapshotMode = false;
     bool dark = false;

@@ -146,6 +146,7 @@ void ConfirmSheet::present(const WindowView& view) {
     if (!m_payload || *m_payload != *engine.preview) takePreview(*engine.preview, m_dryRun);
     m_verifying = engine.verifying;
     m_progress = engine.cleanProgress;
+    m_progressView->setCloseWaiting(view.closeWaiting);
     if (schemeChanged) applyScheme();
     refresh();
     if (first && m_codeRow->isVisibleTo(this)) m_field->setFocus();

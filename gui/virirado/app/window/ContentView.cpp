@@ -202,9 +202,7 @@ void ContentView::requestQuit() {
 }
 
 bool ContentView::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == window() && event->type() == QEvent::Close &&
-        answerClose(m_services.engine->state()) == CloseAnswer::afterClean) {
-        m_closeAfterClean = true;
+    if (watched == window() && event->type() == QEvent::Close && !m_model->askToClose()) {
         event->ignore();
         return true;
     }
@@ -212,10 +210,7 @@ bool ContentView::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void ContentView::closeIfWaiting() {
-    if (!m_closeAfterClean || answerClose(m_services.engine->state()) != CloseAnswer::closeNow) {
-        return;
-    }
-    m_closeAfterClean = false;
+    if (!m_model->closeNoLongerWaits()) return;
     // Not from inside the refresh that the clean's result started.
     QTimer::singleShot(0, window(), &QWidget::close);
 }

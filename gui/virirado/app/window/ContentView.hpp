@@ -70,13 +70,14 @@ public:
     // Starts the snapshot run when snapshot mode is on and the window is ready.
     void runSnapshotsIfAsked();
     // Ctrl+Q: closes the window, which ends the app, as soon as no clean would be
-    // cut short by it.
+    // cut short by it; asked again meanwhile, at once.
     void requestQuit();
 
 protected:
     // The engine client starts when the window is first shown, not when it is built.
     void showEvent(QShowEvent* event) override;
-    // A close of the window that would cut a running clean short waits for its result.
+    // A close of the window that would cut a running clean short waits for its
+    // result, unless asked for again.
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -103,8 +104,6 @@ private:
     RefreshPacing m_pacing;
     bool m_started = false;
     bool m_snapshotDone = false;
-    // A close was asked for while a clean ran; the window closes at its result.
-    bool m_closeAfterClean = false;
 };
 
 }  // namespace virirado

@@ -118,6 +118,31 @@ TEST(EngineClientTransport, LinesAreSplitTrimmedAndHandledOnce) {
     EXPECT_EQ(h.handledLines().size(), 4u);
 }
 
+TEST(EngineClientTransport, LinesUpToTheCapAreWholeAndLongerOnesGoWhole) {
+    ClientHarness h(engineAt("/e"), {"--no-autoscan"}, "/nonexistent-home", 1000);
+    h.client->start();
+    const auto event = [](const std::string& message, std::size_t padding) {
+        return std::string(padding, ' ') + "{\"event\":\"scanner_error\",\"message\":\"" +
+               message + "\"}";
+    };
+    // A line of 950 bytes in pieces of 64: taken whole.
+    const std::string fits = event("fits", 900) + "\n";
+    for (std::size_t at = 0; at < fits.size(); at += 64)
+        h.raw(fits.substr(at, 64));
+    EXPECT_EQ(h.state().banner, "scan: fits");
+
+    // Past the cap the line is dropped to its line feed: the event that ends it
+    // is never read as a line of its own, in pieces or in one read.
+    const std::string tooLong = event("tail", 1500) + "\n" + event("next", 0) + "\n";
+    for (std::size_t at = 0; at < tooLong.size(); at += 64)
+        h.raw(tooLong.substr(at, 64));
+    EXPECT_EQ(h.state().banner, "scan: next");
+    h.raw(event("tail again", 1500) + "\n" + event("last", 0) + "\n");
+    EXPECT_EQ(h.state().banner, "scan: last");
+    for (const std::string& line : h.handledLines())
+        EXPECT_EQ(line.find("tail"), std::string::npos) << line;
+}
+
 TEST(EngineClientTransport, StderrTailKeepsTheLast600Graphemes) {
     ClientHarness h(engineAt("/e"));
     h.client->start();
@@ -205,16 +230,16 @@ TEST(EngineClientCommands, GuardsKeepUselessCommandsOff) {
     h.client->requestPreview();
     EXPECT_EQ(h.world->sent.back()["cmd"], "preview");
     EXPECT_FALSE(h.world->sent.back().contains("ids"));
-    // One preview is asked for at a time: the engine's answers name no request.
+    // Every click asks: an engine that answers nothing never leaves a button dead.
     const auto asked = h.world->sent.size();
-    h.client->requestQuickDelete("a");
-    h.client->requestPreview();
-    EXPECT_EQ(h.world->sent.size(), asked);
-    EXPECT_FALSE(h.state().quickDeleteMode);
-    h.event({{"event", "preview"}, {"items", Json::array()}, {"confirm_token", ""}});
     h.client->requestQuickDelete("a");
     EXPECT_EQ(h.world->sent.back()["ids"], Json::array({"a"}));
     EXPECT_TRUE(h.state().quickDeleteMode);
+    h.client->requestPreview();
+    EXPECT_EQ(h.world->sent.size(), asked + 2);
+    EXPECT_FALSE(h.world->sent.back().contains("ids"));
+    EXPECT_FALSE(h.state().quickDeleteMode);
+    EXPECT_EQ(h.client->unansweredPreviews(), 3);
 
     h.event({{"event", "progress"}});
     const auto before = h.world->sent.size();

@@ -157,17 +157,18 @@ TEST_F(PipelineTest, ConfirmedCleanRunsAndReports) {
 }
 
 TEST_F(PipelineTest, CleanBannersForFailuresAndDryRuns) {
-    preview(Json::array({row("a", small)}));
+    preview(Json::array({row("a", small), row("b", other)}));
     h->client->confirmClean();
-    const Json failed = {{"id", "b"}, {"label", "X"}, {"ok", false}};
     h->event({{"event", "clean"},
               {"dry_run", false},
               {"clean_count", 0},
-              {"results", {{{"id", "a"}, {"ok", true}}, failed, failed}}});
+              {"results",
+               {{{"id", "a"}, {"label", "X"}, {"ok", false}},
+                {{"id", "b"}, {"label", "Y"}, {"ok", false}}}}});
     EXPECT_EQ(state().banner, "Deleted 0, failed 2: X (failed). See log.");
     EXPECT_EQ(h->client->records().size(), 2u);  // nothing said deleted
     EXPECT_EQ(state().scanGeneration, 1);
-    EXPECT_EQ(state().cleanProgress->deletedCount, 1);
+    EXPECT_EQ(state().cleanProgress->failures.size(), 2u);
     h->client->dismissPreview();  // the engine finished items: the list is read again
     EXPECT_EQ(lastSent()["cmd"], "scan");
     h->event({{"event", "done"}, {"items", {item("a", small)}}, {"ticked", {"a"}}});
@@ -175,19 +176,18 @@ TEST_F(PipelineTest, CleanBannersForFailuresAndDryRuns) {
     // No "dry_run" means dry: nothing is logged, removed or re-read, whatever the
     // results claim.
     h->free = 5;
-    h->event({{"event", "done"}, {"items", {item("a", small)}}, {"ticked", {"a"}}});
     preview(Json::array({row("a", small)}));
     h->client->confirmClean();
     h->event({{"event", "clean"},
-              {"clean_count", 2},
+              {"clean_count", 1},
               {"results", {{{"id", "a"}, {"deleted", true}, {"ok", true}}}}});
-    EXPECT_EQ(state().banner, "Dry run. 2 items would go. Nothing was deleted.");
+    EXPECT_EQ(state().banner, "Dry run. 1 items would go. Nothing was deleted.");
     EXPECT_EQ(h->deleteLogs.size(), 1u);
     EXPECT_EQ(h->client->records().size(), 1u);
     EXPECT_NE(state().freeBytes, 5);
 }
 
-TEST_F(PipelineTest, OnlyTheResultOfTheCleanSentIsActedOn) {
+TEST_F(PipelineTest, WhileTheCleanIsOutItsResultIsTheNextCleanEvent) {
     // With no clean sent, a report of deletions in protected places is neither
     // logged nor acted on, and the preview on show stays.
     preview(Json::array({row("a", small)}));
@@ -208,70 +208,146 @@ TEST_F(PipelineTest, OnlyTheResultOfTheCleanSentIsActedOn) {
     // It still stands in the traffic log.
     EXPECT_EQ(h->handledLines().back(), forged.dump());
 
+    // The engine names the report by its own run, not by the command: it is the
+    // answer all the same, and the run ends.
     h->client->confirmClean();
-    const std::string sentId = lastSent()["id"];
-    // Reports naming another request or another token leave the run going.
-    Json other = forged;
-    other["id"] = "gui-999";
-    h->event(other);
-    other = forged;
-    other["confirm_token"] = "not-tok";
-    h->event(other);
-    EXPECT_TRUE(h->deleteLogs.empty());
-    EXPECT_EQ(h->client->records().size(), 2u);
-    EXPECT_EQ(state().cleanProgress->phase, Phase::deleting);
-    EXPECT_EQ(h->client->pendingRows().size(), 1u);
-
-    Json answer = {
-        {"event", "clean"},       {"id", sentId},
-        {"confirm_token", "tok"}, {"dry_run", false},
-        {"clean_count", 1},       {"results", {{{"id", "a"}, {"deleted", true}, {"ok", true}}}}};
-    h->event(answer);
-    EXPECT_EQ(h->deleteLogs.size(), 1u);
+    h->event({{"event", "clean"},
+              {"id", "run-7"},
+              {"confirm_token", "another"},
+              {"dry_run", false},
+              {"clean_count", 1},
+              {"results", {{{"id", "a"}, {"deleted", true}, {"ok", true}}}}});
+    ASSERT_EQ(h->deleteLogs.size(), 1u);
+    EXPECT_EQ(h->deleteLogs[0].size(), 1u);
     EXPECT_EQ(state().cleanProgress->phase, Phase::finished);
+    EXPECT_TRUE(h->client->pendingRows().empty());
     ASSERT_EQ(h->client->records().size(), 1u);
+    EXPECT_EQ(state().banner, "Deleted 1 items. Log: ~/Library/Logs/Virirado/");
     // The same answer again is not a second clean.
-    answer["results"] = {{{"id", "b"}, {"deleted", true}, {"ok", true}}};
-    h->event(answer);
+    h->event(forged);
     EXPECT_EQ(h->deleteLogs.size(), 1u);
     EXPECT_EQ(h->client->records().size(), 1u);
 }
 
-TEST_F(PipelineTest, AResultAfterTheRunFailedIsStillLogged) {
-    // The run failed on an error, yet the engine did delete: what it reports for
-    // the clean the window sent reaches the deletion log and the list.
+TEST_F(PipelineTest, ResultsForRowsNeverSentCountNowhere) {
     preview(Json::array({row("a", small)}));
     h->client->confirmClean();
-    const std::string sentId = lastSent()["id"];
-    h->event({{"event", "error"}, {"cmd", "clean"}, {"message", "slow disk"}});
-    ASSERT_EQ(state().cleanProgress->error, "slow disk");
     h->event({{"event", "clean"},
-              {"id", sentId},
               {"dry_run", false},
-              {"clean_count", 1},
-              {"results", {{{"id", "a"}, {"deleted", true}, {"ok", true}}}}});
-    EXPECT_EQ(h->deleteLogs.size(), 1u);
-    EXPECT_EQ(h->client->records().size(), 1u);
-    EXPECT_EQ(state().cleanProgress->error, "slow disk");
+              {"clean_count", 2},
+              {"results",
+               {{{"id", "a"},
+                 {"label", "Item a"},
+                 {"deleted", true},
+                 {"ok", true},
+                 {"realistic_size", 10}},
+                {{"id", "b"},
+                 {"path", "~/Documents"},
+                 {"deleted", true},
+                 {"ok", true},
+                 {"realistic_size", 999'999'999}},
+                {{"id", "a"}, {"deleted", true}, {"ok", true}, {"realistic_size", 5}}}}});
+    // Only a's first result is the clean's: b was never sent, a went once.
+    ASSERT_EQ(h->deleteLogs.size(), 1u);
+    ASSERT_EQ(h->deleteLogs[0].size(), 1u);
+    EXPECT_EQ(h->deleteLogs[0][0]["id"], "a");
+    ASSERT_EQ(h->client->records().size(), 1u);
+    EXPECT_EQ(h->client->records()[0].id, "b");
+    EXPECT_EQ(state().banner, "Deleted 1 items. Log: ~/Library/Logs/Virirado/");
+    EXPECT_EQ(state().cleanProgress->deletedCount, 1);
+    EXPECT_EQ(state().cleanProgress->freedBytes, 10);
 
-    // An engine that ended cannot answer: what a new one says is not the answer.
+    // A report whose results all name rows never sent says nothing of them: the
+    // row sent is logged as "unknown" instead.
     h->client->dismissPreview();
+    h->event({{"event", "done"}, {"items", {item("b", other)}}, {"ticked", {"b"}}});
     preview(Json::array({row("b", other)}), "tok2");
     h->client->confirmClean();
+    h->event({{"event", "clean"},
+              {"dry_run", false},
+              {"clean_count", 1},
+              {"results", {{{"id", "zz"}, {"deleted", true}, {"ok", true}}}}});
+    ASSERT_EQ(h->deleteLogs.size(), 2u);
+    EXPECT_TRUE(h->deleteLogs[1].empty());
+    ASSERT_EQ(h->deleteFallbacks[1].size(), 1u);
+    EXPECT_EQ(h->deleteFallbacks[1][0].id, "b");
+    EXPECT_EQ(h->client->records().size(), 1u);
+    EXPECT_EQ(state().banner, "Deleted 0 items. Log: ~/Library/Logs/Virirado/ 1 not tried.");
+}
+
+TEST_F(PipelineTest, AnErrorThenTheResultAgree) {
+    // The run failed on an error, yet the engine did delete: its report reaches
+    // the deletion log and the list, and finishes the sheet the same way.
+    preview(Json::array({row("a", small)}));
+    h->client->confirmClean();
+    h->event({{"event", "clean_progress"}, {"phase", "start"}, {"label", "Item a"}});
+    h->event({{"event", "error"}, {"cmd", "clean"}, {"message", "Disk hiccup."}});
+    ASSERT_EQ(state().cleanProgress->error, "Disk hiccup.");
+    EXPECT_TRUE(h->client->pendingRows().empty());
+    h->event(
+        {{"event", "clean"},
+         {"dry_run", false},
+         {"clean_count", 1},
+         {"results", {{{"id", "a"}, {"deleted", true}, {"ok", true}, {"realistic_size", 4096}}}}});
+    ASSERT_EQ(h->deleteLogs.size(), 1u);
+    EXPECT_EQ(h->deleteLogs[0].size(), 1u);
+    EXPECT_EQ(h->client->records().size(), 1u);
+    EXPECT_EQ(state().banner, "Deleted 1 items. Log: ~/Library/Logs/Virirado/");
+    const auto& run = *state().cleanProgress;
+    EXPECT_EQ(run.phase, Phase::finished);
+    EXPECT_FALSE(run.error);
+    EXPECT_EQ(run.deletedCount, 1);
+    EXPECT_EQ(run.freedBytes, 4096);
+    EXPECT_EQ(run.notTried, 0);
+}
+
+TEST_F(PipelineTest, RowsNoResultReachedAreLoggedAsUnknown) {
+    // The engine removed a row, said so item by item, then ended: no result
+    // will come, so the rows go to the log with the status "unknown".
+    preview(Json::array({row("a", small), row("b", other)}));
+    h->client->confirmClean();
+    h->event({{"event", "clean_progress"},
+              {"phase", "done"},
+              {"ok", true},
+              {"realistic_size", 10},
+              {"label", "Item a"}});
     h->end(0);
+    ASSERT_EQ(h->deleteLogs.size(), 1u);
+    EXPECT_TRUE(h->deleteLogs[0].empty());
+    ASSERT_EQ(h->deleteFallbacks[0].size(), 2u);
+    EXPECT_EQ(h->deleteFallbacks[0][1].id, "b");
+    EXPECT_EQ(state().cleanProgress->error, "The engine stopped.");
+    // An engine started later cannot answer it.
     h->client->start();
     h->event({{"event", "clean"},
               {"dry_run", false},
               {"clean_count", 1},
               {"results", {{{"id", "b"}, {"deleted", true}, {"ok", true}}}}});
     EXPECT_EQ(h->deleteLogs.size(), 1u);
-    EXPECT_EQ(h->client->records().size(), 1u);
+    EXPECT_EQ(h->client->records().size(), 2u);
+
+    // The same after an error emptied the pending rows, and when the person
+    // ends an engine that stopped answering; nothing once the result came.
+    h->client->dismissPreview();
+    h->event({{"event", "done"}, {"items", {item("a", small)}}, {"ticked", {"a"}}});
+    preview(Json::array({row("a", small)}), "tok2");
+    h->client->confirmClean();
+    h->event({{"event", "error"}, {"cmd", "clean"}, {"message", "stuck"}});
+    h->client->endEngineNow();
+    EXPECT_EQ(h->world->kills, 1);
+    EXPECT_FALSE(h->client->engineRunning());
+    ASSERT_EQ(h->deleteLogs.size(), 2u);
+    ASSERT_EQ(h->deleteFallbacks[1].size(), 1u);
+    EXPECT_EQ(h->deleteFallbacks[1][0].id, "a");
+    h->end(9);
+    EXPECT_EQ(h->deleteLogs.size(), 2u);
 }
 
-TEST_F(PipelineTest, ARealCleanReportedDryIsADryRun) {
-    // The engine ran dry although a real clean was asked for: the run is shown as
-    // a dry run, nothing is logged as deleted, no record goes, and closing the
-    // result reads nothing again.
+TEST_F(PipelineTest, ARealCleanReportedDryReadsAsADryRun) {
+    // The engine ran dry although a real clean was asked for: the run reads as a
+    // dry run, nothing is logged as deleted and no record goes. Closing it reads
+    // the list again all the same: the run was made as a real clean and did
+    // items, and a new scan is what corrects the list if the engine did delete.
     preview(Json::array({row("a", small), row("b", other)}));
     h->client->confirmClean();
     ASSERT_EQ(lastSent()["dry_run"], false);
@@ -288,13 +364,13 @@ TEST_F(PipelineTest, ARealCleanReportedDryIsADryRun) {
     EXPECT_NE(state().freeBytes, 5);
     EXPECT_EQ(state().banner, "Dry run. 2 items would go. Nothing was deleted.");
     ASSERT_TRUE(state().cleanProgress);
-    EXPECT_TRUE(state().cleanProgress->dryRun);
+    EXPECT_TRUE(state().cleanProgress->readsDry());
+    EXPECT_FALSE(state().cleanProgress->dryRun);
     EXPECT_EQ(state().cleanProgress->phase, Phase::finished);
-    const auto sent = h->world->sent.size();
     h->client->dismissPreview();
     EXPECT_FALSE(state().cleanProgress);
-    EXPECT_EQ(h->world->sent.size(), sent);
-    EXPECT_FALSE(state().scanning);
+    EXPECT_EQ(lastSent()["cmd"], "scan");
+    EXPECT_TRUE(state().scanning);
 }
 
 TEST_F(PipelineTest, APreviewDuringARunLeavesItsSheet) {
@@ -365,6 +441,11 @@ TEST_F(PipelineTest, RecheckMeasuresSizesButNeverCommandRows) {
     EXPECT_FALSE(state().cleanProgress);
     EXPECT_EQ(lastSent()["cmd"], "untick");
 
+    // An item the scan lists as cleaned by its tool.
+    Json tool = item("b", other);
+    tool["action"] = "cmd";
+    tool["safety"] = "review";
+    h->event({{"event", "done"}, {"items", {item("a", small), tool}}, {"ticked", {"a", "b"}}});
     preview(Json::array({row("b", other, 60'000'000, "cmd", "review")}));
     ASSERT_TRUE(state().preview);
     h->client->confirmClean();
@@ -518,7 +599,7 @@ TEST_F(PipelineTest, APreviewNobodyAskedForIsNoPreview) {
     h->client->dismissPreview();
     h->client->requestPreview();
     h->event({{"event", "error"}, {"cmd", "preview"}, {"message", "Busy: a clean is running."}});
-    EXPECT_FALSE(h->client->awaitingPreview());
+    EXPECT_EQ(h->client->unansweredPreviews(), 0);
     answer(Json::array({row("a", small)}), "late");
     EXPECT_FALSE(state().preview);
     h->client->requestPreview();
@@ -537,9 +618,12 @@ TEST_F(PipelineTest, RowsNobodyAskedForRefuseTheWholeAnswer) {
     ASSERT_EQ(h->refusedLogs[0].size(), 1u);
     EXPECT_EQ(h->refusedLogs[0][0].first.id, "b");
     EXPECT_EQ(h->refusedLogs[0][0].second, "not ticked");
-    EXPECT_EQ(sentSince(sent), std::vector<std::string>{"preview"});
+    // The engine still holds b ticked: it is told to let go, or every later
+    // "Clean the tank" would end in the same refusal. a stays ticked.
+    EXPECT_EQ(sentSince(sent), (std::vector<std::string>{"preview", "untick"}));
+    EXPECT_EQ(lastSent()["ids"], Json::array({"b"}));
     EXPECT_TRUE(h->client->ticked().contains("a"));
-    EXPECT_FALSE(h->client->awaitingPreview());
+    EXPECT_EQ(h->client->unansweredPreviews(), 0);
 
     // A quick delete asks for one item: the user's other ticks stay as they were.
     h->client->tick({"b"});
@@ -557,6 +641,26 @@ TEST_F(PipelineTest, RowsNobodyAskedForRefuseTheWholeAnswer) {
     ASSERT_TRUE(state().preview);
     EXPECT_TRUE(state().preview->quickDelete);
     ASSERT_EQ(state().preview->rows.size(), 1u);
+}
+
+TEST_F(PipelineTest, ANewItemTheEngineKeepsTickedIsLetGo) {
+    // A new download never arrives ticked, whatever the engine says; an engine
+    // that keeps it ticked puts it in the preview, which is refused once and the
+    // engine told to let go of it.
+    Json download = item("dl", other);
+    download["category"] = "downloads";
+    download["safety"] = "review";
+    download["action"] = "trash";
+    h->event({{"event", "item"}, {"item", download}});
+    ASSERT_FALSE(h->client->ticked().contains("dl"));
+    preview(Json::array({row("a", small), row("dl", other, 10, "trash", "review")}));
+    EXPECT_EQ(state().banner, "Held back 1: Item dl (not ticked). Nothing deleted. Preview again.");
+    EXPECT_EQ(lastSent()["cmd"], "untick");
+    EXPECT_EQ(lastSent()["ids"], Json::array({"dl"}));
+    // The engine let go: the next "Clean the tank" shows the sheet.
+    preview(Json::array({row("a", small)}), "tok2");
+    ASSERT_TRUE(state().preview);
+    EXPECT_EQ(state().preview->token, "tok2");
 }
 
 TEST_F(PipelineTest, PreviewsFasterThanAPersonReadsChangeNothing) {
@@ -578,29 +682,100 @@ TEST_F(PipelineTest, PreviewsFasterThanAPersonReadsChangeNothing) {
     EXPECT_EQ(lastSent()["confirm_token"], "shown");
 }
 
-TEST_F(PipelineTest, APreviewKeepsTheKindOfItsRequest) {
+TEST_F(PipelineTest, EveryRequestIsSentAndAnyAnswerMayBeAQuickDeletes) {
     // A slow answer to a quick delete, with "Clean the tank" pressed meanwhile:
-    // the tank is not asked for, and the answer stays a quick delete.
+    // both are asked, and until both have their answer, every answer asks for
+    // the typed code, as it may be the quick delete's.
     h->executor.hold = true;
     const auto sent = h->world->sent.size();
     h->client->requestQuickDelete("a");
     h->client->requestPreview();
-    EXPECT_EQ(sentSince(sent), std::vector<std::string>{"preview"});
-    EXPECT_EQ(h->world->sent.back()["ids"], Json::array({"a"}));
-    answer(Json::array({row("a", small)}), "quick");
-    h->client->requestPreview();  // the answer is still being checked
-    EXPECT_EQ(sentSince(sent), std::vector<std::string>{"preview"});
-    h->executor.drain();
-    ASSERT_TRUE(state().preview);
-    EXPECT_TRUE(state().preview->quickDelete);
-    h->client->dismissPreview();
-
-    // The reverse: a quick delete pressed while the tank is awaited.
-    h->client->requestPreview();
-    h->client->requestQuickDelete("b");
+    EXPECT_EQ(sentSince(sent), (std::vector<std::string>{"preview", "preview"}));
+    EXPECT_EQ(h->world->sent[sent]["ids"], Json::array({"a"}));
+    EXPECT_FALSE(h->world->sent.back().contains("ids"));
     answer(Json::array({row("a", small), row("b", other)}), "tank");
     h->executor.drain();
     ASSERT_TRUE(state().preview) << state().banner.value_or("");
+    EXPECT_TRUE(state().preview->quickDelete);
+    answer(Json::array({row("a", small)}), "quick");
+    h->executor.drain();
+    ASSERT_TRUE(state().preview) << state().banner.value_or("");
+    EXPECT_EQ(state().preview->token, "quick");
+    EXPECT_TRUE(state().preview->quickDelete);
+    // Both answered: a third answer is nobody's.
+    answer(Json::array({row("a", small)}), "third");
+    EXPECT_EQ(h->executor.waiting(), 0u);
+    h->client->dismissPreview();
+
+    // Answered, a request leaves no trace on the next one.
+    h->client->requestPreview();
+    answer(Json::array({row("a", small)}), "plain");
+    h->executor.drain();
+    ASSERT_TRUE(state().preview);
     EXPECT_FALSE(state().preview->quickDelete);
-    EXPECT_EQ(state().preview->rows.size(), 2u);
+    h->client->dismissPreview();
+
+    // Checks that end out of order show the later answer, never the earlier.
+    h->client->requestPreview();
+    h->client->requestPreview();
+    answer(Json::array({row("a", small)}), "older");
+    answer(Json::array({row("a", small)}), "newer");
+    ASSERT_EQ(h->executor.waiting(), 2u);
+    h->executor.drainLastFirst();
+    ASSERT_TRUE(state().preview);
+    EXPECT_EQ(state().preview->token, "newer");
+}
+
+TEST_F(PipelineTest, AnEngineThatDoesNotAnswerLeavesNoButtonDead) {
+    // Refused with "cancelled", with an error that names no command, or never
+    // answered: each later click still asks, and its answer is shown.
+    const auto sent = h->world->sent.size();
+    h->client->requestPreview();
+    h->event({{"event", "cancelled"}, {"cmd", "preview"}});
+    h->client->requestPreview();
+    h->event({{"event", "error"}, {"message", "no idea"}});
+    h->client->requestPreview();
+    h->client->requestQuickDelete("a");
+    EXPECT_EQ(sentSince(sent),
+              (std::vector<std::string>{"preview", "preview", "preview", "preview"}));
+    answer(Json::array({row("a", small)}), "at-last");
+    ASSERT_TRUE(state().preview);
+    EXPECT_EQ(state().preview->token, "at-last");
+    EXPECT_TRUE(state().preview->quickDelete);
+}
+
+TEST_F(PipelineTest, RowsAreJudgedAsTheScanListedThem) {
+    // The scan said "check first"; the preview says "safe": the typed code is
+    // still asked for. The scan said "look only": the row is held.
+    Json checkFirst = item("a", small);
+    checkFirst["safety"] = "review";
+    checkFirst["action"] = "trash";
+    Json lookOnly = item("b", other);
+    lookOnly["safety"] = "info";
+    h->event({{"event", "done"}, {"items", {checkFirst, lookOnly}}, {"ticked", {"a", "b"}}});
+    preview(Json::array({row("a", small, 10, "trash", "safe")}));
+    ASSERT_TRUE(state().preview);
+    EXPECT_EQ(state().preview->rows[0].safety, "review");
+    preview(Json::array({row("b", other, 10, "rm", "safe")}), "tok2");
+    EXPECT_FALSE(state().preview);
+    EXPECT_EQ(state().banner, "Held back 1: Item b (Look only). Nothing deleted. Preview again.");
+
+    // A row the engine would hand to a tool, or one without a path, passes the
+    // guards without a look at the disk: only for an item the scan listed so.
+    h->event({{"event", "done"},
+              {"items", {item("a", small), item("b", other)}},
+              {"ticked", {"a", "b"}}});
+    preview(Json::array({{{"id", "a"}, {"action", "cmd"}, {"safety", "safe"}}}), "tok3");
+    EXPECT_FALSE(state().preview);
+    EXPECT_EQ(state().banner, "Held back 1: a (not as scanned). Nothing deleted. Preview again.");
+    preview(Json::array({row("b", other, 10, "cmd", "safe")}), "tok4");
+    EXPECT_FALSE(state().preview);
+    Json tool = item("a", small);
+    tool["action"] = "cmd";
+    tool["path"] = nullptr;
+    h->event({{"event", "done"}, {"items", {tool}}, {"ticked", {"a"}}});
+    preview(Json::array({{{"id", "a"}, {"action", "cmd"}, {"safety", "safe"}}}), "tok5");
+    ASSERT_TRUE(state().preview) << state().banner.value_or("");
+    h->client->confirmClean();
+    EXPECT_EQ(lastSent()["cmd"], "clean");
 }

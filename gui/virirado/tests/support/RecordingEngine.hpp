@@ -77,6 +77,7 @@ public:
     void requestQuickDelete(const std::string& id) override { calls.push_back("quick " + id); }
     void confirmClean() override { calls.push_back("confirm"); }
     void dismissPreview() override { calls.push_back("dismiss"); }
+    void endEngineNow() override { calls.push_back("end engine"); }
     void setBanner(std::optional<std::string> text) override {
         calls.push_back("banner");
         value.banner = std::move(text);

@@ -18,6 +18,7 @@ namespace virirado::testing {
 // What every fake child of one client shares, so a test sees every launch.
 struct FakeWorld {
     int launches = 0;
+    int kills = 0;
     bool running = false;
     std::optional<std::string> launchFailure;
     std::optional<std::string> writeFailure;
@@ -52,6 +53,10 @@ public:
         m_world->sent.push_back(Json::parse(bytes));
         return std::nullopt;
     }
+    void kill() override {
+        ++m_world->kills;
+        m_world->running = false;
+    }
 
 private:
     std::shared_ptr<FakeWorld> m_world;
@@ -69,6 +74,15 @@ public:
         while (!m_queue.empty()) {
             auto [work, done] = std::move(m_queue.front());
             m_queue.pop_front();
+            work();
+            done();
+        }
+    }
+    // As `drain`, but the work queued last finishes first.
+    void drainLastFirst() {
+        while (!m_queue.empty()) {
+            auto [work, done] = std::move(m_queue.back());
+            m_queue.pop_back();
             work();
             done();
         }
@@ -100,6 +114,8 @@ struct ClientHarness {
     FakeExecutor executor;
     std::vector<std::pair<std::string, std::string>> logged;
     std::vector<std::vector<Json>> deleteLogs;
+    // The rows each deletion-log call was given to fall back on.
+    std::vector<std::vector<PreviewRow>> deleteFallbacks;
     std::vector<std::vector<HeldRow>> refusedLogs;
     std::optional<bool> storedIncludePrivate;
     std::optional<int64_t> free = 1234;
@@ -110,9 +126,12 @@ struct ClientHarness {
     std::vector<std::string> args;
     std::string home;
 
+    std::size_t maxLine = ClientServices{}.maxLineBytes;
+
     explicit ClientHarness(Environment e = {}, std::vector<std::string> a = {"--no-autoscan"},
-                           std::string h = "/nonexistent-home")
+                           std::string h = "/nonexistent-home", std::size_t line = 0)
         : env(std::move(e)), args(std::move(a)), home(std::move(h)) {
+        if (line != 0) maxLine = line;
         makeClient();
     }
 
@@ -124,9 +143,11 @@ struct ClientHarness {
         s.launch.arguments = args;
         s.launch.environment = env;
         s.home = home;
-        s.log = [this](const std::string& p, const std::string& t) { logged.emplace_back(p, t); };
-        s.writeDeleteLog = [this](const std::vector<Json>& r, const std::vector<PreviewRow>&) {
+        s.maxLineBytes = maxLine;
+        s.log = [this](std::string_view p, std::string_view t) { logged.emplace_back(p, t); };
+        s.writeDeleteLog = [this](const std::vector<Json>& r, const std::vector<PreviewRow>& f) {
             deleteLogs.push_back(r);
+            deleteFallbacks.push_back(f);
         };
         s.writeRefusedLog = [this](const std::vector<HeldRow>& h) { refusedLogs.push_back(h); };
         s.freeSpace = [this] { return free; };

@@ -274,6 +274,33 @@ TEST(WindowModelSheets, CallbackOrder) {
     EXPECT_EQ(w.engine.calls.back(), "quick c1");
 }
 
+TEST(WindowModelSheets, ACloseDuringACleanWaitsOnceThenEndsTheEngine) {
+    Window w;
+    w.load(sample());
+    EXPECT_TRUE(w.model.askToClose());
+    EXPECT_FALSE(w.model.view().closeWaiting);
+
+    w.engine.value.cleanProgress.emplace(1, 10, false, durozizo::CleanProgress::Clock::now());
+    w.engine.value.cleanProgress->startDeleting();
+    EXPECT_FALSE(w.model.askToClose());
+    EXPECT_TRUE(w.model.view().closeWaiting);
+    EXPECT_FALSE(w.model.closeNoLongerWaits());
+    EXPECT_EQ(std::count(w.engine.calls.begin(), w.engine.calls.end(), "end engine"), 0);
+    // Asked again: the engine stopped answering, it is ended and the window goes.
+    EXPECT_TRUE(w.model.askToClose());
+    EXPECT_EQ(w.engine.calls.back(), "end engine");
+
+    // A close that waited happens once the result has come.
+    Window later;
+    later.load(sample());
+    later.engine.value.cleanProgress.emplace(1, 10, false, durozizo::CleanProgress::Clock::now());
+    EXPECT_FALSE(later.model.askToClose());
+    later.engine.value.cleanProgress->finish({});
+    EXPECT_TRUE(later.model.closeNoLongerWaits());
+    EXPECT_FALSE(later.model.closeNoLongerWaits());
+    EXPECT_EQ(std::count(later.engine.calls.begin(), later.engine.calls.end(), "end engine"), 0);
+}
+
 TEST(WindowModelExpanded, FirstLaunchOpensTheFirstTwoGroupsAndTickedOnes) {
     Window w;
     w.load(sample());
