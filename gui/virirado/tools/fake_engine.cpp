@@ -12,12 +12,14 @@
 //   raw TEXT          write TEXT without a line feed
 //   flood N LINE      write LINE N times, "{i}" replaced by 0..N-1
 //   items N           N item events, ids "i0".."i<N-1>", sizes growing with i
+//   pad N LINE        write LINE (an object) with a member "pad" of N bytes first
 //   on CMD            wait until a command {"cmd":CMD} arrives (or input ends)
 //   sleep MS          wait MS milliseconds, reading input meanwhile
 //   exit STATUS       end with that status
 //   die               end by SIGKILL, as a crashed engine does
 // Blank lines and lines starting with "#" are skipped. At the end of the script
-// the program waits for its input to end.
+// the program waits for its input to end. VIRIRADO_FAKE_PIDFILE names a file it
+// writes its process id to, so a test can tell whether it still runs.
 #include <poll.h>
 #include <signal.h>
 #include <unistd.h>
@@ -110,6 +112,9 @@ int main(int argc, char** argv) {
     }
     Input input;
     if (const char* log = std::getenv("VIRIRADO_FAKE_LOG")) input.log.open(log, std::ios::app);
+    if (const char* pidFile = std::getenv("VIRIRADO_FAKE_PIDFILE")) {
+        std::ofstream(pidFile) << ::getpid() << '\n';
+    }
 
     std::string line;
     while (std::getline(script, line)) {
@@ -130,6 +135,11 @@ int main(int argc, char** argv) {
                 write(verb == "items" ? item(i) : replaced(text, i) + "\n");
                 if (i % 256 == 0) input.pump(0);
             }
+        } else if (verb == "pad") {
+            const std::size_t gap = arg.find(' ');
+            const std::size_t bytes = std::strtoull(arg.substr(0, gap).c_str(), nullptr, 10);
+            const std::string text = gap == std::string::npos ? "{}" : arg.substr(gap + 1);
+            write("{\"pad\":\"" + std::string(bytes, 'x') + "\"," + text.substr(1) + "\n");
         } else if (verb == "on") {
             while (!input.take(arg) && !input.ended)
                 input.pump(-1);

@@ -10,10 +10,12 @@
 #include <QTest>
 #include <QTextDocument>
 #include <QToolTip>
+#include <algorithm>
 #include <set>
 
 #include "Appearance.hpp"
 #include "CapsuleButton.hpp"
+#include "ClampedLabel.hpp"
 #include "DesktopHabits.hpp"
 #include "PlainText.hpp"
 #include "SheetHost.hpp"
@@ -226,8 +228,8 @@ TEST(Quit, CtrlQClosesTheWindowAsTheCloseButtonDoes) {
     EXPECT_FALSE(visibleAfterEvents(h.window.get()));
 }
 
-TEST(Quit, ARunningCleanIsNeverCutShort) {
-    WindowHarness h;
+// A sheet up over a clean being re-checked.
+SheetDialog* cleanUnderWay(WindowHarness& h) {
     h.show();
     h.loadDemo();
     EngineState& state = h.engine.value;
@@ -236,14 +238,26 @@ TEST(Quit, ARunningCleanIsNeverCutShort) {
     state.cleanProgress.emplace(1, 10, false, durozizo::CleanProgress::Clock::now());
     h.engine.announce();
     h.settle();
-    SheetDialog* sheet = h.content->sheets().current();
-    ASSERT_NE(sheet, nullptr);
+    return h.content->sheets().current();
+}
 
-    // Neither the close button nor Ctrl+Q (on the sheet, which has the keys)
-    // ends the app during the re-check or the clean.
+QString stopLine(SheetDialog* sheet) {
+    return sheet->findChild<ClampedLabel*>("cantStop")->text();
+}
+
+TEST(Quit, ARunningCleanIsNeverCutShort) {
+    WindowHarness h;
+    SheetDialog* sheet = cleanUnderWay(h);
+    ASSERT_NE(sheet, nullptr);
+    EngineState& state = h.engine.value;
+    EXPECT_EQ(stopLine(sheet), "Can't stop mid-clean");
+
+    // The close button does not end the app during the re-check or the clean,
+    // and the sheet says at once that it will.
     EXPECT_FALSE(h.window->close());
-    QTest::keyClick(sheet, Qt::Key_Q, Qt::ControlModifier);
     EXPECT_TRUE(visibleAfterEvents(h.window.get()));
+    h.settle();
+    EXPECT_EQ(stopLine(sheet), "Closes when done \u00B7 close again to stop now");
     state.verifying = false;
     state.cleanProgress->startDeleting();
     h.engine.announce();
@@ -255,6 +269,20 @@ TEST(Quit, ARunningCleanIsNeverCutShort) {
     h.engine.announce();
     h.settle();
     EXPECT_FALSE(visibleAfterEvents(h.window.get()));
+    EXPECT_EQ(std::count(h.engine.calls.begin(), h.engine.calls.end(), "end engine"), 0);
+}
+
+TEST(Quit, AskedAgainDuringACleanEndsTheEngineAndCloses) {
+    // An engine that never answers its clean must not hold the window.
+    WindowHarness h;
+    SheetDialog* sheet = cleanUnderWay(h);
+    ASSERT_NE(sheet, nullptr);
+    QTest::keyClick(sheet, Qt::Key_Q, Qt::ControlModifier);
+    EXPECT_TRUE(visibleAfterEvents(h.window.get()));
+    EXPECT_EQ(std::count(h.engine.calls.begin(), h.engine.calls.end(), "end engine"), 0);
+    QTest::keyClick(sheet, Qt::Key_Q, Qt::ControlModifier);
+    EXPECT_FALSE(visibleAfterEvents(h.window.get()));
+    EXPECT_EQ(h.engine.calls.back(), "end engine");
 }
 
 TEST(Quit, CtrlQOnASheetQuitsWhenNoCleanRuns) {

@@ -1,0 +1,220 @@
+// The clean path against an engine that answers late, wrongly or not at all:
+// every click still asks, every wait has a way out, and the deletion log and
+// the sheet say what happened.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QTest>
+#include <cerrno>
+
+#include "CapsuleButton.hpp"
+#include "ClampedLabel.hpp"
+#include "CleanProgressView.hpp"
+#include "ConfirmSheet.hpp"
+#include "HostileWindow.hpp"
+
+namespace virirado {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace testing::hostile;
+
+// The scan that lists row "d", and the answer to a preview of it.
+std::string scanOf(const ScratchRow& d) {
+    return volume("1000", "100000") + "on scan\nsay {\"event\":\"item\",\"item\":" + d.json +
+           "}\nsay "
+           "{\"event\":\"done\",\"free_bytes\":1000,\"total_bytes\":100000,\"ticked\":[\"d\"]}"
+           "\n";
+}
+std::string previewOfRow(const ScratchRow& d, const std::string& rowJson = "") {
+    return "say {\"event\":\"preview\",\"confirm_token\":\"tok\",\"items\":[" +
+           (rowJson.empty() ? d.json : rowJson) + "]}\n";
+}
+const std::string kStartD =
+    "say {\"event\":\"clean_progress\",\"phase\":\"start\",\"label\":\"dies\"}\n";
+const std::string kDoneD =
+    "say {\"event\":\"clean_progress\",\"phase\":\"done\",\"label\":\"dies\",\"ok\":true,"
+    "\"realistic_size\":4096}\n";
+
+QString headline(ConfirmSheet* sheet) {
+    return sheet->progressView()->findChild<ClampedLabel*>("headline")->text();
+}
+QString title(ConfirmSheet* sheet) {
+    return sheet->progressView()->findChild<ClampedLabel*>("progressTitle")->text();
+}
+
+// Deletion-log lines with the given status word.
+int logLines(const fs::path& home, const std::string& status) {
+    const std::string text = deletionLogs(home);
+    int n = 0;
+    for (std::size_t at = 0; (at = text.find("\t" + status + "\t", at)) != std::string::npos; ++at)
+        ++n;
+    return n;
+}
+
+TEST(CleanPath, AClickAfterARefusedPreviewStillAsks) {
+    // The engine drops the first request with "cancelled" and never answers the
+    // second: every click on "Clean the tank" still reaches it.
+    HostileWindow w([](const fs::path& home) {
+        return twoItems(home,
+                        "on preview\nsay {\"event\":\"cancelled\",\"cmd\":\"preview\"}\n"
+                        "on preview\nsay {\"event\":\"error\",\"message\":\"Busy.\"}\n"
+                        "on preview\non preview\n" +
+                            previewOf(home, "late", {"a"}));
+    });
+    ASSERT_TRUE(w.scan());
+    w.refresh();
+    auto* clean = w.content->findChild<CapsuleButton*>("cleanButton");
+    ASSERT_NE(clean, nullptr);
+    for (int click = 1; click <= 4; ++click) {
+        ASSERT_TRUE(clean->isEnabled()) << click;
+        QTest::mouseClick(clean, Qt::LeftButton);
+        ASSERT_TRUE(w.waitFor([&] { return w.sentCount("preview") == click; }, 5000)) << click;
+        QTest::qWait(100);
+    }
+    ConfirmSheet* sheet = nullptr;
+    ASSERT_TRUE(w.waitFor([&] { return (sheet = w.confirmSheet()) != nullptr; }, 10000))
+        << w.state().banner.value_or("no banner");
+    EXPECT_EQ(w.state().preview->token, "late");
+}
+
+TEST(CleanPath, AnEngineThatEndsMidRunLeavesItsRowsInTheLog) {
+    ScratchRow d("vends");
+    HostileWindow w(scanOf(d) + "on preview\n" + previewOfRow(d) + "on clean\n" + kStartD + kDoneD +
+                    "exit 0\n");
+    ASSERT_TRUE(w.scan());
+    w.content->model().requestPreview();
+    ConfirmSheet* sheet = confirmShownPreview(w);
+    ASSERT_NE(sheet, nullptr);
+    ASSERT_TRUE(finished(w));
+    EXPECT_EQ(w.state().cleanProgress->error, "The engine stopped.");
+    // Some of what was sent may be gone: the log says so rather than nothing.
+    EXPECT_EQ(logLines(w.home, "unknown"), 1) << deletionLogs(w.home);
+    EXPECT_NE(deletionLogs(w.home).find("\tunknown\t4096\trm\t" + d.folder.string() + "\n"),
+              std::string::npos)
+        << deletionLogs(w.home);
+}
+
+TEST(CleanPath, AnErrorThenTheResultFinishTheSheetAsTheBannerAndLogSay) {
+    ScratchRow d("verror");
+    HostileWindow w(scanOf(d) + "on preview\n" + previewOfRow(d) + "on clean\n" + kStartD +
+                    "say {\"event\":\"error\",\"cmd\":\"clean\",\"message\":\"Disk hiccup.\"}\n"
+                    "sleep 300\n" +
+                    d.cleaned("", d.folder.string()));
+    ASSERT_TRUE(w.scan());
+    w.content->model().requestPreview();
+    ConfirmSheet* sheet = confirmShownPreview(w);
+    ASSERT_NE(sheet, nullptr);
+    ASSERT_TRUE(w.waitFor([&] { return logLines(w.home, "deleted") == 1; }, 10000));
+    QTest::qWait(100);
+    w.refresh();
+    EXPECT_EQ(w.state().banner, "Deleted 1 items. Log: ~/Library/Logs/Virirado/");
+    EXPECT_EQ(title(sheet), "Done");
+    EXPECT_EQ(headline(sheet), "Freed 4.1 KB \u00B7 1 deleted \u00B7 0 failed");
+    EXPECT_FALSE(sheet->progressView()->findChild<QWidget*>("notTried")->isVisibleTo(sheet));
+    EXPECT_EQ(w.row("d"), nullptr);
+}
+
+TEST(CleanPath, AQuitAskedTwiceEndsAnEngineThatNeverAnswers) {
+    ScratchRow d("vhung");
+    HostileWindow w(scanOf(d) + "on preview\n" + previewOfRow(d) + "on clean\n" + kStartD);
+    ASSERT_TRUE(w.scan());
+    w.content->model().requestPreview();
+    ConfirmSheet* sheet = confirmShownPreview(w);
+    ASSERT_NE(sheet, nullptr);
+    ASSERT_TRUE(w.waitFor([&] {
+        return w.state().cleanProgress.has_value() && w.state().cleanProgress->current.has_value();
+    }));
+    auto* line = sheet->progressView()->findChild<ClampedLabel*>("cantStop");
+    ASSERT_NE(line, nullptr);
+    EXPECT_EQ(line->text(), "Can't stop mid-clean");
+
+    // Asked once: the window stays, and says at once that it closes at the end.
+    QTest::keyClick(sheet, Qt::Key_Q, Qt::ControlModifier);
+    QTest::qWait(500);
+    w.refresh();
+    EXPECT_TRUE(w.window->isVisible());
+    EXPECT_EQ(line->text(), "Closes when done \u00B7 close again to stop now");
+    EXPECT_TRUE(w.client().engineRunning());
+    EXPECT_EQ(deletionLogs(w.home), "");
+
+    // Asked again: the engine is ended, its unreported row is logged, and the
+    // window goes.
+    const pid_t pid = std::stoi(readFile(w.root / "pid"));
+    QTest::keyClick(sheet, Qt::Key_Q, Qt::ControlModifier);
+    ASSERT_TRUE(w.waitFor([&] { return !w.window->isVisible(); }, 3000));
+    EXPECT_FALSE(w.client().engineRunning());
+    EXPECT_EQ(::kill(pid, 0), -1);
+    EXPECT_EQ(errno, ESRCH);
+    EXPECT_EQ(logLines(w.home, "unknown"), 1) << deletionLogs(w.home);
+}
+
+TEST(CleanPath, AnItemScannedAsCheckFirstAsksForTheCode) {
+    // The scan lists it as "review"; the preview calls it "safe".
+    ScratchRow d("vreview");
+    std::string scanned = d.json;
+    scanned.replace(scanned.find("\"safety\":\"safe\",\"action\":\"rm\""),
+                    std::string("\"safety\":\"safe\",\"action\":\"rm\"").size(),
+                    "\"safety\":\"review\",\"action\":\"trash\"");
+    std::string proposed = scanned;
+    proposed.replace(proposed.find("\"safety\":\"review\""), 17, "\"safety\":\"safe\"");
+    HostileWindow w(volume("1000", "100000") +
+                    "on scan\nsay {\"event\":\"item\",\"item\":" + scanned +
+                    "}\nsay {\"event\":\"done\",\"free_bytes\":1000,\"total_bytes\":100000,"
+                    "\"ticked\":[\"d\"]}\non preview\n" +
+                    previewOfRow(d, proposed) + "on clean\n");
+    ASSERT_TRUE(w.scan());
+    w.content->model().requestPreview();
+    ConfirmSheet* sheet = nullptr;
+    ASSERT_TRUE(w.waitFor([&] { return (sheet = w.confirmSheet()) != nullptr; }, 10000))
+        << w.state().banner.value_or("no banner");
+    sheet->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(sheet));
+    auto* field = sheet->findChild<QLineEdit*>("codeField");
+    ASSERT_TRUE(field->isVisible());
+    w.deleteChord();
+    EXPECT_EQ(w.cleansSent(), 0);
+    QTest::keyClicks(field, QString::fromStdString(sheet->code()));
+    w.deleteChord();
+    ASSERT_TRUE(w.waitFor([&] { return w.cleansSent() == 1; }, 10000));
+}
+
+TEST(CleanPath, AToolRowWithoutAPathIsHeldBack) {
+    // The scan lists a folder removed for good; the preview hands it to a tool,
+    // with no path to check.
+    ScratchRow d("vtool");
+    HostileWindow w(scanOf(d) + "on preview\n" +
+                    previewOfRow(d,
+                                 "{\"id\":\"d\",\"label\":\"dies\",\"action\":\"cmd\","
+                                 "\"safety\":\"safe\",\"realistic_size\":4096}") +
+                    "on clean\n");
+    ASSERT_TRUE(w.scan());
+    w.content->model().requestPreview();
+    ASSERT_TRUE(w.waitFor([&] { return w.state().banner.has_value(); }, 10000));
+    QTest::qWait(200);
+    w.refresh();
+    w.deleteChord();
+    EXPECT_EQ(w.content->sheets().current(), nullptr);
+    EXPECT_EQ(*w.state().banner,
+              "Held back 1: dies (not as scanned). Nothing deleted. Preview again.");
+    EXPECT_EQ(w.cleansSent(), 0);
+    EXPECT_EQ(logLines(w.home, "refused"), 1);
+}
+
+TEST(CleanPath, AResultLongerThanAnyReadIsTakenWhole) {
+    // 70 MB on one line, past what the window once kept of a line.
+    HostileWindow w(volume("1000", "100000") +
+                    "on scan\npad 70000000 {\"event\":\"done\",\"free_bytes\":1000,"
+                    "\"total_bytes\":100000,\"items\":[{\"id\":\"whole\",\"label\":\"whole\","
+                    "\"category\":\"caches\",\"size\":10,\"safety\":\"safe\",\"action\":\"rm\","
+                    "\"path\":\"/tmp/whole\"}]}\n");
+    ASSERT_TRUE(w.scan());
+    EXPECT_EQ(w.state().place, "done");
+    EXPECT_NE(w.row("whole"), nullptr);
+    EXPECT_FALSE(w.state().banner);
+}
+
+}  // namespace
+}  // namespace virirado
