@@ -1,18 +1,24 @@
 // A scan's result arriving as the engine streams it: N "item" events, a
 // "progress" event now and then, then "done" without items, into the real
-// engine client and the whole window. The events reach the client in 64 KiB
-// pieces, as a pipe hands them over, and the window's event loop runs between
-// two pieces, so it refreshes while the items arrive as it would on screen.
-// Timed from the first piece to the end of a full grab of the window after
-// "done"; the items taken after each tenth of the stream show whether the cost
-// of an item stays flat as the list grows.
+// engine client and the whole window; or, with --one-line, the whole result in
+// the "items" of one "done" line, each item with its explanations as the
+// stand-in writes them (300,000 items make a line of about 120 MB). With
+// --through-pipe that one line comes from a real child process (the scripted
+// engine of the tests) through a real pipe, with the window's scanning
+// animation running, and is timed from "Start scan" to the repainted window. The events reach the
+// client in 64 KiB pieces, as a pipe hands them over, and the window's event loop runs between two
+// pieces, so it refreshes while the items arrive as it would on screen. Timed from the first piece
+// to the end of a full grab of the window after "done"; the items taken after each tenth of the
+// stream show whether the cost of an item stays flat as the list grows.
 //
-//   QT_QPA_PLATFORM=offscreen build/bench/window_stream_bench [--limit-s S] [N ...]
+//   QT_QPA_PLATFORM=offscreen build/bench/window_stream_bench [--limit-s S] [--one-line]
+//       [--through-pipe] [N ...]
 //
 // N defaults to 10000 100000 300000. A run that passes S seconds (default 600)
 // stops taking items and reports how many it took by then.
 #include <sys/resource.h>
 #include <QApplication>
+#include <QDir>
 #include <QMainWindow>
 #include <QTemporaryDir>
 #include <QTest>
@@ -25,6 +31,7 @@
 #include <vector>
 
 #include "BenchWindow.hpp"
+#include "QuietServices.hpp"
 
 namespace {
 
@@ -47,7 +54,7 @@ double secondsSince(Clock::time_point start) {
 // first, one in seven ticked, and half of the sizes drawn from a few hundred
 // whole numbers of blocks, so that many items tie on size and the list orders
 // them by name.
-std::string itemLine(int i) {
+std::string itemObject(int i) {
     static const char* const categories[] = {"caches", "derived", "devbuilds", "downloads",
                                              "vms",    "logs",    "sims",      "trash"};
     static const char* const words[] = {"harbor", "quill", "lumen",   "orbit", "cedar",
@@ -58,11 +65,26 @@ std::string itemLine(int i) {
                                       : 1000 + static_cast<long long>(h % 40'000'000'000ull);
     const std::string n = std::to_string(i);
     const std::string word = words[(h >> 8) % 10];
-    return "{\"event\":\"item\",\"item\":{\"id\":\"s" + n + "\",\"label\":\"" + word + " " + n +
-           "\",\"category\":\"" + categories[i % 8] + "\",\"path\":\"/home/bench/" + word + "/" +
-           n + "\",\"size\":" + std::to_string(size) + ",\"safety\":\"" +
+    return "{\"id\":\"s" + n + "\",\"label\":\"" + word + " " + n + "\",\"category\":\"" +
+           categories[i % 8] + "\",\"path\":\"/home/bench/" + word + "/" + n +
+           "\",\"size\":" + std::to_string(size) + ",\"safety\":\"" +
            (i % 5 == 0 ? "review" : "safe") + "\",\"action\":\"rm\",\"kind\":\"cache\"" +
-           ",\"ticked\":" + (i % 7 == 0 ? "true" : "false") + "}}\n";
+           ",\"ticked\":" + (i % 7 == 0 ? "true" : "false") + "}";
+}
+
+// An item with everything the stand-in says of one: its explanations too.
+std::string fullItemObject(int i) {
+    std::string item = itemObject(i);
+    item.pop_back();
+    return item +
+           ",\"explain\":{\"what\":\"Files that this program keeps so it can start and load "
+           "faster.\",\"if_gone\":\"Nothing you made is lost. The program downloads or rebuilds "
+           "what it needs.\",\"comes_back\":\"Recreated on demand.\"},\"file_count\":" +
+           std::to_string(1 + i % 977) + ",\"modified\":1796798195,\"deletable\":true}";
+}
+
+std::string itemLine(int i) {
+    return "{\"event\":\"item\",\"item\":" + itemObject(i) + "}\n";
 }
 
 std::string progressLine(int i, int count) {
@@ -81,9 +103,10 @@ struct Run {
     double finishSeconds = 0;    // "done" to the repainted window
     std::vector<double> tenths;  // seconds at which each further tenth of the items was taken
     int changes = 0;             // changes the client announced while the items arrived
+    std::size_t lineBytes = 0;   // the one line's length, with --one-line
 };
 
-Run stream(int count, double limit) {
+Run stream(int count, double limit, bool oneLine) {
     Run run;
     run.count = count;
     std::string events =
@@ -91,13 +114,25 @@ Run stream(int count, double limit) {
         "\"total_bytes\":2000000000000000,\"volume\":\"Bench\"}\n";
     // Where each tenth of the items ends in the stream.
     std::vector<std::size_t> tenthEnds;
+    std::string done = "{\"event\":\"done\",\"free_bytes\":240400000000,";
+    if (oneLine) done += "\"items\":[";
     for (int i = 0; i < count; ++i) {
+        if (oneLine) {
+            done += (i == 0 ? "" : ",") + fullItemObject(i);
+            continue;
+        }
         if (i % 2000 == 0) events += progressLine(i, count);
         events += itemLine(i);
         if ((i + 1) % std::max(1, count / 10) == 0) tenthEnds.push_back(events.size());
     }
-    const std::string done =
-        "{\"event\":\"done\",\"free_bytes\":240400000000,\"total_bytes\":2000000000000000}\n";
+    if (oneLine) done += "],";
+    done += "\"total_bytes\":2000000000000000}\n";
+    // The one line comes in pieces like any other output.
+    if (oneLine) {
+        events += done;
+        done.clear();
+        run.lineBytes = events.size();
+    }
 
     bench::BenchWindow bench;
     auto& handlers = bench.handlers;
@@ -131,7 +166,7 @@ Run stream(int count, double limit) {
     run.streamSeconds = secondsSince(start);
     run.taken = static_cast<int>(object.client().records().size());
     const auto finish = Clock::now();
-    handlers.output(done);
+    if (!done.empty()) handlers.output(done);
     QCoreApplication::processEvents();
     content->refreshNow();
     const QPixmap picture = content->grab();
@@ -140,10 +175,74 @@ Run stream(int count, double limit) {
     run.cpu = cpuSeconds() - cpuStart;
     run.changes = changes;
     if (!run.cutOff && content->model().rows()->rows.size() != static_cast<std::size_t>(count)) {
-        std::fprintf(stderr, "rows missing\n");
+        std::fprintf(stderr, "rows missing: %zu of %d shown\n",
+                     content->model().rows()->rows.size(), count);
         std::exit(1);
     }
     (void)picture;
+    return run;
+}
+
+// The whole result as one "done" line from the scripted engine, through the
+// real process and pipe, into a window whose scanning animation runs.
+Run throughPipe(int count, double limit) {
+    Run run;
+    run.count = count;
+    QTemporaryDir root;
+    const std::string home = (root.path() + "/home").toStdString();
+    QDir().mkpath(QString::fromStdString(home));
+    std::string done = "{\"event\":\"done\",\"free_bytes\":240400000000,\"items\":[";
+    for (int i = 0; i < count; ++i)
+        done += (i == 0 ? "" : ",") + fullItemObject(i);
+    done += "],\"total_bytes\":2000000000000000}";
+    run.lineBytes = done.size() + 1;
+    const std::string script = (root.path() + "/script").toStdString();
+    {
+        std::FILE* f = std::fopen(script.c_str(), "w");
+        if (f == nullptr) std::exit(1);
+        std::fprintf(f, "on scan\nsay %s\n", done.c_str());
+        std::fclose(f);
+    }
+    done.clear();
+    done.shrink_to_fit();
+
+    ClientServices services = ClientServices::system(home);
+    services.launch = LaunchContext::current();
+    services.launch.arguments = {"--no-autoscan"};
+    auto& env = services.launch.environment;
+    env["HOME"] = home;
+    env["VIRIRADO_ENGINE"] =
+        (QCoreApplication::applicationDirPath() + "/../bin/virirado-fake-engine").toStdString();
+    env["VIRIRADO_FAKE_SCRIPT"] = script;
+    EngineClientObject object(std::move(services));
+    MemoryStore settings;
+    SystemClock clock;
+    testing::RecordingFileActions files;
+    WindowServices w = testing::quietServices(object.client(), settings, clock, files, home);
+    w.reduceMotion = false;
+    QMainWindow window;
+    auto* content = new ContentView(std::move(w));
+    window.setCentralWidget(content);
+    window.resize(1240, 800);
+    QObject::connect(&object, &EngineClientObject::changed, content, &ContentView::engineChanged);
+    window.show();
+    if (!QTest::qWaitForWindowExposed(&window)) std::exit(1);
+    QTest::qWait(200);
+
+    const auto start = Clock::now();
+    const double cpuStart = cpuSeconds();
+    content->model().scan();
+    const bool shown = QTest::qWaitFor(
+        [&] { return object.state().place == "done" || !object.client().engineRunning(); },
+        static_cast<int>(limit * 1000));
+    content->refreshNow();
+    const QPixmap picture = content->grab();
+    (void)picture;
+    run.seconds = secondsSince(start);
+    run.cpu = cpuSeconds() - cpuStart;
+    run.taken = static_cast<int>(object.client().records().size());
+    run.cutOff = !shown || run.taken != count;
+    run.streamSeconds = run.seconds;
     return run;
 }
 
@@ -157,9 +256,15 @@ int main(int argc, char** argv) {
     setenv("XDG_CONFIG_HOME", (home.path() + "/.config").toUtf8().constData(), 1);
     QApplication qt(argc, argv);
     double limit = 600;
+    bool oneLine = false;
+    bool pipe = false;
     std::vector<int> counts;
     for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--limit-s") == 0 && i + 1 < argc) {
+        if (std::strcmp(argv[i], "--one-line") == 0) {
+            oneLine = true;
+        } else if (std::strcmp(argv[i], "--through-pipe") == 0) {
+            pipe = true;
+        } else if (std::strcmp(argv[i], "--limit-s") == 0 && i + 1 < argc) {
             limit = std::atof(argv[++i]);
         } else {
             counts.push_back(std::max(1, std::atoi(argv[i])));
@@ -167,7 +272,21 @@ int main(int argc, char** argv) {
     }
     if (counts.empty()) counts = {10'000, 100'000, 300'000};
     for (int count : counts) {
-        const Run r = stream(count, limit);
+        if (pipe) {
+            const Run r = throughPipe(count, limit);
+            std::printf("one \"done\" line of %.1f MB through a pipe, %d items: ",
+                        r.lineBytes / 1e6, count);
+            if (r.cutOff) {
+                std::printf("not shown after %.1f s (%d items taken)\n", r.seconds, r.taken);
+            } else {
+                std::printf("repainted window %.2f s after \"Start scan\", processor %.2f s\n",
+                            r.seconds, r.cpu);
+            }
+            std::fflush(stdout);
+            continue;
+        }
+        const Run r = stream(count, limit, oneLine);
+        if (oneLine) std::printf("one \"done\" line of %.1f MB\n", r.lineBytes / 1e6);
         if (r.cutOff) {
             std::printf("%d items: cut off after %.1f s with %d items taken\n", count,
                         r.streamSeconds, r.taken);
