@@ -231,9 +231,9 @@ void ConfirmSheet::applyScheme() {
 }
 
 void ConfirmSheet::fitToContent() {
-    // The progress and result view is as high as what it shows, whatever state
-    // the sheet opened in; only the confirmation keeps a least height.
-    const int least = m_progress ? 0 : 300;
+    // Each view keeps its least height, whatever state the sheet opened in, and
+    // grows with what it shows beyond it.
+    const int least = m_progress ? 190 : 300;
     const int height = std::max(least, layoutHeight(layout(), kWidth));
     if (size() != QSize(kWidth, height)) setFixedSize(kWidth, height);
 }

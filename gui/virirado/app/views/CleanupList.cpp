@@ -275,18 +275,6 @@ void CleanupList::paintEvent(QPaintEvent* event) {
             paintChildLine(p, i, rect);
         }
     }
-    paintFocusMark(p);
-}
-
-// While the list has the keys, a 2-point ring in the accent, as round the
-// focused search field, marks the line they act on, or the whole list when no
-// line of it is selected.
-void CleanupList::paintFocusMark(QPainter& p) const {
-    if (!hasFocus()) return;
-    const QRectF rect = m_selectedLine ? lineRect(*m_selectedLine) : QRectF(viewport()->rect());
-    p.setPen(QPen(Palette::of(m_dark).accent, 2));
-    p.setBrush(Qt::NoBrush);
-    p.drawRect(rect.adjusted(1, 1, -1, -1));
 }
 
 void CleanupList::paintGroupLine(QPainter& p, std::size_t i, const QRectF& rect) const {
@@ -375,9 +363,6 @@ bool CleanupList::event(QEvent* event) {
         listKey(static_cast<QKeyEvent*>(event)->key())) {
         event->accept();
         return true;
-    }
-    if (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut) {
-        viewport()->update();
     }
     return QAbstractScrollArea::event(event);
 }

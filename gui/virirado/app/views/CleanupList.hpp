@@ -85,7 +85,6 @@ private:
     GroupGeometry groupParts(std::size_t i) const;
     void paintGroupLine(QPainter& p, std::size_t i, const QRectF& rect) const;
     void paintChildLine(QPainter& p, std::size_t i, const QRectF& rect) const;
-    void paintFocusMark(QPainter& p) const;
     void relayout();
     void updateScrollBars();
     void placeCaption();

@@ -9,6 +9,8 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
+#include <system_error>
 
 #include "ContentView.hpp"
 #include "Glow.hpp"
@@ -44,9 +46,16 @@ SnapshotRunner::SnapshotRunner(ContentView& content, std::string prefix, bool qu
         names.push_back(name);
     m_steps = snapshotSteps(quick, demo);
     m_plan = snapshotPlan(prefix, quick, demo, names);
+    m_folder = std::filesystem::path(prefix).parent_path().string();
 }
 
 void SnapshotRunner::start() {
+    // The pictures' folder may not exist yet. One that cannot be made is not an
+    // error here: every picture then fails to save and says so.
+    if (!m_folder.empty()) {
+        std::error_code ignored;
+        std::filesystem::create_directories(m_folder, ignored);
+    }
     m_next = 0;
     next();
 }

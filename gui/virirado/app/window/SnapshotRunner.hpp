@@ -42,6 +42,8 @@ private:
     std::vector<SnapshotAction> m_plan;
     std::vector<std::pair<std::string, durozizo::CleanProgress>> m_states;
     std::vector<Snapshot::Step> m_steps;
+    // Where the pictures go: the prefix's folder part, empty for the current folder.
+    std::string m_folder;
     std::size_t m_next = 0;
     std::optional<TreeNode> m_keptRoot;
     int m_failures = 0;

@@ -100,7 +100,7 @@ int roomBelow(const QWidget* widget) {
     return sheet->height() - widget->mapTo(sheet, QPoint(0, widget->height())).y();
 }
 
-TEST(CleanProgressView, TheSheetIsAsHighAsWhatItShows) {
+TEST(CleanProgressView, TheSheetIsAtLeast190HighAndGrowsWithItsContent) {
     WindowHarness h;
     h.show();
     // The sheet opens straight into a finished dry run: a title, a headline, Done.
@@ -123,15 +123,12 @@ TEST(CleanProgressView, TheSheetIsAsHighAsWhatItShows) {
     ASSERT_NE(sheet, nullptr);
     QWidget* doneButton = sheet->findChild<QWidget*>("doneButton");
     ASSERT_TRUE(doneButton != nullptr && doneButton->isVisible());
-    // Only the sheet's 22-point margin under the buttons, and only the column's
-    // spacing between the headline and them: no blank space anywhere.
+    // Less than fills 190 points: the sheet keeps them, and the room left goes
+    // above the buttons, which stay on the sheet's 22-point margin.
+    EXPECT_EQ(sheet->height(), 190);
     EXPECT_EQ(roomBelow(doneButton), 22);
-    QWidget* headline = sheet->progressView()->findChild<QWidget*>("headline");
-    const int gap = doneButton->mapTo(sheet, QPoint()).y() -
-                    headline->mapTo(sheet, QPoint(0, headline->height())).y();
-    EXPECT_LE(gap, 12 + 12);
 
-    // Running, the sheet follows its content too.
+    // Running, the same least height.
     CleanProgress running(4, 400, false, at(h.clock.now()));
     running.startDeleting();
     h.engine.value.cleanProgress = running;
@@ -139,10 +136,25 @@ TEST(CleanProgressView, TheSheetIsAsHighAsWhatItShows) {
     h.settle();
     QWidget* cantStop = sheet->findChild<QWidget*>("cantStop");
     ASSERT_TRUE(cantStop != nullptr && cantStop->isVisible());
+    EXPECT_EQ(sheet->height(), 190);
     EXPECT_LE(roomBelow(cantStop), 22 + 8);
-    QWidget* current = sheet->progressView()->findChild<QWidget*>("current");
-    EXPECT_LE(cantStop->mapTo(sheet, QPoint()).y() -
-                  current->mapTo(sheet, QPoint(0, current->height())).y(),
+
+    // A result taller than that makes the sheet as high as what it shows, with
+    // only the column's spacing between the failure list and the buttons.
+    std::vector<CleanProgress::Result> failed;
+    for (int i = 0; i < 7; ++i)
+        failed.push_back({"item " + std::to_string(i), 1, false, "denied"});
+    CleanProgress lots(7, 7, false, at(h.clock.now()));
+    lots.finish(failed);
+    h.engine.value.cleanProgress = lots;
+    h.engine.announce();
+    h.settle();
+    EXPECT_GT(sheet->height(), 190);
+    EXPECT_EQ(roomBelow(doneButton), 22);
+    QWidget* failures = sheet->progressView()->findChild<QWidget*>("failurePanel");
+    ASSERT_TRUE(failures != nullptr && failures->isVisible());
+    EXPECT_LE(doneButton->mapTo(sheet, QPoint()).y() -
+                  failures->mapTo(sheet, QPoint(0, failures->height())).y(),
               12 + 12);
 }
 

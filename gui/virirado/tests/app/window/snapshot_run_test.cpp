@@ -6,6 +6,7 @@
 
 #include <QColor>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QImage>
 #include <QProcess>
@@ -185,11 +186,27 @@ TEST(SnapshotRun, FullDemoRun) {
     expectLikeReferences(out.path(), "full", false);
 }
 
+// The prefix's folder is made, with the folders missing above it, as a
+// command line typed from the README expects.
+TEST(SnapshotRun, MakesThePicturesFolder) {
+    QTemporaryDir out;
+    const QString folder = out.path() + "/not/there/yet";
+    const SnapshotOutcome run = snapshotRun(folder + "/demo", true);
+    EXPECT_EQ(run.status, 0) << run.errors.toStdString();
+    EXPECT_EQ(run.pictures.size(), 8) << run.pictures.join(' ').toStdString();
+    EXPECT_EQ(run.errors.count("snapshot failed "), 0);
+    EXPECT_TRUE(QFileInfo(folder + "/demo-light.png").isFile());
+}
+
 TEST(SnapshotRun, UnsavedPicturesFailTheRun) {
     QTemporaryDir out;
-    const SnapshotOutcome run = snapshotRun(out.path() + "/missing-folder/demo", true);
+    // A file where a folder of the path should be: the folder cannot be made.
+    QFile blocker(out.path() + "/file");
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    const SnapshotOutcome run = snapshotRun(out.path() + "/file/pictures/demo", true);
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.errors.count("snapshot failed "), 8);
+    EXPECT_EQ(run.errors.count("snapshot failed " + out.path() + "/file/pictures/demo-"), 8);
     EXPECT_EQ(run.errors.count("snapshot /"), 0);
 }
 
