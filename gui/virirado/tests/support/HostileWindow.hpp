@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <QLabel>
+#include <QLineEdit>
 #include <QTest>
 #include <QTextDocument>
 #include <filesystem>
@@ -170,6 +171,18 @@ inline ConfirmSheet* confirmShownPreview(HostileWindow& w) {
     if (!QTest::qWaitForWindowActive(sheet)) ADD_FAILURE() << "sheet never active";
     QTest::keyClick(sheet, Qt::Key_D, Qt::ControlModifier | Qt::ShiftModifier);
     return sheet;
+}
+
+// The sheet asks for its typed code: the delete chord sends nothing without
+// it, and the clean with it.
+inline void expectTheCodeToGuardTheClean(HostileWindow& w, ConfirmSheet* sheet) {
+    auto* field = sheet->findChild<QLineEdit*>("codeField");
+    ASSERT_TRUE(field->isVisible());
+    w.deleteChord();
+    EXPECT_EQ(w.cleansSent(), 0);
+    QTest::keyClicks(field, QString::fromStdString(sheet->code()));
+    w.deleteChord();
+    ASSERT_TRUE(w.waitFor([&] { return w.cleansSent() == 1; }, 10000));
 }
 
 inline bool finished(HostileWindow& w) {

@@ -172,13 +172,7 @@ TEST(CleanPath, AnItemScannedAsCheckFirstAsksForTheCode) {
         << w.state().banner.value_or("no banner");
     sheet->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(sheet));
-    auto* field = sheet->findChild<QLineEdit*>("codeField");
-    ASSERT_TRUE(field->isVisible());
-    w.deleteChord();
-    EXPECT_EQ(w.cleansSent(), 0);
-    QTest::keyClicks(field, QString::fromStdString(sheet->code()));
-    w.deleteChord();
-    ASSERT_TRUE(w.waitFor([&] { return w.cleansSent() == 1; }, 10000));
+    expectTheCodeToGuardTheClean(w, sheet);
 }
 
 TEST(CleanPath, AToolRowWithoutAPathIsHeldBack) {

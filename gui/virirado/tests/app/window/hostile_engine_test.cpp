@@ -425,13 +425,7 @@ TEST(HostileEngine, ASlowQuickDeleteAnswerStillAsksForTheCode) {
     ASSERT_EQ(w.state().preview->rows.size(), 1u);
     EXPECT_EQ(sheet->findChild<ClampedLabel*>("title")->text(),
               "Quick Delete \u00B7 Final confirmation (2 of 2)");
-    auto* field = sheet->findChild<QLineEdit*>("codeField");
-    ASSERT_TRUE(field->isVisible());
-    w.deleteChord();
-    EXPECT_EQ(w.cleansSent(), 0);
-    QTest::keyClicks(field, QString::fromStdString(sheet->code()));
-    w.deleteChord();
-    ASSERT_TRUE(w.waitFor([&] { return w.cleansSent() == 1; }, 10000));
+    expectTheCodeToGuardTheClean(w, sheet);
 }
 
 }  // namespace

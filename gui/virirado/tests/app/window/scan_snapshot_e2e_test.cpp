@@ -61,7 +61,8 @@ std::string readAll(const fs::path& p) {
 
 TEST(ScanSnapshots, SixPicturesOfARealScanOfATemporaryHome) {
     const QString standIn = QStringLiteral(VIRIRADO_TEST_RESOURCE_DIR "/virirado");
-    const QString scanner = QFileInfo(QStringLiteral(VIRIRADO_APP_BINARY)).dir().filePath("virirado-engine");
+    const QString scanner =
+        QFileInfo(QStringLiteral(VIRIRADO_APP_BINARY)).dir().filePath("virirado-engine");
     if (!QFileInfo(standIn).isExecutable() || !QFileInfo(scanner).isExecutable()) {
         GTEST_SKIP() << "the stand-in or the scanning engine is not built";
     }
