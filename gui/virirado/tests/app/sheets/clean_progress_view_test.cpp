@@ -28,20 +28,25 @@ CleanProgress::Clock::time_point at(double seconds) {
         duration_cast<CleanProgress::Clock::duration>(duration<double>(seconds)));
 }
 
+// A preview of one safe row "pip" of 100 bytes, cleaned by `action`.
+PreviewPayload pipPreview(const std::string& action) {
+    PreviewPayload p;
+    p.token = "t";
+    PreviewRow row;
+    row.id = row.label = "pip";
+    row.realisticSize = 100;
+    row.safety = "safe";
+    row.action = action;
+    p.rows = {row};
+    return p;
+}
+
 struct View {
     WindowHarness& h;
     CleanProgressView* view = nullptr;
 
     explicit View(WindowHarness& harness) : h(harness) {
-        PreviewPayload p;
-        p.token = "t";
-        PreviewRow row;
-        row.id = row.label = "pip";
-        row.realisticSize = 100;
-        row.safety = "safe";
-        row.action = "trash";
-        p.rows = {row};
-        h.engine.value.preview = p;
+        h.engine.value.preview = pipPreview("trash");
         h.engine.announce();
         h.settle();
         auto* sheet = qobject_cast<ConfirmSheet*>(h.content->sheets().current());
@@ -104,14 +109,7 @@ TEST(CleanProgressView, TheSheetIsAtLeast190HighAndGrowsWithItsContent) {
     WindowHarness h;
     h.show();
     // The sheet opens straight into a finished dry run: a title, a headline, Done.
-    PreviewPayload p;
-    p.token = "t";
-    PreviewRow row;
-    row.id = row.label = "pip";
-    row.realisticSize = 100;
-    row.safety = "safe";
-    row.action = "rm";
-    p.rows = {row};
+    const PreviewPayload p = pipPreview("rm");
     CleanProgress done(1, 100, true, at(h.clock.now()));
     done.startDeleting();
     done.finish({{"pip", 100, true, ""}});
