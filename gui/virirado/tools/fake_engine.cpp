@@ -12,7 +12,7 @@
 //   raw TEXT          write TEXT without a line feed
 //   flood N LINE      write LINE N times, "{i}" replaced by 0..N-1
 //   items N           N item events, ids "i0".."i<N-1>", sizes growing with i
-//   pad N LINE        write LINE (an object) with a member "pad" of N bytes first
+//   pad N LINE        write LINE (an object) with N spaces after its opening brace
 //   on CMD            wait until a command {"cmd":CMD} arrives (or input ends)
 //   sleep MS          wait MS milliseconds, reading input meanwhile
 //   exit STATUS       end with that status
@@ -139,7 +139,7 @@ int main(int argc, char** argv) {
             const std::size_t gap = arg.find(' ');
             const std::size_t bytes = std::strtoull(arg.substr(0, gap).c_str(), nullptr, 10);
             const std::string text = gap == std::string::npos ? "{}" : arg.substr(gap + 1);
-            write("{\"pad\":\"" + std::string(bytes, 'x') + "\"," + text.substr(1) + "\n");
+            write("{" + std::string(bytes, ' ') + text.substr(1) + "\n");
         } else if (verb == "on") {
             while (!input.take(arg) && !input.ended)
                 input.pump(-1);

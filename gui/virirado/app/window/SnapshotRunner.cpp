@@ -1,5 +1,6 @@
 #include "SnapshotRunner.hpp"
 
+#include <QAbstractAnimation>
 #include <QCoreApplication>
 #include <QImage>
 #include <QPainter>
@@ -165,6 +166,14 @@ void SnapshotRunner::resizeWindow() {
 }
 
 void SnapshotRunner::settle() {
+    // A picture shows every motion at rest, however busy the machine was while
+    // the run waited for it: a fold or a fade the event loop had no time for
+    // would otherwise be caught half done, or not begun.
+    for (QAbstractAnimation* motion : m_content.findChildren<QAbstractAnimation*>()) {
+        if (motion->state() == QAbstractAnimation::Running && motion->totalDuration() > 0) {
+            motion->setCurrentTime(motion->totalDuration());
+        }
+    }
     m_content.refreshNow();
     QCoreApplication::processEvents();
     QCoreApplication::sendPostedEvents();

@@ -341,10 +341,18 @@ TEST(DazuBar, SelectionRingsFadeFromTileToTileAndSegmentToSegment) {
 
     b.open();
     QTest::qWait(600);
+    QElapsedTimer took;
+    took.start();
     b.h.content->model().select(from);
     b.h.settle();
-    EXPECT_GT(b.map()->ringWeight("sim2"), 0.4);
-    EXPECT_LT(b.map()->ringWeight(from), 0.6);
+    // Within the 0.12 s fade the old ring still shows and the new one is not yet
+    // whole, however far the fade has come: how far depends on the machine's
+    // load. Under a sanitizer on a busy machine the refresh alone can outlast
+    // the fade; only a refresh well within it can still show the fade running.
+    if (took.elapsed() < 80) {
+        EXPECT_GT(b.map()->ringWeight("sim2"), 0);
+        EXPECT_LT(b.map()->ringWeight(from), 1);
+    }
     QTest::qWait(250);
     EXPECT_EQ(b.map()->ringWeight(from), 1);
     EXPECT_EQ(b.map()->ringWeight("sim2"), 0);
