@@ -721,7 +721,7 @@ TEST_F(PipelineTest, EveryRequestIsSentAndAnyAnswerMayBeAQuickDeletes) {
     answer(Json::array({row("a", small)}), "older");
     answer(Json::array({row("a", small)}), "newer");
     ASSERT_EQ(h->executor.waiting(), 2u);
-    h->executor.drainLastFirst();
+    h->executor.drain(true);
     ASSERT_TRUE(state().preview);
     EXPECT_EQ(state().preview->token, "newer");
 }

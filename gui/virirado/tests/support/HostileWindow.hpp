@@ -185,6 +185,23 @@ inline void expectTheCodeToGuardTheClean(HostileWindow& w, ConfirmSheet* sheet) 
     ASSERT_TRUE(w.waitFor([&] { return w.cleansSent() == 1; }, 10000));
 }
 
+// "Clean the tank", answered by a refusal: no sheet opens and the delete chord
+// that follows sends nothing. Returns the banner that says why.
+inline std::string refusedPreview(HostileWindow& w) {
+    w.content->model().requestPreview();
+    if (!w.waitFor([&] { return w.state().banner.has_value(); }, 10000)) {
+        ADD_FAILURE() << "no answer";
+        return "";
+    }
+    QTest::qWait(300);
+    w.refresh();
+    w.deleteChord();
+    EXPECT_EQ(w.content->sheets().current(), nullptr);
+    EXPECT_FALSE(w.state().preview);
+    EXPECT_EQ(w.cleansSent(), 0);
+    return w.state().banner.value_or("");
+}
+
 inline bool finished(HostileWindow& w) {
     return w.waitFor([&] {
         const auto& run = w.state().cleanProgress;

@@ -70,19 +70,15 @@ public:
         m_queue.emplace_back(std::move(work), std::move(done));
         if (!hold) drain();
     }
-    void drain() {
+    // Runs what waits, in the order it came or, with `lastFirst`, the reverse.
+    void drain(bool lastFirst = false) {
         while (!m_queue.empty()) {
-            auto [work, done] = std::move(m_queue.front());
-            m_queue.pop_front();
-            work();
-            done();
-        }
-    }
-    // As `drain`, but the work queued last finishes first.
-    void drainLastFirst() {
-        while (!m_queue.empty()) {
-            auto [work, done] = std::move(m_queue.back());
-            m_queue.pop_back();
+            auto [work, done] = std::move(lastFirst ? m_queue.back() : m_queue.front());
+            if (lastFirst) {
+                m_queue.pop_back();
+            } else {
+                m_queue.pop_front();
+            }
             work();
             done();
         }
