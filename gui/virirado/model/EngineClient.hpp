@@ -29,12 +29,6 @@ namespace virirado {
 // A preview row the guards objected to, with their reason.
 using HeldRow = std::pair<PreviewRow, std::string>;
 
-// How the scan listed an item, which a preview row may not loosen.
-struct ScannedItem {
-    std::string action;
-    std::string safety;
-};
-
 struct ClientServices {
     std::function<std::unique_ptr<EngineProcess>()> makeProcess;
     Executor* executor = nullptr;
@@ -109,11 +103,7 @@ public:
     void handleLine(std::string_view line);
     void loadSnapshotDemo();
 
-    // Record id to the normalised paths of the record and its direct members.
-    std::unordered_map<std::string, std::unordered_set<std::string>> scannedPaths() const;
     static std::optional<PreviewRow> previewRow(const Json& entry);
-    // Record id to how the scan listed the record.
-    std::unordered_map<std::string, ScannedItem> scannedItems() const;
 
 private:
     // Announces one change when the outermost operation ends and the published

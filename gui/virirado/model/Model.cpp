@@ -178,6 +178,10 @@ std::optional<ItemRecord> ItemRecord::parse(const Json& object, const std::strin
     return parseAt(object, home, 0);
 }
 
+bool ItemRecord::tickable() const {
+    return deletable && safety != "info" && blocked.empty() && action != "info";
+}
+
 std::vector<PreviewRow> PreviewPayload::deletableRows() const {
     std::vector<PreviewRow> out;
     for (const auto& row : rows) {

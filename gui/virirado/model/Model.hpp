@@ -44,6 +44,9 @@ struct ItemRecord {
 
     bool operator==(const ItemRecord&) const = default;
 
+    // The window lets the user tick it: deletable, not look-only, not blocked.
+    bool tickable() const;
+
     // One record from an engine item object; none when it has no string "id".
     // `home` expands "~" in member paths and notes.
     static std::optional<ItemRecord> parse(const Json& object);

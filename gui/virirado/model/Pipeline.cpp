@@ -3,6 +3,7 @@
 #include <climits>
 #include <unordered_map>
 
+#include "AsScanned.hpp"
 #include "DeleteGuard.hpp"
 #include "EngineClient.hpp"
 #include "Numeric.hpp"
@@ -13,37 +14,17 @@ namespace virirado {
 namespace {
 
 namespace guard = durozizo::DeleteGuard;
-using ScannedPaths = std::unordered_map<std::string, std::unordered_set<std::string>>;
-using ScannedItems = std::unordered_map<std::string, ScannedItem>;
 
-// What the checks compare a row with: the scan as it stood when the row came.
-struct Scanned {
-    ScannedPaths paths;
-    ScannedItems items;
-};
-
-// A row the engine runs a tool for, or one without a path, passes the guards
-// without a look at the disk: it is taken only for an item the scan listed so.
-std::optional<std::string> asScannedReason(const PreviewRow& row, const ScannedItems& items) {
-    if (row.action != "cmd" && row.path) return std::nullopt;
-    const auto found = items.find(row.id);
-    if (found != items.end() && found->second.action == "cmd") return std::nullopt;
-    return "not as scanned";
-}
-
-std::optional<std::string> rowStaticReason(const PreviewRow& row, const Scanned& scanned,
+std::optional<std::string> rowStaticReason(const PreviewRow& row, const AsScanned& scanned,
                                            const std::string& home) {
-    static const std::unordered_set<std::string> none;
-    const auto found = scanned.paths.find(row.id);
     if (auto reason =
-            guard::staticReason(row.path, row.action, row.safety,
-                                found == scanned.paths.end() ? none : found->second, home)) {
+            guard::staticReason(row.path, row.action, row.safety, scanned.pathsOf(row.id), home)) {
         return reason;
     }
-    return asScannedReason(row, scanned.items);
+    return scanned.reason(row);
 }
 
-std::vector<HeldRow> previewCheck(const PreviewPayload& payload, const Scanned& scanned,
+std::vector<HeldRow> previewCheck(const PreviewPayload& payload, const AsScanned& scanned,
                                   const std::string& home) {
     std::vector<HeldRow> held;
     for (const PreviewRow& row : payload.rows) {
@@ -53,7 +34,7 @@ std::vector<HeldRow> previewCheck(const PreviewPayload& payload, const Scanned& 
 }
 
 // The last look at the disk before the engine is asked to delete.
-std::vector<HeldRow> recheck(const PreviewPayload& payload, const Scanned& scanned,
+std::vector<HeldRow> recheck(const PreviewPayload& payload, const AsScanned& scanned,
                              const std::string& home) {
     std::vector<HeldRow> held;
     for (const PreviewRow& row : payload.rows) {
@@ -69,23 +50,6 @@ std::vector<HeldRow> recheck(const PreviewPayload& payload, const Scanned& scann
         }
     }
     return held;
-}
-
-// How strictly a tier guards its item: look-only, blocked and unknown tiers
-// above "review", which is above "safe".
-int strictness(const std::string& safety) {
-    if (safety == "safe") return 0;
-    if (safety == "review") return 1;
-    return 2;
-}
-
-// A row is never safer than the scan listed its item: a "review" item that the
-// preview calls "safe" still asks for the typed code, a look-only one is held.
-void notLooserThanScanned(PreviewRow& row, const ScannedItems& items) {
-    const auto found = items.find(row.id);
-    if (found == items.end()) return;
-    if (strictness(found->second.safety) > strictness(row.safety))
-        row.safety = found->second.safety;
 }
 
 std::vector<Json> objectsOf(const Json* value) {
@@ -121,27 +85,6 @@ std::optional<PreviewRow> EngineClient::previewRow(const Json& entry) {
     return row;
 }
 
-ScannedPaths EngineClient::scannedPaths() const {
-    ScannedPaths out;
-    const auto norm = [this](const std::string& path) {
-        return guard::normalized(expandTilde(path, m_services.home));
-    };
-    for (const ItemRecord& r : m_records) {
-        if (r.path && !r.path->empty()) out[r.id].insert(norm(*r.path));
-        for (const ItemRecord& member : r.members) {
-            if (member.path && !member.path->empty()) out[r.id].insert(norm(*member.path));
-        }
-    }
-    return out;
-}
-
-ScannedItems EngineClient::scannedItems() const {
-    ScannedItems out;
-    for (const ItemRecord& r : m_records)
-        out.try_emplace(r.id, ScannedItem{r.action, r.safety});
-    return out;
-}
-
 bool EngineClient::runOwnsSheet() const {
     return m_state.cleanProgress &&
            m_state.cleanProgress->phase != durozizo::CleanProgress::Phase::checking;
@@ -155,12 +98,11 @@ void EngineClient::onPreview(const Json& event) {
     if (m_asks.unanswered == 0) return;
     const PreviewAsks asked = takeAnswer();
     PreviewPayload payload;
-    const ScannedItems items = scannedItems();
+    auto scanned = std::make_shared<const AsScanned>(m_records, m_services.home);
     std::unordered_map<std::string, std::vector<std::size_t>> byId;
     for (const Json& entry : objectsOf(jsonField(event, "items"))) {
         if (auto row = previewRow(entry)) {
-            notLooserThanScanned(*row, items);
-            addRow(payload.rows, byId, std::move(*row));
+            addRow(payload.rows, byId, scanned->tightened(std::move(*row)));
         }
     }
     payload.token = jsonString(jsonField(event, "confirm_token")).value_or("");
@@ -189,8 +131,8 @@ void EngineClient::onPreview(const Json& event) {
     const uint64_t answer = ++m_answers;
     const int64_t generation = m_state.scanGeneration;
     m_services.executor->run(
-        [held, payload, scanned = Scanned{scannedPaths(), items}, home = m_services.home] {
-            *held = previewCheck(payload, scanned, home);
+        [held, payload, scanned, home = m_services.home] {
+            *held = previewCheck(payload, *scanned, home);
         },
         [this, alive, held, payload, answer, generation] {
             if (alive.expired()) return;
@@ -276,12 +218,13 @@ void EngineClient::confirmClean() {
     m_state.verifying = true;
     auto held = std::make_shared<std::vector<HeldRow>>();
     std::weak_ptr<int> alive = m_alive;
-    m_services.executor->run([held, p, scanned = Scanned{scannedPaths(), scannedItems()},
-                              home = m_services.home] { *held = recheck(p, scanned, home); },
-                             [this, alive, held, p] {
-                                 if (alive.expired()) return;
-                                 finishRecheck(p, *held);
-                             });
+    auto scanned = std::make_shared<const AsScanned>(m_records, m_services.home);
+    m_services.executor->run(
+        [held, p, scanned, home = m_services.home] { *held = recheck(p, *scanned, home); },
+        [this, alive, held, p] {
+            if (alive.expired()) return;
+            finishRecheck(p, *held);
+        });
 }
 
 void EngineClient::finishRecheck(const PreviewPayload& payload, const std::vector<HeldRow>& held) {

@@ -107,7 +107,7 @@ TreeNode itemNode(const ItemRecord& r, const std::set<std::string>& ticked) {
     n.estimating = r.estimating;
     n.blocked = r.blocked;
     n.ticked = ticked.contains(r.id);
-    n.tickable = r.deletable && r.safety != "info" && r.blocked.empty() && r.action != "info";
+    n.tickable = r.tickable();
     n.isItem = true;
     n.parentID = "cat:" + r.category;
     if (!r.members.empty()) {

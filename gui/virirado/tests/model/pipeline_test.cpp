@@ -779,3 +779,24 @@ TEST_F(PipelineTest, RowsAreJudgedAsTheScanListedThem) {
     h->client->confirmClean();
     EXPECT_EQ(lastSent()["cmd"], "clean");
 }
+
+TEST_F(PipelineTest, RowsAreJudgedAgainstEveryRecordOfTheScan) {
+    // The scan listed "a" twice, the second time as a folder to check first,
+    // and "b" as look-only by its action: the engine keeps b ticked and calls
+    // both "rm" and "safe".
+    Json again = item("a", other);
+    again["safety"] = "review";
+    again["action"] = "trash";
+    Json lookOnly = item("b", home.file("look/only", 10));
+    lookOnly["action"] = "info";
+    h->event({{"event", "done"},
+              {"items", {item("a", small), again, lookOnly}},
+              {"ticked", {"a", "b"}}});
+    preview(Json::array({row("a", other, 10, "trash")}));
+    ASSERT_TRUE(state().preview) << state().banner.value_or("");
+    EXPECT_EQ(state().preview->rows[0].safety, "review");
+    preview(Json::array({row("b", *lookOnly["path"].get_ptr<const std::string*>())}), "tok2");
+    EXPECT_FALSE(state().preview);
+    EXPECT_EQ(state().banner,
+              "Held back 1: Item b (not as scanned). Nothing deleted. Preview again.");
+}
