@@ -134,9 +134,12 @@ void EngineClient::onSelection(const Json& event) {
 }
 
 void EngineClient::onCleanProgress(const Json& event) {
-    if (!m_state.cleanProgress) return;
+    if (!m_state.cleanProgress || !m_runClean) return;
     const std::string label = jsonText(jsonField(event, "label")).value_or("?");
-    if (jsonString(jsonField(event, "phase")) == "start") {
+    const bool started = jsonString(jsonField(event, "phase")) == "start";
+    // Only rows of the run's own clean move it, each finished once.
+    if (!m_ledger.progress(*m_runClean, label, !started)) return;
+    if (started) {
         m_state.cleanProgress->itemStarted(label);
         return;
     }

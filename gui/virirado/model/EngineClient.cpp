@@ -51,8 +51,8 @@ EngineClient::EngineClient(ClientServices services) : m_services(std::move(servi
 }
 
 EngineClient::~EngineClient() {
-    // The app is ending before the engine answered its clean.
-    logUnanswered();
+    // The app is ending before the engine reported on every row it was sent.
+    logRowsNoReportReached();
 }
 
 bool EngineClient::snapshotMode() const {
@@ -170,7 +170,7 @@ void EngineClient::processEnded(int status) {
     // No answer will come from an engine that ended, and no later engine can
     // answer the clean this one was sent: what it may have removed is logged.
     dropAsks();
-    logUnanswered();
+    logRowsNoReportReached();
     if (m_state.cleanProgress && m_state.cleanProgress->isRunning()) {
         m_state.cleanProgress->fail("The engine stopped.");
         m_pendingRows.clear();

@@ -16,6 +16,7 @@
 #include <utility>
 #include <vector>
 
+#include "CleanLedger.hpp"
 #include "CleanProgress.hpp"
 #include "EngineFacade.hpp"
 #include "EngineLocator.hpp"
@@ -168,6 +169,9 @@ private:
         std::set<std::string> ids;
         bool quickDelete = false;
         bool tank = false;
+        // What the user had ticked when a quick delete was asked for: a refusal
+        // of its answer leaves those ticks alone.
+        std::set<std::string> tickedAtQuickAsk;
     };
     // Sends the "preview" command of a new request.
     void askForPreview(bool quickDelete, const std::set<std::string>& ids);
@@ -183,16 +187,15 @@ private:
                             uint64_t answer, int64_t generation);
     void finishRecheck(const PreviewPayload& payload, const std::vector<HeldRow>& held);
     // Refuses the clean and unticks the held rows, but for those in `keepTicked`:
-    // the user's own ticks on rows the engine added to a quick delete.
+    // the user's own ticks, which a quick delete's answer may not take away.
     void holdBack(const std::vector<HeldRow>& held, const std::set<std::string>& keepTicked = {});
     void sendClean(const PreviewPayload& payload, bool dry);
     void onClean(const Json& event);
-    // The results that answer rows of the clean sent, each row at most once.
-    static std::vector<Json> resultsForRowsSent(const std::vector<Json>& results,
-                                                const std::vector<PreviewRow>& rows);
-    // The clean sent will never be answered: its rows go to the deletion log as
-    // "unknown", since the engine may have removed any of them.
-    void logUnanswered();
+    // The banner that sums up a report.
+    static std::string cleanBanner(const Json& event, const CleanLedger::Report& report);
+    // No report can come any more: the rows still open go to the deletion log
+    // as "unknown", since the engine may have removed any of them.
+    void logRowsNoReportReached();
     // From the moment its clean is sent until the user closes its result, a run
     // owns the sheet: nothing the engine proposes may replace or clear it.
     bool runOwnsSheet() const;
@@ -228,14 +231,10 @@ private:
     int64_t m_next = 0;
     std::string m_stderrTail;
     std::vector<PreviewRow> m_pendingRows;
-    // The clean that went out and whose result has not come back: the rows it
-    // asked for. A run that failed meanwhile keeps it, so the engine's late
-    // report of what it did still reaches the log.
-    struct SentClean {
-        std::vector<PreviewRow> rows;
-        bool dry = false;
-    };
-    std::optional<SentClean> m_sentClean;
+    // Every clean sent whose rows still wait for a report, and the one whose run
+    // the sheet shows.
+    CleanLedger m_ledger;
+    std::optional<CleanLedger::Number> m_runClean;
     PreviewAsks m_asks;
     // Answers are numbered as they come; a check that finishes after a later
     // answer's, or after the asks were dropped, is not shown.

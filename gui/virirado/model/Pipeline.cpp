@@ -118,7 +118,7 @@ void EngineClient::onPreview(const Json& event) {
     // The engine's token confirms its whole list, so a row the user did not ask
     // for cannot be left out of the clean: the whole answer is refused.
     if (auto unasked = unaskedRows(payload, asked); !unasked.empty()) {
-        holdBack(unasked, m_ticked);
+        holdBack(unasked, asked.tickedAtQuickAsk);
         return;
     }
     if (snapshotMode()) {
@@ -150,6 +150,7 @@ void EngineClient::askForPreview(bool quickDelete, const std::set<std::string>& 
     m_asks.ids.insert(ids.begin(), ids.end());
     m_asks.quickDelete = m_asks.quickDelete || quickDelete;
     m_asks.tank = m_asks.tank || !quickDelete;
+    if (quickDelete) m_asks.tickedAtQuickAsk.insert(m_ticked.begin(), m_ticked.end());
 }
 
 EngineClient::PreviewAsks EngineClient::takeAnswer() {
@@ -268,10 +269,11 @@ void EngineClient::sendClean(const PreviewPayload& payload, bool dry) {
     Json cmd = command("clean");
     cmd["confirm_token"] = payload.token;
     cmd["dry_run"] = dry || snapshotMode();
-    m_sentClean = SentClean{payload.rows, cmd["dry_run"].get<bool>()};
+    const CleanLedger::Number clean = m_ledger.sent(payload.rows, cmd["dry_run"].get<bool>());
+    m_runClean = clean;
     if (auto failure = send(cmd)) {
-        m_sentClean.reset();
         // Nothing reached the engine, so no result will ever come for these rows.
+        m_ledger.unsent(clean);
         if (m_state.cleanProgress) {
             m_state.cleanProgress->fail(failure->empty() ? "The engine is not running." : *failure);
         }
@@ -279,61 +281,63 @@ void EngineClient::sendClean(const PreviewPayload& payload, bool dry) {
     }
 }
 
-std::vector<Json> EngineClient::resultsForRowsSent(const std::vector<Json>& results,
-                                                   const std::vector<PreviewRow>& rows) {
-    std::unordered_map<std::string, std::size_t> open;
-    for (const PreviewRow& row : rows)
-        ++open[row.id];
-    std::vector<Json> taken;
-    for (const Json& r : results) {
-        const auto id = jsonString(jsonField(r, "id"));
-        if (!id) continue;
-        const auto it = open.find(*id);
-        if (it == open.end() || it->second == 0) continue;
-        --it->second;
-        taken.push_back(r);
-    }
-    return taken;
+void EngineClient::logRowsNoReportReached() {
+    const std::vector<PreviewRow> rows = m_ledger.ended();
+    if (!rows.empty() && m_services.writeDeleteLog) m_services.writeDeleteLog({}, rows);
 }
 
-void EngineClient::logUnanswered() {
-    if (!m_sentClean) return;
-    const SentClean sent = std::move(*m_sentClean);
-    m_sentClean.reset();
-    if (!sent.dry && m_services.writeDeleteLog) m_services.writeDeleteLog({}, sent.rows);
+std::string EngineClient::cleanBanner(const Json& event, const CleanLedger::Report& report) {
+    const auto taken = static_cast<int64_t>(report.taken.size());
+    // The engine cannot have tried more than it reports on.
+    const int64_t count = std::clamp<int64_t>(jsonInt(jsonField(event, "clean_count")), 0, taken);
+    if (report.dry) {
+        return "Dry run. " + std::to_string(count) + " items would go. Nothing was deleted.";
+    }
+    const Json* firstFailure = nullptr;
+    int64_t f = 0;
+    for (const CleanLedger::Taken& t : report.taken) {
+        if (jsonBool(jsonField(t.result, "ok"), false)) continue;
+        if (f++ == 0) firstFailure = &t.result;
+    }
+    std::string banner;
+    if (f == 0) {
+        banner = "Deleted " + std::to_string(count) + " items. Log: ~/Library/Logs/Virirado/";
+    } else {
+        banner = "Deleted " + std::to_string(std::max<int64_t>(0, count - f)) + ", failed " +
+                 std::to_string(f) + ": " +
+                 jsonText(jsonField(*firstFailure, "label")).value_or("?") + " (" +
+                 jsonText(jsonField(*firstFailure, "msg")).value_or("failed") + "). See log.";
+    }
+    if (!report.unknown.empty()) {
+        banner += " " + std::to_string(report.unknown.size()) + " not tried.";
+    }
+    return banner;
 }
 
 void EngineClient::onClean(const Json& event) {
-    // With no clean of this window's out, a report deletes nothing here and logs
-    // nothing as deleted: it stands in the traffic log alone. While one is out,
-    // the report is its answer, whatever it names: events name no command.
-    if (!m_sentClean) return;
-    const SentClean sent = std::move(*m_sentClean);
-    m_sentClean.reset();
+    // With no row of this window's cleans open, a report deletes nothing here and
+    // logs nothing: it stands in the traffic log alone. Otherwise it is taken
+    // for the rows it names, whatever its "id" says: events name no command.
+    const std::optional<CleanLedger::Report> report = m_ledger.take(event);
+    if (!report) return;
     if (!m_state.cleanProgress) m_state.preview.reset();
-    const bool dry = jsonBool(jsonField(event, "dry_run"), true);
-    // A result for a row that was never sent is not this clean's: it is neither
-    // logged nor counted, and it removes nothing.
-    const std::vector<Json> results =
-        resultsForRowsSent(objectsOf(jsonField(event, "results")), sent.rows);
-    // The engine cannot have tried more than it reports on.
-    const int64_t count = std::clamp<int64_t>(jsonInt(jsonField(event, "clean_count")), 0,
-                                              static_cast<int64_t>(results.size()));
-    // The rows sent, not the pending ones: an error may have emptied those,
-    // and this report still tells what the engine did with them.
-    if (!dry && m_services.writeDeleteLog) m_services.writeDeleteLog(results, sent.rows);
-    const auto pending = sent.rows.size();
-    m_pendingRows.clear();
+    // Each row sent gets one line: as its result said, or "unknown" when the
+    // report that ends its clean left it out.
+    if (!report->dry && m_services.writeDeleteLog) {
+        if (!report->taken.empty()) m_services.writeDeleteLog(report->results(), {});
+        if (!report->unknown.empty()) m_services.writeDeleteLog({}, report->unknown);
+    }
+    const bool forRun = m_runClean && report->answers(*m_runClean);
+    if (forRun) m_pendingRows.clear();
 
-    std::set<std::string> deleted;
-    std::vector<const Json*> failures;
     // Read like every other flag of the engine, so a result that the deletion log
     // and the progress count as deleted and ok is counted so here too. A dry run
     // deleted nothing, whatever its results claim.
-    for (const Json& r : results) {
-        auto id = jsonString(jsonField(r, "id"));
-        if (!dry && jsonBool(jsonField(r, "deleted"), false) && id) deleted.insert(*id);
-        if (!jsonBool(jsonField(r, "ok"), false)) failures.push_back(&r);
+    std::set<std::string> deleted;
+    for (const CleanLedger::Taken& t : report->taken) {
+        auto id = jsonString(jsonField(t.result, "id"));
+        if (!report->dry && jsonBool(jsonField(t.result, "deleted"), false) && id)
+            deleted.insert(*id);
     }
     if (!deleted.empty()) {
         std::erase_if(m_records, [&](const ItemRecord& r) { return deleted.contains(r.id); });
@@ -342,27 +346,13 @@ void EngineClient::onClean(const Json& event) {
         rebuild();
         ++m_state.scanGeneration;
     }
+    m_state.banner = cleanBanner(event, *report);
 
-    const auto f = static_cast<int64_t>(failures.size());
-    std::string banner;
-    if (dry) {
-        banner = "Dry run. " + std::to_string(count) + " items would go. Nothing was deleted.";
-    } else if (f == 0) {
-        banner = "Deleted " + std::to_string(count) + " items. Log: ~/Library/Logs/Virirado/";
-    } else {
-        const Json& first = *failures.front();
-        banner = "Deleted " + std::to_string(std::max<int64_t>(0, count - f)) + ", failed " +
-                 std::to_string(f) + ": " + jsonText(jsonField(first, "label")).value_or("?") +
-                 " (" + jsonText(jsonField(first, "msg")).value_or("failed") + "). See log.";
-    }
-    if (!dry && pending > results.size()) {
-        banner += " " + std::to_string(pending - results.size()) + " not tried.";
-    }
-    m_state.banner = banner;
-
-    if (m_state.cleanProgress) {
+    // The sheet follows the report of its own clean only; an earlier clean's
+    // late report reaches the log, the list and the banner.
+    if (forRun && m_state.cleanProgress) {
         std::vector<durozizo::CleanProgress::Result> finished;
-        for (const Json& r : results) {
+        for (const Json& r : report->resultsOf(*m_runClean)) {
             finished.push_back({jsonText(jsonField(r, "label")).value_or("?"),
                                 jsonInt(jsonField(r, "realistic_size")),
                                 jsonBool(jsonField(r, "ok"), false),
@@ -371,12 +361,12 @@ void EngineClient::onClean(const Json& event) {
         // A run an error ended early takes its own later report too, so the
         // sheet says what the banner and the log say.
         if (m_state.cleanProgress->isRunning()) {
-            m_state.cleanProgress->finish(finished, dry);
+            m_state.cleanProgress->finish(finished, report->dry);
         } else {
-            m_state.cleanProgress->finishAfterError(finished, dry);
+            m_state.cleanProgress->finishAfterError(finished, report->dry);
         }
     }
-    if (!dry) refreshFree();
+    if (!report->dry) refreshFree();
 }
 
 void EngineClient::dismissPreview() {
@@ -389,6 +379,7 @@ void EngineClient::dismissPreview() {
     const bool rescan = !m_state.cleanProgress->dryRun && m_state.cleanProgress->doneCount >= 1;
     m_state.cleanProgress.reset();
     m_state.preview.reset();
+    m_runClean.reset();
     if (rescan) scan();
 }
 

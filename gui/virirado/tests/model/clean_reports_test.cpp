@@ -1,0 +1,194 @@
+// Every row sent gets exactly one deletion-log line, as its report said: rows
+// a report leaves out, reports that come late or after another clean, paths and
+// flags the report gets wrong, progress for rows never sent.
+#include <gtest/gtest.h>
+
+#include "pipeline_fixture.hpp"
+
+using namespace virirado;
+using virirado::testing::PipelineTest;
+using Phase = durozizo::CleanProgress::Phase;
+
+namespace {
+
+Json result(const std::string& id, bool deleted = true) {
+    return {{"id", id},
+            {"label", "Item " + id},
+            {"deleted", deleted},
+            {"ok", true},
+            {"realistic_size", 10}};
+}
+
+Json report(const Json& results, int count) {
+    return {{"event", "clean"}, {"dry_run", false}, {"clean_count", count}, {"results", results}};
+}
+
+// Every deletion-log line written, as (status, id or path).
+struct Lines {
+    std::vector<std::pair<std::string, std::string>> all;
+    explicit Lines(const virirado::testing::ClientHarness& h) {
+        for (std::size_t i = 0; i < h.deleteLogs.size(); ++i) {
+            for (const Json& r : h.deleteLogs[i])
+                all.emplace_back(r.value("deleted", false) ? "deleted" : "failed",
+                                 r.value("id", "?"));
+            // Fallback rows are written only when the call has no results.
+            if (h.deleteLogs[i].empty()) {
+                for (const PreviewRow& row : h.deleteFallbacks[i])
+                    all.emplace_back("unknown", row.id);
+            }
+        }
+    }
+};
+
+using Line = std::pair<std::string, std::string>;
+
+}  // namespace
+
+TEST_F(PipelineTest, ARowTheReportLeavesOutIsLoggedWithIt) {
+    // Both went; the report names a only, or names b without an id.
+    for (const Json& results : {Json::array({result("a")}),
+                                Json::array({result("a"), {{"deleted", true}, {"ok", true}}})}) {
+        h->deleteLogs.clear();
+        h->deleteFallbacks.clear();
+        h->event({{"event", "done"},
+                  {"items", {item("a", small), item("b", other)}},
+                  {"ticked", {"a", "b"}}});
+        preview(Json::array({row("a", small), row("b", other)}));
+        h->client->confirmClean();
+        h->event(report(results, 2));
+        EXPECT_EQ(Lines(*h).all, (std::vector<Line>{{"deleted", "a"}, {"unknown", "b"}}))
+            << results.dump();
+        EXPECT_EQ(state().banner, "Deleted 1 items. Log: ~/Library/Logs/Virirado/ 1 not tried.");
+        // Nothing is left open: the engine's end adds no line.
+        h->end(0);
+        h->client->start();
+        EXPECT_EQ(Lines(*h).all.size(), 2u);
+        h->client->dismissPreview();
+    }
+}
+
+TEST_F(PipelineTest, ALateReportIsTakenForItsRowsAfterAnotherClean) {
+    // The first clean errs and is closed; a second clean goes out; then both
+    // reports come, the first clean's first.
+    preview(Json::array({row("a", small)}));
+    h->client->confirmClean();
+    h->event({{"event", "error"}, {"cmd", "clean"}, {"message", "Disk hiccup."}});
+    h->client->dismissPreview();
+    h->event({{"event", "selection"}, {"ticked", {"b"}}});
+    preview(Json::array({row("b", other)}), "tok2");
+    h->client->confirmClean();
+    ASSERT_EQ(lastSent()["cmd"], "clean");
+    ASSERT_EQ(lastSent()["confirm_token"], "tok2");
+
+    h->event(report(Json::array({result("a")}), 1));
+    EXPECT_EQ(Lines(*h).all, (std::vector<Line>{{"deleted", "a"}}));
+    EXPECT_EQ(h->client->records().size(), 1u);
+    // The sheet shows the second clean, still going.
+    EXPECT_EQ(state().cleanProgress->phase, Phase::deleting);
+
+    h->event(report(Json::array({result("b")}), 1));
+    EXPECT_EQ(Lines(*h).all, (std::vector<Line>{{"deleted", "a"}, {"deleted", "b"}}));
+    EXPECT_TRUE(h->client->records().empty());
+    EXPECT_EQ(state().banner, "Deleted 1 items. Log: ~/Library/Logs/Virirado/");
+    EXPECT_EQ(state().cleanProgress->phase, Phase::finished);
+    EXPECT_EQ(state().cleanProgress->deletedCount, 1);
+}
+
+TEST_F(PipelineTest, ARowNoReportNamesStaysOpenUntilTheEngineEnds) {
+    // The first clean's report never comes; the second's does. The first row is
+    // neither forgotten nor taken for the second's: it is "unknown" at the end.
+    preview(Json::array({row("a", small)}));
+    h->client->confirmClean();
+    h->event({{"event", "error"}, {"cmd", "clean"}, {"message", "Disk hiccup."}});
+    h->client->dismissPreview();
+    preview(Json::array({row("b", other)}), "tok2");
+    h->client->confirmClean();
+    h->event(report(Json::array({result("b")}), 1));
+    EXPECT_EQ(Lines(*h).all, (std::vector<Line>{{"deleted", "b"}}));
+    EXPECT_EQ(state().cleanProgress->phase, Phase::finished);
+    h->end(0);
+    EXPECT_EQ(Lines(*h).all, (std::vector<Line>{{"deleted", "b"}, {"unknown", "a"}}));
+}
+
+TEST_F(PipelineTest, ALineNamesThePathSentAndTakesTheRunsOwnFlag) {
+    // The result keeps the id sent but names a file nobody touched, and says
+    // nothing of "dry_run": the clean went out as a real one.
+    preview(Json::array({row("a", small)}));
+    h->client->confirmClean();
+    ASSERT_EQ(lastSent()["dry_run"], false);
+    Json moved = result("a");
+    moved["path"] = "~/Documents/keep.txt";
+    h->event({{"event", "clean"}, {"clean_count", 1}, {"results", {moved}}});
+    ASSERT_EQ(h->deleteLogs.size(), 1u);
+    ASSERT_EQ(h->deleteLogs[0].size(), 1u);
+    EXPECT_EQ(h->deleteLogs[0][0]["path"], small);
+    EXPECT_EQ(state().banner, "Deleted 1 items. Log: ~/Library/Logs/Virirado/");
+    EXPECT_EQ(h->client->records().size(), 1u);
+    EXPECT_FALSE(state().cleanProgress->readsDry());
+    // A row without a path is named by its label.
+    Json tool = item("t", "");
+    tool["action"] = "cmd";
+    tool["path"] = nullptr;
+    h->client->dismissPreview();
+    h->event({{"event", "done"}, {"items", {tool}}, {"ticked", {"t"}}});
+    preview(Json::array({{{"id", "t"}, {"label", "Tool"}, {"action", "cmd"}, {"safety", "safe"}}}),
+            "tok2");
+    h->client->confirmClean();
+    h->event(
+        report(Json::array({{{"id", "t"}, {"path", "/"}, {"deleted", true}, {"ok", true}}}), 1));
+    ASSERT_EQ(h->deleteLogs.size(), 2u);
+    EXPECT_EQ(h->deleteLogs[1][0]["path"], "Tool");
+}
+
+TEST_F(PipelineTest, ProgressCountsOnlyRowsSentEachOnce) {
+    preview(Json::array({row("a", small)}));
+    h->client->confirmClean();
+    const auto progress = [&](const std::string& label, const std::string& phase, int64_t bytes) {
+        h->event({{"event", "clean_progress"},
+                  {"phase", phase},
+                  {"label", label},
+                  {"ok", true},
+                  {"realistic_size", bytes}});
+    };
+    progress("Documents", "start", 0);
+    EXPECT_FALSE(state().cleanProgress->current);
+    progress("Item a", "start", 0);
+    EXPECT_EQ(state().cleanProgress->current, "Item a");
+    progress("Item a", "done", 10);
+    progress("Item a", "done", 10);
+    progress("Documents", "done", 999'999'999);
+    progress("?", "done", 5);
+    EXPECT_EQ(state().cleanProgress->doneCount, 1);
+    EXPECT_EQ(state().cleanProgress->doneBytes, 10);
+    // The engine exits without a report: the sheet counts what was sent.
+    h->end(0);
+    EXPECT_EQ(state().cleanProgress->doneCount, 1);
+    EXPECT_EQ(state().cleanProgress->freedBytes, 10);
+}
+
+TEST_F(PipelineTest, ARefusedTankAnswerUnticksEveryRowItRefuses) {
+    // "Clean the tank" with a ticked; the engine ticks b on its own and puts it
+    // in the answer: b is refused and let go, so the next click asks for a only.
+    h->client->untick({"b"});
+    h->client->requestPreview();
+    h->event({{"event", "selection"}, {"ticked", {"a", "b"}}});
+    ASSERT_TRUE(h->client->ticked().contains("b"));
+    answer(Json::array({row("a", small), row("b", other)}));
+    EXPECT_FALSE(state().preview);
+    EXPECT_EQ(lastSent()["cmd"], "untick");
+    EXPECT_EQ(lastSent()["ids"], Json::array({"b"}));
+    EXPECT_FALSE(h->client->ticked().contains("b"));
+    EXPECT_TRUE(h->client->ticked().contains("a"));
+
+    // A quick delete keeps the rows the user had ticked when it was asked for,
+    // and only those.
+    h->client->tick({"b"});
+    h->client->requestQuickDelete("a");
+    h->event({{"event", "item"}, {"item", item("c", small)}});
+    ASSERT_TRUE(h->client->ticked().contains("c"));
+    answer(Json::array({row("a", small), row("b", other), row("c", small)}), "quick");
+    EXPECT_FALSE(state().preview);
+    EXPECT_EQ(lastSent()["cmd"], "untick");
+    EXPECT_EQ(lastSent()["ids"], Json::array({"c"}));
+    EXPECT_TRUE(h->client->ticked().contains("b"));
+}
