@@ -13,14 +13,16 @@ using protocol::isArrayOfStrings;
 
 void EngineClient::handleLine(std::string_view line) {
     Batch batch(*this);
-    const Json event = Json::parse(line, nullptr, false);
+    const Json event = protocol::parseLine(line);
     if (event.is_discarded() || !event.is_object()) return;
+    m_heard = true;
     const std::string name = jsonString(jsonField(event, "event")).value_or("");
     if (name == "volume") {
         applyVolume(event);
     } else if (name == "progress") {
         onProgress(event);
     } else if (name == "item") {
+        if (m_scanAsk == ScanAsk::cancelled) return;
         const Json* item = jsonField(event, "item");
         if (item != nullptr && item->is_object()) {
             if (auto record = ItemRecord::parse(*item, m_services.home)) upsert(*record);
@@ -83,6 +85,9 @@ void EngineClient::upsert(ItemRecord record) {
 }
 
 void EngineClient::onProgress(const Json& event) {
+    // Only a scan the window asked for and that has not finished moves: a stray
+    // "progress" after "done" would hold the window in "Scanning" for good.
+    if (m_scanAsk != ScanAsk::open) return;
     m_state.scanning = true;
     m_state.pct = protocol::clampPercent(jsonDouble(jsonField(event, "pct")).value_or(0));
     m_state.eta = jsonDouble(jsonField(event, "eta_s"));
@@ -96,6 +101,9 @@ void EngineClient::onProgress(const Json& event) {
 }
 
 void EngineClient::onDone(const Json& event) {
+    // The result of a scan the user cancelled comes too late to be wanted.
+    if (m_scanAsk == ScanAsk::cancelled) return;
+    m_scanAsk = ScanAsk::none;
     m_state.scanning = false;
     m_state.pct = 100;
     m_state.eta.reset();
@@ -152,12 +160,16 @@ void EngineClient::onCancelled(const Json& event) {
     // A preview the engine dropped has had its answer.
     if (m_asks.unanswered > 0 && jsonString(jsonField(event, "cmd")) == "preview") takeAnswer();
     if (jsonString(jsonField(event, "cmd")) != "scan") return;
+    // The answer to the user's cancel: the window left the scan already.
+    if (m_scanAsk == ScanAsk::cancelled) return;
+    m_scanAsk = ScanAsk::none;
     m_state.scanning = false;
     m_state.banner = "Scan cancelled. Nothing was deleted.";
 }
 
 void EngineClient::onError(const Json& event) {
     m_state.scanning = false;
+    if (m_scanAsk == ScanAsk::open) m_scanAsk = ScanAsk::none;
     const std::string message =
         jsonText(jsonField(event, "message")).value_or("The engine reported an error.");
     if (m_state.cleanProgress && m_state.cleanProgress->isRunning() &&

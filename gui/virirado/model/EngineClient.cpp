@@ -124,6 +124,8 @@ void EngineClient::start() {
     m_overlong = false;
     m_retired.reset();
     dropAsks();
+    m_heard = false;
+    m_scanAsk = ScanAsk::none;
 
     const uint64_t id = ++m_launchId;
     std::weak_ptr<int> alive = m_alive;
@@ -165,8 +167,11 @@ void EngineClient::outputEnd() {
 
 void EngineClient::processEnded(int status) {
     Batch batch(*this);
+    // Read before the ending below clears what the window waited for.
+    const bool waited = waitingOnEngine();
     outputEnd();
     m_state.scanning = false;
+    m_scanAsk = ScanAsk::none;
     // No answer will come from an engine that ended, and no later engine can
     // answer the clean this one was sent: what it may have removed is logged.
     dropAsks();
@@ -175,12 +180,23 @@ void EngineClient::processEnded(int status) {
         m_state.cleanProgress->fail("The engine stopped.");
         m_pendingRows.clear();
     }
-    if (status != 0) {
-        const std::string_view tail = protocol::trimmed(m_stderrTail);
-        m_state.banner = tail.empty()
-                             ? "The engine stopped (status " + std::to_string(status) + ")."
-                             : std::string(tail);
+    // An engine that ends quietly while the window waits on it has not
+    // finished anything: a scan without its result must not read as an empty one.
+    if (status == 0 && !waited) return;
+    const std::string_view tail = protocol::trimmed(m_stderrTail);
+    if (!tail.empty()) {
+        m_state.banner = std::string(tail);
+    } else if (status == 0) {
+        m_state.banner = "The engine stopped.";
+    } else {
+        m_state.banner = "The engine stopped (status " + std::to_string(status) + ").";
     }
+}
+
+bool EngineClient::waitingOnEngine() const {
+    const auto& run = m_state.cleanProgress;
+    return !m_heard || m_scanAsk == ScanAsk::open || m_asks.unanswered > 0 || m_ledger.awaiting() ||
+           m_state.verifying || (run && run->isRunning());
 }
 
 void EngineClient::writeFailed(const std::string& description) {
@@ -335,7 +351,7 @@ void EngineClient::scan() {
     dropAsks();
     Json cmd = command("scan");
     cmd["include_private"] = m_state.includePrivate;
-    send(cmd);
+    m_scanAsk = send(cmd) ? ScanAsk::none : ScanAsk::open;
 }
 
 void EngineClient::tick(const std::vector<std::string>& ids) {
@@ -380,6 +396,13 @@ void EngineClient::requestQuickDelete(const std::string& id) {
 
 void EngineClient::cancel() {
     Batch batch(*this);
+    // The window leaves its scan at once, whether or not the engine answers: an
+    // engine that went silent must not hold the window in "Scanning".
+    if (m_scanAsk == ScanAsk::open || m_state.scanning) {
+        m_state.scanning = false;
+        m_state.banner = "Scan cancelled. Nothing was deleted.";
+        m_scanAsk = ScanAsk::cancelled;
+    }
     send(command("cancel"));
 }
 

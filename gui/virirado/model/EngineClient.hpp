@@ -147,6 +147,9 @@ private:
     // Keeps output that ends no line yet, up to the cap.
     void keepPartial(std::string_view bytes);
     void dropPending();
+    // The window waits on the engine: an answer to "hello", a scan, a preview,
+    // a clean.
+    bool waitingOnEngine() const;
 
     // Events.
     void applyVolume(const Json& event);
@@ -242,6 +245,14 @@ private:
     uint64_t m_answersSettled = 0;
     // Output past the cap is being dropped up to the next line feed.
     bool m_overlong = false;
+    // The scan this window asked for: open until its "done" or the engine's
+    // "cancelled", an "error" or the engine's end. Cancelled by the user, its
+    // late events are no answer to anything: the window left it at once.
+    enum class ScanAsk { none, open, cancelled };
+    ScanAsk m_scanAsk = ScanAsk::none;
+    // The engine has said something since it was started: until then the
+    // window waits on its answer to "hello".
+    bool m_heard = false;
 };
 
 }  // namespace virirado

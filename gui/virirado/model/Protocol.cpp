@@ -94,6 +94,71 @@ std::string_view trimmed(std::string_view text) {
     return text.substr(first, end - first);
 }
 
+namespace {
+
+// The code unit of the escape "\uXXXX" at `i` (the backslash), or -1.
+int escapedUnit(std::string_view s, std::size_t i) {
+    if (i + 6 > s.size() || s[i] != '\\' || s[i + 1] != 'u') return -1;
+    int unit = 0;
+    for (std::size_t k = i + 2; k < i + 6; ++k) {
+        const char c = s[k];
+        int digit = -1;
+        if (c >= '0' && c <= '9') digit = c - '0';
+        if (c >= 'a' && c <= 'f') digit = c - 'a' + 10;
+        if (c >= 'A' && c <= 'F') digit = c - 'A' + 10;
+        if (digit < 0) return -1;
+        unit = unit * 16 + digit;
+    }
+    return unit;
+}
+
+bool highSurrogate(int unit) {
+    return unit >= 0xD800 && unit <= 0xDBFF;
+}
+
+bool lowSurrogate(int unit) {
+    return unit >= 0xDC00 && unit <= 0xDFFF;
+}
+
+}  // namespace
+
+std::optional<std::string> withoutLoneSurrogates(std::string_view text) {
+    std::optional<std::string> out;
+    std::size_t copied = 0;
+    // Backslashes stand only inside strings, each starting an escape of its
+    // own, so "\\udcff" (an escaped backslash, then letters) is no escape.
+    for (std::size_t i = text.find('\\'); i != std::string_view::npos; i = text.find('\\', i)) {
+        const int unit = escapedUnit(text, i);
+        if (unit < 0) {
+            i += 2;
+            continue;
+        }
+        if (highSurrogate(unit) && lowSurrogate(escapedUnit(text, i + 6))) {
+            i += 12;
+            continue;
+        }
+        if (!highSurrogate(unit) && !lowSurrogate(unit)) {
+            i += 6;
+            continue;
+        }
+        if (!out) out.emplace();
+        out->append(text.substr(copied, i - copied)).append("\\ufffd");
+        i += 6;
+        copied = i;
+    }
+    if (out) out->append(text.substr(copied));
+    return out;
+}
+
+Json parseLine(std::string_view line) {
+    Json parsed = Json::parse(line, nullptr, false);
+    if (!parsed.is_discarded()) return parsed;
+    // Only a line the parser refused is searched, so a long result costs one
+    // pass when it is sound.
+    if (auto mended = withoutLoneSurrogates(line)) return Json::parse(*mended, nullptr, false);
+    return parsed;
+}
+
 double clampPercent(double pct) {
     if (std::isnan(pct)) return 0;
     return std::clamp(pct, 0.0, 100.0);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -21,6 +22,16 @@ std::size_t completePrefix(std::string_view bytes);
 
 // `text` (valid UTF-8) without white space and line ends at either end.
 std::string_view trimmed(std::string_view text);
+
+// One event line as JSON; discarded when it is not JSON. A lone surrogate escape
+// ("\udcff" with no partner), as engines that escape bytes they could not
+// decode write them, is read as U+FFFD: the parser would refuse the whole line,
+// a scan's whole result, over one odd name.
+Json parseLine(std::string_view line);
+
+// The JSON text with every lone surrogate escape replaced by "\ufffd"; none
+// when it holds no such escape.
+std::optional<std::string> withoutLoneSurrogates(std::string_view text);
 
 // Percent values shown in the scan bar: 0 to 100, never NaN.
 double clampPercent(double pct);

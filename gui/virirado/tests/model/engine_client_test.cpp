@@ -241,7 +241,7 @@ TEST(EngineClientCommands, GuardsKeepUselessCommandsOff) {
     EXPECT_FALSE(h.state().quickDeleteMode);
     EXPECT_EQ(h.client->unansweredPreviews(), 3);
 
-    h.event({{"event", "progress"}});
+    h.client->scan();
     const auto before = h.world->sent.size();
     h.client->untick({"a"});
     h.client->tick({"a"});

@@ -24,6 +24,7 @@ Json record(const std::string& id, const std::string& category, bool ticked) {
 }  // namespace
 
 TEST_F(EventTest, ProgressDefaultsPlacesAndPercentClamp) {
+    h.client->scan();
     h.event({{"event", "progress"},
              {"pct", 40},
              {"eta_s", 12.5},
@@ -117,6 +118,7 @@ TEST_F(EventTest, SelectionCancelledErrorsAndIgnoredLines) {
     EXPECT_EQ(h.state().banner, "Look only: X");
     EXPECT_TRUE(h.client->ticked().contains("a"));
 
+    h.client->scan();
     h.event({{"event", "progress"}});
     h.event({{"event", "cancelled"}, {"cmd", "preview"}});
     h.event({{"event", "cancelled"}});
@@ -125,7 +127,7 @@ TEST_F(EventTest, SelectionCancelledErrorsAndIgnoredLines) {
     EXPECT_FALSE(h.state().scanning);
     EXPECT_EQ(h.state().banner, "Scan cancelled. Nothing was deleted.");
 
-    h.event({{"event", "progress"}});
+    h.client->scan();
     h.event({{"event", "error"}, {"cmd", "clean"}});
     EXPECT_FALSE(h.state().scanning);
     EXPECT_EQ(h.state().banner, "The engine reported an error.");
