@@ -1,0 +1,122 @@
+// The sheet judges each preview row against everything the scan said: an id or
+// a folder listed twice, members, look-only items the engine keeps ticked; and
+// the rows it refuses are let go.
+#include <gtest/gtest.h>
+
+#include <QTest>
+
+#include "ConfirmSheet.hpp"
+#include "HostileWindow.hpp"
+
+namespace virirado {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace testing::hostile;
+
+fs::path folderIn(const fs::path& home, const std::string& name) {
+    const fs::path folder = home / name;
+    fs::create_directories(folder);
+    std::ofstream(folder / "data") << std::string(4096, 'x');
+    return folder;
+}
+
+std::string record(const std::string& id, const fs::path& path, const std::string& safety,
+                   const std::string& action, const std::string& more = "") {
+    return "{\"id\":\"" + id + "\",\"label\":\"" + id + "\",\"category\":\"caches\",\"path\":\"" +
+           path.string() + "\",\"size\":4096,\"realistic_size\":4096,\"safety\":\"" + safety +
+           "\",\"action\":\"" + action + "\"" + more + "}";
+}
+
+// A scan whose result lists `items` with `ticked`, then a preview of `row`
+// with the token "tok" at the first "preview", and nothing more.
+std::string script(const std::string& items, const std::string& ticked, const std::string& row) {
+    return volume("1000000000", "100000000000") + "on scan\nsay {\"event\":\"done\",\"items\":[" +
+           items + "],\"ticked\":[" + ticked +
+           "],\"free_bytes\":1000000000,\"total_bytes\":100000000000}\n"
+           "on preview\nsay {\"event\":\"preview\",\"confirm_token\":\"tok\",\"items\":[" +
+           row + "]}\non clean\n";
+}
+
+// "Clean the tank" opens a sheet that asks for the typed code before it cleans.
+void expectTheCode(HostileWindow& w) {
+    w.content->model().requestPreview();
+    ConfirmSheet* sheet = nullptr;
+    ASSERT_TRUE(w.waitFor([&] { return (sheet = w.confirmSheet()) != nullptr; }, 10000))
+        << w.state().banner.value_or("no banner");
+    sheet->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(sheet));
+    expectTheCodeToGuardTheClean(w, sheet);
+}
+
+TEST(RowsAsScanned, AnIdListedTwiceIsJudgedByItsStrictestRecord) {
+    // A safe cache, then a build folder to check first, under one id; the
+    // preview names the build folder as safe.
+    HostileWindow w([](const fs::path& home) {
+        const fs::path cache = folderIn(home, ".cache/x"), build = folderIn(home, "src/target");
+        return script(
+            record("x1", cache, "safe", "rm") + "," + record("x1", build, "review", "trash"),
+            "\"x1\"", record("x1", build, "safe", "trash"));
+    });
+    ASSERT_TRUE(w.scan());
+    expectTheCode(w);
+}
+
+TEST(RowsAsScanned, AFolderListedTwiceIsJudgedByItsStrictestRecord) {
+    HostileWindow w([](const fs::path& home) {
+        const fs::path build = folderIn(home, "src/target");
+        return script(
+            record("x1", build, "safe", "trash") + "," + record("r1", build, "review", "trash"),
+            "\"x1\"", record("x1", build, "safe", "trash"));
+    });
+    ASSERT_TRUE(w.scan());
+    expectTheCode(w);
+}
+
+TEST(RowsAsScanned, AMemberToCheckFirstAsksForTheCode) {
+    HostileWindow w([](const fs::path& home) {
+        const fs::path cache = folderIn(home, ".cache/tool"),
+                       build = folderIn(home, ".cache/tool/b");
+        const std::string member = ",\"members\":[" + record("c/b", build, "review", "trash") + "]";
+        return script(record("c", cache, "safe", "trash", member), "\"c\"",
+                      record("c", build, "safe", "trash"));
+    });
+    ASSERT_TRUE(w.scan());
+    expectTheCode(w);
+}
+
+TEST(RowsAsScanned, ALookOnlyItemTheEngineKeepsTickedIsHeldBack) {
+    HostileWindow w([](const fs::path& home) {
+        const fs::path kept = folderIn(home, ".cache/kept");
+        return script(record("i", kept, "safe", "info"), "\"i\"", record("i", kept, "safe", "rm"));
+    });
+    ASSERT_TRUE(w.scan());
+    EXPECT_EQ(refusedPreview(w),
+              "Held back 1: i (not as scanned). Nothing deleted. Preview again.");
+}
+
+TEST(HoldBack, ARowTheEngineTickedOnItsOwnIsLetGo) {
+    // "Clean the tank" with a ticked; the engine ticks b itself and proposes
+    // both. b is refused and the engine told to let go of it; the next click
+    // shows the sheet.
+    HostileWindow w([](const fs::path& home) {
+        return twoItems(home,
+                        "on preview\nsay {\"event\":\"selection\",\"ticked\":[\"a\",\"b\"]}\n" +
+                            previewOf(home, "tok1", {"a", "b"}) + "on preview\n" +
+                            previewOf(home, "tok2", {"a"}) + "on clean\n");
+    });
+    ASSERT_TRUE(w.scan());
+    EXPECT_EQ(refusedPreview(w),
+              "Held back 1: item b (not ticked). Nothing deleted. Preview again.");
+    ASSERT_TRUE(w.waitFor([&] { return w.sentCount("untick") == 1; }, 5000));
+    const std::string untick = w.sent().back();
+    EXPECT_NE(untick.find("\"ids\":[\"b\"]"), std::string::npos) << untick;
+    EXPECT_EQ(w.client().ticked(), std::set<std::string>{"a"});
+    w.content->model().requestPreview();
+    ASSERT_TRUE(w.waitFor([&] { return w.confirmSheet() != nullptr; }, 10000))
+        << w.state().banner.value_or("no banner");
+    EXPECT_EQ(w.state().preview->token, "tok2");
+}
+
+}  // namespace
+}  // namespace virirado

@@ -1,0 +1,108 @@
+// No silence or stray line of the engine holds the window in "Scanning": a
+// "progress" after the result, a scan never answered, a result with one odd
+// name, an engine that exits quietly mid-scan. Each time the person can scan
+// again with the keys and buttons they see.
+#include <gtest/gtest.h>
+
+#include <QTest>
+
+#include "CapsuleButton.hpp"
+#include "HostileWindow.hpp"
+
+namespace virirado {
+namespace {
+
+using namespace testing::hostile;
+
+const std::string kDoneWithA =
+    "say {\"event\":\"done\",\"free_bytes\":1000,\"total_bytes\":100000,\"items\":[{\"id\":\"a\","
+    "\"label\":\"item a\",\"category\":\"caches\",\"size\":4096,\"path\":\"/tmp/none/a\"}]}\n";
+
+void keys(HostileWindow& w, Qt::Key key) {
+    w.refresh();
+    QTest::keyClick(w.window.get(), key, Qt::ControlModifier);
+    QTest::qWait(300);
+    w.refresh();
+}
+
+bool shown(HostileWindow& w, const char* name) {
+    auto* button = w.content->findChild<CapsuleButton*>(name);
+    return button != nullptr && button->isVisibleTo(w.window.get());
+}
+
+TEST(SilentEngine, AStrayProgressAfterTheResultLeavesTheButtons) {
+    HostileWindow w(volume("1000", "100000") + "on scan\n" + kDoneWithA +
+                    "say {\"event\":\"progress\",\"pct\":50,\"place\":\"/stray\"}\non scan\n" +
+                    kDoneWithA);
+    ASSERT_TRUE(w.scan());
+    QTest::qWait(300);
+    w.refresh();
+    EXPECT_FALSE(w.state().scanning);
+    EXPECT_TRUE(shown(w, "scanButton"));
+    EXPECT_TRUE(w.content->findChild<CapsuleButton*>("scanButton")->isEnabled());
+    EXPECT_TRUE(shown(w, "cleanButton"));
+    EXPECT_FALSE(shown(w, "cancelButton"));
+    keys(w, Qt::Key_R);
+    EXPECT_TRUE(w.waitFor([&] { return w.sentCount("scan") == 2; }, 10000));
+    EXPECT_EQ(w.sentCount("cancel"), 0);
+}
+
+TEST(SilentEngine, CancelLeavesAScanTheEngineNeverAnswers) {
+    // The engine takes the scan, says one "progress" and nothing more; its
+    // result comes only after the person cancelled.
+    HostileWindow w(volume("1000", "100000") +
+                    "on scan\nsay {\"event\":\"progress\",\"pct\":10,\"place\":\"/slow\"}\n"
+                    "on cancel\nsleep 300\n"
+                    "say {\"event\":\"done\",\"items\":[{\"id\":\"late\",\"label\":\"late\","
+                    "\"category\":\"caches\",\"size\":5}]}\non scan\n" +
+                    kDoneWithA);
+    w.show();
+    w.content->model().scan();
+    ASSERT_TRUE(w.waitFor([&] { return w.state().place == "/slow"; }, 10000));
+    keys(w, Qt::Key_Period);
+    EXPECT_TRUE(w.waitFor([&] { return w.sentCount("cancel") == 1; }, 10000));
+    EXPECT_FALSE(w.state().scanning);
+    EXPECT_FALSE(shown(w, "cancelButton"));
+    EXPECT_TRUE(shown(w, "scanButton"));
+    QTest::qWait(600);
+    w.refresh();
+    EXPECT_EQ(w.row("late"), nullptr);
+    EXPECT_FALSE(w.state().scanning);
+
+    keys(w, Qt::Key_R);
+    EXPECT_TRUE(w.waitFor([&] { return w.sentCount("scan") == 2; }, 10000));
+    ASSERT_TRUE(w.waitFor([&] { return w.state().place == "done"; }, 10000));
+    w.refresh();
+    EXPECT_NE(w.row("a"), nullptr);
+}
+
+TEST(SilentEngine, OneOddNameCostsOneCharacter) {
+    // A name written as a lone surrogate escape, as engines that escape bytes
+    // they could not decode write it.
+    HostileWindow w(volume("1000", "100000") +
+                    "on scan\nsay {\"event\":\"done\",\"free_bytes\":1000,\"total_bytes\":100000,"
+                    "\"items\":[{\"id\":\"odd\",\"label\":\"caf\\udcff\",\"category\":\"caches\","
+                    "\"size\":4096,\"path\":\"/tmp/none/caf\\udcff\"}]}\n");
+    ASSERT_TRUE(w.scan());
+    w.refresh();
+    EXPECT_FALSE(w.state().scanning);
+    const VadeRow* odd = w.row("odd");
+    ASSERT_NE(odd, nullptr);
+    EXPECT_EQ(odd->name, "caf\uFFFD");
+}
+
+TEST(SilentEngine, AQuietExitMidScanSaysSoAndCtrlRStartsItAgain) {
+    HostileWindow w(volume("1000", "100000") +
+                    "on scan\nsay {\"event\":\"progress\",\"pct\":10,\"place\":\"/x\"}\nexit 0\n");
+    ASSERT_TRUE(w.scan());
+    ASSERT_FALSE(w.client().engineRunning());
+    w.refresh();
+    EXPECT_EQ(w.state().banner, "The engine stopped.");
+    EXPECT_FALSE(w.state().scanning);
+    keys(w, Qt::Key_R);
+    EXPECT_TRUE(
+        w.waitFor([&] { return w.sentCount("hello") == 2 && w.sentCount("scan") == 2; }, 10000));
+}
+
+}  // namespace
+}  // namespace virirado
