@@ -8,6 +8,7 @@
 #include <QElapsedTimer>
 #include <QTest>
 
+#include "ConfirmSheet.hpp"
 #include "HostileWindow.hpp"
 #include "OneRowClean.hpp"
 #include "Processes.hpp"
@@ -19,9 +20,48 @@ using namespace testing::hostile;
 using testing::allEnd;
 
 constexpr int kWithin = 3000;
+const std::string kWaitLine = "Closes when done \u00B7 close again to stop now";
 
 // An engine that ignores SIGTERM and has a helper holding its output.
 const std::string kStubborn = "ignore-term\nspawn-child\n";
+
+// What a way out must come to, `clock` started when it was asked for: the
+// window gone in time, the engine ended, its one row logged as "unknown",
+// nothing it started still running.
+void expectEndedAtOnce(HostileWindow& w, const QElapsedTimer& clock,
+                       const std::vector<pid_t>& pids) {
+    ASSERT_FALSE(pids.empty());
+    ASSERT_TRUE(w.waitFor([&] { return !w.window->isVisible(); }, kWithin));
+    EXPECT_LT(clock.elapsed(), kWithin);
+    EXPECT_FALSE(w.client().engineRunning());
+    EXPECT_EQ(logLines(w.home, "unknown"), 1) << deletionLogs(w.home);
+    EXPECT_TRUE(allEnd(pids, pids.front(), kWithin - static_cast<int>(clock.elapsed())));
+}
+
+TEST(WaysOut, TheSheetsCloseButtonWaitsOnceThenEndsAHungClean) {
+    ScratchRow d("vsheetclose");
+    HostileWindow w(kStubborn + hungCleanOf(d));
+    ConfirmSheet* sheet = startClean(w);
+    ASSERT_NE(sheet, nullptr) << w.state().banner.value_or("no banner");
+    EXPECT_EQ(stopLineOf(sheet), "Can't stop mid-clean");
+
+    // The window manager's close on the sheet: the window waits and says so.
+    sheet->close();
+    QTest::qWait(300);
+    w.refresh();
+    EXPECT_TRUE(w.window->isVisible());
+    EXPECT_EQ(stopLineOf(sheet).toStdString(), kWaitLine);
+    EXPECT_TRUE(w.client().engineRunning());
+    EXPECT_EQ(deletionLogs(w.home), "");
+
+    // Again: the engine, and the helper it started, are ended at once.
+    const std::vector<pid_t> pids = enginePids(w);
+    ASSERT_EQ(pids.size(), 2u);
+    QElapsedTimer clock;
+    clock.start();
+    sheet->close();
+    expectEndedAtOnce(w, clock, pids);
+}
 
 TEST(WaysOut, AStubbornEngineAndItsHelperEndWithTheApp) {
     // It stopped reading and ignores SIGTERM: neither a closed input nor a
