@@ -201,6 +201,11 @@ void ContentView::requestQuit() {
     window()->close();
 }
 
+void ContentView::endNow() {
+    m_model->endNow();
+    window()->close();
+}
+
 bool ContentView::eventFilter(QObject* watched, QEvent* event) {
     if (watched == window() && event->type() == QEvent::Close && !m_model->askToClose()) {
         event->ignore();

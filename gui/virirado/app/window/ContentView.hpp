@@ -72,6 +72,9 @@ public:
     // Ctrl+Q: closes the window, which ends the app, as soon as no clean would be
     // cut short by it; asked again meanwhile, at once.
     void requestQuit();
+    // Logout, a closed terminal or an interrupt: closes the window at once, as a
+    // quit asked twice, ending the engine of a running clean first.
+    void endNow();
 
 protected:
     // The engine client starts when the window is first shown, not when it is built.

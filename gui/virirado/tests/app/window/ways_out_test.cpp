@@ -12,6 +12,7 @@
 #include "HostileWindow.hpp"
 #include "OneRowClean.hpp"
 #include "Processes.hpp"
+#include "QuitSignals.hpp"
 
 namespace virirado {
 namespace {
@@ -63,6 +64,22 @@ TEST(WaysOut, TheSheetsCloseButtonWaitsOnceThenEndsAHungClean) {
     expectEndedAtOnce(w, clock, pids);
 }
 
+TEST(WaysOut, LogoutDuringAHungCleanLogsItsRowAndEndsTheApp) {
+    ScratchRow d("vsigterm");
+    HostileWindow w(kStubborn + hungCleanOf(d));
+    QuitSignals quit([&] { w.content->endNow(); });
+    ASSERT_TRUE(quit.catching());
+    ConfirmSheet* sheet = startClean(w);
+    ASSERT_NE(sheet, nullptr) << w.state().banner.value_or("no banner");
+
+    // No first close to wait on: logout does not wait for the clean.
+    const std::vector<pid_t> pids = enginePids(w);
+    QElapsedTimer clock;
+    clock.start();
+    ASSERT_EQ(::raise(SIGTERM), 0);
+    expectEndedAtOnce(w, clock, pids);
+}
+
 TEST(WaysOut, AStubbornEngineAndItsHelperEndWithTheApp) {
     // It stopped reading and ignores SIGTERM: neither a closed input nor a
     // terminate ends it, and its helper keeps its output open.
@@ -87,6 +104,43 @@ TEST(WaysOut, HelpersOfAnEngineThatEndedAreEndedToo) {
     const std::vector<pid_t> pids = enginePids(w);
     ASSERT_EQ(pids.size(), 2u);
     EXPECT_TRUE(allEnd(pids, pids.front(), kWithin));
+}
+
+// Catches the signal in this test process; the handler that was there before
+// is put back afterwards.
+volatile sig_atomic_t earlier = 0;
+void countEarlier(int) {
+    earlier = earlier + 1;
+}
+
+TEST(QuitSignals, LogoutHangupAndInterruptEachCallBackOnTheMainThread) {
+    struct sigaction mine {};
+    mine.sa_handler = countEarlier;
+    sigemptyset(&mine.sa_mask);
+    struct sigaction before[3];
+    const int kinds[3] = {SIGTERM, SIGHUP, SIGINT};
+    for (int i = 0; i < 3; ++i)
+        ASSERT_EQ(::sigaction(kinds[i], &mine, &before[i]), 0);
+    {
+        int calls = 0;
+        QuitSignals quit([&] { ++calls; });
+        ASSERT_TRUE(quit.catching());
+        // Only one at a time: a second would steal the first one's pipe.
+        QuitSignals second([] {});
+        EXPECT_FALSE(second.catching());
+        for (int i = 0; i < 3; ++i) {
+            ASSERT_EQ(::raise(kinds[i]), 0);
+            // Nothing is done inside the handler itself.
+            EXPECT_EQ(calls, i);
+            EXPECT_TRUE(QTest::qWaitFor([&] { return calls == i + 1; }, 2000)) << kinds[i];
+        }
+        EXPECT_EQ(earlier, 0);
+    }
+    for (int i = 0; i < 3; ++i)
+        ASSERT_EQ(::raise(kinds[i]), 0);
+    EXPECT_EQ(earlier, 3);
+    for (int i = 0; i < 3; ++i)
+        ::sigaction(kinds[i], &before[i], nullptr);
 }
 
 }  // namespace
