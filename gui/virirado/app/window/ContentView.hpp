@@ -24,6 +24,7 @@ class QTimer;
 
 namespace virirado {
 
+class BlockedCloseFilter;
 class EngineClientObject;
 class SheetHost;
 class SnapshotRunner;
@@ -102,6 +103,7 @@ private:
     std::vector<Area*> m_areas;
     SheetHost* m_sheets = nullptr;
     SnapshotRunner* m_runner = nullptr;
+    std::unique_ptr<BlockedCloseFilter> m_blockedClose;
     bool m_refreshPending = false;
     QTimer* m_refreshTimer = nullptr;
     RefreshPacing m_pacing;
