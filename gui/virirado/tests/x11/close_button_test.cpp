@@ -210,6 +210,9 @@ int main(int argc, char** argv) {
     setenv("XDG_CONFIG_HOME", (home + "/.config").c_str(), 1);
     setenv("VIRIRADO_AUTOSCAN", "0", 1);
     setenv("QT_FONT_DPI", "96", 1);
+    // No session bus: on X11 the bus library would otherwise start one for the
+    // display (dbus-launch), which may outlive the test, or leak trying.
+    setenv("DBUS_SESSION_BUS_ADDRESS", ("unix:path=" + runtime + "/no-bus").c_str(), 1);
 
     int status = 0;
     {
