@@ -1,10 +1,14 @@
 #include "QtEngineProcess.hpp"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QThread>
 #include <QThreadPool>
+#include <cerrno>
 
 namespace virirado {
 
@@ -12,6 +16,8 @@ namespace {
 
 // What an unprivileged process may ask for on a Linux system by default.
 constexpr int kPipeBytes = 1 << 20;
+// How often a wait for the engine's group looks again.
+constexpr int kPollMs = 10;
 
 QString qs(const std::string& s) {
     return QString::fromStdString(s);
@@ -20,18 +26,24 @@ QString qs(const std::string& s) {
 }  // namespace
 
 QtEngineProcess::~QtEngineProcess() {
-    if (!m_process) return;
     QProcess* process = m_process;
-    QObject::disconnect(process, nullptr, nullptr, nullptr);
-    if (process->state() != QProcess::NotRunning) {
-        process->closeWriteChannel();
-        if (!process->waitForFinished(2500)) {
-            process->terminate();
-            if (!process->waitForFinished(1000)) {
-                process->kill();
-                process->waitForFinished(1000);
-            }
+    if (process != nullptr) {
+        QObject::disconnect(process, nullptr, nullptr, nullptr);
+        if (process->state() != QProcess::NotRunning) {
+            process->closeWriteChannel();
+            process->waitForFinished(kInputGraceMs);
         }
+    }
+    // The engine, or helpers it left behind, may still run: the whole group is
+    // asked to end, then made to.
+    if (signalGroup(SIGTERM) && !waitForGroup(kTermGraceMs)) {
+        signalGroup(SIGKILL);
+        waitForGroup(kReapMs);
+    }
+    if (process == nullptr) return;
+    if (process->state() != QProcess::NotRunning) {
+        process->kill();
+        process->waitForFinished(kReapMs);
     }
     // This may run inside one of the process's own signals.
     process->deleteLater();
@@ -58,7 +70,11 @@ std::optional<std::string> QtEngineProcess::launch(const std::string& executable
     // result of 300,000 items is one line of about 120 MB: in the pipe's usual
     // 64 KiB it took thousands of turns, each with a frame of the scanning
     // animation, and minutes. The kernel may refuse the size; nothing is lost.
-    process->setChildProcessModifier([] { ::fcntl(STDOUT_FILENO, F_SETPIPE_SZ, kPipeBytes); });
+    // A group of its own, so that ending the engine also ends what it started.
+    process->setChildProcessModifier([] {
+        ::setpgid(0, 0);
+        ::fcntl(STDOUT_FILENO, F_SETPIPE_SZ, kPipeBytes);
+    });
 
     QObject::connect(process, &QProcess::readyReadStandardOutput, process, [this, process] {
         const QByteArray bytes = process->readAllStandardOutput();
@@ -74,6 +90,7 @@ std::optional<std::string> QtEngineProcess::launch(const std::string& executable
     });
     QObject::connect(process, &QProcess::finished, process,
                      [this](int exitCode, QProcess::ExitStatus) {
+                         endStrays();
                          // A copy: the handler may end this object's life.
                          auto ended = m_handlers.ended;
                          if (ended) ended(exitCode);
@@ -95,6 +112,7 @@ std::optional<std::string> QtEngineProcess::launch(const std::string& executable
         m_process.clear();
         return message;
     }
+    m_group = process->processId();
     return std::nullopt;
 }
 
@@ -112,10 +130,42 @@ std::optional<std::string> QtEngineProcess::write(const std::string& bytes) {
 }
 
 void QtEngineProcess::kill() {
-    if (!m_process || m_process->state() == QProcess::NotRunning) return;
-    m_process->kill();
-    // Reaped here, so quitting right after waits for nothing.
-    m_process->waitForFinished(1000);
+    // It has stopped answering: no grace, for it or for anything it started.
+    signalGroup(SIGKILL);
+    if (m_process && m_process->state() != QProcess::NotRunning) {
+        m_process->kill();
+        // Reaped here, so quitting right after waits for nothing.
+        m_process->waitForFinished(1000);
+    }
+    waitForGroup(kReapMs);
+}
+
+bool QtEngineProcess::signalGroup(int signal) {
+    if (m_group <= 0) return false;
+    if (::kill(-static_cast<pid_t>(m_group), signal) == 0) return true;
+    if (errno == ESRCH) m_group = 0;
+    return false;
+}
+
+bool QtEngineProcess::waitForGroup(int ms) {
+    const QDeadlineTimer deadline(ms);
+    for (;;) {
+        const bool engineRuns = m_process && m_process->state() != QProcess::NotRunning;
+        if (!engineRuns && !signalGroup(0)) return true;
+        if (deadline.hasExpired()) return false;
+        if (engineRuns) {
+            m_process->waitForFinished(kPollMs);
+        } else {
+            QThread::msleep(kPollMs);
+        }
+    }
+}
+
+void QtEngineProcess::endStrays() {
+    // Nothing will read or wait for them. The group is forgotten, so no later
+    // signal can reach a new group that reuses its number.
+    signalGroup(SIGKILL);
+    m_group = 0;
 }
 
 void QtExecutor::run(std::function<void()> work, std::function<void()> done) {

@@ -2,6 +2,8 @@
 #include <QApplication>
 #include <QLocale>
 
+#include "ContentView.hpp"
+#include "QuitSignals.hpp"
 #include "Snapshot.hpp"
 #include "ViriradoApp.hpp"
 
@@ -20,6 +22,14 @@ int main(int argc, char** argv) {
     }
     const virirado::ViriradoApp app;
     auto window = app.makeWindow();
+    auto* content = qobject_cast<virirado::ContentView*>(window->centralWidget());
+    // Logout, a closed terminal and Ctrl+C end the app as a quit asked twice: a
+    // running clean's engine is ended and its rows logged before the app goes.
+    const virirado::QuitSignals quitSignals([content] { content->endNow(); });
     window->show();
-    return QApplication::exec();
+    const int status = QApplication::exec();
+    // The engine is ended here, while a signal still only asks for what is
+    // already under way.
+    window.reset();
+    return status;
 }

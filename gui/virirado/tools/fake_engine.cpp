@@ -15,6 +15,12 @@
 //   pad N LINE        write LINE (an object) with N spaces after its opening brace
 //   on CMD            wait until a command {"cmd":CMD} arrives (or input ends)
 //   sleep MS          wait MS milliseconds, reading input meanwhile
+//   stall MS          wait MS milliseconds reading nothing, whether or not
+//                     input ends: an engine that stopped listening
+//   ignore-term       ignore SIGTERM from here on (helpers started later too)
+//   spawn-child       start a helper process that holds the engine's output
+//                     open and sleeps for a minute; its id is added to the
+//                     pid file's lines
 //   exit STATUS       end with that status
 //   die               end by SIGKILL, as a crashed engine does
 // Blank lines and lines starting with "#" are skipped. At the end of the script
@@ -31,6 +37,7 @@
 #include <fstream>
 #include <iostream>
 #include <string>
+#include <thread>
 
 namespace {
 
@@ -95,6 +102,24 @@ std::string item(long long i) {
            "\",\"action\":\"rm\",\"kind\":\"cache\"}}\n";
 }
 
+// A helper that outlives nothing on purpose: it keeps standard output open
+// (so the engine's pipe stays open after the engine) and goes by itself after
+// a minute, so a failed test leaves nothing for long.
+void spawnChild() {
+    std::fflush(stdout);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(STDIN_FILENO);
+        for (int i = 0; i < 600; ++i)
+            ::usleep(100'000);
+        ::_exit(0);
+    }
+    if (child < 0) return;
+    if (const char* pidFile = std::getenv("VIRIRADO_FAKE_PIDFILE")) {
+        std::ofstream(pidFile, std::ios::app) << child << '\n';
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -151,6 +176,12 @@ int main(int argc, char** argv) {
                 input.pump(static_cast<int>(std::max<long long>(left.count(), 0)));
                 if (input.ended) break;
             }
+        } else if (verb == "stall") {
+            std::this_thread::sleep_for(std::chrono::milliseconds(std::atoll(arg.c_str())));
+        } else if (verb == "ignore-term") {
+            ::signal(SIGTERM, SIG_IGN);
+        } else if (verb == "spawn-child") {
+            spawnChild();
         } else if (verb == "exit") {
             return std::atoi(arg.c_str());
         } else if (verb == "die") {

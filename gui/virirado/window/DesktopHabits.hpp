@@ -76,4 +76,16 @@ enum class CloseAnswer {
 // `waiting`: an earlier close already waits for the clean.
 CloseAnswer answerClose(const EngineState& state, bool waiting);
 
+enum class SheetCloseAnswer {
+    // The sheet's own way out, as Escape.
+    backOut,
+    // A clean (or its re-check) is running and no sheet can be left during it:
+    // the close is the window's close, which waits for the result or, asked
+    // again, ends the engine. Otherwise a mouse user would have no way out.
+    closeWindow,
+};
+
+// The window manager's close on a sheet (its title bar's close button).
+SheetCloseAnswer answerSheetClose(const EngineState& state);
+
 }  // namespace virirado

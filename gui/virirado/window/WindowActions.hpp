@@ -6,6 +6,7 @@
 #include <set>
 #include <string>
 
+#include "DesktopHabits.hpp"
 #include "Model.hpp"
 #include "RowGroups.hpp"
 #include "Scope.hpp"
@@ -39,6 +40,9 @@ public:
 
     // The sheets' buttons.
     virtual void dismissPreview() = 0;
+    // What the window manager's close on a sheet means now; Escape always backs
+    // out. Where no clean can run, the close is the sheet's own.
+    virtual SheetCloseAnswer answerSheetClose() const { return SheetCloseAnswer::backOut; }
     // Confirms the clean of exactly the preview the sheet showed: a preview that
     // was replaced since, by one the sheet has not shown yet, is not confirmed.
     virtual void confirmClean(const PreviewPayload& shown) = 0;

@@ -358,6 +358,7 @@ void WindowModel::setReduceMotion(bool reduce) {
 }
 
 bool WindowModel::askToClose() {
+    if (m_endingNow) return true;
     switch (answerClose(m_engine.state(), m_closeWaiting)) {
         case CloseAnswer::closeNow:
             return true;
@@ -378,6 +379,18 @@ bool WindowModel::closeNoLongerWaits() {
     }
     m_closeWaiting = false;
     return true;
+}
+
+void WindowModel::endNow() {
+    if (m_endingNow) return;
+    m_endingNow = true;
+    if (answerClose(m_engine.state(), true) == CloseAnswer::endEngine) m_engine.endEngineNow();
+}
+
+SheetCloseAnswer WindowModel::answerSheetClose() const {
+    // Asked at the moment of the close, not from the last refresh: a result that
+    // came in this very turn makes it the sheet's own close again.
+    return virirado::answerSheetClose(m_engine.state());
 }
 
 // Controls and sheets: straight through to the engine client.

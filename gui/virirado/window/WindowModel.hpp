@@ -74,6 +74,10 @@ public:
     bool askToClose();
     // A close that waited may happen now: the clean it waited for has ended.
     bool closeNoLongerWaits();
+    // The app must end now (logout, a closed terminal, an interrupt): a quit
+    // asked twice. A running clean is not waited for: its engine is ended and
+    // its unreported rows are logged; from here on every close goes through.
+    void endNow();
 
     // WindowActions.
     void select(const std::string& id) override;
@@ -91,6 +95,7 @@ public:
     void dismissBanner() override;
     void setIncludePrivate(bool value) override;
     void dismissPreview() override;
+    SheetCloseAnswer answerSheetClose() const override;
     void confirmClean(const PreviewPayload& shown) override;
     void keepCheckFirst() override;
     void cleanCheckFirst() override;
@@ -124,6 +129,7 @@ private:
     bool m_dark = false;
     bool m_reduceMotion = false;
     bool m_closeWaiting = false;
+    bool m_endingNow = false;
 
     // The change handlers compare with what they saw last.
     int64_t m_seenGeneration;

@@ -34,6 +34,10 @@ void SheetDialog::closeEvent(QCloseEvent* event) {
         return;
     }
     event->ignore();
+    if (m_context.actions.answerSheetClose() == SheetCloseAnswer::closeWindow) {
+        emit windowCloseAsked();
+        return;
+    }
     backOut();
 }
 

@@ -1,7 +1,8 @@
 // A sheet over the main window: a window-modal dialog that never closes itself.
 // Escape, the close button and every button report to the window; the window's
 // sheet host closes the sheet when the item it shows goes away, so no way of
-// leaving a sheet can skip what the window must do then.
+// leaving a sheet can skip what the window must do then. While a clean runs the
+// close button is the window's close, as the quit key is.
 #pragma once
 
 #include <QDialog>
@@ -15,13 +16,19 @@ class SheetDialog : public QDialog, public Area {
 public:
     SheetDialog(AreaContext context, QWidget* parent);
 
-    // Escape and the window manager's close: the sheet's backing-out action.
+    // Escape: the sheet's backing-out action.
     void reject() override;
     // Only the sheet host ends a sheet.
     void closeFromHost();
 
+signals:
+    // The window manager's close on the sheet stands for closing the window.
+    void windowCloseAsked();
+
 protected:
     virtual void backOut() = 0;
+    // The window manager's close: backs out, or asks to close the window while
+    // a clean runs (`WindowActions::answerSheetClose`).
     void closeEvent(QCloseEvent* event) override;
 
     AreaContext m_context;

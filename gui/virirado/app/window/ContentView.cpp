@@ -11,6 +11,7 @@
 
 #include "Appearance.hpp"
 #include "BannerBar.hpp"
+#include "BlockedCloseFilter.hpp"
 #include "DazuBar.hpp"
 #include "DesktopHabits.hpp"
 #include "DetailsPane.hpp"
@@ -183,7 +184,11 @@ void ContentView::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     if (m_started) return;
     m_started = true;
-    if (window() != this) window()->installEventFilter(this);
+    if (window() != this) {
+        window()->installEventFilter(this);
+        // The close button of the window still asks while a sheet blocks it.
+        m_blockedClose = std::make_unique<BlockedCloseFilter>(window());
+    }
     // After the show has been handled, so the window is on screen first.
     QTimer::singleShot(0, this, &ContentView::appear);
 }
@@ -198,6 +203,11 @@ void ContentView::appear() {
 }
 
 void ContentView::requestQuit() {
+    window()->close();
+}
+
+void ContentView::endNow() {
+    m_model->endNow();
     window()->close();
 }
 

@@ -24,6 +24,7 @@ class QTimer;
 
 namespace virirado {
 
+class BlockedCloseFilter;
 class EngineClientObject;
 class SheetHost;
 class SnapshotRunner;
@@ -72,6 +73,9 @@ public:
     // Ctrl+Q: closes the window, which ends the app, as soon as no clean would be
     // cut short by it; asked again meanwhile, at once.
     void requestQuit();
+    // Logout, a closed terminal or an interrupt: closes the window at once, as a
+    // quit asked twice, ending the engine of a running clean first.
+    void endNow();
 
 protected:
     // The engine client starts when the window is first shown, not when it is built.
@@ -99,6 +103,7 @@ private:
     std::vector<Area*> m_areas;
     SheetHost* m_sheets = nullptr;
     SnapshotRunner* m_runner = nullptr;
+    std::unique_ptr<BlockedCloseFilter> m_blockedClose;
     bool m_refreshPending = false;
     QTimer* m_refreshTimer = nullptr;
     RefreshPacing m_pacing;

@@ -46,6 +46,7 @@ void SheetHost::present(const WindowView& view) {
         auto* quit = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q), sheet);
         quit->setContext(Qt::WindowShortcut);
         connect(quit, &QShortcut::activated, this, &SheetHost::quitAsked);
+        connect(sheet, &SheetDialog::windowCloseAsked, this, &SheetHost::quitAsked);
         m_sheet->present(view);
         m_sheet->open();
         return;

@@ -32,7 +32,8 @@ public:
 
 signals:
     // Ctrl+Q on a sheet: the sheet holds the keys while it is up, so the app's
-    // quit key is asked for there too.
+    // quit key is asked for there too. Also the sheet's close button while a
+    // clean runs.
     void quitAsked();
 
 private:

@@ -118,5 +118,22 @@ TEST(AnswerClose, WaitsWhileACleanRunsUnlessAskedAgain) {
     EXPECT_EQ(answerClose(state, true), CloseAnswer::closeNow);
 }
 
+TEST(AnswerSheetClose, IsTheWindowsCloseOnlyWhileACleanRuns) {
+    EngineState state;
+    state.preview = PreviewPayload{};
+    EXPECT_EQ(answerSheetClose(state), SheetCloseAnswer::backOut);
+    state.scanning = true;
+    EXPECT_EQ(answerSheetClose(state), SheetCloseAnswer::backOut);
+    state.verifying = true;
+    EXPECT_EQ(answerSheetClose(state), SheetCloseAnswer::closeWindow);
+    state.verifying = false;
+    state.cleanProgress.emplace(2, 100, false, durozizo::CleanProgress::Clock::now());
+    EXPECT_EQ(answerSheetClose(state), SheetCloseAnswer::closeWindow);
+    state.cleanProgress->startDeleting();
+    EXPECT_EQ(answerSheetClose(state), SheetCloseAnswer::closeWindow);
+    state.cleanProgress->fail("The engine stopped.");
+    EXPECT_EQ(answerSheetClose(state), SheetCloseAnswer::backOut);
+}
+
 }  // namespace
 }  // namespace virirado

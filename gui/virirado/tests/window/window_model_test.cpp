@@ -301,6 +301,75 @@ TEST(WindowModelSheets, ACloseDuringACleanWaitsOnceThenEndsTheEngine) {
     EXPECT_EQ(std::count(later.engine.calls.begin(), later.engine.calls.end(), "end engine"), 0);
 }
 
+int endings(const Window& w) {
+    return static_cast<int>(std::count(w.engine.calls.begin(), w.engine.calls.end(), "end engine"));
+}
+
+// A clean of one row: being re-checked, or deleting.
+void cleanUnderWay(Window& w, bool rechecking) {
+    w.load(sample());
+    w.engine.value.cleanProgress.emplace(1, 10, false, durozizo::CleanProgress::Clock::now());
+    w.engine.value.verifying = rechecking;
+    if (!rechecking) w.engine.value.cleanProgress->startDeleting();
+}
+
+TEST(WindowModelSheets, TheSheetsCloseButtonDuringACleanIsTheWindowsClose) {
+    Window idle;
+    idle.load(sample());
+    EXPECT_EQ(idle.model.answerSheetClose(), SheetCloseAnswer::backOut);
+
+    for (bool rechecking : {true, false}) {
+        Window w;
+        cleanUnderWay(w, rechecking);
+        // Each close of the sheet is a close of the window: the first waits and
+        // says so, the second ends the engine.
+        ASSERT_EQ(w.model.answerSheetClose(), SheetCloseAnswer::closeWindow) << rechecking;
+        EXPECT_FALSE(w.model.askToClose());
+        EXPECT_TRUE(w.model.view().closeWaiting);
+        ASSERT_EQ(w.model.answerSheetClose(), SheetCloseAnswer::closeWindow) << rechecking;
+        EXPECT_EQ(endings(w), 0);
+        EXPECT_TRUE(w.model.askToClose());
+        EXPECT_EQ(endings(w), 1);
+        EXPECT_EQ(w.engine.calls.back(), "end engine");
+    }
+
+    // Once the result is in, the sheet's close is its own again (Done).
+    Window done;
+    cleanUnderWay(done, false);
+    done.engine.value.cleanProgress->finish({});
+    EXPECT_EQ(done.model.answerSheetClose(), SheetCloseAnswer::backOut);
+}
+
+TEST(WindowModelSheets, EndingNowIsAQuitAskedTwice) {
+    // No clean: nothing is cut short, so the engine is left to end with the app.
+    Window idle;
+    idle.load(sample());
+    idle.model.endNow();
+    EXPECT_TRUE(idle.model.askToClose());
+    EXPECT_EQ(endings(idle), 0);
+
+    // During the re-check or the clean the engine is ended at once, and no
+    // close waits any more, though the run may still read as running.
+    for (bool rechecking : {true, false}) {
+        Window w;
+        cleanUnderWay(w, rechecking);
+        w.model.endNow();
+        EXPECT_EQ(endings(w), 1) << rechecking;
+        EXPECT_TRUE(w.model.askToClose());
+        EXPECT_TRUE(w.model.askToClose());
+        EXPECT_EQ(endings(w), 1) << rechecking;
+    }
+
+    // After a close that already waits, and asked for twice: one ending.
+    Window waiting;
+    cleanUnderWay(waiting, false);
+    EXPECT_FALSE(waiting.model.askToClose());
+    waiting.model.endNow();
+    waiting.model.endNow();
+    EXPECT_EQ(endings(waiting), 1);
+    EXPECT_TRUE(waiting.model.askToClose());
+}
+
 TEST(WindowModelExpanded, FirstLaunchOpensTheFirstTwoGroupsAndTickedOnes) {
     Window w;
     w.load(sample());

@@ -205,7 +205,6 @@ TEST(ConfirmSheet, EscapeDismissesExceptWhileACleanRuns) {
         EXPECT_FALSE(s.sheet->findChild<QWidget*>("confirmPage")->isVisible());
         s.key(Qt::Key_Escape);
         s.key(Qt::Key_Return);
-        s.sheet->close();
         s.deleteChord();
         h.settle();
         EXPECT_EQ(count(h, "dismiss"), 1);

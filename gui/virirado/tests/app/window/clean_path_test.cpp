@@ -14,6 +14,7 @@
 #include "CleanProgressView.hpp"
 #include "ConfirmSheet.hpp"
 #include "HostileWindow.hpp"
+#include "OneRowClean.hpp"
 
 namespace virirado {
 namespace {
@@ -21,37 +22,11 @@ namespace {
 namespace fs = std::filesystem;
 using namespace testing::hostile;
 
-// The scan that lists row "d", and the answer to a preview of it.
-std::string scanOf(const ScratchRow& d) {
-    return volume("1000", "100000") + "on scan\nsay {\"event\":\"item\",\"item\":" + d.json +
-           "}\nsay "
-           "{\"event\":\"done\",\"free_bytes\":1000,\"total_bytes\":100000,\"ticked\":[\"d\"]}"
-           "\n";
-}
-std::string previewOfRow(const ScratchRow& d, const std::string& rowJson = "") {
-    return "say {\"event\":\"preview\",\"confirm_token\":\"tok\",\"items\":[" +
-           (rowJson.empty() ? d.json : rowJson) + "]}\n";
-}
-const std::string kStartD =
-    "say {\"event\":\"clean_progress\",\"phase\":\"start\",\"label\":\"dies\"}\n";
-const std::string kDoneD =
-    "say {\"event\":\"clean_progress\",\"phase\":\"done\",\"label\":\"dies\",\"ok\":true,"
-    "\"realistic_size\":4096}\n";
-
 QString headline(ConfirmSheet* sheet) {
     return sheet->progressView()->findChild<ClampedLabel*>("headline")->text();
 }
 QString title(ConfirmSheet* sheet) {
     return sheet->progressView()->findChild<ClampedLabel*>("progressTitle")->text();
-}
-
-// Deletion-log lines with the given status word.
-int logLines(const fs::path& home, const std::string& status) {
-    const std::string text = deletionLogs(home);
-    int n = 0;
-    for (std::size_t at = 0; (at = text.find("\t" + status + "\t", at)) != std::string::npos; ++at)
-        ++n;
-    return n;
 }
 
 TEST(CleanPath, AClickAfterARefusedPreviewStillAsks) {

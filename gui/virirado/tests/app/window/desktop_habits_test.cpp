@@ -301,6 +301,32 @@ TEST(Quit, AskedAgainDuringACleanEndsTheEngineAndCloses) {
     EXPECT_EQ(h.engine.calls.back(), "end engine");
 }
 
+TEST(Quit, TheSheetsCloseButtonDuringACleanIsTheWindowsClose) {
+    // A mouse user's way out of a clean that never ends.
+    WindowHarness h;
+    SheetDialog* sheet = cleanUnderWay(h);
+    ASSERT_NE(sheet, nullptr);
+    auto count = [&](const char* call) {
+        return std::count(h.engine.calls.begin(), h.engine.calls.end(), call);
+    };
+    // Escape still only backs out, which a running clean ignores.
+    QTest::keyClick(sheet, Qt::Key_Escape);
+    h.settle();
+    EXPECT_EQ(stopLine(sheet), "Can't stop mid-clean");
+
+    EXPECT_FALSE(sheet->close());
+    EXPECT_TRUE(visibleAfterEvents(h.window.get()));
+    h.settle();
+    EXPECT_EQ(stopLine(sheet), "Closes when done \u00B7 close again to stop now");
+    EXPECT_EQ(count("end engine"), 0);
+    EXPECT_EQ(count("dismiss"), 0);
+
+    sheet->close();
+    EXPECT_FALSE(visibleAfterEvents(h.window.get()));
+    EXPECT_EQ(count("end engine"), 1);
+    EXPECT_EQ(count("dismiss"), 0);
+}
+
 TEST(Quit, CtrlQOnASheetQuitsWhenNoCleanRuns) {
     WindowHarness h;
     h.show();

@@ -1,0 +1,147 @@
+// Every way out of the app against an engine that will not finish: the sheet's
+// close button, logout's SIGTERM, and an engine that ignores SIGTERM and leaves
+// a helper holding its output. Each must end the app within seconds, log what
+// the clean may have removed, and leave no process of the engine behind.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <QElapsedTimer>
+#include <QTest>
+
+#include "ConfirmSheet.hpp"
+#include "HostileWindow.hpp"
+#include "OneRowClean.hpp"
+#include "Processes.hpp"
+#include "QuitSignals.hpp"
+
+namespace virirado {
+namespace {
+
+using namespace testing::hostile;
+using testing::allEnd;
+
+constexpr int kWithin = 3000;
+const std::string kWaitLine = "Closes when done \u00B7 close again to stop now";
+
+// An engine that ignores SIGTERM and has a helper holding its output.
+const std::string kStubborn = "ignore-term\nspawn-child\n";
+
+// What a way out must come to, `clock` started when it was asked for: the
+// window gone in time, the engine ended, its one row logged as "unknown",
+// nothing it started still running.
+void expectEndedAtOnce(HostileWindow& w, const QElapsedTimer& clock,
+                       const std::vector<pid_t>& pids) {
+    ASSERT_FALSE(pids.empty());
+    ASSERT_TRUE(w.waitFor([&] { return !w.window->isVisible(); }, kWithin));
+    EXPECT_LT(clock.elapsed(), kWithin);
+    EXPECT_FALSE(w.client().engineRunning());
+    EXPECT_EQ(logLines(w.home, "unknown"), 1) << deletionLogs(w.home);
+    EXPECT_TRUE(allEnd(pids, pids.front(), kWithin - static_cast<int>(clock.elapsed())));
+}
+
+TEST(WaysOut, TheSheetsCloseButtonWaitsOnceThenEndsAHungClean) {
+    ScratchRow d("vsheetclose");
+    HostileWindow w(kStubborn + hungCleanOf(d));
+    ConfirmSheet* sheet = startClean(w);
+    ASSERT_NE(sheet, nullptr) << w.state().banner.value_or("no banner");
+    EXPECT_EQ(stopLineOf(sheet), "Can't stop mid-clean");
+
+    // The window manager's close on the sheet: the window waits and says so.
+    sheet->close();
+    QTest::qWait(300);
+    w.refresh();
+    EXPECT_TRUE(w.window->isVisible());
+    EXPECT_EQ(stopLineOf(sheet).toStdString(), kWaitLine);
+    EXPECT_TRUE(w.client().engineRunning());
+    EXPECT_EQ(deletionLogs(w.home), "");
+
+    // Again: the engine, and the helper it started, are ended at once.
+    const std::vector<pid_t> pids = enginePids(w);
+    ASSERT_EQ(pids.size(), 2u);
+    QElapsedTimer clock;
+    clock.start();
+    sheet->close();
+    expectEndedAtOnce(w, clock, pids);
+}
+
+TEST(WaysOut, LogoutDuringAHungCleanLogsItsRowAndEndsTheApp) {
+    ScratchRow d("vsigterm");
+    HostileWindow w(kStubborn + hungCleanOf(d));
+    QuitSignals quit([&] { w.content->endNow(); });
+    ASSERT_TRUE(quit.catching());
+    ConfirmSheet* sheet = startClean(w);
+    ASSERT_NE(sheet, nullptr) << w.state().banner.value_or("no banner");
+
+    // No first close to wait on: logout does not wait for the clean.
+    const std::vector<pid_t> pids = enginePids(w);
+    QElapsedTimer clock;
+    clock.start();
+    ASSERT_EQ(::raise(SIGTERM), 0);
+    expectEndedAtOnce(w, clock, pids);
+}
+
+TEST(WaysOut, AStubbornEngineAndItsHelperEndWithTheApp) {
+    // It stopped reading and ignores SIGTERM: neither a closed input nor a
+    // terminate ends it, and its helper keeps its output open.
+    HostileWindow w(kStubborn + "stall 60000\n");
+    ASSERT_TRUE(w.waitFor([&] { return enginePids(w).size() == 2; }, 10000));
+    const std::vector<pid_t> pids = enginePids(w);
+
+    QElapsedTimer clock;
+    clock.start();
+    QTest::keyClick(w.window.get(), Qt::Key_Q, Qt::ControlModifier);
+    ASSERT_TRUE(w.waitFor([&] { return !w.window->isVisible(); }, kWithin));
+    // As the app ends: the window, then the engine client with its engine.
+    w.window.reset();
+    w.object.reset();
+    EXPECT_LT(clock.elapsed(), kWithin);
+    EXPECT_TRUE(allEnd(pids, pids.front(), kWithin - static_cast<int>(clock.elapsed())));
+}
+
+TEST(WaysOut, HelpersOfAnEngineThatEndedAreEndedToo) {
+    HostileWindow w("spawn-child\nexit 3\n");
+    ASSERT_TRUE(w.waitFor([&] { return !w.client().engineRunning(); }, 10000));
+    const std::vector<pid_t> pids = enginePids(w);
+    ASSERT_EQ(pids.size(), 2u);
+    EXPECT_TRUE(allEnd(pids, pids.front(), kWithin));
+}
+
+// Catches the signal in this test process; the handler that was there before
+// is put back afterwards.
+volatile sig_atomic_t earlier = 0;
+void countEarlier(int) {
+    earlier = earlier + 1;
+}
+
+TEST(QuitSignals, LogoutHangupAndInterruptEachCallBackOnTheMainThread) {
+    struct sigaction mine {};
+    mine.sa_handler = countEarlier;
+    sigemptyset(&mine.sa_mask);
+    struct sigaction before[3];
+    const int kinds[3] = {SIGTERM, SIGHUP, SIGINT};
+    for (int i = 0; i < 3; ++i)
+        ASSERT_EQ(::sigaction(kinds[i], &mine, &before[i]), 0);
+    {
+        int calls = 0;
+        QuitSignals quit([&] { ++calls; });
+        ASSERT_TRUE(quit.catching());
+        // Only one at a time: a second would steal the first one's pipe.
+        QuitSignals second([] {});
+        EXPECT_FALSE(second.catching());
+        for (int i = 0; i < 3; ++i) {
+            ASSERT_EQ(::raise(kinds[i]), 0);
+            // Nothing is done inside the handler itself.
+            EXPECT_EQ(calls, i);
+            EXPECT_TRUE(QTest::qWaitFor([&] { return calls == i + 1; }, 2000)) << kinds[i];
+        }
+        EXPECT_EQ(earlier, 0);
+    }
+    for (int i = 0; i < 3; ++i)
+        ASSERT_EQ(::raise(kinds[i]), 0);
+    EXPECT_EQ(earlier, 3);
+    for (int i = 0; i < 3; ++i)
+        ::sigaction(kinds[i], &before[i], nullptr);
+}
+
+}  // namespace
+}  // namespace virirado

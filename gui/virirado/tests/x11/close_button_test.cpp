@@ -1,0 +1,234 @@
+// The close button as a window manager presses it, on a real X server: a
+// WM_DELETE_WINDOW message sent from a second client to the main window or to
+// its sheet, during a clean that never ends. Qt drops the main window's close
+// while the sheet blocks it, so only an X server can show that it arrives.
+//
+// The tests start their own Xvfb and run the window on Qt's xcb platform,
+// whatever QT_QPA_PLATFORM says; without Xvfb they are skipped with the reason.
+#include <gtest/gtest.h>
+#include <xcb/xcb.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTest>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <optional>
+
+#include "BlockedCloseFilter.hpp"
+#include "ConfirmSheet.hpp"
+#include "HostileWindow.hpp"
+#include "OneRowClean.hpp"
+#include "Processes.hpp"
+#include "XvfbServer.hpp"
+
+namespace virirado {
+namespace {
+
+using namespace testing::hostile;
+using testing::allEnd;
+
+constexpr int kWithin = 3000;
+const std::string kWaitLine = "Closes when done \u00B7 close again to stop now";
+
+// Why the tests cannot run here, when they cannot; set once by main.
+std::string& unavailable() {
+    static std::string reason;
+    return reason;
+}
+
+// A second client of the X server, doing what a window manager does when the
+// close button in a window's title bar is pressed.
+class WindowManager {
+public:
+    WindowManager() {
+        m_connection = xcb_connect(nullptr, nullptr);
+        if (xcb_connection_has_error(m_connection) != 0) return;
+        m_atoms = {intern("WM_PROTOCOLS"), intern("WM_DELETE_WINDOW")};
+    }
+    ~WindowManager() { xcb_disconnect(m_connection); }
+    WindowManager(const WindowManager&) = delete;
+    WindowManager& operator=(const WindowManager&) = delete;
+
+    bool ready() const { return m_atoms.deleteWindow != 0; }
+
+    void pressClose(QWidget* window) {
+        xcb_client_message_event_t event;
+        std::memset(&event, 0, sizeof event);
+        event.response_type = XCB_CLIENT_MESSAGE;
+        event.format = 32;
+        event.window = static_cast<xcb_window_t>(window->windowHandle()->winId());
+        event.type = m_atoms.protocols;
+        event.data.data32[0] = m_atoms.deleteWindow;
+        event.data.data32[1] = XCB_CURRENT_TIME;
+        xcb_send_event(m_connection, 0, event.window, XCB_EVENT_MASK_NO_EVENT,
+                       reinterpret_cast<const char*>(&event));
+        xcb_flush(m_connection);
+    }
+
+private:
+    uint32_t intern(const char* name) {
+        const auto cookie =
+            xcb_intern_atom(m_connection, 0, static_cast<uint16_t>(std::strlen(name)), name);
+        xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(m_connection, cookie, nullptr);
+        if (reply == nullptr) return 0;
+        const uint32_t atom = reply->atom;
+        std::free(reply);
+        return atom;
+    }
+
+    xcb_connection_t* m_connection = nullptr;
+    CloseAtoms m_atoms;
+};
+
+class CloseButton : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!unavailable().empty()) GTEST_SKIP() << unavailable();
+        ASSERT_EQ(QGuiApplication::platformName(), "xcb");
+        ASSERT_TRUE(wm.ready());
+    }
+    WindowManager wm;
+};
+
+// What the second press must come to, `clock` started when it was pressed.
+void expectEndedAtOnce(HostileWindow& w, const QElapsedTimer& clock,
+                       const std::vector<pid_t>& pids) {
+    ASSERT_FALSE(pids.empty());
+    ASSERT_TRUE(w.waitFor([&] { return !w.window->isVisible(); }, kWithin));
+    EXPECT_LT(clock.elapsed(), kWithin);
+    EXPECT_FALSE(w.client().engineRunning());
+    EXPECT_EQ(logLines(w.home, "unknown"), 1) << deletionLogs(w.home);
+    EXPECT_TRUE(allEnd(pids, pids.front(), kWithin - static_cast<int>(clock.elapsed())));
+}
+
+// Presses the close button of `target` (the main window or the sheet) twice
+// during a clean that never ends.
+void closeTwiceDuringAHungClean(WindowManager& wm, bool onTheSheet) {
+    ScratchRow d(onTheSheet ? "vx11sheet" : "vx11main");
+    HostileWindow w("spawn-child\n" + hungCleanOf(d));
+    ConfirmSheet* sheet = startClean(w);
+    ASSERT_NE(sheet, nullptr) << w.state().banner.value_or("no banner");
+    QWidget* target = onTheSheet ? static_cast<QWidget*>(sheet) : w.window.get();
+    EXPECT_EQ(stopLineOf(sheet), "Can't stop mid-clean");
+
+    wm.pressClose(target);
+    ASSERT_TRUE(w.waitFor([&] { return stopLineOf(sheet).toStdString() == kWaitLine; }, kWithin))
+        << stopLineOf(sheet).toStdString();
+    QTest::qWait(200);
+    EXPECT_TRUE(w.window->isVisible());
+    EXPECT_TRUE(sheet->isVisible());
+    EXPECT_TRUE(w.client().engineRunning());
+    EXPECT_EQ(deletionLogs(w.home), "");
+
+    const std::vector<pid_t> pids = enginePids(w);
+    ASSERT_EQ(pids.size(), 2u);
+    QElapsedTimer clock;
+    clock.start();
+    wm.pressClose(target);
+    expectEndedAtOnce(w, clock, pids);
+}
+
+TEST_F(CloseButton, OfTheMainWindowDuringAHungCleanWaitsOnceThenEndsIt) {
+    closeTwiceDuringAHungClean(wm, false);
+}
+
+TEST_F(CloseButton, OfTheSheetDuringAHungCleanWaitsOnceThenEndsIt) {
+    closeTwiceDuringAHungClean(wm, true);
+}
+
+TEST_F(CloseButton, WithoutACleanTheSheetBacksOutAndTheWindowQuits) {
+    ScratchRow d("vx11idle");
+    HostileWindow w(scanOf(d) + "on preview\n" + previewOfRow(d) + "on preview\n" +
+                    previewOfRow(d));
+    ASSERT_TRUE(w.scan());
+    w.content->model().requestPreview();
+    ASSERT_TRUE(w.waitFor([&] { return w.confirmSheet() != nullptr; }, 10000));
+
+    // The sheet's own close leaves the sheet, and only the sheet.
+    wm.pressClose(w.confirmSheet());
+    ASSERT_TRUE(w.waitFor([&] { return w.confirmSheet() == nullptr; }, kWithin));
+    QTest::qWait(200);
+    EXPECT_TRUE(w.window->isVisible());
+
+    // The main window's close while the sheet blocks it quits, as without one.
+    w.content->model().requestPreview();
+    ASSERT_TRUE(w.waitFor([&] { return w.confirmSheet() != nullptr; }, 10000));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(w.confirmSheet()));
+    wm.pressClose(w.window.get());
+    EXPECT_TRUE(w.waitFor([&] { return !w.window->isVisible(); }, kWithin));
+    EXPECT_TRUE(w.client().engineRunning());
+    EXPECT_EQ(deletionLogs(w.home), "");
+}
+
+TEST(CloseRequest, OnlyTheWindowsOwnDeleteMessageCounts) {
+    // Any two atoms of one server: the test needs none.
+    const CloseAtoms atoms{301, 302};
+    xcb_client_message_event_t event;
+    std::memset(&event, 0, sizeof event);
+    event.response_type = XCB_CLIENT_MESSAGE;
+    event.format = 32;
+    event.window = 42;
+    event.type = atoms.protocols;
+    event.data.data32[0] = atoms.deleteWindow;
+    EXPECT_TRUE(isCloseRequest(&event, 42, atoms));
+    // Sent by another client, as a window manager's message always is.
+    event.response_type = XCB_CLIENT_MESSAGE | 0x80;
+    EXPECT_TRUE(isCloseRequest(&event, 42, atoms));
+    EXPECT_FALSE(isCloseRequest(&event, 43, atoms));
+    EXPECT_FALSE(isCloseRequest(&event, 42, CloseAtoms{}));
+
+    xcb_client_message_event_t other = event;
+    other.data.data32[0] = atoms.protocols;  // another protocol, such as taking focus
+    EXPECT_FALSE(isCloseRequest(&other, 42, atoms));
+    other = event;
+    other.type = atoms.deleteWindow;
+    EXPECT_FALSE(isCloseRequest(&other, 42, atoms));
+    other = event;
+    other.format = 8;
+    EXPECT_FALSE(isCloseRequest(&other, 42, atoms));
+    other = event;
+    other.response_type = XCB_PROPERTY_NOTIFY;
+    EXPECT_FALSE(isCloseRequest(&other, 42, atoms));
+}
+
+}  // namespace
+}  // namespace virirado
+
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    if (GTEST_FLAG_GET(list_tests)) return RUN_ALL_TESTS();
+
+    const auto temp = std::filesystem::temp_directory_path();
+    std::string runtime = (temp / "vrun-XXXXXX").string();
+    if (mkdtemp(runtime.data()) != nullptr) setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+    // The engine's logs and the settings stay out of the real home.
+    std::string home = (temp / "vhome-XXXXXX").string();
+    if (mkdtemp(home.data()) != nullptr) setenv("HOME", home.c_str(), 1);
+    setenv("XDG_CONFIG_HOME", (home + "/.config").c_str(), 1);
+    setenv("VIRIRADO_AUTOSCAN", "0", 1);
+    setenv("QT_FONT_DPI", "96", 1);
+    // No session bus: on X11 the bus library would otherwise start one for the
+    // display (dbus-launch), which may outlive the test, or leak trying.
+    setenv("DBUS_SESSION_BUS_ADDRESS", ("unix:path=" + runtime + "/no-bus").c_str(), 1);
+
+    int status = 0;
+    {
+        // Before any thread exists: the server is started with fork.
+        virirado::testing::XvfbServer server;
+        std::optional<QApplication> app;
+        if (server.display().empty()) {
+            virirado::unavailable() = server.problem();
+        } else {
+            setenv("DISPLAY", server.display().c_str(), 1);
+            setenv("QT_QPA_PLATFORM", "xcb", 1);
+            app.emplace(argc, argv);
+        }
+        status = RUN_ALL_TESTS();
+    }
+    std::filesystem::remove_all(runtime);
+    std::filesystem::remove_all(home);
+    return status;
+}
