@@ -1,3 +1,4 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -6,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <regex>
 #include <set>
 #include <sstream>
@@ -400,6 +402,33 @@ TEST_F(LogTest, DroppedLinesAreCountedWhereTheyAreMissing) {
         ++accounted;
     }
     EXPECT_EQ(accounted, long{kThreads} * kLines);
+}
+
+// A pipe where a log file should be is not used: opening it for writing waits for
+// a reader, which hung the window's thread (the deletion log) or its closing (the
+// traffic log) for good.
+TEST_F(LogTest, APipeInPlaceOfALogHangsNothing) {
+    fs::create_directories(folder);
+    const std::vector<std::string> pipes{folder + "/gui-engine.log",
+                                         folder + "/deleted-20240311.log"};
+    for (const std::string& path : pipes)
+        ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+    auto logging = std::async(std::launch::async, [this] {
+        {
+            EngineLog log(home);
+            log.append(">>", "x");
+        }
+        DeleteLog::write({Json{{"path", "/x"}}}, {}, std::nullopt, home, kLateEvening);
+    });
+    const bool finished = logging.wait_for(std::chrono::seconds(3)) == std::future_status::ready;
+    // A reader on each pipe lets a waiting open go on, so the test can end.
+    std::vector<int> readers;
+    for (const std::string& path : pipes)
+        readers.push_back(open(path.c_str(), O_RDONLY | O_NONBLOCK));
+    logging.get();
+    for (const int fd : readers)
+        close(fd);
+    EXPECT_TRUE(finished);
 }
 
 TEST_F(LogTest, DeletionLinesFromResults) {
