@@ -44,8 +44,18 @@ int open(const std::string& home) {
 
 int openFile(int folder, const std::string& name) {
     if (folder < 0) return -1;
-    return ::openat(folder, name.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC,
-                    0600);
+    // Without O_NONBLOCK a pipe under the log's name would wait for a reader for
+    // good; on a regular file the flag changes nothing.
+    const int fd =
+        ::openat(folder, name.c_str(),
+                 O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
+    if (fd < 0) return -1;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
 }
 
 bool writeAll(int fd, std::string_view bytes) {

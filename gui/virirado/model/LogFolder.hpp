@@ -20,7 +20,8 @@ std::optional<std::string> path(const std::string& home);
 int open(const std::string& home);
 
 // Opens (creating with mode 0600) a log file in the folder for appending, never
-// through a symbolic link. Returns -1 on failure.
+// through a symbolic link and never anything but a regular file. Returns -1 on
+// failure.
 int openFile(int folder, const std::string& name);
 
 // Writes all bytes, retrying short writes and interruptions.
