@@ -98,14 +98,8 @@ struct Fixture {
     void use(int which) { map->setRows(stores[which], refsOf(stores[which]->rows)); }
 };
 
-Fixture& fixture() {
-    static Fixture f;
-    return f;
-}
-
 // New rows: a fresh layout of every tile, then a paint of the whole map.
-void BM_MapLayoutAndPaint10k(benchmark::State& state) {
-    Fixture& f = fixture();
+void BM_MapLayoutAndPaint10k(benchmark::State& state, Fixture& f) {
     QPixmap target(1232, 140);
     int which = 0;
     for (auto _ : state) {
@@ -117,8 +111,7 @@ void BM_MapLayoutAndPaint10k(benchmark::State& state) {
 }
 
 // The first map ever shown: a fresh widget, nothing drawn before.
-void BM_MapFirstLayoutAndPaint10k(benchmark::State& state) {
-    Fixture& f = fixture();
+void BM_MapFirstLayoutAndPaint10k(benchmark::State& state, Fixture& f) {
     QPixmap target(1232, 140);
     for (auto _ : state) {
         state.PauseTiming();
@@ -134,8 +127,7 @@ void BM_MapFirstLayoutAndPaint10k(benchmark::State& state) {
 }
 
 // A paint of every tile with the layout kept (a new selection).
-void BM_MapPaintOnly10k(benchmark::State& state) {
-    Fixture& f = fixture();
+void BM_MapPaintOnly10k(benchmark::State& state, Fixture& f) {
     f.use(0);
     QPixmap target(1232, 140);
     const std::string ids[2] = {"row-1", "row-2"};
@@ -154,8 +146,7 @@ void BM_MapPaintOnly10k(benchmark::State& state) {
 }
 
 // The layout alone (tiles, colour sets, names of the labelled tiles).
-void BM_MapLayoutOnly10k(benchmark::State& state) {
-    Fixture& f = fixture();
+void BM_MapLayoutOnly10k(benchmark::State& state, Fixture& f) {
     int which = 0;
     for (auto _ : state) {
         f.use(which);
@@ -178,8 +169,7 @@ public:
 };
 
 // The pointer moves from one big tile to another: the repaint the window does.
-void BM_MapHoverStep10k(benchmark::State& state) {
-    Fixture& f = fixture();
+void BM_MapHoverStep10k(benchmark::State& state, Fixture& f) {
     f.use(0);
     QCoreApplication::processEvents();
     const auto& tiles = f.map->tiles();
@@ -206,26 +196,21 @@ void BM_MapHoverStep10k(benchmark::State& state) {
     state.counters["map_px"] = 1232.0 * 140;
 }
 
-BENCHMARK(BM_MapLayoutAndPaint10k)
-    ->Unit(benchmark::kMillisecond)
-    ->Repetitions(9)
-    ->ReportAggregatesOnly(true);
-BENCHMARK(BM_MapFirstLayoutAndPaint10k)
-    ->Unit(benchmark::kMillisecond)
-    ->Repetitions(9)
-    ->ReportAggregatesOnly(true);
-BENCHMARK(BM_MapPaintOnly10k)
-    ->Unit(benchmark::kMillisecond)
-    ->Repetitions(9)
-    ->ReportAggregatesOnly(true);
-BENCHMARK(BM_MapLayoutOnly10k)
-    ->Unit(benchmark::kMillisecond)
-    ->Repetitions(9)
-    ->ReportAggregatesOnly(true);
-BENCHMARK(BM_MapHoverStep10k)
-    ->Unit(benchmark::kMicrosecond)
-    ->Repetitions(9)
-    ->ReportAggregatesOnly(true);
+// Each benchmark over the one fixture `main` owns.
+void registerAll(Fixture& f) {
+    const auto add = [&f](const char* name, void (*run)(benchmark::State&, Fixture&),
+                          benchmark::TimeUnit unit) {
+        benchmark::RegisterBenchmark(name, [run, &f](benchmark::State& state) { run(state, f); })
+            ->Unit(unit)
+            ->Repetitions(9)
+            ->ReportAggregatesOnly(true);
+    };
+    add("BM_MapLayoutAndPaint10k", BM_MapLayoutAndPaint10k, benchmark::kMillisecond);
+    add("BM_MapFirstLayoutAndPaint10k", BM_MapFirstLayoutAndPaint10k, benchmark::kMillisecond);
+    add("BM_MapPaintOnly10k", BM_MapPaintOnly10k, benchmark::kMillisecond);
+    add("BM_MapLayoutOnly10k", BM_MapLayoutOnly10k, benchmark::kMillisecond);
+    add("BM_MapHoverStep10k", BM_MapHoverStep10k, benchmark::kMicrosecond);
+}
 
 }  // namespace
 
@@ -235,6 +220,11 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     virirado::VadeFont::registerFonts();
     benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    // The map is a widget, so the fixture lives here and goes before `app`: a
+    // static one would be destroyed at exit, after the application, and crash.
+    Fixture fixture;
+    registerAll(fixture);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     return 0;

@@ -78,7 +78,7 @@ CleanupList::CleanupList(AreaContext context, QWidget* parent)
     : QAbstractScrollArea(parent),
       m_context(context),
       m_caption(new Caption(this)),
-      m_fade(new SelectionFade(this, [this] { viewport()->update(); })) {
+      m_fade(new SelectionFade(context.clock, this, [this] { viewport()->update(); })) {
     setObjectName(QStringLiteral("cleanupList"));
     setAccessibleName(QStringLiteral("Cleanup list by kind, biggest first"));
     setFrameShape(QFrame::NoFrame);

@@ -1,11 +1,9 @@
 #include "DazuBar.hpp"
 
-#include <QEasingCurve>
 #include <QEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPainterPath>
-#include <QVariantAnimation>
 #include <cmath>
 
 #include "CardShadow.hpp"
@@ -15,6 +13,7 @@
 #include "MapLayout.hpp"
 #include "Palette.hpp"
 #include "SelectionFade.hpp"
+#include "Timeline.hpp"
 
 namespace virirado {
 
@@ -26,27 +25,22 @@ constexpr double kOpenDamping = 0.85;
 constexpr double kWidthResponse = 0.36;
 constexpr double kWidthDamping = 0.84;
 
-qreal openEase(qreal x) {
+double openEase(double x) {
     if (x >= 1) return 1;
     return springProgress(x * springSettleTime(kOpenResponse, kOpenDamping), kOpenResponse,
                           kOpenDamping);
 }
 
-qreal widthEase(qreal x) {
+double widthEase(double x) {
     if (x >= 1) return 1;
     return springProgress(x * springSettleTime(kWidthResponse, kWidthDamping), kWidthResponse,
                           kWidthDamping);
 }
 
-QVariantAnimation* springAnimation(QObject* owner, double response, double damping,
-                                   QEasingCurve::EasingFunction ease) {
-    auto* animation = new QVariantAnimation(owner);
-    animation->setDuration(
-        static_cast<int>(std::lround(springSettleTime(response, damping) * 1000)));
-    QEasingCurve curve;
-    curve.setCustomType(ease);
-    animation->setEasingCurve(curve);
-    return animation;
+// A spring over its settling time on the window's frame clock.
+Timeline* springTimeline(const WindowClock& clock, double response, double damping,
+                         Timeline::Ease ease, QObject* owner) {
+    return new Timeline(clock, springSettleTime(response, damping), ease, owner);
 }
 
 QColor mix(const QColor& a, const QColor& b, double e) {
@@ -83,9 +77,9 @@ DazuBar::DazuBar(AreaContext context, QWidget* parent)
       m_map(new LargestFilesMap(context, this)),
       m_edge(new CardEdge(this)),
       m_legend(new DazuLegend(m_state, context.clock, this)),
-      m_openAnimation(springAnimation(this, kOpenResponse, kOpenDamping, openEase)),
-      m_widthAnimation(springAnimation(this, kWidthResponse, kWidthDamping, widthEase)),
-      m_fade(new SelectionFade(this, [this] { followFade(); })),
+      m_openSpring(springTimeline(context.clock, kOpenResponse, kOpenDamping, openEase, this)),
+      m_widthSpring(springTimeline(context.clock, kWidthResponse, kWidthDamping, widthEase, this)),
+      m_fade(new SelectionFade(context.clock, this, [this] { followFade(); })),
       m_headerHeight(openHeaderHeight()) {
     setObjectName(QStringLiteral("dazuBar"));
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
@@ -100,13 +94,13 @@ DazuBar::DazuBar(AreaContext context, QWidget* parent)
     };
     m_legend->onHint = [this] { toggleExpanded(true); };
 
-    connect(m_openAnimation, &QVariantAnimation::valueChanged, this,
-            [this](const QVariant& v) { setOpen(v.toDouble()); });
-    connect(m_widthAnimation, &QVariantAnimation::valueChanged, this, [this](const QVariant& v) {
-        m_state.widthProgress = v.toDouble();
+    connect(m_openSpring, &Timeline::frame, this,
+            [this](double e) { setOpen(mix(m_openFrom, m_openTo, e)); });
+    connect(m_widthSpring, &Timeline::frame, this, [this](double e) {
+        m_state.widthProgress = e;
         m_strip->refresh(true);
     });
-    connect(m_widthAnimation, &QVariantAnimation::finished, this, [this] {
+    connect(m_widthSpring, &Timeline::finished, this, [this] {
         m_state.segments = settledSegments(m_target);
         m_state.widthProgress = 1;
         m_strip->refresh(true);
@@ -184,17 +178,14 @@ bool DazuBar::setPieces(const std::vector<VadePiece>& pieces) {
     // nothing switches at once, as the empty scanning bar takes or gives its place.
     if (!m_presented || m_state.reduceMotion || m_target.empty() || !hasSegments(m_state) ||
         !sharesMoved(m_state.segments, m_state.widthProgress, m_target)) {
-        m_widthAnimation->stop();
+        m_widthSpring->stop();
         m_state.segments = settledSegments(m_target);
         m_state.widthProgress = 1;
         return true;
     }
     m_state.segments = morphSegments(m_state.segments, m_state.widthProgress, m_target);
     m_state.widthProgress = 0;
-    m_widthAnimation->stop();
-    m_widthAnimation->setStartValue(0.0);
-    m_widthAnimation->setEndValue(1.0);
-    m_widthAnimation->start();
+    m_widthSpring->start();
     return true;
 }
 
@@ -205,14 +196,14 @@ void DazuBar::toggleExpanded(std::optional<bool> forceOpen) {
 
 void DazuBar::animateOpen(bool open) {
     const double target = open ? 1.0 : 0.0;
-    m_openAnimation->stop();
+    m_openSpring->stop();
     if (m_state.reduceMotion || !m_presented || !isVisible()) {
         setOpen(target);
         return;
     }
-    m_openAnimation->setStartValue(m_state.open);
-    m_openAnimation->setEndValue(target);
-    m_openAnimation->start();
+    m_openFrom = m_state.open;
+    m_openTo = target;
+    m_openSpring->start();
 }
 
 void DazuBar::setOpen(double progress) {

@@ -13,8 +13,6 @@
 #include "CardShadow.hpp"
 #include "DazuPaint.hpp"
 
-class QVariantAnimation;
-
 namespace virirado {
 
 class CardEdge;
@@ -22,6 +20,7 @@ class DazuLegend;
 class DazuStrip;
 class LargestFilesMap;
 class SelectionFade;
+class Timeline;
 
 class DazuBar : public QWidget, public Area {
     Q_OBJECT
@@ -82,8 +81,11 @@ private:
     LargestFilesMap* m_map;
     CardEdge* m_edge;
     DazuLegend* m_legend;
-    QVariantAnimation* m_openAnimation;
-    QVariantAnimation* m_widthAnimation;
+    Timeline* m_openSpring;
+    Timeline* m_widthSpring;
+    // The opening spring runs from one openness to the other.
+    double m_openFrom = 0;
+    double m_openTo = 0;
     SelectionFade* m_fade;
     int m_headerHeight;
     QRectF m_card;

@@ -32,7 +32,7 @@ LargestFilesMap::LargestFilesMap(AreaContext context, QWidget* parent)
       m_ink(std::make_unique<TileInk>(false)),
       m_ticker(new FrameTicker(this, 30)),
       m_mascot(new VornMascot(context.clock, this)),
-      m_fade(new SelectionFade(this, [this] { update(); })) {
+      m_fade(new SelectionFade(context.clock, this, [this] { update(); })) {
     setObjectName(QStringLiteral("largestFilesMap"));
     setMouseTracking(true);
     m_ticker->setWanted(false);

@@ -18,6 +18,7 @@
 #include "SheetHost.hpp"
 #include "SnapshotCapture.hpp"
 #include "SnapshotDemo.hpp"
+#include "Timeline.hpp"
 
 namespace virirado {
 
@@ -168,12 +169,15 @@ void SnapshotRunner::resizeWindow() {
 void SnapshotRunner::settle() {
     // A picture shows every motion at rest, however busy the machine was while
     // the run waited for it: a fold or a fade the event loop had no time for
-    // would otherwise be caught half done, or not begun.
+    // would otherwise be caught half done, or not begun. The changes drawn from
+    // the frame clock would never end by themselves: the pictures' clock stands.
     for (QAbstractAnimation* motion : m_content.findChildren<QAbstractAnimation*>()) {
         if (motion->state() == QAbstractAnimation::Running && motion->totalDuration() > 0) {
             motion->setCurrentTime(motion->totalDuration());
         }
     }
+    for (Timeline* change : m_content.findChildren<Timeline*>())
+        change->finish();
     m_content.refreshNow();
     QCoreApplication::processEvents();
     QCoreApplication::sendPostedEvents();

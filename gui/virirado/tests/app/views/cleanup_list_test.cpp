@@ -7,6 +7,7 @@
 
 #include "CleanupList.hpp"
 #include "ListPane.hpp"
+#include "Motion.hpp"
 #include "PlainText.hpp"
 #include "WindowHarness.hpp"
 
@@ -55,7 +56,7 @@ struct ListHarness : WindowHarness {
 TEST(CleanupList, SelectionMovesWithAShortEaseOut) {
     ListHarness h([](WindowServices& s) { s.reduceMotion = false; });
     // The first selection of the result has come up.
-    QTest::qWait(250);
+    h.advanceClock(1);
     const std::string from = *h.model().selection();
     const auto fromLine = h.lineOf(from);
     ASSERT_TRUE(fromLine.has_value());
@@ -65,14 +66,17 @@ TEST(CleanupList, SelectionMovesWithAShortEaseOut) {
     h.settle();
     const auto toLine = h.lineOf("group:caches");
     ASSERT_TRUE(toLine.has_value());
-    // At first the old line still shows most, the new one little.
-    EXPECT_GT(h.list->selectedWeight(*fromLine), 0.4);
-    EXPECT_LT(h.list->selectedWeight(*toLine), 0.6);
-    QTest::qWait(60);
-    const double midway = h.list->selectedWeight(*toLine);
-    EXPECT_GT(midway, 0);
-    // Within a tenth of a second or so the move has settled.
-    QTest::qWait(200);
+    // The frame clock stands while the test runs: the move has not begun, on
+    // any machine, until the clock goes on.
+    EXPECT_EQ(h.list->selectedWeight(*fromLine), 1);
+    EXPECT_EQ(h.list->selectedWeight(*toLine), 0);
+    h.advanceClock(kSelectionSeconds / 4);
+    EXPECT_NEAR(h.list->selectedWeight(*toLine), easeOut(0.25), 1e-5);
+    EXPECT_NEAR(h.list->selectedWeight(*fromLine), 1 - easeOut(0.25), 1e-5);
+    h.advanceClock(kSelectionSeconds / 4);
+    EXPECT_NEAR(h.list->selectedWeight(*toLine), easeOut(0.5), 1e-5);
+    // Done once its time is over, however little the timer has fired.
+    h.advanceClock(kSelectionSeconds);
     EXPECT_EQ(h.list->selectedWeight(*toLine), 1);
     EXPECT_EQ(h.list->selectedWeight(*fromLine), 0);
 

@@ -3,7 +3,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QContextMenuEvent>
-#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QMenu>
 #include <QScreen>
@@ -17,6 +16,7 @@
 #include "Format.hpp"
 #include "FrameTicker.hpp"
 #include "LargestFilesMap.hpp"
+#include "Motion.hpp"
 #include "WindowHarness.hpp"
 
 namespace virirado {
@@ -51,6 +51,14 @@ struct Bar {
     }
     void open() {
         h.content->model().setMapExpanded(true);
+        h.settle();
+    }
+    // Moves the frame clock on by `seconds`, then lets the bar draw its frames
+    // until `shown` holds. The wait bounds a hang only; what is drawn depends on
+    // the clock alone.
+    void later(double seconds, const std::function<bool()>& shown) {
+        h.advanceClock(seconds);
+        if (!QTest::qWaitFor(shown, 3000)) ADD_FAILURE() << "no frame at the clock's new time";
         h.settle();
     }
     LargestFilesMap* map() const { return bar->map(); }
@@ -329,31 +337,40 @@ TEST(DazuBar, ScanningLineWritesTheHomeAsTilde) {
 TEST(DazuBar, SelectionRingsFadeFromTileToTileAndSegmentToSegment) {
     Bar b([](WindowServices& s) { s.reduceMotion = false; });
     // The first selection of the result has come up.
-    QTest::qWait(250);
+    b.h.advanceClock(1);
+    b.h.settle();
     const std::string from = *b.h.content->model().selection();
     // A kept or ticked row whose segment shows while folded.
     b.h.content->model().select("sim2");
     b.h.settle();
-    EXPECT_LT(b.bar->state().selectionProgress, 1);
+    // The fade is read from the frame clock, which stands until the test moves
+    // it: however long the refresh took, the fade has not begun.
+    EXPECT_EQ(b.bar->state().selectionProgress, 0);
     EXPECT_EQ(b.bar->state().selectionFrom, from);
     QTest::qWait(250);
+    b.h.settle();
+    EXPECT_EQ(b.bar->state().selectionProgress, 0);
+    b.h.advanceClock(kSelectionSeconds / 2);
+    b.h.settle();
+    EXPECT_NEAR(b.bar->state().selectionProgress, easeOut(0.5), 1e-5);
+    b.h.advanceClock(kSelectionSeconds);
+    b.h.settle();
     EXPECT_EQ(b.bar->state().selectionProgress, 1);
 
     b.open();
-    QTest::qWait(600);
-    QElapsedTimer took;
-    took.start();
+    b.later(1, [&] { return b.bar->state().open == 1; });
     b.h.content->model().select(from);
     b.h.settle();
-    // Within the 0.12 s fade the old ring still shows and the new one is not yet
-    // whole, however far the fade has come: how far depends on the machine's
-    // load. Under a sanitizer on a busy machine the refresh alone can outlast
-    // the fade; only a refresh well within it can still show the fade running.
-    if (took.elapsed() < 80) {
-        EXPECT_GT(b.map()->ringWeight("sim2"), 0);
-        EXPECT_LT(b.map()->ringWeight(from), 1);
-    }
-    QTest::qWait(250);
+    // The old ring shows whole and the new one not at all, then the one fades
+    // as the other comes up, along the ease-out.
+    EXPECT_EQ(b.map()->ringWeight("sim2"), 1);
+    EXPECT_EQ(b.map()->ringWeight(from), 0);
+    b.h.advanceClock(kSelectionSeconds / 4);
+    EXPECT_NEAR(b.map()->ringWeight(from), easeOut(0.25), 1e-5);
+    EXPECT_NEAR(b.map()->ringWeight("sim2"), 1 - easeOut(0.25), 1e-5);
+    b.h.advanceClock(kSelectionSeconds / 2);
+    EXPECT_NEAR(b.map()->ringWeight(from), easeOut(0.75), 1e-5);
+    b.h.advanceClock(kSelectionSeconds);
     EXPECT_EQ(b.map()->ringWeight(from), 1);
     EXPECT_EQ(b.map()->ringWeight("sim2"), 0);
 
@@ -413,22 +430,28 @@ TEST(DazuBar, ReduceMotionChangesAtOnce) {
 TEST(DazuBar, MotionAnimatesOpeningAndWidthsThenSettles) {
     Bar b([](WindowServices& s) { s.reduceMotion = false; });
     b.open();
-    EXPECT_LT(b.bar->state().open, 1);
+    // The springs run on the frame clock, which stands until the test moves it.
+    EXPECT_EQ(b.bar->state().open, 0);
+    b.later(0.1, [&] { return b.bar->state().open > 0; });
     const std::size_t before = b.bar->state().segments.size();
-    QElapsedTimer took;
-    took.start();
     dropLargest(b.h);
-    // The piece that went away shrinks before it goes. Under a sanitizer on a busy
-    // machine the new result alone can take longer than the whole animation; only
-    // a result taken well within it can still show the animation running.
-    if (took.elapsed() < 200) {
-        EXPECT_LT(b.bar->state().widthProgress, 1);
-        EXPECT_EQ(b.bar->state().segments.size(), before);
-    }
+    // The piece that went away shrinks before it goes: at the start, and on the way.
+    EXPECT_EQ(b.bar->state().widthProgress, 0);
+    EXPECT_EQ(b.bar->state().segments.size(), before);
+    b.later(0.1, [&] { return b.bar->state().widthProgress > 0; });
+    const double open = b.bar->state().open;
+    const double widths = b.bar->state().widthProgress;
+    EXPECT_LT(open, 1);
+    EXPECT_LT(widths, 1);
+    // A machine too busy to draw for longer than both springs last sees them
+    // where the clock says, not finished.
     QTest::qWait(800);
-    EXPECT_DOUBLE_EQ(b.bar->state().open, 1);
+    EXPECT_EQ(b.bar->state().open, open);
+    EXPECT_EQ(b.bar->state().widthProgress, widths);
+    EXPECT_EQ(b.bar->state().segments.size(), before);
+
+    b.later(1, [&] { return b.bar->state().open == 1 && b.bar->state().widthProgress == 1; });
     EXPECT_EQ(b.map()->height(), 140);
-    EXPECT_EQ(b.bar->state().widthProgress, 1);
     EXPECT_EQ(b.bar->state().segments.size(), before - 1);
 }
 
