@@ -22,6 +22,7 @@
 #include "LiveWindow.hpp"
 #include "PlainText.hpp"
 #include "SheetHost.hpp"
+#include "SheetKeys.hpp"
 
 namespace virirado::testing::hostile {
 
@@ -168,7 +169,7 @@ inline ConfirmSheet* confirmShownPreview(HostileWindow& w) {
         return nullptr;
     }
     sheet->activateWindow();
-    if (!QTest::qWaitForWindowActive(sheet)) ADD_FAILURE() << "sheet never active";
+    if (!virirado::testing::activateSheet(sheet)) ADD_FAILURE() << "sheet never active";
     QTest::keyClick(sheet, Qt::Key_D, Qt::ControlModifier | Qt::ShiftModifier);
     return sheet;
 }

@@ -23,6 +23,7 @@
 #include "LivePill.hpp"
 #include "LiveWindow.hpp"
 #include "SheetHost.hpp"
+#include "SheetKeys.hpp"
 
 namespace virirado {
 namespace {
@@ -71,7 +72,7 @@ struct RealWindow : testing::LiveWindow {
         T* s = qobject_cast<T*>(content->sheets().current());
         if (s != nullptr && !s->isActiveWindow()) {
             s->activateWindow();
-            if (!QTest::qWaitForWindowActive(s)) ADD_FAILURE() << "sheet never active";
+            if (!virirado::testing::activateSheet(s)) ADD_FAILURE() << "sheet never active";
         }
         return s;
     }

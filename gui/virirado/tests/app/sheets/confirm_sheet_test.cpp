@@ -12,6 +12,7 @@
 #include "ConfirmSheet.hpp"
 #include "LivePill.hpp"
 #include "SheetHost.hpp"
+#include "SheetKeys.hpp"
 #include "SheetTesting.hpp"
 #include "WindowHarness.hpp"
 
@@ -64,7 +65,7 @@ struct Sheet {
             return;
         }
         sheet->activateWindow();
-        if (!QTest::qWaitForWindowActive(sheet)) ADD_FAILURE() << "sheet never active";
+        if (!virirado::testing::activateSheet(sheet)) ADD_FAILURE() << "sheet never active";
     }
     QLineEdit* field() const { return sheet->findChild<QLineEdit*>("codeField"); }
     CapsuleButton* primary() const { return sheet->findChild<CapsuleButton*>("primaryButton"); }

@@ -12,6 +12,7 @@
 #include "ClampedLabel.hpp"
 #include "LivePill.hpp"
 #include "SheetHost.hpp"
+#include "SheetKeys.hpp"
 #include "SheetTesting.hpp"
 #include "WindowHarness.hpp"
 
@@ -27,7 +28,7 @@ SheetDialog* openSheet(WindowHarness& h) {
     SheetDialog* sheet = h.content->sheets().current();
     if (sheet == nullptr) return nullptr;
     sheet->activateWindow();
-    if (!QTest::qWaitForWindowActive(sheet)) ADD_FAILURE() << "sheet never active";
+    if (!virirado::testing::activateSheet(sheet)) ADD_FAILURE() << "sheet never active";
     return sheet;
 }
 

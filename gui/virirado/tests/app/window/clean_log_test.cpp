@@ -68,7 +68,13 @@ ConfirmSheet* cleanTheTank(HostileWindow& w) {
     w.content->model().requestPreview();
     ConfirmSheet* sheet = confirmShownPreview(w);
     if (sheet == nullptr || !finished(w)) {
-        ADD_FAILURE() << "no finished run: " << w.state().banner.value_or("no banner");
+        std::string sent;
+        for (const std::string& line : w.sent())
+            sent += line + "\n";
+        ADD_FAILURE() << "no finished run: " << w.state().banner.value_or("no banner") << "; sheet "
+                      << (sheet != nullptr) << "; run " << w.state().cleanProgress.has_value()
+                      << "; sent:\n"
+                      << sent;
         return nullptr;
     }
     QTest::qWait(100);

@@ -15,6 +15,7 @@
 #include "ConfirmSheet.hpp"
 #include "HostileWindow.hpp"
 #include "OneRowClean.hpp"
+#include "SheetKeys.hpp"
 
 namespace virirado {
 namespace {
@@ -146,7 +147,7 @@ TEST(CleanPath, AnItemScannedAsCheckFirstAsksForTheCode) {
     ASSERT_TRUE(w.waitFor([&] { return (sheet = w.confirmSheet()) != nullptr; }, 10000))
         << w.state().banner.value_or("no banner");
     sheet->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(sheet));
+    ASSERT_TRUE(virirado::testing::activateSheet(sheet));
     expectTheCodeToGuardTheClean(w, sheet);
 }
 

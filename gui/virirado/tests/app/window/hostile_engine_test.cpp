@@ -22,6 +22,7 @@
 #include "HostileWindow.hpp"
 #include "PlainText.hpp"
 #include "SheetHost.hpp"
+#include "SheetKeys.hpp"
 
 namespace virirado {
 namespace {
@@ -193,7 +194,7 @@ TEST(HostileEngine, AnEngineThatDiesMidCleanStopsTheRun) {
     ASSERT_NE(sheet, nullptr);
     EXPECT_EQ(w.cleansSent(), 0);
     sheet->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(sheet));
+    ASSERT_TRUE(virirado::testing::activateSheet(sheet));
     QTest::keyClick(sheet, Qt::Key_D, Qt::ControlModifier | Qt::ShiftModifier);
     ASSERT_TRUE(w.waitFor([&] {
         const auto& run = w.state().cleanProgress;
@@ -293,7 +294,7 @@ TEST(HostileEngine, APreviewDuringACleanLeavesTheRunItsSheet) {
     // Done closes it; the list is read again and the next clean asks anew.
     const int64_t generation = w.state().scanGeneration;
     sheet->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(sheet));
+    ASSERT_TRUE(virirado::testing::activateSheet(sheet));
     QTest::keyClick(sheet, Qt::Key_Return);
     ASSERT_TRUE(w.waitFor([&] {
         return !w.state().scanning && w.state().scanGeneration > generation &&
@@ -400,7 +401,7 @@ TEST(HostileEngine, ASlowQuickDeleteAnswerStillAsksForTheCode) {
     ASSERT_NE(first, nullptr);
     ASSERT_EQ(first->objectName(), "quickDeleteFirstSheet");
     first->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(first));
+    ASSERT_TRUE(virirado::testing::activateSheet(first));
     QTest::keyClick(first, Qt::Key_Return);
     ASSERT_TRUE(w.waitFor([&] { return w.content->sheets().current() == nullptr; }, 5000));
     // The second Return reaches "Clean the tank": the window has the keys back.
@@ -411,7 +412,7 @@ TEST(HostileEngine, ASlowQuickDeleteAnswerStillAsksForTheCode) {
     ASSERT_TRUE(w.waitFor([&] { return (sheet = w.confirmSheet()) != nullptr; }, 10000))
         << w.state().banner.value_or("no banner");
     sheet->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(sheet));
+    ASSERT_TRUE(virirado::testing::activateSheet(sheet));
     // Both were asked; the one answer may be the quick delete's.
     EXPECT_EQ(w.sentCount("preview"), 2);
     ASSERT_EQ(w.state().preview->rows.size(), 1u);

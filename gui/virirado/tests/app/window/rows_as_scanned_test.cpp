@@ -7,6 +7,7 @@
 
 #include "ConfirmSheet.hpp"
 #include "HostileWindow.hpp"
+#include "SheetKeys.hpp"
 
 namespace virirado {
 namespace {
@@ -45,7 +46,7 @@ void expectTheCode(HostileWindow& w) {
     ASSERT_TRUE(w.waitFor([&] { return (sheet = w.confirmSheet()) != nullptr; }, 10000))
         << w.state().banner.value_or("no banner");
     sheet->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(sheet));
+    ASSERT_TRUE(virirado::testing::activateSheet(sheet));
     expectTheCodeToGuardTheClean(w, sheet);
 }
 

@@ -4,6 +4,7 @@
 #include <QTest>
 
 #include "SheetHost.hpp"
+#include "SheetKeys.hpp"
 #include "WindowHarness.hpp"
 
 namespace virirado {
@@ -64,7 +65,7 @@ TEST(SheetHost, KeysGoBackToTheWindowWhenASheetCloses) {
     SheetDialog* sheet = h.content->sheets().current();
     ASSERT_NE(sheet, nullptr);
     sheet->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(sheet));
+    ASSERT_TRUE(virirado::testing::activateSheet(sheet));
 
     setPreview(h, std::nullopt);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
