@@ -168,7 +168,6 @@ inline ConfirmSheet* confirmShownPreview(HostileWindow& w) {
         ADD_FAILURE() << w.state().banner.value_or("no banner");
         return nullptr;
     }
-    sheet->activateWindow();
     if (!virirado::testing::activateSheet(sheet)) ADD_FAILURE() << "sheet never active";
     QTest::keyClick(sheet, Qt::Key_D, Qt::ControlModifier | Qt::ShiftModifier);
     return sheet;
@@ -184,6 +183,16 @@ inline void expectTheCodeToGuardTheClean(HostileWindow& w, ConfirmSheet* sheet) 
     QTest::keyClicks(field, QString::fromStdString(sheet->code()));
     w.deleteChord();
     ASSERT_TRUE(w.waitFor([&] { return w.cleansSent() == 1; }, 10000));
+}
+
+// "Clean the tank" opens a sheet that asks for the typed code before it cleans.
+inline void expectTheCodeForTheTank(HostileWindow& w) {
+    w.content->model().requestPreview();
+    ConfirmSheet* sheet = nullptr;
+    ASSERT_TRUE(w.waitFor([&] { return (sheet = w.confirmSheet()) != nullptr; }, 10000))
+        << w.state().banner.value_or("no banner");
+    ASSERT_TRUE(activateSheet(sheet));
+    expectTheCodeToGuardTheClean(w, sheet);
 }
 
 // "Clean the tank", answered by a refusal: no sheet opens and the delete chord

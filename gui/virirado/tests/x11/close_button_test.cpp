@@ -22,16 +22,13 @@
 #include "HostileWindow.hpp"
 #include "OneRowClean.hpp"
 #include "Processes.hpp"
+#include "WaysOut.hpp"
 #include "XvfbServer.hpp"
 
 namespace virirado {
 namespace {
 
 using namespace testing::hostile;
-using testing::allEnd;
-
-constexpr int kWithin = 3000;
-const std::string kWaitLine = "Closes when done \u00B7 close again to stop now";
 
 // Why the tests cannot run here, when they cannot; set once by main.
 std::string& unavailable() {
@@ -92,17 +89,6 @@ protected:
     }
     WindowManager wm;
 };
-
-// What the second press must come to, `clock` started when it was pressed.
-void expectEndedAtOnce(HostileWindow& w, const QElapsedTimer& clock,
-                       const std::vector<pid_t>& pids) {
-    ASSERT_FALSE(pids.empty());
-    ASSERT_TRUE(w.waitFor([&] { return !w.window->isVisible(); }, kWithin));
-    EXPECT_LT(clock.elapsed(), kWithin);
-    EXPECT_FALSE(w.client().engineRunning());
-    EXPECT_EQ(logLines(w.home, "unknown"), 1) << deletionLogs(w.home);
-    EXPECT_TRUE(allEnd(pids, pids.front(), kWithin - static_cast<int>(clock.elapsed())));
-}
 
 // Presses the close button of `target` (the main window or the sheet) twice
 // during a clean that never ends.

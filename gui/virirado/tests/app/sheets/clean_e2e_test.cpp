@@ -71,7 +71,6 @@ struct RealWindow : testing::LiveWindow {
     T* sheet() {
         T* s = qobject_cast<T*>(content->sheets().current());
         if (s != nullptr && !s->isActiveWindow()) {
-            s->activateWindow();
             if (!virirado::testing::activateSheet(s)) ADD_FAILURE() << "sheet never active";
         }
         return s;

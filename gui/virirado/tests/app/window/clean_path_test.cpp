@@ -142,13 +142,7 @@ TEST(CleanPath, AnItemScannedAsCheckFirstAsksForTheCode) {
                     "\"ticked\":[\"d\"]}\non preview\n" +
                     previewOfRow(d, proposed) + "on clean\n");
     ASSERT_TRUE(w.scan());
-    w.content->model().requestPreview();
-    ConfirmSheet* sheet = nullptr;
-    ASSERT_TRUE(w.waitFor([&] { return (sheet = w.confirmSheet()) != nullptr; }, 10000))
-        << w.state().banner.value_or("no banner");
-    sheet->activateWindow();
-    ASSERT_TRUE(virirado::testing::activateSheet(sheet));
-    expectTheCodeToGuardTheClean(w, sheet);
+    expectTheCodeForTheTank(w);
 }
 
 TEST(CleanPath, AToolRowWithoutAPathIsHeldBack) {

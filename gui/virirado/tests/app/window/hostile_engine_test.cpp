@@ -193,7 +193,6 @@ TEST(HostileEngine, AnEngineThatDiesMidCleanStopsTheRun) {
     auto* sheet = qobject_cast<ConfirmSheet*>(w.content->sheets().current());
     ASSERT_NE(sheet, nullptr);
     EXPECT_EQ(w.cleansSent(), 0);
-    sheet->activateWindow();
     ASSERT_TRUE(virirado::testing::activateSheet(sheet));
     QTest::keyClick(sheet, Qt::Key_D, Qt::ControlModifier | Qt::ShiftModifier);
     ASSERT_TRUE(w.waitFor([&] {
@@ -293,7 +292,6 @@ TEST(HostileEngine, APreviewDuringACleanLeavesTheRunItsSheet) {
 
     // Done closes it; the list is read again and the next clean asks anew.
     const int64_t generation = w.state().scanGeneration;
-    sheet->activateWindow();
     ASSERT_TRUE(virirado::testing::activateSheet(sheet));
     QTest::keyClick(sheet, Qt::Key_Return);
     ASSERT_TRUE(w.waitFor([&] {
@@ -400,7 +398,6 @@ TEST(HostileEngine, ASlowQuickDeleteAnswerStillAsksForTheCode) {
     SheetDialog* first = w.content->sheets().current();
     ASSERT_NE(first, nullptr);
     ASSERT_EQ(first->objectName(), "quickDeleteFirstSheet");
-    first->activateWindow();
     ASSERT_TRUE(virirado::testing::activateSheet(first));
     QTest::keyClick(first, Qt::Key_Return);
     ASSERT_TRUE(w.waitFor([&] { return w.content->sheets().current() == nullptr; }, 5000));
@@ -411,7 +408,6 @@ TEST(HostileEngine, ASlowQuickDeleteAnswerStillAsksForTheCode) {
     ConfirmSheet* sheet = nullptr;
     ASSERT_TRUE(w.waitFor([&] { return (sheet = w.confirmSheet()) != nullptr; }, 10000))
         << w.state().banner.value_or("no banner");
-    sheet->activateWindow();
     ASSERT_TRUE(virirado::testing::activateSheet(sheet));
     // Both were asked; the one answer may be the quick delete's.
     EXPECT_EQ(w.sentCount("preview"), 2);

@@ -39,17 +39,6 @@ std::string script(const std::string& items, const std::string& ticked, const st
            row + "]}\non clean\n";
 }
 
-// "Clean the tank" opens a sheet that asks for the typed code before it cleans.
-void expectTheCode(HostileWindow& w) {
-    w.content->model().requestPreview();
-    ConfirmSheet* sheet = nullptr;
-    ASSERT_TRUE(w.waitFor([&] { return (sheet = w.confirmSheet()) != nullptr; }, 10000))
-        << w.state().banner.value_or("no banner");
-    sheet->activateWindow();
-    ASSERT_TRUE(virirado::testing::activateSheet(sheet));
-    expectTheCodeToGuardTheClean(w, sheet);
-}
-
 TEST(RowsAsScanned, AnIdListedTwiceIsJudgedByItsStrictestRecord) {
     // A safe cache, then a build folder to check first, under one id; the
     // preview names the build folder as safe.
@@ -60,7 +49,7 @@ TEST(RowsAsScanned, AnIdListedTwiceIsJudgedByItsStrictestRecord) {
             "\"x1\"", record("x1", build, "safe", "trash"));
     });
     ASSERT_TRUE(w.scan());
-    expectTheCode(w);
+    expectTheCodeForTheTank(w);
 }
 
 TEST(RowsAsScanned, AFolderListedTwiceIsJudgedByItsStrictestRecord) {
@@ -71,7 +60,7 @@ TEST(RowsAsScanned, AFolderListedTwiceIsJudgedByItsStrictestRecord) {
             "\"x1\"", record("x1", build, "safe", "trash"));
     });
     ASSERT_TRUE(w.scan());
-    expectTheCode(w);
+    expectTheCodeForTheTank(w);
 }
 
 TEST(RowsAsScanned, AMemberToCheckFirstAsksForTheCode) {
@@ -83,7 +72,7 @@ TEST(RowsAsScanned, AMemberToCheckFirstAsksForTheCode) {
                       record("c", build, "safe", "trash"));
     });
     ASSERT_TRUE(w.scan());
-    expectTheCode(w);
+    expectTheCodeForTheTank(w);
 }
 
 TEST(RowsAsScanned, ALookOnlyItemTheEngineKeepsTickedIsHeldBack) {

@@ -64,7 +64,6 @@ TEST(SheetHost, KeysGoBackToTheWindowWhenASheetCloses) {
     setPreview(h, preview("t1"));
     SheetDialog* sheet = h.content->sheets().current();
     ASSERT_NE(sheet, nullptr);
-    sheet->activateWindow();
     ASSERT_TRUE(virirado::testing::activateSheet(sheet));
 
     setPreview(h, std::nullopt);

@@ -13,6 +13,7 @@
 #include "OneRowClean.hpp"
 #include "Processes.hpp"
 #include "QuitSignals.hpp"
+#include "WaysOut.hpp"
 
 namespace virirado {
 namespace {
@@ -20,24 +21,8 @@ namespace {
 using namespace testing::hostile;
 using testing::allEnd;
 
-constexpr int kWithin = 3000;
-const std::string kWaitLine = "Closes when done \u00B7 close again to stop now";
-
 // An engine that ignores SIGTERM and has a helper holding its output.
 const std::string kStubborn = "ignore-term\nspawn-child\n";
-
-// What a way out must come to, `clock` started when it was asked for: the
-// window gone in time, the engine ended, its one row logged as "unknown",
-// nothing it started still running.
-void expectEndedAtOnce(HostileWindow& w, const QElapsedTimer& clock,
-                       const std::vector<pid_t>& pids) {
-    ASSERT_FALSE(pids.empty());
-    ASSERT_TRUE(w.waitFor([&] { return !w.window->isVisible(); }, kWithin));
-    EXPECT_LT(clock.elapsed(), kWithin);
-    EXPECT_FALSE(w.client().engineRunning());
-    EXPECT_EQ(logLines(w.home, "unknown"), 1) << deletionLogs(w.home);
-    EXPECT_TRUE(allEnd(pids, pids.front(), kWithin - static_cast<int>(clock.elapsed())));
-}
 
 TEST(WaysOut, TheSheetsCloseButtonWaitsOnceThenEndsAHungClean) {
     ScratchRow d("vsheetclose");
