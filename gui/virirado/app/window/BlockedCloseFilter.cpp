@@ -12,8 +12,6 @@
 
 namespace virirado {
 
-namespace {
-
 uint32_t internAtom(xcb_connection_t* connection, const char* name) {
     const xcb_intern_atom_cookie_t cookie =
         xcb_intern_atom(connection, 0, static_cast<uint16_t>(std::strlen(name)), name);
@@ -23,6 +21,8 @@ uint32_t internAtom(xcb_connection_t* connection, const char* name) {
     std::free(reply);
     return atom;
 }
+
+namespace {
 
 CloseAtoms closeAtoms() {
 #if QT_CONFIG(xcb)

@@ -17,6 +17,7 @@
 #include <cstdint>
 
 class QWidget;
+struct xcb_connection_t;
 
 namespace virirado {
 
@@ -25,6 +26,10 @@ struct CloseAtoms {
     uint32_t protocols = 0;
     uint32_t deleteWindow = 0;
 };
+
+// The atom `name` stands for on `connection`'s server, or 0 when the server
+// did not answer.
+uint32_t internAtom(xcb_connection_t* connection, const char* name);
 
 // Whether `event` (an xcb event, sent or not) is the window manager asking
 // `window` to close.

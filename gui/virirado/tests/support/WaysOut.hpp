@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,17 @@ inline void expectEndedAtOnce(HostileWindow& w, const QElapsedTimer& clock,
     EXPECT_FALSE(w.client().engineRunning());
     EXPECT_EQ(logLines(w.home, "unknown"), 1) << deletionLogs(w.home);
     EXPECT_TRUE(testing::allEnd(pids, pids.front(), kWithin - static_cast<int>(clock.elapsed())));
+}
+
+// Takes `wayOut` (the second close, a signal) against an engine with one
+// helper of its own, and checks that both and the window end in time.
+inline void expectWayOutEndsAtOnce(HostileWindow& w, const std::function<void()>& wayOut) {
+    const std::vector<pid_t> pids = enginePids(w);
+    ASSERT_EQ(pids.size(), 2u);
+    QElapsedTimer clock;
+    clock.start();
+    wayOut();
+    expectEndedAtOnce(w, clock, pids);
 }
 
 }  // namespace virirado::testing::hostile
