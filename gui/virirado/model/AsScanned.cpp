@@ -12,40 +12,40 @@ std::string normalisedIn(const std::string& path, const std::string& home) {
     return guard::normalized(expandTilde(path, home));
 }
 
-}  // namespace
-
+// How strictly a tier guards its item: "safe" 0, "review" 1, look-only,
+// blocked and unknown tiers 2.
 int strictness(const std::string& safety) {
     if (safety == "safe") return 0;
     if (safety == "review") return 1;
     return 2;
 }
 
+}  // namespace
+
 AsScanned::AsScanned(const std::vector<ItemRecord>& records, const std::string& home)
     : m_home(home) {
-    // Members nest; each level is judged like an item of its own.
-    std::vector<const ItemRecord*> todo;
-    for (const ItemRecord& r : records) {
-        std::string own;
-        if (r.path && !r.path->empty()) own = normalisedIn(*r.path, home);
-        Paths& paths = m_paths[r.id];
-        if (!own.empty()) paths.insert(own);
-        for (const ItemRecord& m : r.members) {
-            if (m.path && !m.path->empty()) paths.insert(normalisedIn(*m.path, home));
-        }
-        add(r, own);
-        for (const ItemRecord& m : r.members)
-            todo.push_back(&m);
-    }
+    // Members nest; each level is judged like an item of its own. A row of an
+    // id may name its record's own path or that of one of its direct members.
+    struct Pending {
+        const ItemRecord* record;
+        // The id whose places this record's path is one of, if any.
+        const std::string* placeOf;
+        bool topLevel;
+    };
+    std::vector<Pending> todo;
+    for (const ItemRecord& r : records)
+        todo.push_back({&r, &r.id, true});
     while (!todo.empty()) {
-        const ItemRecord& m = *todo.back();
+        const Pending p = todo.back();
         todo.pop_back();
-        add(m, m.path && !m.path->empty() ? normalisedIn(*m.path, home) : std::string());
-        for (const ItemRecord& inner : m.members)
-            todo.push_back(&inner);
+        const std::string path = add(*p.record);
+        if (p.placeOf != nullptr && !path.empty()) m_paths[*p.placeOf].insert(path);
+        for (const ItemRecord& m : p.record->members)
+            todo.push_back({&m, p.topLevel ? p.placeOf : nullptr, false});
     }
 }
 
-void AsScanned::add(const ItemRecord& record, const std::string& normalisedPath) {
+std::string AsScanned::add(const ItemRecord& record) {
     const auto fold = [&record](Listing& l, bool first) {
         const int s = strictness(record.safety);
         if (first || s > l.strictness) {
@@ -57,9 +57,11 @@ void AsScanned::add(const ItemRecord& record, const std::string& normalisedPath)
     };
     auto [id, newId] = m_byId.try_emplace(record.id);
     fold(id->second, newId);
-    if (normalisedPath.empty()) return;
-    auto [path, newPath] = m_byPath.try_emplace(normalisedPath);
-    fold(path->second, newPath);
+    if (!record.path || record.path->empty()) return {};
+    std::string path = normalisedIn(*record.path, m_home);
+    auto [place, newPlace] = m_byPath.try_emplace(path);
+    fold(place->second, newPlace);
+    return path;
 }
 
 const AsScanned::Paths& AsScanned::pathsOf(const std::string& id) const {

@@ -15,10 +15,6 @@
 
 namespace virirado {
 
-// How strictly a tier guards its item: "safe" 0, "review" 1, look-only,
-// blocked and unknown tiers 2.
-int strictness(const std::string& safety);
-
 class AsScanned {
 public:
     using Paths = std::unordered_set<std::string>;
@@ -50,7 +46,9 @@ private:
         bool allTools = true;
     };
 
-    void add(const ItemRecord& record, const std::string& normalisedPath);
+    // Folds the record in under its id and its path; returns its normalised
+    // path, empty when it has none.
+    std::string add(const ItemRecord& record);
     const Listing* byPath(const std::optional<std::string>& path) const;
 
     std::string m_home;

@@ -50,8 +50,6 @@ public:
         std::vector<Json> results() const;
         // The results taken for rows of one clean.
         std::vector<Json> resultsOf(Number clean) const;
-        // Rows of the answered cleans that were open when the report came.
-        std::size_t rowsOpen() const { return taken.size() + unknown.size(); }
     };
 
     // A clean went out with these rows; returns its number.

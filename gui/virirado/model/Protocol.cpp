@@ -1,6 +1,7 @@
 #include "Protocol.hpp"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 
 #include "Text.hpp"
@@ -99,17 +100,10 @@ namespace {
 // The code unit of the escape "\uXXXX" at `i` (the backslash), or -1.
 int escapedUnit(std::string_view s, std::size_t i) {
     if (i + 6 > s.size() || s[i] != '\\' || s[i + 1] != 'u') return -1;
-    int unit = 0;
-    for (std::size_t k = i + 2; k < i + 6; ++k) {
-        const char c = s[k];
-        int digit = -1;
-        if (c >= '0' && c <= '9') digit = c - '0';
-        if (c >= 'a' && c <= 'f') digit = c - 'a' + 10;
-        if (c >= 'A' && c <= 'F') digit = c - 'A' + 10;
-        if (digit < 0) return -1;
-        unit = unit * 16 + digit;
-    }
-    return unit;
+    unsigned unit = 0;
+    const char* last = s.data() + i + 6;
+    const auto [end, error] = std::from_chars(s.data() + i + 2, last, unit, 16);
+    return error == std::errc() && end == last ? static_cast<int>(unit) : -1;
 }
 
 bool highSurrogate(int unit) {

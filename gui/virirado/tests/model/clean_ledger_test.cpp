@@ -58,7 +58,6 @@ TEST(CleanLedger, AReportIsTakenForTheRowsItNamesOnlyOnceEach) {
     EXPECT_EQ(ids(r->results()), (std::vector<std::string>{"a", "c"}));
     EXPECT_EQ(ids(r->unknown), (std::vector<std::string>{"b"}));
     EXPECT_EQ(r->answered, (std::vector<CleanLedger::Number>{first}));
-    EXPECT_EQ(r->rowsOpen(), 3u);
     EXPECT_FALSE(r->dry);
     // Every row has its line: the same report again answers nothing.
     EXPECT_FALSE(ledger.awaiting());
@@ -83,7 +82,7 @@ TEST(CleanLedger, CleansAnsweredOutOfOrderOrNeverKeepTheirRows) {
     EXPECT_TRUE(r->unknown.empty());
 
     // A report that names no open row answers the newest clean.
-    const auto third = ledger.sent({row("d")}, false);
+    ledger.sent({row("d")}, false);
     const auto fourth = ledger.sent({row("e")}, false);
     r = ledger.take(report({}));
     ASSERT_TRUE(r);
@@ -92,7 +91,6 @@ TEST(CleanLedger, CleansAnsweredOutOfOrderOrNeverKeepTheirRows) {
     // The engine ends: what no report reached is left for "unknown".
     EXPECT_EQ(ids(ledger.ended()), (std::vector<std::string>{"d"}));
     EXPECT_FALSE(ledger.awaiting());
-    (void)third;
 }
 
 TEST(CleanLedger, TheSameItemSentTwiceIsTakenForTheNewestClean) {

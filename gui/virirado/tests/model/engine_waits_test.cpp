@@ -89,6 +89,8 @@ TEST_F(WaitTest, ALoneSurrogateCostsOneCharacterNotTheScan) {
     EXPECT_TRUE(protocol::parseLine("{\"a\":\"\\udcff\"").is_discarded());
     EXPECT_TRUE(protocol::parseLine("{\"a\":\\udcff}").is_discarded());
     EXPECT_FALSE(protocol::withoutLoneSurrogates(R"({"a":"\ud83d\ude00\\u"})"));
+    // Only four hexadecimal digits make an escape; no sign, no fewer digits.
+    EXPECT_FALSE(protocol::withoutLoneSurrogates(R"(["\u-dcf \u+dcf \udcf"])"));
     EXPECT_EQ(protocol::withoutLoneSurrogates(R"(["\ud800\u0041", "\udfff"])"),
               R"(["\ufffd\u0041", "\ufffd"])");
 }
