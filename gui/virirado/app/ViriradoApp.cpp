@@ -8,6 +8,7 @@
 #include "ContentView.hpp"
 #include "DesktopHabits.hpp"
 #include "Fonts.hpp"
+#include "PaintedAccessible.hpp"
 #include "Snapshot.hpp"
 #include "Theme.hpp"
 
@@ -38,6 +39,7 @@ ViriradoApp::ViriradoApp() {
     }
     QCoreApplication::setApplicationName(QStringLiteral("Virirado"));
     VadeFont::registerFonts();
+    installPaintedAccessibility();
 }
 
 std::unique_ptr<QMainWindow> ViriradoApp::makeWindow() const {

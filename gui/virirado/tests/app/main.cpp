@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <string>
 
+#include "PaintedAccessible.hpp"
+
 int main(int argc, char** argv) {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     std::string runtime = (std::filesystem::temp_directory_path() / "vrun-XXXXXX").string();
@@ -25,6 +27,7 @@ int main(int argc, char** argv) {
     setenv("QT_FONT_DPI", "96", 1);
     QApplication app(argc, argv);
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    virirado::installPaintedAccessibility();
     ::testing::InitGoogleTest(&argc, argv);
     const int status = RUN_ALL_TESTS();
     std::filesystem::remove_all(runtime);

@@ -1,0 +1,121 @@
+// Painted parts of a widget (list lines, tick circles, map tiles, legend items)
+// as elements of their own for assistive tools, the way Qt's item views expose
+// their cells. The widget describes a part whenever a tool asks (its words come
+// from the same values the painter draws), and one interface per part is made
+// the first time a tool reaches it and kept until the parts change, so a tool
+// that holds on to an element keeps talking to the same one.
+#pragma once
+
+#include <QAccessible>
+#include <QAccessibleWidget>
+#include <QPointer>
+#include <QRect>
+#include <QString>
+#include <QStringList>
+#include <QWidget>
+#include <map>
+#include <optional>
+
+namespace virirado {
+
+// A part among the widget's parts: item `item` and, within it, sub-part `part`
+// (-1 for the item itself). Two levels are enough: a list line and its tick.
+struct PartId {
+    int item = 0;
+    int part = -1;
+
+    bool operator==(const PartId&) const = default;
+    auto operator<=>(const PartId&) const = default;
+};
+
+// What a tool reads of one part.
+struct PartFace {
+    QAccessible::Role role = QAccessible::Button;
+    QString name;
+    QString description;
+    // In the widget's own coordinates. A part scrolled out of view keeps its
+    // place and is marked off screen.
+    QRect rect;
+    QAccessible::State state;
+    // Action names, such as QAccessibleActionInterface::pressAction().
+    QStringList actions;
+};
+
+// Implemented by a widget whose parts are painted. Every call comes on the
+// main thread, from a tool's request.
+class PaintedParts {
+public:
+    virtual ~PaintedParts() = default;
+
+    virtual int itemCount() const = 0;
+    virtual int partCount(int item) const {
+        (void)item;
+        return 0;
+    }
+    // `id` is always in range.
+    virtual PartFace face(PartId id) const = 0;
+    // A tool asks for one of the part's actions, as a click would.
+    virtual void act(PartId id, const QString& action) = 0;
+    // The part under a point in the widget's coordinates; none between parts.
+    virtual std::optional<PartId> partAt(QPoint point) const = 0;
+    // The part the keys act on, none when no part has the focus.
+    virtual std::optional<PartId> focusedPart() const { return std::nullopt; }
+
+    // The widget's own role among its neighbours: a list, a group of buttons.
+    virtual QAccessible::Role widgetRole() const = 0;
+    // The interfaces given out for the parts, kept by the widget.
+    virtual class PaintedAccess& paintedAccess() = 0;
+};
+
+// The interfaces a widget's parts have been given, owned by the widget.
+class PaintedAccess {
+public:
+    PaintedAccess(QWidget* widget, PaintedParts* parts);
+    ~PaintedAccess();
+    PaintedAccess(const PaintedAccess&) = delete;
+    PaintedAccess& operator=(const PaintedAccess&) = delete;
+
+    // The part's interface, made on first use; none for a part out of range.
+    QAccessibleInterface* interfaceFor(PartId id);
+    // The parts were laid out anew: every interface given out is dropped, and
+    // tools are told to read the children again.
+    void partsChanged();
+    // Tells tools that one part changed as `event` says (its name, its state,
+    // the focus or the selection moving to it). Does nothing while no tool
+    // listens.
+    void notify(PartId id, QAccessible::Event event);
+    // The same for a change of states, such as selected or checked.
+    void notifyState(PartId id, const QAccessible::State& changed);
+
+    QWidget* widget() const { return m_widget; }
+    PaintedParts* parts() const { return m_parts; }
+    bool inRange(PartId id) const;
+
+private:
+    void dropAll();
+
+    QPointer<QWidget> m_widget;
+    PaintedParts* m_parts;
+    std::map<PartId, QAccessible::Id> m_given;
+};
+
+// Lets Qt give every widget that implements PaintedParts the interface below.
+// Safe to call more than once; the app and the test programs call it at start.
+void installPaintedAccessibility();
+
+// The widget's own interface: the painted parts are its children.
+class PaintedWidgetAccessible : public QAccessibleWidget {
+public:
+    PaintedWidgetAccessible(QWidget* widget, PaintedAccess* access, QAccessible::Role role);
+
+    int childCount() const override;
+    QAccessibleInterface* child(int index) const override;
+    int indexOfChild(const QAccessibleInterface* child) const override;
+    QAccessibleInterface* childAt(int x, int y) const override;
+    QAccessibleInterface* focusChild() const override;
+
+private:
+    PaintedAccess* m_access;
+};
+
+}  // namespace virirado
