@@ -31,13 +31,13 @@ public:
 
     // Every event's element is asked its name, state and children as the
     // event comes, as a tool that reads along does.
-    AccessRecorder() {
+    AccessRecorder() : m_wasListening(QAccessible::isActive()) {
         s_current = this;
         m_previous = QAccessible::installUpdateHandler(&AccessRecorder::handle);
         setListening(true);
     }
     ~AccessRecorder() {
-        setListening(false);
+        setListening(m_wasListening);
         QAccessible::installUpdateHandler(m_previous);
         s_current = nullptr;
     }
@@ -68,6 +68,12 @@ public:
     bool any(QAccessible::Event type) const {
         return std::any_of(events.begin(), events.end(),
                            [type](const Event& e) { return e.type == type; });
+    }
+    // Whether an event of this type came about the element of `object` itself.
+    bool sawOn(const QObject* object, QAccessible::Event type) const {
+        return std::any_of(events.begin(), events.end(), [&](const Event& e) {
+            return e.type == type && e.element != nullptr && e.element->object() == object;
+        });
     }
 
 private:
@@ -105,6 +111,7 @@ private:
     }
 
     static inline AccessRecorder* s_current = nullptr;
+    bool m_wasListening;
     QAccessible::UpdateHandler m_previous = nullptr;
 };
 

@@ -6,7 +6,7 @@
 #include <QTest>
 #include <algorithm>
 
-#include "AccessibilityEvents.hpp"
+#include "AccessRecorder.hpp"
 #include "CleanupList.hpp"
 #include "DazuBar.hpp"
 #include "DazuLegend.hpp"
@@ -19,7 +19,7 @@
 namespace virirado {
 namespace {
 
-using testing::AccessibilityEvents;
+using testing::AccessRecorder;
 using testing::WindowHarness;
 
 const QString kPress = QAccessibleActionInterface::pressAction();
@@ -198,7 +198,8 @@ TEST(DazuAccess, PressingATileSelectsItsRowAsAClickDoes) {
 }
 
 TEST(DazuAccess, ATickRenamesItsTileAndTheBackFigureAndTellsTools) {
-    AccessibilityEvents events;
+    if (!AccessRecorder::canListen()) GTEST_SKIP() << "built without Qt's private headers";
+    AccessRecorder events;
     Bar b;
     b.open();
     QAccessibleInterface* npm = b.tile("npm");
@@ -292,7 +293,8 @@ TEST(DazuAccess, LegendItemsReadTheirWordAndFigure) {
 }
 
 TEST(DazuAccess, ElementsWorkWhenToolsListenFromTheStart) {
-    AccessibilityEvents events;
+    if (!AccessRecorder::canListen()) GTEST_SKIP() << "built without Qt's private headers";
+    AccessRecorder events;
     ASSERT_TRUE(QAccessible::isActive());
     Bar b;
     ASSERT_EQ(b.strip()->role(), QAccessible::Button);
