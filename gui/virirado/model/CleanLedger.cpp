@@ -74,9 +74,7 @@ std::optional<CleanLedger::Report> CleanLedger::take(const Json& event) {
             PreviewRow row;
             Clean* clean = id ? closeRow(*id, row) : nullptr;
             if (clean == nullptr) continue;
-            Json logged = r;
-            logged["path"] = row.path.value_or(row.label);
-            report.taken.push_back({clean->number, std::move(logged)});
+            report.taken.push_back({clean->number, std::move(row), r});
             if (!report.answers(clean->number)) report.answered.push_back(clean->number);
         }
     }

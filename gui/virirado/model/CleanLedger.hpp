@@ -29,9 +29,10 @@ public:
     // One result taken for one row sent.
     struct Taken {
         Number clean = 0;
-        // The engine's result, its "path" replaced by the row's own path (else
-        // its label): the log names what the guards checked, never a path the
-        // engine supplies.
+        // The row as it was sent: the deletion log names its path, the one the
+        // guards checked, never a path the engine supplies.
+        PreviewRow row;
+        // The engine's result for it, as reported.
         Json result;
     };
 

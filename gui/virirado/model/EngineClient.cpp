@@ -33,7 +33,7 @@ ClientServices ClientServices::system(std::string home) {
     s.home = home;
     auto log = std::make_shared<EngineLog>(home);
     s.log = [log](std::string_view prefix, std::string_view text) { log->append(prefix, text); };
-    s.writeDeleteLog = [home](const std::vector<Json>& results,
+    s.writeDeleteLog = [home](const std::vector<CleanLedger::Taken>& results,
                               const std::vector<PreviewRow>& fallback) {
         DeleteLog::write(results, fallback, std::nullopt, home, std::time(nullptr));
     };

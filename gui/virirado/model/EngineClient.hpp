@@ -38,7 +38,10 @@ struct ClientServices {
     std::string home;
     // The engine traffic log.
     std::function<void(std::string_view prefix, std::string_view text)> log;
-    std::function<void(const std::vector<Json>& results, const std::vector<PreviewRow>& fallback)>
+    // The rows a report named, each with its result; with none, the rows to log
+    // as "unknown".
+    std::function<void(const std::vector<CleanLedger::Taken>& results,
+                       const std::vector<PreviewRow>& fallback)>
         writeDeleteLog;
     std::function<void(const std::vector<HeldRow>& held)> writeRefusedLog;
     // Free bytes of the home folder's volume, none when unreadable.

@@ -324,7 +324,7 @@ void EngineClient::onClean(const Json& event) {
     // Each row sent gets one line: as its result said, or "unknown" when the
     // report that ends its clean left it out.
     if (!report->dry && m_services.writeDeleteLog) {
-        if (!report->taken.empty()) m_services.writeDeleteLog(report->results(), {});
+        if (!report->taken.empty()) m_services.writeDeleteLog(report->taken, {});
         if (!report->unknown.empty()) m_services.writeDeleteLog({}, report->unknown);
     }
     const bool forRun = m_runClean && report->answers(*m_runClean);

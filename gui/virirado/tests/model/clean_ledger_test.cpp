@@ -116,8 +116,10 @@ TEST(CleanLedger, TheLogNamesThePathSentAndTheRunsFlagStandsInForAMissingOne) {
     auto r = ledger.take(e);
     ASSERT_TRUE(r);
     EXPECT_FALSE(r->dry);
-    EXPECT_EQ(r->taken[0].result["path"], "/home/ann/a");
-    EXPECT_EQ(r->taken[1].result["path"], "Item t");  // no path: its label
+    // Each result comes with the row it was taken for, as sent.
+    EXPECT_EQ(r->taken[0].row, row("a"));
+    EXPECT_EQ(r->taken[0].result["path"], "~/Documents/keep.txt");
+    EXPECT_EQ(r->taken[1].row, pathless("t"));
 
     // An explicit flag wins, also as a number; a dry clean reads dry.
     ledger.sent({row("b")}, false);

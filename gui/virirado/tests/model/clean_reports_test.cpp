@@ -119,9 +119,9 @@ TEST_F(PipelineTest, ALineNamesThePathSentAndTakesTheRunsOwnFlag) {
     Json moved = result("a");
     moved["path"] = "~/Documents/keep.txt";
     h->event({{"event", "clean"}, {"clean_count", 1}, {"results", {moved}}});
-    ASSERT_EQ(h->deleteLogs.size(), 1u);
-    ASSERT_EQ(h->deleteLogs[0].size(), 1u);
-    EXPECT_EQ(h->deleteLogs[0][0]["path"], small);
+    ASSERT_EQ(h->deleteRows.size(), 1u);
+    ASSERT_EQ(h->deleteRows[0].size(), 1u);
+    EXPECT_EQ(h->deleteRows[0][0].path, small);
     EXPECT_EQ(state().banner, "Deleted 1 items. Log: ~/Library/Logs/Virirado/");
     EXPECT_EQ(h->client->records().size(), 1u);
     EXPECT_FALSE(state().cleanProgress->readsDry());
@@ -136,8 +136,9 @@ TEST_F(PipelineTest, ALineNamesThePathSentAndTakesTheRunsOwnFlag) {
     h->client->confirmClean();
     h->event(
         report(Json::array({{{"id", "t"}, {"path", "/"}, {"deleted", true}, {"ok", true}}}), 1));
-    ASSERT_EQ(h->deleteLogs.size(), 2u);
-    EXPECT_EQ(h->deleteLogs[1][0]["path"], "Tool");
+    ASSERT_EQ(h->deleteRows.size(), 2u);
+    EXPECT_EQ(h->deleteRows[1][0].label, "Tool");
+    EXPECT_FALSE(h->deleteRows[1][0].path);
 }
 
 TEST_F(PipelineTest, ProgressCountsOnlyRowsSentEachOnce) {
