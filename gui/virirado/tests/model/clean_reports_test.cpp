@@ -230,6 +230,40 @@ TEST_F(PipelineTest, ProgressCountsOnlyRowsSentEachOnce) {
     EXPECT_EQ(state().cleanProgress->freedBytes, 10);
 }
 
+TEST_F(PipelineTest, ChangesOfThePreviewAndTheRunAreAnnouncedAndOnlyThose) {
+    // The state an operation began with is kept without the preview's rows and
+    // the run's failures; their changes must still be told, and nothing else.
+    h->client->requestPreview();
+    int changes = h->changes;
+    answer(Json::array({row("a", small), row("b", other)}));
+    ASSERT_TRUE(state().preview);
+    EXPECT_EQ(h->changes, changes + 1);
+    h->client->requestPreview();
+    changes = h->changes;
+    answer(Json::array({row("a", small), row("b", other)}));
+    EXPECT_EQ(h->changes, changes);
+    h->client->requestPreview();
+    answer(Json::array({row("a", small)}), "tok2");
+    EXPECT_EQ(h->changes, changes + 1);
+    ASSERT_EQ(state().preview->rows.size(), 1u);
+
+    h->client->confirmClean();
+    ASSERT_EQ(state().cleanProgress->phase, Phase::deleting);
+    changes = h->changes;
+    h->event({{"event", "clean_progress"}, {"phase", "done"}, {"label", "Item b"}, {"ok", false}});
+    EXPECT_EQ(h->changes, changes);
+    h->event({{"event", "clean_progress"},
+              {"phase", "done"},
+              {"label", "Item a"},
+              {"ok", false},
+              {"msg", "busy"}});
+    EXPECT_EQ(h->changes, changes + 1);
+    ASSERT_EQ(state().cleanProgress->failures.size(), 1u);
+    EXPECT_EQ(state().cleanProgress->failures[0].message, "busy");
+    // The preview on show stays whole under the run.
+    EXPECT_EQ(state().preview->rows.size(), 1u);
+}
+
 TEST_F(PipelineTest, ARefusedTankAnswerUnticksEveryRowItRefuses) {
     // "Clean the tank" with a ticked; the engine ticks b on its own and puts it
     // in the answer: b is refused and let go, so the next click asks for a only.
