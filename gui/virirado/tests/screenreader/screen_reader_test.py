@@ -16,6 +16,8 @@ import re
 import sys
 import traceback
 
+# The source tree stays as it is: no compiled modules beside these.
+sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 import desktop  # noqa: E402
