@@ -161,6 +161,17 @@ LegendFigures legendFigures(const std::vector<VadePiece>& pieces, int64_t cleanB
     return f;
 }
 
+std::array<LegendEntry, 4> legendEntries(const LegendFigures& f) {
+    return {{{"Other", {"#0F2A47", "#1C3D5E"}, f.other},
+             {"Back", {"#FF7A2F", "#FF7A2F"}, f.back},
+             {"Kept", {"#BFEEF4", "#2F6D7D"}, f.kept},
+             {"Free", {"#19B5C9", "#0E7F90"}, f.free}}};
+}
+
+std::string legendEntryName(const LegendEntry& entry) {
+    return std::string(entry.label) + ", " + finderSize(entry.value);
+}
+
 std::string scanningLine(const std::string& place, const std::string& home) {
     return place.empty() ? "Scanning tank\u2026" : displayPath(place, home);
 }

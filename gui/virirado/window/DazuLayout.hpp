@@ -4,6 +4,7 @@
 // figures and the open header. The widgets only draw what these return.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -102,6 +103,18 @@ struct LegendFigures {
     bool operator==(const LegendFigures&) const = default;
 };
 LegendFigures legendFigures(const std::vector<VadePiece>& pieces, int64_t cleanBytes);
+
+// One of the legend's four items, in the order they stand: its swatch, its word
+// and its figure.
+struct LegendEntry {
+    const char* label;
+    HexPair swatch;
+    int64_t value = 0;
+};
+std::array<LegendEntry, 4> legendEntries(const LegendFigures& figures);
+// What a screen reader says for an item: the word and the figure together, as
+// the legend shows them side by side ("Back, 1.2 GB").
+std::string legendEntryName(const LegendEntry& entry);
 
 // The scanning line of the legend: the place with the home written "~", as the
 // summary bar shows it, or a word while none is known.

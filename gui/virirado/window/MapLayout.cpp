@@ -62,6 +62,34 @@ int hitTile(const std::vector<CushionTile>& tiles, double x, double y) {
     return -1;
 }
 
+std::string tileFate(const VadeRow& row) {
+    return row.ticked ? kTickedToClean : row.fate();
+}
+
+std::string tileAccessibleName(const CushionTile& tile) {
+    if (tile.row == nullptr) return {};
+    const std::string title = tile.title.empty() ? shortName(*tile.row) : tile.title;
+    return title + ", " + finderSize(tile.listed) + ", " + tileFate(*tile.row);
+}
+
+bool sameAccessibleName(const CushionTile& a, const CushionTile& b) {
+    if (a.row == nullptr || b.row == nullptr) return a.row == b.row;
+    const VadeRow& x = *a.row;
+    const VadeRow& y = *b.row;
+    // The short name reads the name, category and kind; the fate the tick, the
+    // tier, the action, whether the row can be ticked, its block and its kind.
+    return a.listed == b.listed && x.ticked == y.ticked && x.name == y.name &&
+           x.category == y.category && x.kind == y.kind && x.safety == y.safety &&
+           x.action == y.action && x.tickable == y.tickable && x.blocked == y.blocked;
+}
+
+bool sameLayout(const std::vector<CushionTile>& a, const std::vector<CushionTile>& b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                      [](const CushionTile& x, const CushionTile& y) {
+                          return x.id == y.id && x.rect == y.rect;
+                      });
+}
+
 CushionCase cushionCase(const VadeRow& row) {
     if (row.ticked) return CushionCase::ticked;
     if (!row.blocked.empty() || !row.tickable || row.safety == "info") return CushionCase::lookOnly;
@@ -153,7 +181,7 @@ TooltipTexts tooltipTexts(const CushionTile& tile) {
     t.figures = finderSize(tile.listed) + " \u00B7 " + named.subtitle;
     const bool ticked = tile.row != nullptr && tile.row->ticked;
     if (ticked) {
-        t.footer = "Ticked to clean \u00B7 " + finderSize(tile.back) + " comes back";
+        t.footer = std::string(kTickedToClean) + " \u00B7 " + finderSize(tile.back) + " comes back";
         t.footerColour = {"#B8440C", "#FFA552"};
     } else {
         t.footer = (tile.row ? tile.row->fate() : std::string()) + " \u00B7 Double-click to toggle";

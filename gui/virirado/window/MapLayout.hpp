@@ -47,6 +47,19 @@ void withTexts(CushionTile& tile);
 // The first tile, in order, whose rectangle holds the point; -1 for none.
 int hitTile(const std::vector<CushionTile>& tiles, double x, double y);
 
+// What cleaning does to a tile's row: ticked, or what a tick would do.
+inline constexpr const char* kTickedToClean = "Ticked to clean";
+std::string tileFate(const VadeRow& row);
+// What a screen reader says for a tile: "<title>, <size>, <fate>", the words
+// the tile and its hover card show. Names the tile when it has no texts yet.
+std::string tileAccessibleName(const CushionTile& tile);
+// Whether two tiles would say the same, judged from the row fields and figure
+// the name is made of, so that thousands of tiles can be compared after every
+// refresh without naming one. May say "not the same" of two equal names.
+bool sameAccessibleName(const CushionTile& a, const CushionTile& b);
+// Whether two layouts place the same rows in the same rectangles, in one order.
+bool sameLayout(const std::vector<CushionTile>& a, const std::vector<CushionTile>& b);
+
 // The six colour sets, first match wins.
 enum class CushionCase { ticked, lookOnly, safe, developer, machines, plain };
 CushionCase cushionCase(const VadeRow& row);

@@ -212,4 +212,18 @@ QAccessibleInterface* PaintedWidgetAccessible::focusChild() const {
     return part ? m_access->interfaceFor(*part) : nullptr;
 }
 
+QStringList PaintedWidgetAccessible::actionNames() const {
+    QStringList names = QAccessibleWidget::actionNames();
+    if (widget()->isEnabled()) names += m_access->parts()->widgetActions();
+    return names;
+}
+
+void PaintedWidgetAccessible::doAction(const QString& action) {
+    if (widget()->isEnabled() && m_access->parts()->widgetActions().contains(action)) {
+        m_access->parts()->actOnWidget(action);
+        return;
+    }
+    QAccessibleWidget::doAction(action);
+}
+
 }  // namespace virirado

@@ -63,6 +63,10 @@ public:
 
     // The widget's own role among its neighbours: a list, a group of buttons.
     virtual QAccessible::Role widgetRole() const = 0;
+    // Actions of the widget itself, beside the focus a focusable widget offers:
+    // the press of a widget that is painted as one button.
+    virtual QStringList widgetActions() const { return {}; }
+    virtual void actOnWidget(const QString& action) { (void)action; }
     // The interfaces given out for the parts, kept by the widget.
     virtual class PaintedAccess& paintedAccess() = 0;
 };
@@ -113,6 +117,8 @@ public:
     int indexOfChild(const QAccessibleInterface* child) const override;
     QAccessibleInterface* childAt(int x, int y) const override;
     QAccessibleInterface* focusChild() const override;
+    QStringList actionNames() const override;
+    void doAction(const QString& action) override;
 
 private:
     PaintedAccess* m_access;

@@ -31,20 +31,7 @@ QFont lineFont() {
     return Dazu::text(11, FontWeight::medium);
 }
 
-struct Item {
-    const char* label;
-    dazu::HexPair swatch;
-    int64_t value;
-};
-
-std::array<Item, 4> items(const dazu::LegendFigures& f) {
-    return {{{"Other", {"#0F2A47", "#1C3D5E"}, f.other},
-             {"Back", {"#FF7A2F", "#FF7A2F"}, f.back},
-             {"Kept", {"#BFEEF4", "#2F6D7D"}, f.kept},
-             {"Free", {"#19B5C9", "#0E7F90"}, f.free}}};
-}
-
-double itemWidth(const Item& item) {
+double itemWidth(const dazu::LegendEntry& item) {
     return 8 + 6 + QFontMetricsF(labelFont()).horizontalAdvance(QString::fromLatin1(item.label)) +
            6 +
            QFontMetricsF(valueFont())
@@ -71,7 +58,36 @@ int DazuLegend::rowHeight() {
 void DazuLegend::refresh() {
     m_dot->setReduceMotion(m_state.reduceMotion);
     arrange();
+    announceFigures();
     update();
+}
+
+void DazuLegend::announceFigures() {
+    if (m_state.legend == m_told) return;
+    const auto told = dazu::legendEntries(m_told);
+    const auto now = dazu::legendEntries(m_state.legend);
+    m_told = m_state.legend;
+    for (std::size_t i = 0; i < now.size(); ++i) {
+        if (now[i].value != told[i].value)
+            m_access.notify({static_cast<int>(i), -1}, QAccessible::NameChanged);
+    }
+}
+
+PartFace DazuLegend::face(PartId id) const {
+    const auto i = static_cast<std::size_t>(id.item);
+    PartFace f;
+    f.role = QAccessible::StaticText;
+    f.name = QString::fromStdString(dazu::legendEntryName(dazu::legendEntries(m_state.legend)[i]));
+    f.rect = m_itemRects[i].toAlignedRect();
+    f.state.readOnly = true;
+    return f;
+}
+
+std::optional<PartId> DazuLegend::partAt(QPoint point) const {
+    for (std::size_t i = 0; i < m_itemRects.size(); ++i) {
+        if (m_itemRects[i].contains(point)) return PartId{static_cast<int>(i), -1};
+    }
+    return std::nullopt;
 }
 
 void DazuLegend::resizeEvent(QResizeEvent* event) {
@@ -81,10 +97,13 @@ void DazuLegend::resizeEvent(QResizeEvent* event) {
 
 void DazuLegend::arrange() {
     double x = 0;
-    for (const Item& item : items(m_state.legend))
-        x += itemWidth(item) + kSpacing;
+    const auto entries = dazu::legendEntries(m_state.legend);
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const double w = itemWidth(entries[i]);
+        m_itemRects[i] = QRectF(x, 0, w, height());
+        x += w + kSpacing;
+    }
     x -= kSpacing;
-    m_items = QRectF(0, 0, x, height());
     const double w = width();
     if (!m_state.expanded) {
         const double hintWidth =
@@ -124,7 +143,7 @@ void DazuLegend::paintEvent(QPaintEvent*) {
     double x = 0;
     const QFontMetricsF lm(labelFont());
     const QFontMetricsF vm(valueFont());
-    for (const Item& item : items(m_state.legend)) {
+    for (const dazu::LegendEntry& item : dazu::legendEntries(m_state.legend)) {
         QPainterPath swatch;
         swatch.addRoundedRect(QRectF(x, (h - 8) / 2, 8, 8), 2, 2);
         p.fillPath(swatch, hexColor(item.swatch, m_state.dark));

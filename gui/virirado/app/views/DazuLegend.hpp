@@ -4,16 +4,20 @@
 
 #include <QRectF>
 #include <QWidget>
+#include <array>
 #include <functional>
 
 #include "Clock.hpp"
 #include "DazuPaint.hpp"
+#include "PaintedAccessible.hpp"
 
 namespace virirado {
 
 class PulsingDot;
 
-class DazuLegend : public QWidget {
+// For assistive tools each of the four figures is one element that reads its
+// word and value together; the scanning line and the hint are not elements.
+class DazuLegend : public QWidget, public PaintedParts {
     Q_OBJECT
 public:
     DazuLegend(const DazuBarState& state, const WindowClock& clock, QWidget* parent);
@@ -27,6 +31,13 @@ public:
 
     std::function<void()> onHint;
 
+    int itemCount() const override { return static_cast<int>(m_itemRects.size()); }
+    PartFace face(PartId id) const override;
+    void act(PartId, const QString&) override {}
+    std::optional<PartId> partAt(QPoint point) const override;
+    QAccessible::Role widgetRole() const override { return QAccessible::Grouping; }
+    PaintedAccess& paintedAccess() override { return m_access; }
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -36,9 +47,15 @@ private:
     // Places the dot, the scanning line and the hint.
     void arrange();
 
+    // Tells tools of every figure that changed since they were last told.
+    void announceFigures();
+
+    PaintedAccess m_access{this, this};
     const DazuBarState& m_state;
     PulsingDot* m_dot;
-    QRectF m_items;
+    // Where each of the four items stands, swatch to value.
+    std::array<QRectF, 4> m_itemRects;
+    dazu::LegendFigures m_told;
     QRectF m_line;
     QRectF m_hint;
 };

@@ -33,6 +33,14 @@ void DazuStrip::refresh(bool segments) {
     update();
 }
 
+QStringList DazuStrip::widgetActions() const {
+    return {QAccessibleActionInterface::pressAction()};
+}
+
+void DazuStrip::actOnWidget(const QString& action) {
+    if (action == QAccessibleActionInterface::pressAction() && onClick) onClick();
+}
+
 bool DazuStrip::animating() const {
     return m_ticker->running();
 }

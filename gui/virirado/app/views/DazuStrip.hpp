@@ -10,12 +10,15 @@
 
 #include "Clock.hpp"
 #include "DazuPaint.hpp"
+#include "PaintedAccessible.hpp"
 
 namespace virirado {
 
 class FrameTicker;
 
-class DazuStrip : public QWidget {
+// For assistive tools the strip is one button, named for what a press does,
+// and pressing it opens or folds the card as a click does.
+class DazuStrip : public QWidget, public PaintedParts {
     Q_OBJECT
 public:
     DazuStrip(const DazuBarState& state, const WindowClock& clock, QWidget* parent);
@@ -29,6 +32,16 @@ public:
     std::function<void()> onClick;
     std::function<void(bool)> onHover;
 
+    // No parts of its own: the segments are one picture, not elements.
+    int itemCount() const override { return 0; }
+    PartFace face(PartId) const override { return {}; }
+    void act(PartId, const QString&) override {}
+    std::optional<PartId> partAt(QPoint) const override { return std::nullopt; }
+    QAccessible::Role widgetRole() const override { return QAccessible::Button; }
+    PaintedAccess& paintedAccess() override { return m_access; }
+    QStringList widgetActions() const override;
+    void actOnWidget(const QString& action) override;
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     void enterEvent(QEnterEvent* event) override;
@@ -39,6 +52,7 @@ protected:
 private:
     void paintBar(QPainter& painter, const QRectF& bar);
 
+    PaintedAccess m_access{this, this};
     const DazuBarState& m_state;
     const WindowClock& m_clock;
     FrameTicker* m_ticker;

@@ -7,6 +7,7 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <cmath>
+#include <utility>
 
 #include "FrameTicker.hpp"
 #include "MapPaint.hpp"
@@ -22,6 +23,15 @@ namespace {
 
 QFont emptyFont() {
     return Dazu::text(12.5, FontWeight::medium);
+}
+
+// More renamed tiles than this at once (a whole group ticked) are told as new
+// tiles: one event instead of an element made for every tile.
+constexpr std::size_t kMostRenamed = 32;
+
+QRect rectOf(const durozizo::MapRect& r) {
+    return {static_cast<int>(r.x), static_cast<int>(r.y), static_cast<int>(r.w),
+            static_cast<int>(r.h)};
 }
 
 }  // namespace
@@ -44,21 +54,26 @@ LargestFilesMap::~LargestFilesMap() = default;
 
 void LargestFilesMap::setRows(std::shared_ptr<const RowStore> store, const RowRefs& rows) {
     if (store == m_store && rows == m_rows) return;
-    m_store = std::move(store);
+    // The old rows live until the new tiles have been compared with them.
+    const std::shared_ptr<const RowStore> before = std::exchange(m_store, std::move(store));
     m_rows = rows;
-    // A folded map lays its tiles out when it is next shown.
+    // A folded map lays its tiles out when it is next shown; until then it keeps
+    // no tiles, which would point into rows that may be gone.
     if (isVisible()) {
         relayout();
         update();
     } else {
+        m_tiles.clear();
+        m_cases.clear();
         m_layoutWidth = -1;
     }
 }
 
 void LargestFilesMap::setSelection(const std::optional<std::string>& selection) {
     if (selection == m_selection) return;
-    m_selection = selection;
+    const std::optional<std::string> before = std::exchange(m_selection, selection);
     m_fade->moveTo(selection);
+    announceSelection(before);
     update();
 }
 
@@ -106,7 +121,8 @@ void LargestFilesMap::setClipShape(const QPainterPath& shape) {
 void LargestFilesMap::relayout() {
     m_layoutWidth = width();
     const double w = std::max(1, width());
-    m_tiles = map::buildTreemap(m_rows, durozizo::MapRect(w, map::kSlotHeight));
+    const std::vector<map::CushionTile> before =
+        std::exchange(m_tiles, map::buildTreemap(m_rows, durozizo::MapRect(w, map::kSlotHeight)));
     m_cases.clear();
     m_cases.reserve(m_tiles.size());
     m_hovered = -1;
@@ -120,6 +136,80 @@ void LargestFilesMap::relayout() {
     }
     m_baseValid = false;
     placeMascot();
+    announceTiles(before);
+}
+
+void LargestFilesMap::announceTiles(const std::vector<map::CushionTile>& before) {
+    // A refresh hands out new rows for the same tiles (a tick, a new scan
+    // figure): the elements tools hold stay, and only renamed ones are told.
+    if (!map::sameLayout(before, m_tiles)) {
+        m_access.partsChanged();
+        return;
+    }
+    if (!QAccessible::isActive()) return;
+    std::vector<int> renamed;
+    for (std::size_t i = 0; i < m_tiles.size(); ++i) {
+        if (map::sameAccessibleName(before[i], m_tiles[i])) continue;
+        if (renamed.size() == kMostRenamed) {
+            m_access.partsChanged();
+            return;
+        }
+        renamed.push_back(static_cast<int>(i));
+    }
+    for (int i : renamed)
+        m_access.notify({i, -1}, QAccessible::NameChanged);
+}
+
+void LargestFilesMap::announceSelection(const std::optional<std::string>& before) {
+    if (!QAccessible::isActive() || itemCount() == 0) return;
+    QAccessible::State selected;
+    selected.selected = true;
+    if (const int left = before ? tileOf(*before) : -1; left >= 0) {
+        m_access.notify({left, -1}, QAccessible::SelectionRemove);
+        m_access.notifyState({left, -1}, selected);
+    }
+    if (const int entered = m_selection ? tileOf(*m_selection) : -1; entered >= 0) {
+        m_access.notify({entered, -1}, QAccessible::SelectionAdd);
+        m_access.notifyState({entered, -1}, selected);
+    }
+}
+
+int LargestFilesMap::tileOf(const std::string& rowID) const {
+    for (std::size_t i = 0; i < m_tiles.size(); ++i) {
+        if (m_tiles[i].rowID == rowID) return static_cast<int>(i);
+    }
+    return -1;
+}
+
+int LargestFilesMap::itemCount() const {
+    // Tiles are current only while shown at the width they were laid out for.
+    if (!isVisible() || m_layoutWidth != width()) return 0;
+    return static_cast<int>(m_tiles.size());
+}
+
+PartFace LargestFilesMap::face(PartId id) const {
+    const map::CushionTile& tile = m_tiles[static_cast<std::size_t>(id.item)];
+    PartFace f;
+    f.role = QAccessible::Button;
+    f.name = QString::fromStdString(map::tileAccessibleName(tile));
+    f.rect = rectOf(tile.rect);
+    f.state.selectable = true;
+    f.state.selected = m_selection && *m_selection == tile.rowID;
+    f.actions = {QAccessibleActionInterface::pressAction()};
+    return f;
+}
+
+void LargestFilesMap::act(PartId id, const QString& action) {
+    if (action != QAccessibleActionInterface::pressAction()) return;
+    // A copy: selecting may hand out new rows before this returns.
+    const std::string rowID = m_tiles[static_cast<std::size_t>(id.item)].rowID;
+    m_context.actions.select(rowID);
+}
+
+std::optional<PartId> LargestFilesMap::partAt(QPoint point) const {
+    if (itemCount() == 0) return std::nullopt;
+    const int i = tileAt(point);
+    return i >= 0 ? std::optional(PartId{i, -1}) : std::nullopt;
 }
 
 void LargestFilesMap::renderBase() {
@@ -256,6 +346,8 @@ void LargestFilesMap::resizeEvent(QResizeEvent* event) {
 void LargestFilesMap::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     if (width() != m_layoutWidth) relayout();
+    // The tiles come back for tools whether or not they were laid out anew.
+    m_access.partsChanged();
 }
 
 int LargestFilesMap::tileAt(QPointF point) const {
@@ -264,10 +356,7 @@ int LargestFilesMap::tileAt(QPointF point) const {
 
 QRect LargestFilesMap::tileBounds(int index) const {
     if (index < 0 || static_cast<std::size_t>(index) >= m_tiles.size()) return {};
-    const durozizo::MapRect& r = m_tiles[static_cast<std::size_t>(index)].rect;
-    return QRect(static_cast<int>(r.x), static_cast<int>(r.y), static_cast<int>(r.w),
-                 static_cast<int>(r.h))
-        .adjusted(-1, -1, 1, 1);
+    return rectOf(m_tiles[static_cast<std::size_t>(index)].rect).adjusted(-1, -1, 1, 1);
 }
 
 QRectF LargestFilesMap::tooltipRect() const {
@@ -311,6 +400,7 @@ void LargestFilesMap::leaveEvent(QEvent* event) {
 void LargestFilesMap::hideEvent(QHideEvent* event) {
     QWidget::hideEvent(event);
     setHover(-1, std::nullopt);
+    m_access.partsChanged();
 }
 
 void LargestFilesMap::mouseReleaseEvent(QMouseEvent* event) {

@@ -14,6 +14,7 @@
 
 #include "Area.hpp"
 #include "MapLayout.hpp"
+#include "PaintedAccessible.hpp"
 
 class QMenu;
 
@@ -24,7 +25,10 @@ class TileInk;
 class SelectionFade;
 class VornMascot;
 
-class LargestFilesMap : public QWidget {
+// For assistive tools each tile is one button, named as it is painted and
+// selected with its row; a press selects the row as a click does. A folded map
+// has no tiles.
+class LargestFilesMap : public QWidget, public PaintedParts {
     Q_OBJECT
 public:
     explicit LargestFilesMap(AreaContext context, QWidget* parent = nullptr);
@@ -52,6 +56,13 @@ public:
     // The row menu a tile offers (what a right click shows).
     std::unique_ptr<QMenu> menuFor(std::size_t index);
 
+    int itemCount() const override;
+    PartFace face(PartId id) const override;
+    void act(PartId id, const QString& action) override;
+    std::optional<PartId> partAt(QPoint point) const override;
+    QAccessible::Role widgetRole() const override { return QAccessible::Grouping; }
+    PaintedAccess& paintedAccess() override { return m_access; }
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -65,6 +76,10 @@ protected:
 
 private:
     void relayout();
+    // Tells tools what a new layout changed: the tiles, or only some names.
+    void announceTiles(const std::vector<map::CushionTile>& before);
+    void announceSelection(const std::optional<std::string>& before);
+    int tileOf(const std::string& rowID) const;
     void renderBase();
     void paintHovered(QPainter& painter);
     void paintSelectionRings(QPainter& painter);
@@ -75,6 +90,7 @@ private:
     void placeMascot();
     void paintEmpty(QPainter& painter);
 
+    PaintedAccess m_access{this, this};
     AreaContext m_context;
     std::shared_ptr<const RowStore> m_store;
     RowRefs m_rows;

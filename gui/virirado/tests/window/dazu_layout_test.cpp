@@ -199,6 +199,13 @@ TEST(DazuLegend, FiguresByRole) {
             .kept,
         max);
 
+    // Each item reads its word and the figure it shows.
+    std::vector<std::string> names;
+    for (const LegendEntry& e : legendEntries(LegendFigures{150, 1'200'000'000, 31, 0}))
+        names.push_back(legendEntryName(e));
+    EXPECT_EQ(names, (std::vector<std::string>{"Other, 150 B", "Back, 1.2 GB", "Kept, 31 B",
+                                               "Free, 0 B"}));
+
     EXPECT_EQ(scanningLine("", "/home/ann"), "Scanning tank\u2026");
     EXPECT_EQ(scanningLine("~/Library", "/home/ann"), "~/Library");
     // The home is written "~", as in the summary bar, only where a folder name ends.

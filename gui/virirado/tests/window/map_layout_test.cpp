@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include "Format.hpp"
 
 #include "MapLayout.hpp"
@@ -192,6 +193,57 @@ TEST(MapTooltip, TextsAndColours) {
     EXPECT_STREQ(t.dot.pick(false), "#19B5C9");
     rows[0].safety = "review";
     EXPECT_STREQ(tooltipTexts(tiles[0]).dot.pick(true), "#2F6D7D");
+}
+
+TEST(MapAccess, TileNamesAndWhenTheyChange) {
+    std::vector<VadeRow> rows{row("r", 900, 300), row("q", 50)};
+    rows[0].name = "Caches: Report (2).pdf";
+    auto tiles = buildTreemap(refsOf(rows), durozizo::MapRect(300.0, 140.0));
+    ASSERT_EQ(tiles.size(), 2u);
+    // A tile too small for labels is named all the same.
+    ASSERT_TRUE(tiles[0].title.empty());
+    EXPECT_EQ(tileAccessibleName(tiles[0]), "Report, 900 B, Goes to Trash");
+    rows[0].ticked = true;
+    EXPECT_EQ(tileAccessibleName(tiles[0]), "Report, 900 B, Ticked to clean");
+    rows[0].ticked = false;
+    rows[0].blocked = "in use";
+    EXPECT_EQ(tileAccessibleName(tiles[0]), "Report, 900 B, Blocked now");
+    EXPECT_EQ(tileAccessibleName(CushionTile{}), "");
+    rows[0].blocked.clear();
+
+    // The same layout over fresh copies of the rows, as after every refresh:
+    // whatever changes a tile's name must be seen without naming it.
+    const std::vector<VadeRow> before = rows;
+    auto check = [&](const char* what, const std::function<void(VadeRow&)>& change) {
+        std::vector<VadeRow> after = before;
+        change(after[0]);
+        const auto old = buildTreemap(refsOf(before), durozizo::MapRect(300.0, 140.0));
+        const auto now = buildTreemap(refsOf(after), durozizo::MapRect(300.0, 140.0));
+        ASSERT_TRUE(sameLayout(old, now)) << what;
+        EXPECT_NE(tileAccessibleName(old[0]), tileAccessibleName(now[0])) << what;
+        EXPECT_FALSE(sameAccessibleName(old[0], now[0])) << what;
+    };
+    check("tick", [](VadeRow& r) { r.ticked = true; });
+    check("name", [](VadeRow& r) { r.name = "Other.pdf"; });
+    check("kind", [](VadeRow& r) {
+        r.kind = "trash";
+        r.action = "rm";
+    });
+    check("tier", [](VadeRow& r) { r.safety = "info"; });
+    check("action", [](VadeRow& r) { r.action = "cmd"; });
+    check("block", [](VadeRow& r) { r.blocked = "in use"; });
+    check("tickable", [](VadeRow& r) { r.tickable = false; });
+    check("category", [](VadeRow& r) { r.category = "logs"; });
+
+    std::vector<VadeRow> same = before;
+    same[0].why = "another reason";
+    const auto a = buildTreemap(refsOf(before), durozizo::MapRect(300.0, 140.0));
+    const auto b = buildTreemap(refsOf(same), durozizo::MapRect(300.0, 140.0));
+    EXPECT_TRUE(sameAccessibleName(a[0], b[0]));
+    // A new figure moves the tiles: the layout is new, not the name alone.
+    same[0].size = 100;
+    EXPECT_FALSE(sameLayout(a, buildTreemap(refsOf(same), durozizo::MapRect(300.0, 140.0))));
+    EXPECT_FALSE(sameLayout(a, {}));
 }
 
 TEST(MapTooltip, PlacementFlipsAndClamps) {
