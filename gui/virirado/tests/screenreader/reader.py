@@ -202,6 +202,12 @@ class Events:
 
     def __init__(self):
         self.seen = []
+        # What the library could not read of what the app sent; it would
+        # otherwise only warn on standard error.
+        self.unreadable = []
+        GLib.log_set_handler("dbind", GLib.LogLevelFlags.LEVEL_WARNING,
+                             lambda _domain, _level, message, _data:
+                             self.unreadable.append(message), None)
         pyatspi.Registry.registerEventListener(self._heard, *self.KINDS)
 
     def _heard(self, event):

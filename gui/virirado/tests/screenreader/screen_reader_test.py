@@ -42,7 +42,7 @@ FATES = ("Ticked to clean", "Look only", "Blocked now", "Goes to Trash", "Tool c
          "Emptied for good", "Removed \u00b7 rebuildable")
 TILE = re.compile(rf"^(?P<title>.+), (?P<size>{SIZE}), (?P<fate>" +
                   "|".join(re.escape(f) for f in FATES) + ")$")
-LEGEND = re.compile(rf"^(?P<label>Other|Back|Kept|Free)\W+(?P<value>{SIZE})$")
+LEGEND = re.compile(rf"^(?P<label>Other|Back|Kept|Free), (?P<value>{SIZE})$")
 SCOPES = ("Everything", "Biggest files", "Developer", "Caches & temp", "Downloads & Trash",
           "Apps", "System & snapshots", "VMs & cloud")
 
@@ -148,18 +148,25 @@ class Walk:
         r.press(strip)
         yield r.Wait('the strip reading "Collapse largest files map"',
                      lambda: r.find(self.window, "Collapse largest files map"))
-        buttons = lambda: [r.name(b) for b in r.descendants(self.window)  # noqa: E731
+        buttons = lambda: [b for b in r.descendants(self.window)  # noqa: E731
                            if r.role(b) == pyatspi.ROLE_PUSH_BUTTON]
+        names = lambda: [r.name(b) for b in buttons()]  # noqa: E731
         tiles = yield r.Wait("a tile for each of the three rows",
-                             lambda: matches(TILE, buttons(), 3), buttons)
+                             lambda: matches(TILE, names(), 3), names)
         fates = {t["title"].split(" ")[0]: (t["size"], t["fate"]) for t in tiles}
         assert fates.get("thumbnails") == (self.ticked["back"], "Ticked to clean"), tiles
         assert fates.get("pip", ("", ""))[1] == "Removed \u00b7 rebuildable", tiles
         assert fates.get("target", ("", ""))[1] == "Goes to Trash", tiles
+        # The selected row's tile is the selected one.
+        selected = lambda: [r.name(b) for b in buttons()  # noqa: E731
+                            if TILE.match(r.name(b)) and r.has_state(b, pyatspi.STATE_SELECTED)]
+        yield r.Wait("the selected row's tile selected, and only it",
+                     lambda: len(selected()) == 1 and selected()[0].startswith("thumbnails"),
+                     selected)
 
-        names = lambda: [r.name(e) for e in r.descendants(self.window)]  # noqa: E731
+        every_name = lambda: [r.name(e) for e in r.descendants(self.window)]  # noqa: E731
         legend = yield r.Wait("the four legend items, each its label and value",
-                              lambda: matches(LEGEND, names(), 4))
+                              lambda: matches(LEGEND, every_name(), 4))
         assert [item["label"] for item in legend] == ["Other", "Back", "Kept", "Free"], legend
         assert legend[1]["value"] == self.ticked["back"], legend
 
@@ -276,6 +283,9 @@ def main():
         events = r.Events()
         home.launch_app()
         error = r.run(Walk(home, events).steps())
+        if events.unreadable:
+            print(f"note: the reader could not read {len(events.unreadable)} of the app's "
+                  f"messages, such as: {events.unreadable[0]}")
         if error is not None:
             report(error)
             print_app_output(home)
