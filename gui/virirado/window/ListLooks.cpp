@@ -1,5 +1,7 @@
 #include "ListLooks.hpp"
 
+#include <algorithm>
+
 #include <unicode/locid.h>
 #include <unicode/unistr.h>
 
@@ -128,6 +130,20 @@ std::string groupLineSpoken(const TreeGroup& group, bool open) {
 std::string childLineSpoken(const VadeRow& row) {
     return row.name + ", gets back " + finderSize(getsBack(row)) + ", " +
            (row.ticked ? "Clean it" : "Keep it");
+}
+
+bool spokenAlike(const VadeRow& a, const VadeRow& b) {
+    return a.ticked == b.ticked && a.tickable == b.tickable && getsBack(a) == getsBack(b) &&
+           a.name == b.name;
+}
+
+bool spokenAlike(const TreeGroup& a, bool aOpen, const TreeGroup& b, bool bOpen) {
+    auto anyTickable = [](const TreeGroup& g) {
+        return std::any_of(g.rows.begin(), g.rows.end(),
+                           [](const VadeRow* r) { return r->tickable; });
+    };
+    return aOpen == bOpen && a.rows.size() == b.rows.size() && a.state() == b.state() &&
+           a.back() == b.back() && anyTickable(a) == anyTickable(b) && a.title == b.title;
 }
 
 }  // namespace virirado

@@ -74,6 +74,13 @@ TickLook groupTick(const TreeGroup& group);
 std::string groupLineSpoken(const TreeGroup& group, bool open);
 std::string childLineSpoken(const VadeRow& row);
 
+// Two rows, or two groups, that are alike give a screen reader the same words
+// for their line and their tick, and the same enabled tick: what a refresh
+// checks before it builds any words. Sizes that differ but read the same
+// are not alike; the words decide then.
+bool spokenAlike(const VadeRow& a, const VadeRow& b);
+bool spokenAlike(const TreeGroup& a, bool aOpen, const TreeGroup& b, bool bOpen);
+
 // The text upper-cased, Unicode-aware and independent of the user's language.
 std::string upperCased(std::string_view text);
 

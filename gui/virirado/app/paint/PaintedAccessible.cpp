@@ -102,6 +102,9 @@ public:
     }
     QStringList keyBindingsForAction(const QString&) const override { return {}; }
 
+    // The same part, laid out at another place among its widget's parts.
+    void moveTo(PartId id) { m_id = id; }
+
 private:
     PartFace face() const { return m_access->parts()->face(m_id); }
 
@@ -154,6 +157,35 @@ void PaintedAccess::partsChanged() {
     if (m_widget == nullptr || !QAccessible::isActive()) return;
     QAccessibleEvent event(m_widget.data(), QAccessible::ObjectReorder);
     QAccessible::updateAccessibility(&event);
+}
+
+void PaintedAccess::partsMoved(const std::function<std::optional<PartId>(PartId)>& placeOf) {
+    std::map<PartId, QAccessible::Id> kept;
+    for (const auto& [id, given] : m_given) {
+        auto* part = static_cast<PartAccessible*>(QAccessible::accessibleInterface(given));
+        if (part == nullptr) continue;
+        const std::optional<PartId> to = placeOf(id);
+        // Two parts cannot become one: the second is a new element.
+        if (!to || !inRange(*to) || kept.contains(*to)) {
+            QAccessible::deleteAccessibleInterface(given);
+            continue;
+        }
+        part->moveTo(*to);
+        kept.emplace(*to, given);
+    }
+    m_given = std::move(kept);
+    if (m_widget == nullptr || !QAccessible::isActive()) return;
+    QAccessibleEvent event(m_widget.data(), QAccessible::ObjectReorder);
+    QAccessible::updateAccessibility(&event);
+}
+
+std::vector<PartId> PaintedAccess::givenParts() const {
+    std::vector<PartId> ids;
+    ids.reserve(m_given.size());
+    for (const auto& [id, given] : m_given) {
+        if (QAccessible::accessibleInterface(given) != nullptr) ids.push_back(id);
+    }
+    return ids;
 }
 
 void PaintedAccess::notify(PartId id, QAccessible::Event type) {

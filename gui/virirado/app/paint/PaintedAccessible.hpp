@@ -13,8 +13,10 @@
 #include <QString>
 #include <QStringList>
 #include <QWidget>
+#include <functional>
 #include <map>
 #include <optional>
+#include <vector>
 
 namespace virirado {
 
@@ -84,6 +86,14 @@ public:
     // The parts were laid out anew: every interface given out is dropped, and
     // tools are told to read the children again.
     void partsChanged();
+    // The parts were laid out anew, but some are the same parts in new places:
+    // each interface given out follows its part to `placeOf(its old id)`, or is
+    // dropped when that answers none, so an element a tool holds (the focused
+    // line) stays the same element. Tools are told to read the children again.
+    void partsMoved(const std::function<std::optional<PartId>(PartId)>& placeOf);
+    // The parts tools hold an interface for, in order: the only ones whose
+    // changes a tool can notice.
+    std::vector<PartId> givenParts() const;
     // Tells tools that one part changed as `event` says (its name, its state,
     // the focus or the selection moving to it). Does nothing while no tool
     // listens.

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "Format.hpp"
 #include "ListLooks.hpp"
 #include "ListPaneFace.hpp"
@@ -128,6 +130,82 @@ TEST(ListLooks, SpokenLines) {
               "Caches, 2 items, gets back 5.6 GB, open");
     EXPECT_EQ(groupLineSpoken({"caches", "Caches", {}, ""}, false),
               "Caches, 0 items, gets back 0 B, closed");
+}
+
+// A refresh words only the rows and groups that spokenAlike calls different:
+// two it calls alike must give a tool the same words, and the ones that differ
+// only in what the words leave out are alike, so they cost no words.
+TEST(ListLooks, SpokenAlikeOnlyWhenTheWordsAgree) {
+    auto rowWords = [](const VadeRow& r) {
+        const TickLook t = rowTick(r);
+        return childLineSpoken(r) + "|" + t.spoken + (t.enabled ? "|on" : "|off");
+    };
+    VadeRow a = row("safe", true);
+    a.name = "Homebrew cache";
+    a.size = 2'800'000'000;
+    struct RowEdit {
+        std::function<void(VadeRow&)> edit;
+        bool saysTheSame;
+    };
+    const std::vector<RowEdit> rowEdits{
+        {[](VadeRow& r) { r.ticked = true; }, false},
+        {[](VadeRow& r) { r.tickable = false; }, false},
+        {[](VadeRow& r) { r.name = "Chrome caches"; }, false},
+        {[](VadeRow& r) { r.size = 3'000'000'000; }, false},
+        {[](VadeRow& r) { r.realistic = 1'000'000'000; }, false},
+        // The same bytes given back another way.
+        {[](VadeRow& r) { r.realistic = 2'800'000'000; }, true},
+        {[](VadeRow& r) { r.path = "/elsewhere"; }, true},
+        {[](VadeRow& r) { r.safety = "review"; }, true},
+        {[](VadeRow& r) { r.blocked = "in use"; }, true},
+    };
+    for (std::size_t i = 0; i < rowEdits.size(); ++i) {
+        VadeRow b = a;
+        rowEdits[i].edit(b);
+        ASSERT_EQ(rowWords(a) == rowWords(b), rowEdits[i].saysTheSame) << "row edit " << i;
+        EXPECT_EQ(spokenAlike(a, b), rowEdits[i].saysTheSame) << "row edit " << i;
+    }
+
+    auto groupWords = [](const TreeGroup& g, bool open) {
+        const TickLook t = groupTick(g);
+        return groupLineSpoken(g, open) + "|" + t.spoken + (t.enabled ? "|on" : "|off");
+    };
+    VadeRow b = row("safe", true);
+    b.size = 1'000'000'000;
+    VadeRow ticked = a;
+    ticked.ticked = true;
+    VadeRow lockedA = a;
+    lockedA.tickable = false;
+    VadeRow lockedB = b;
+    lockedB.tickable = false;
+    VadeRow bigger = b;
+    bigger.size = 1'500'000'000;
+    VadeRow renamed = b;
+    renamed.name = "Elsewhere";
+    const TreeGroup g{"caches", "Caches", {&a, &b}, ""};
+    struct Variant {
+        TreeGroup group;
+        bool open;
+        bool saysTheSame;
+    };
+    const std::vector<Variant> variants{
+        {g, false, false},
+        {{"caches", "Caches", {&a, &b, &b}, ""}, true, false},
+        {{"caches", "Caches", {&ticked, &b}, ""}, true, false},
+        {{"caches", "Caches", {&a, &bigger}, ""}, true, false},
+        {{"caches", "Caches & temp", {&a, &b}, ""}, true, false},
+        // Nothing tickable any more: the same "None ticked", now disabled.
+        {{"caches", "Caches", {&lockedA, &lockedB}, ""}, true, false},
+        // What the group's line does not say.
+        {{"caches", "Caches", {&a, &renamed}, ""}, true, true},
+        {{"caches", "Caches", {&a, &b}, "doc"}, true, true},
+    };
+    for (std::size_t i = 0; i < variants.size(); ++i) {
+        const Variant& v = variants[i];
+        ASSERT_EQ(groupWords(g, true) == groupWords(v.group, v.open), v.saysTheSame)
+            << "group variant " << i;
+        EXPECT_EQ(spokenAlike(g, true, v.group, v.open), v.saysTheSame) << "group variant " << i;
+    }
 }
 
 TEST(ListPaneFace, FacesAndEmptyTextsInOrder) {
