@@ -4,6 +4,7 @@
 // Run with --benchmark_repetitions=9 and read the medians.
 #include <benchmark/benchmark.h>
 
+#include <QAccessible>
 #include <QApplication>
 #include <QImage>
 #include <QMainWindow>
@@ -15,6 +16,7 @@
 #include "CleanupList.hpp"
 #include "ContentView.hpp"
 #include "Fonts.hpp"
+#include "PaintedAccessible.hpp"
 #include "QuietServices.hpp"
 #include "RecordingEngine.hpp"
 #include "RecordingFileActions.hpp"
@@ -112,6 +114,29 @@ void BM_ListPresentAfterChange(benchmark::State& state) {
 }
 BENCHMARK(BM_ListPresentAfterChange)->Unit(benchmark::kMillisecond);
 
+// A tick's refresh while a tool holds an element for every line: the same
+// lines over new rows, each held line checked for new words.
+void BM_ListPresentTickWithEveryLineHeld(benchmark::State& state) {
+    Window& w = window();
+    const WindowView before = w.content->model().view();
+    const std::string id = lineId(w.list->lines()[1], before.groups);
+    w.engine.tick({id});
+    w.content->refreshNow();
+    const WindowView after = w.content->model().view();
+    QAccessibleInterface* list = QAccessible::queryAccessibleInterface(w.list);
+    for (int i = 0; i < list->childCount(); ++i)
+        (void)list->child(i)->child(0);
+    bool flip = false;
+    for (auto _ : state) {
+        w.list->present(flip ? after : before);
+        flip = !flip;
+    }
+    w.engine.untick({id});
+    w.content->refreshNow();
+    state.counters["held"] = 2.0 * list->childCount();
+}
+BENCHMARK(BM_ListPresentTickWithEveryLineHeld)->Unit(benchmark::kMillisecond);
+
 // The whole window's refresh: derived values for 10,000 rows and every area.
 void BM_WindowRefresh(benchmark::State& state) {
     Window& w = window();
@@ -182,6 +207,7 @@ int main(int argc, char** argv) {
     setenv("QT_FONT_DPI", "96", 1);
     QApplication app(argc, argv);
     virirado::VadeFont::registerFonts();
+    virirado::installPaintedAccessibility();
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     benchmark::RunSpecifiedBenchmarks();

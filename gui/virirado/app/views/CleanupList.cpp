@@ -5,6 +5,7 @@
 #include <QScrollBar>
 #include <QToolTip>
 #include <cmath>
+#include <utility>
 
 #include "ListLinePainter.hpp"
 #include "Palette.hpp"
@@ -108,22 +109,20 @@ void CleanupList::present(const WindowView& view) {
     m_dark = view.dark;
     m_caption->dark = view.dark;
     if (linesChanged) {
+        const LinesBefore before = linesBefore(true);
         m_store = view.store;
         m_groups = view.groups;
         m_forceOpen = forceOpen;
         m_expanded = view.expanded;
         relayout();
+        linesLaidOut(before);
     }
     m_fade->setMotion(!view.reduceMotion);
     if (selectionChanged) {
-        m_selection = view.selection;
-        m_fade->moveTo(m_selection);
-    }
-    if (linesChanged || selectionChanged) {
+        moveSelection(view.selection);
+    } else if (linesChanged) {
         m_selectedLine = m_selection ? lineIndex(m_lines, m_groups, *m_selection) : std::nullopt;
-        setAccessibleDescription(m_selectedLine ? spokenLine(*m_selectedLine) : QString());
     }
-    if (selectionChanged && m_selectedLine) scrollToLine(*m_selectedLine);
     if (linesChanged || selectionChanged || darkChanged) {
         viewport()->update();
         m_caption->update();
@@ -148,6 +147,15 @@ void CleanupList::updateScrollBars() {
 void CleanupList::placeCaption() {
     const QRect inner = contentsRect();
     m_caption->setGeometry(inner.left(), inner.top(), inner.width(), captionHeight());
+}
+
+void CleanupList::moveSelection(const std::optional<std::string>& selection) {
+    const std::optional<std::string> was = std::exchange(m_selection, selection);
+    m_fade->moveTo(m_selection);
+    m_selectedLine = m_selection ? lineIndex(m_lines, m_groups, *m_selection) : std::nullopt;
+    if (m_selectedLine) scrollToLine(*m_selectedLine);
+    if (!QAccessible::isActive()) return;
+    announceSelection(was ? lineIndex(m_lines, m_groups, *was) : std::nullopt);
 }
 
 void CleanupList::scrollToLine(std::size_t i) {
@@ -215,6 +223,12 @@ QRectF CleanupList::lineRect(std::size_t i) const {
             m_layout.height(i)};
 }
 
+QRectF CleanupList::tickRect(std::size_t i) const {
+    const Span tick =
+        m_lines[i].kind == ListLine::Kind::group ? groupParts(i).tick : childParts(i).tick;
+    return tickFrame(tick, lineRect(i));
+}
+
 std::optional<CleanupList::Hit> CleanupList::hitAt(QPointF pos) const {
     const auto i = m_layout.lineAt(pos.y() + verticalScrollBar()->value());
     if (!i) return std::nullopt;
@@ -245,15 +259,6 @@ QString CleanupList::toolTipAt(QPointF pos) const {
     if (m_lines[hit->line].kind == ListLine::Kind::group) return {};
     if (hit->part == Part::badge) return QString::fromStdString(l.badge.tip);
     return l.fullName;
-}
-
-QString CleanupList::spokenLine(std::size_t i) const {
-    const ListLine& line = m_lines.at(i);
-    if (line.kind == ListLine::Kind::child)
-        return QString::fromStdString(childLineSpoken(*line.row));
-    const TreeGroup& group = m_groups[line.group];
-    return QString::fromStdString(
-        groupLineSpoken(group, groupIsOpen(group, m_forceOpen, m_expanded)));
 }
 
 // Painting.
@@ -388,10 +393,7 @@ void CleanupList::apply(const ListIntent& intent) {
             // Shown at once, so a second key before the window's next refresh
             // walks on from here.
             if (m_selection != intent.id) {
-                m_selection = intent.id;
-                m_fade->moveTo(m_selection);
-                m_selectedLine = lineIndex(m_lines, m_groups, intent.id);
-                if (m_selectedLine) scrollToLine(*m_selectedLine);
+                moveSelection(intent.id);
                 viewport()->update();
             }
             return;
@@ -415,8 +417,10 @@ void CleanupList::apply(const ListIntent& intent) {
                 keys.erase(key);
             }
             m_context.actions.setExpanded(keys);
+            const LinesBefore before = linesBefore(false);
             m_expanded = std::move(keys);
             relayout();
+            linesLaidOut(before);
             m_selectedLine =
                 m_selection ? lineIndex(m_lines, m_groups, *m_selection) : std::nullopt;
             viewport()->update();

@@ -1,7 +1,8 @@
 // The grouped cleanup list: a caption, an accent rule and a scrolling column of
 // group and row lines. Only the lines in view are laid out and painted, so ten
 // thousand rows scroll as lightly as ten. Clicks, keys and menus go back to the
-// window's actions; the list keeps nothing the window does not hand it.
+// window's actions; the list keeps nothing the window does not hand it. For
+// assistive tools each line is an element, with its tick control inside it.
 #pragma once
 
 #include <QAbstractScrollArea>
@@ -15,12 +16,13 @@
 #include "CleanupLines.hpp"
 #include "ListKeys.hpp"
 #include "ListLooks.hpp"
+#include "PaintedAccessible.hpp"
 
 namespace virirado {
 
 class SelectionFade;
 
-class CleanupList : public QAbstractScrollArea {
+class CleanupList : public QAbstractScrollArea, public PaintedParts {
     Q_OBJECT
 public:
     explicit CleanupList(AreaContext context, QWidget* parent = nullptr);
@@ -41,6 +43,8 @@ public:
     std::optional<Hit> hitAt(QPointF pos) const;
     // Where line i is drawn in the viewport.
     QRectF lineRect(std::size_t i) const;
+    // Where line i's tick control is, in the viewport.
+    QRectF tickRect(std::size_t i) const;
 
     const std::vector<ListLine>& lines() const { return m_lines; }
     const std::vector<TreeGroup>& groups() const { return m_groups; }
@@ -51,6 +55,16 @@ public:
     QString toolTipAt(QPointF pos) const;
     // What a screen reader says for line i.
     QString spokenLine(std::size_t i) const;
+
+    // The lines as elements, in order; part 0 of a line is its tick control.
+    int itemCount() const override;
+    int partCount(int item) const override;
+    PartFace face(PartId id) const override;
+    void act(PartId id, const QString& action) override;
+    std::optional<PartId> partAt(QPoint point) const override;
+    std::optional<PartId> focusedPart() const override;
+    QAccessible::Role widgetRole() const override { return QAccessible::List; }
+    PaintedAccess& paintedAccess() override { return m_access; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -63,6 +77,7 @@ protected:
     void scrollContentsBy(int dx, int dy) override;
     bool viewportEvent(QEvent* event) override;
     bool event(QEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
 
 private:
     // What a visible line shows, worked out the first time it is drawn.
@@ -86,6 +101,25 @@ private:
     void paintGroupLine(QPainter& p, std::size_t i, const QRectF& rect) const;
     void paintChildLine(QPainter& p, std::size_t i, const QRectF& rect) const;
     void relayout();
+    // The lines as they were, kept while tools are told what changed; only
+    // while a tool listens or holds some of them.
+    struct LinesBefore {
+        bool watched = false;
+        // Keeps the rows of `lines` alive.
+        std::shared_ptr<const RowStore> store;
+        std::vector<TreeGroup> groups;
+        std::vector<ListLine> lines;
+        bool forceOpen = false;
+        std::set<std::string> expanded;
+    };
+    LinesBefore linesBefore(bool groupsGoing);
+    void linesLaidOut(const LinesBefore& before);
+    // Renames the held parts whose words changed; `moves` pairs each part's
+    // old place with its new one.
+    void announceNewWords(const LinesBefore& before,
+                          const std::vector<std::pair<PartId, PartId>>& moves);
+    void moveSelection(const std::optional<std::string>& selection);
+    void announceSelection(std::optional<std::size_t> from);
     void updateScrollBars();
     void placeCaption();
     void scrollToLine(std::size_t i);
@@ -111,6 +145,7 @@ private:
     bool m_presented = false;
     std::optional<Hit> m_pressed;
     SelectionFade* m_fade;
+    PaintedAccess m_access{this, this};
 };
 
 }  // namespace virirado

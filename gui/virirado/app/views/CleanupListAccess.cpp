@@ -1,0 +1,205 @@
+// The cleanup list as assistive tools see it: one element per line, in order,
+// and the line's tick control inside it. Their words are the window layer's,
+// the same values the painter draws from, and pressing one goes through the
+// path a click takes.
+#include <QTimer>
+#include <algorithm>
+#include <unordered_map>
+
+#include "CleanupList.hpp"
+
+namespace virirado {
+
+namespace {
+
+constexpr int kTickPart = 0;
+
+QString lineSpoken(const ListLine& line, const std::vector<TreeGroup>& groups, bool forceOpen,
+                   const std::set<std::string>& expanded) {
+    if (line.kind == ListLine::Kind::child)
+        return QString::fromStdString(childLineSpoken(*line.row));
+    const TreeGroup& group = groups[line.group];
+    return QString::fromStdString(groupLineSpoken(group, groupIsOpen(group, forceOpen, expanded)));
+}
+
+TickLook lineTick(const ListLine& line, const std::vector<TreeGroup>& groups) {
+    return line.kind == ListLine::Kind::child ? rowTick(*line.row) : groupTick(groups[line.group]);
+}
+
+// The same lines in the same order: tools hold on to the same elements.
+bool sameLines(const std::vector<ListLine>& a, const std::vector<TreeGroup>& ag,
+               const std::vector<ListLine>& b, const std::vector<TreeGroup>& bg) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (a[i].kind != b[i].kind) return false;
+        if (a[i].kind == ListLine::Kind::child ? a[i].row->id != b[i].row->id
+                                               : ag[a[i].group].key != bg[b[i].group].key)
+            return false;
+    }
+    return true;
+}
+
+PartId linePart(std::size_t i) {
+    return {static_cast<int>(i), -1};
+}
+
+}  // namespace
+
+QString CleanupList::spokenLine(std::size_t i) const {
+    return lineSpoken(m_lines.at(i), m_groups, m_forceOpen, m_expanded);
+}
+
+int CleanupList::itemCount() const {
+    return static_cast<int>(m_lines.size());
+}
+
+int CleanupList::partCount(int) const {
+    return 1;
+}
+
+PartFace CleanupList::face(PartId id) const {
+    const auto i = static_cast<std::size_t>(id.item);
+    const QPoint origin = viewport()->pos();
+    PartFace f;
+    f.role = QAccessible::Button;
+    if (id.part == kTickPart) {
+        const TickLook& tick = look(i).tick;
+        f.name = QString::fromStdString(tick.spoken);
+        f.rect = tickRect(i).translated(origin).toAlignedRect();
+        f.state.disabled = !tick.enabled;
+        if (tick.enabled) f.actions = {QAccessibleActionInterface::pressAction()};
+    } else {
+        const bool selected = m_selectedLine == i;
+        f.name = spokenLine(i);
+        f.rect = lineRect(i).translated(origin).toAlignedRect();
+        f.state.focusable = true;
+        f.state.selectable = true;
+        f.state.selected = selected;
+        f.state.focused = selected && hasFocus();
+        f.actions = {QAccessibleActionInterface::pressAction()};
+    }
+    // The caption lies over the lines scrolled up under it.
+    if (!viewport()->geometry().intersects(f.rect)) f.state.offscreen = true;
+    return f;
+}
+
+void CleanupList::act(PartId id, const QString& action) {
+    if (action != QAccessibleActionInterface::pressAction()) return;
+    const auto i = static_cast<std::size_t>(id.item);
+    activate({i, id.part == kTickPart ? Part::tick : Part::button, {}});
+}
+
+std::optional<PartId> CleanupList::partAt(QPoint point) const {
+    const QPoint inView = point - viewport()->pos();
+    if (!viewport()->rect().contains(inView)) return std::nullopt;
+    const auto hit = hitAt(inView);
+    if (!hit) return std::nullopt;
+    return PartId{static_cast<int>(hit->line), hit->part == Part::tick ? kTickPart : -1};
+}
+
+std::optional<PartId> CleanupList::focusedPart() const {
+    if (!m_selectedLine) return std::nullopt;
+    return linePart(*m_selectedLine);
+}
+
+void CleanupList::focusInEvent(QFocusEvent* event) {
+    QAbstractScrollArea::focusInEvent(event);
+    if (!QAccessible::isActive()) return;
+    // Qt tells tools about the list itself once the focus has moved; the line
+    // the keys act on is told after it, so that is where a tool lands.
+    QTimer::singleShot(0, this, [this] {
+        if (hasFocus() && m_selectedLine)
+            m_access.notify(linePart(*m_selectedLine), QAccessible::Focus);
+    });
+}
+
+CleanupList::LinesBefore CleanupList::linesBefore(bool groupsGoing) {
+    LinesBefore before;
+    before.watched = QAccessible::isActive() || !m_access.givenParts().empty();
+    if (!before.watched) return before;
+    before.store = m_store;
+    before.groups = groupsGoing ? std::move(m_groups) : m_groups;
+    before.lines = m_lines;
+    before.forceOpen = m_forceOpen;
+    before.expanded = m_expanded;
+    return before;
+}
+
+void CleanupList::linesLaidOut(const LinesBefore& before) {
+    if (!before.watched) {
+        m_access.partsChanged();
+        return;
+    }
+    // Where each part a tool holds is now, in the order of the old places.
+    std::vector<std::pair<PartId, PartId>> now;
+    const std::vector<PartId> held = m_access.givenParts();
+    if (sameLines(before.lines, before.groups, m_lines, m_groups)) {
+        for (const PartId& id : held)
+            now.emplace_back(id, id);
+    } else {
+        // The elements tools hold follow their lines, found by id.
+        std::unordered_map<std::string, std::size_t> at;
+        if (!held.empty()) {
+            for (std::size_t i = 0; i < m_lines.size(); ++i)
+                at.emplace(lineID(i), i);
+        }
+        for (const PartId& id : held) {
+            if (static_cast<std::size_t>(id.item) >= before.lines.size()) continue;
+            const auto to = at.find(lineId(before.lines[id.item], before.groups));
+            if (to != at.end()) now.emplace_back(id, PartId{static_cast<int>(to->second), id.part});
+        }
+        m_access.partsMoved([&now](PartId id) -> std::optional<PartId> {
+            const auto to = std::lower_bound(now.begin(), now.end(), id,
+                                             [](const auto& p, PartId v) { return p.first < v; });
+            if (to == now.end() || to->first != id) return std::nullopt;
+            return to->second;
+        });
+    }
+    announceNewWords(before, now);
+}
+
+void CleanupList::announceNewWords(const LinesBefore& before,
+                                   const std::vector<std::pair<PartId, PartId>>& moves) {
+    // Only a line whose row or group says something new is worded, so a
+    // refresh of ten thousand held lines builds words for the changed ones.
+    for (const auto& [was, is] : moves) {
+        if (static_cast<std::size_t>(is.item) >= m_lines.size()) continue;
+        const ListLine& a = before.lines[was.item];
+        const ListLine& b = m_lines[is.item];
+        if (a.kind == ListLine::Kind::child) {
+            if (spokenAlike(*a.row, *b.row)) continue;
+        } else {
+            const TreeGroup& ga = before.groups[a.group];
+            const TreeGroup& gb = m_groups[b.group];
+            if (spokenAlike(ga, groupIsOpen(ga, before.forceOpen, before.expanded), gb,
+                            groupIsOpen(gb, m_forceOpen, m_expanded)))
+                continue;
+        }
+        if (is.part == kTickPart) {
+            const TickLook from = lineTick(a, before.groups);
+            const TickLook to = lineTick(b, m_groups);
+            if (from.spoken != to.spoken) m_access.notify(is, QAccessible::NameChanged);
+            if (from.enabled != to.enabled) {
+                QAccessible::State disabled;
+                disabled.disabled = true;
+                m_access.notifyState(is, disabled);
+            }
+        } else if (lineSpoken(a, before.groups, before.forceOpen, before.expanded) !=
+                   spokenLine(is.item)) {
+            m_access.notify(is, QAccessible::NameChanged);
+        }
+    }
+}
+
+void CleanupList::announceSelection(std::optional<std::size_t> from) {
+    QAccessible::State selected;
+    selected.selected = true;
+    if (from && from != m_selectedLine) m_access.notifyState(linePart(*from), selected);
+    if (!m_selectedLine) return;
+    const PartId to = linePart(*m_selectedLine);
+    if (hasFocus()) m_access.notify(to, QAccessible::Focus);
+    m_access.notify(to, QAccessible::Selection);
+    m_access.notifyState(to, selected);
+}
+
+}  // namespace virirado

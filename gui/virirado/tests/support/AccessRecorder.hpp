@@ -1,0 +1,115 @@
+// Stands in for an assistive tool inside the test: while it lives Qt counts a
+// tool as listening, and every accessibility event is recorded with what the
+// tool would read of its element at that moment. Put back on destruction.
+#pragma once
+
+#include <QAccessible>
+#include <QString>
+#include <algorithm>
+#include <vector>
+
+// Without a platform bridge (offscreen) only the platform's own switch makes
+// QAccessible::isActive() true; Qt keeps it behind its private headers.
+#ifdef VIRIRADO_TOOLS_CAN_LISTEN
+#include <private/qguiapplication_p.h>
+#include <qpa/qplatformaccessibility.h>
+#include <qpa/qplatformintegration.h>
+#endif
+
+namespace virirado::testing {
+
+class AccessRecorder {
+public:
+    struct Event {
+        QAccessible::Event type;
+        // The element the event is about; may be gone by the time it is read.
+        QAccessibleInterface* element = nullptr;
+        QString name;
+        // For state changes: which states changed.
+        QAccessible::State changed;
+    };
+
+    // `reading` makes every event's element answer its name, children and
+    // state as it comes, as a tool that reads along would.
+    explicit AccessRecorder(bool reading = true) {
+        s_current = this;
+        m_reading = reading;
+        m_previous = QAccessible::installUpdateHandler(&AccessRecorder::handle);
+        setListening(true);
+    }
+    ~AccessRecorder() {
+        setListening(false);
+        QAccessible::installUpdateHandler(m_previous);
+        s_current = nullptr;
+    }
+
+    // Whether this build can make Qt count a tool as listening.
+    static bool canListen() {
+#ifdef VIRIRADO_TOOLS_CAN_LISTEN
+        return platform() != nullptr;
+#else
+        return false;
+#endif
+    }
+    AccessRecorder(const AccessRecorder&) = delete;
+    AccessRecorder& operator=(const AccessRecorder&) = delete;
+
+    std::vector<Event> events;
+
+    void clear() {
+        events.clear();
+    }
+    // The events of this type about this element, in order.
+    std::vector<Event> about(const QAccessibleInterface* element, QAccessible::Event type) const {
+        std::vector<Event> out;
+        std::copy_if(events.begin(), events.end(), std::back_inserter(out),
+                     [&](const Event& e) { return e.element == element && e.type == type; });
+        return out;
+    }
+    bool any(QAccessible::Event type) const {
+        return std::any_of(events.begin(), events.end(),
+                           [type](const Event& e) { return e.type == type; });
+    }
+
+private:
+#ifdef VIRIRADO_TOOLS_CAN_LISTEN
+    static QPlatformAccessibility* platform() {
+        QPlatformIntegration* integration = QGuiApplicationPrivate::platformIntegration();
+        return integration != nullptr ? integration->accessibility() : nullptr;
+    }
+#endif
+    static void setListening(bool on) {
+#ifdef VIRIRADO_TOOLS_CAN_LISTEN
+        // Also tells Qt's own observers, as QAccessible::setActive does.
+        if (QPlatformAccessibility* p = platform()) {
+            p->setActive(on);
+            return;
+        }
+#endif
+        QAccessible::setActive(on);
+    }
+
+    static void handle(QAccessibleEvent* event) {
+        AccessRecorder* self = s_current;
+        if (self == nullptr) return;
+        Event e{event->type(), event->accessibleInterface(), {}, {}};
+        if (event->type() == QAccessible::StateChanged)
+            e.changed = static_cast<QAccessibleStateChangeEvent*>(event)->changedStates();
+        if (e.element != nullptr && e.element->isValid()) {
+            e.name = e.element->text(QAccessible::Name);
+            if (self->m_reading) {
+                (void)e.element->state();
+                for (int i = 0; i < e.element->childCount(); ++i) {
+                    if (QAccessibleInterface* child = e.element->child(i)) (void)child->rect();
+                }
+            }
+        }
+        self->events.push_back(e);
+    }
+
+    static inline AccessRecorder* s_current = nullptr;
+    QAccessible::UpdateHandler m_previous = nullptr;
+    bool m_reading = true;
+};
+
+}  // namespace virirado::testing
