@@ -100,10 +100,16 @@ class Walk:
                               lambda: r.outline(self.cleanup))
         assert [g["title"] for g in groups] == ["Caches", "Dev builds"], groups
         assert [g["count"] for g in groups] == ["2", "1"], groups
-        assert all(g["fold"] == "closed" for g in groups), groups
+        # A fresh home opens the first two groups.
+        assert all(g["fold"] == "open" for g in groups), groups
 
+        # Pressing a group's line folds it, its rows leave; pressing it again
+        # opens it, its rows follow it again.
         r.press(line_starting(self.cleanup, "Caches, "))
-        rows = yield r.Wait('"Caches" open, with its two rows after it',
+        yield r.Wait('"Caches" folded, its rows gone',
+                     lambda: folded_alone(self.lines(), "Caches"), lambda: r.outline(self.cleanup))
+        r.press(line_starting(self.cleanup, "Caches, "))
+        rows = yield r.Wait('"Caches" open again, with its two rows after it',
                             lambda: open_group_rows(self.lines(), "Caches", 2),
                             lambda: r.outline(self.cleanup))
         assert all(row["tick"] == "Keep it" for row in rows), rows
@@ -197,6 +203,16 @@ def matches(pattern, labels, count):
     """The labels that match, as dicts, when exactly `count` do."""
     found = [m.groupdict() for m in map(pattern.match, labels) if m]
     return found if len(found) == count else None
+
+
+def folded_alone(labels, title):
+    """Whether the group `title` reads closed with no row line after it."""
+    for i, label in enumerate(labels):
+        group = GROUP.match(label)
+        if group and group["title"] == title:
+            after = labels[i + 1] if i + 1 < len(labels) else ""
+            return group["fold"] == "closed" and not ROW.match(after)
+    return False
 
 
 def open_group_rows(labels, title, count):
