@@ -142,7 +142,7 @@ class Walk:
                      lambda: self.events.about(row, "object:property-change:accessible-name"))
         yield r.Wait("the cleaning engine holding the tick",
                      lambda: self.home.ids["thumbnails"] in engine_ticked(self.home),
-                     lambda: engine_ticked(self.home))
+                     lambda: self.home.traffic_log().splitlines()[-3:] or "no traffic log")
         yield r.Wait(f'the hero reading "{back} comes back"',
                      lambda: r.find(self.window, f"{back} comes back"))
 
@@ -238,7 +238,7 @@ def engine_ticked(home):
             event = json.loads(line[3:])
         except ValueError:
             continue
-        if isinstance(event, dict) and event.get("type") == "selection":
+        if isinstance(event, dict) and event.get("event") == "selection":
             ticked = event.get("ticked") or []
     return ticked
 
