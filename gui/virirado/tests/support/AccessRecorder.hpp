@@ -29,11 +29,10 @@ public:
         QAccessible::State changed;
     };
 
-    // `reading` makes every event's element answer its name, children and
-    // state as it comes, as a tool that reads along would.
-    explicit AccessRecorder(bool reading = true) {
+    // Every event's element is asked its name, state and children as the
+    // event comes, as a tool that reads along does.
+    AccessRecorder() {
         s_current = this;
-        m_reading = reading;
         m_previous = QAccessible::installUpdateHandler(&AccessRecorder::handle);
         setListening(true);
     }
@@ -97,11 +96,9 @@ private:
             e.changed = static_cast<QAccessibleStateChangeEvent*>(event)->changedStates();
         if (e.element != nullptr && e.element->isValid()) {
             e.name = e.element->text(QAccessible::Name);
-            if (self->m_reading) {
-                (void)e.element->state();
-                for (int i = 0; i < e.element->childCount(); ++i) {
-                    if (QAccessibleInterface* child = e.element->child(i)) (void)child->rect();
-                }
+            (void)e.element->state();
+            for (int i = 0; i < e.element->childCount(); ++i) {
+                if (QAccessibleInterface* child = e.element->child(i)) (void)child->rect();
             }
         }
         self->events.push_back(e);
@@ -109,7 +106,6 @@ private:
 
     static inline AccessRecorder* s_current = nullptr;
     QAccessible::UpdateHandler m_previous = nullptr;
-    bool m_reading = true;
 };
 
 }  // namespace virirado::testing
