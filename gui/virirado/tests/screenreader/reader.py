@@ -213,5 +213,10 @@ class Events:
     def _heard(self, event):
         self.seen.append((event.type, event.source, event.detail1))
 
-    def about(self, element, kind):
-        return [e for e in self.seen if e[0].startswith(kind) and e[1] == element]
+    def mark(self):
+        """A place in the record, to ask only about what came after it."""
+        return len(self.seen)
+
+    def about(self, element, kind, since=0, detail=None):
+        return [e for e in self.seen[since:] if e[0].startswith(kind) and e[1] == element
+                and (detail is None or e[2] == detail)]

@@ -75,11 +75,13 @@ class Walk:
         scopes = yield r.Wait("the eight scopes", lambda: scope_buttons(self.window))
         assert checked(scopes) == ["Everything"], checked(scopes)
         # Choosing a scope moves the mark, and the reader hears of it.
+        pressed = self.events.mark()
         r.press(scopes[2], "Toggle")
         yield r.Wait('"Developer" the chosen scope, and only it',
                      lambda: checked(scopes) == ["Developer"], lambda: checked(scopes))
         yield r.Wait("an event that it is now checked",
-                     lambda: self.events.about(scopes[2], "object:state-changed:checked"))
+                     lambda: self.events.about(scopes[2], "object:state-changed:checked",
+                                               pressed, 1))
         r.press(scopes[0], "Toggle")
         yield r.Wait('"Everything" chosen again', lambda: checked(scopes) == ["Everything"])
 
@@ -124,14 +126,16 @@ class Walk:
         and the control say so, and the engine holds the tick."""
         name, back = self.ticked["name"], self.ticked["back"]
         row = line_starting(self.cleanup, name + ", ")
+        pressed = self.events.mark()
         r.press(row)
         yield r.Wait(f'the row "{name}" selected, the group line no longer',
                      lambda: self.selected() == [r.name(row)], self.selected)
         yield r.Wait("an event that the row is now selected",
-                     lambda: self.events.about(row, "object:state-changed:selected"))
+                     lambda: self.events.about(row, "object:state-changed:selected", pressed, 1))
 
         tick = yield r.Wait('the row\'s tick control "Keep it"', lambda: r.find(row, "Keep it"),
                             lambda: r.outline(row))
+        pressed = self.events.mark()
         r.press(tick)
         label = f"{name}, gets back {back}, Clean it"
         yield r.Wait(f'the row reading "{label}"', lambda: label in self.lines(), self.lines)
@@ -139,7 +143,8 @@ class Walk:
                      lambda: r.name(row) == label and r.name(tick) == "Clean it",
                      lambda: (r.name(row), r.name(tick)))
         yield r.Wait("an event that the row's name changed",
-                     lambda: self.events.about(row, "object:property-change:accessible-name"))
+                     lambda: self.events.about(row, "object:property-change:accessible-name",
+                                               pressed))
         yield r.Wait("the cleaning engine holding the tick",
                      lambda: self.home.ids["thumbnails"] in engine_ticked(self.home),
                      lambda: self.home.traffic_log().splitlines()[-3:] or "no traffic log")
