@@ -112,9 +112,8 @@ def children_of(pid):
 class Desktop:
     """Use as a context manager; `start` brings everything up in order."""
 
-    def __init__(self, app, with_dry_run=True):
+    def __init__(self, app):
         self.app_path = app
-        self.dry_run = with_dry_run
         self.root = tempfile.mkdtemp(prefix="vsr-")
         self.home = os.path.join(self.root, "home")
         self.runtime = os.path.join(self.root, "runtime")
@@ -190,10 +189,11 @@ class Desktop:
         # The desktop's own session configuration, so the accessibility bus is
         # activated from Debian's service file as on a desktop; its socket lives
         # in the run's private folder.
-        self._spawn(["dbus-daemon", "--session", "--nofork", "--nosyslog",
-                     f"--address=unix:dir={self.runtime}", f"--print-address={write_end}"],
-                    self.base_env(), pass_fds=(write_end,), stdout=subprocess.DEVNULL,
-                    stderr=open(os.path.join(self.root, "bus.log"), "wb"))
+        with open(os.path.join(self.root, "bus.log"), "wb") as log:
+            self._spawn(["dbus-daemon", "--session", "--nofork", "--nosyslog",
+                         f"--address=unix:dir={self.runtime}", f"--print-address={write_end}"],
+                        self.base_env(), pass_fds=(write_end,), stdout=subprocess.DEVNULL,
+                        stderr=log)
         os.close(write_end)
         try:
             return read_line(read_end, "the session bus")
@@ -209,13 +209,11 @@ class Desktop:
             "VIRIRADO_AUTOSCAN": "1",
             "VIRIRADO_APPEARANCE": "light",
             "VIRIRADO_REDUCE_MOTION": "1",
+            "VIRIRADO_STANDIN_DRY_RUN": "1",
         })
-        if self.dry_run:
-            env["VIRIRADO_STANDIN_DRY_RUN"] = "1"
-        log = open(self.app_log, "wb")
-        self.app = self._spawn([self.app_path, "--autoscan"], env, stdout=log,
-                               stderr=subprocess.STDOUT)
-        log.close()
+        with open(self.app_log, "wb") as log:
+            self.app = self._spawn([self.app_path, "--autoscan"], env, stdout=log,
+                                   stderr=subprocess.STDOUT)
         return self.app
 
     def traffic_log(self):

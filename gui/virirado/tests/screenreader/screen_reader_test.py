@@ -298,8 +298,9 @@ def main():
             print(f"SKIPPED: {e}")
             return SKIP
         # The reader finds the accessibility bus through the session bus, as on
-        # a desktop.
-        os.environ["DBUS_SESSION_BUS_ADDRESS"] = home.bus
+        # a desktop, and lives in the temporary home as well.
+        os.environ.update({"DBUS_SESSION_BUS_ADDRESS": home.bus, "HOME": home.home,
+                           "XDG_RUNTIME_DIR": home.runtime, "GSETTINGS_BACKEND": "memory"})
         announce_screen_reader(home.bus)
         events = r.Events()
         home.launch_app()
