@@ -94,7 +94,7 @@ class Walk:
 
     def cleanup_list(self):
         """The list found by its name, its lines by their labels; a group
-        opened by pressing its line."""
+        folded and opened again by pressing its line."""
         self.cleanup = yield r.Wait(f'the list "{LIST}"', lambda: r.find(self.window, LIST))
         # The scan at launch fills it: one line per group, biggest first.
         groups = yield r.Wait("a line for each of the two groups, once the scan is done",
