@@ -194,6 +194,7 @@ void PaintedAccess::notify(PartId id, QAccessible::Event type) {
     if (iface == nullptr) return;
     QAccessibleEvent event(iface, type);
     QAccessible::updateAccessibility(&event);
+    m_removalTold = type == QAccessible::SelectionRemove ? std::optional(id) : std::nullopt;
 }
 
 void PaintedAccess::notifyState(PartId id, const QAccessible::State& changed) {
@@ -202,6 +203,16 @@ void PaintedAccess::notifyState(PartId id, const QAccessible::State& changed) {
     if (iface == nullptr) return;
     QAccessibleStateChangeEvent event(iface, changed);
     QAccessible::updateAccessibility(&event);
+    // Qt 6.4's AT-SPI bridge reads no selected flag from a change of states:
+    // only a selection event tells a tool that a part is no longer selected,
+    // and a tool that keeps what it read would hear two selected lines. It is
+    // told once, also when the caller has just told it itself.
+    const bool told = m_removalTold == id;
+    m_removalTold.reset();
+    if (changed.selected && !told && !iface->state().selected) {
+        QAccessibleEvent removed(iface, QAccessible::SelectionRemove);
+        QAccessible::updateAccessibility(&removed);
+    }
 }
 
 void installPaintedAccessibility() {

@@ -98,7 +98,9 @@ public:
     // the focus or the selection moving to it). Does nothing while no tool
     // listens.
     void notify(PartId id, QAccessible::Event event);
-    // The same for a change of states, such as selected or checked.
+    // The same for a change of states, such as selected or checked. A part
+    // that lost the selection is also told as a selection removed, unless the
+    // event just before told that.
     void notifyState(PartId id, const QAccessible::State& changed);
 
     QWidget* widget() const { return m_widget; }
@@ -111,6 +113,8 @@ private:
     QPointer<QWidget> m_widget;
     PaintedParts* m_parts;
     std::map<PartId, QAccessible::Id> m_given;
+    // The part the last event told as no longer selected, if it was that.
+    std::optional<PartId> m_removalTold;
 };
 
 // Lets Qt give every widget that implements PaintedParts the interface below.

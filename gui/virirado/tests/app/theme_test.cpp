@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QRawFont>
 #include <QTemporaryDir>
 
 #include "Fonts.hpp"
@@ -72,4 +73,37 @@ TEST(FontFolders, SixPlacesInOrderEachFileOnce) {
                                   root + "/Virirado_Virirado.bundle/Contents/Resources/d.Ttf"}));
     // Files that are no fonts are tried and ignored.
     EXPECT_EQ(virirado::VadeFont::registerFonts({root}).size(), 3);
+}
+
+// Changing figures keep their width only because every face they are drawn in
+// has digits of one width: Qt 6.4 cannot ask a font for tabular digits, so a
+// face that changed this would make the hero and the list's sizes jitter.
+TEST(FigureFaces, EveryDigitHasOneAdvance) {
+    const QStringList faces{"Aileron-Regular.otf",    "Aileron-SemiBold.otf",
+                            "Aileron-Bold.otf",       "Aileron-Heavy.otf",
+                            "IBMPlexMono-Medium.ttf", "IBMPlexMono-SemiBold.ttf"};
+    const QDir resources(QStringLiteral(VIRIRADO_TEST_RESOURCE_DIR));
+    for (const QString& face : faces) {
+        if (!resources.exists(face)) {
+            GTEST_SKIP() << "the app's fonts are not in the build (" << face.toStdString()
+                         << "): run scripts/fonts";
+        }
+    }
+    for (const QString& face : faces) {
+        SCOPED_TRACE(face.toStdString());
+        const QString path = resources.filePath(face);
+        const QRawFont probe(path, 100, QFont::PreferNoHinting);
+        ASSERT_TRUE(probe.isValid());
+        // At one pixel per font unit the design advances come out whole.
+        const QRawFont font(path, probe.unitsPerEm(), QFont::PreferNoHinting);
+        const QList<quint32> glyphs = font.glyphIndexesForString(QStringLiteral("0123456789"));
+        ASSERT_EQ(glyphs.size(), 10);
+        EXPECT_FALSE(glyphs.contains(0u)) << "a digit is missing from the face";
+        const QList<QPointF> advances =
+            font.advancesForGlyphIndexes(glyphs, QRawFont::UseDesignMetrics);
+        ASSERT_EQ(advances.size(), 10);
+        EXPECT_GT(advances[0].x(), 0);
+        for (int digit = 1; digit < 10; ++digit)
+            EXPECT_DOUBLE_EQ(advances[digit].x(), advances[0].x()) << "digit " << digit;
+    }
 }
