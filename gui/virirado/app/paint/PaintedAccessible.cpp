@@ -194,7 +194,6 @@ void PaintedAccess::notify(PartId id, QAccessible::Event type) {
     if (iface == nullptr) return;
     QAccessibleEvent event(iface, type);
     QAccessible::updateAccessibility(&event);
-    m_removalTold = type == QAccessible::SelectionRemove ? std::optional(id) : std::nullopt;
 }
 
 void PaintedAccess::notifyState(PartId id, const QAccessible::State& changed) {
@@ -203,15 +202,22 @@ void PaintedAccess::notifyState(PartId id, const QAccessible::State& changed) {
     if (iface == nullptr) return;
     QAccessibleStateChangeEvent event(iface, changed);
     QAccessible::updateAccessibility(&event);
-    // Qt 6.4's AT-SPI bridge reads no selected flag from a change of states:
-    // only a selection event tells a tool that a part is no longer selected,
-    // and a tool that keeps what it read would hear two selected lines. It is
-    // told once, also when the caller has just told it itself.
-    const bool told = m_removalTold == id;
-    m_removalTold.reset();
-    if (changed.selected && !told && !iface->state().selected) {
-        QAccessibleEvent removed(iface, QAccessible::SelectionRemove);
-        QAccessible::updateAccessibility(&removed);
+}
+
+void PaintedAccess::selectionMoved(std::optional<PartId> from, std::optional<PartId> to) {
+    if (!QAccessible::isActive() || from == to) return;
+    QAccessible::State selected;
+    selected.selected = true;
+    // Qt 6.4's desktop bridge reads no selected flag from a change of states:
+    // only the selection events tell a tool that keeps what it read which part
+    // is selected now, so both are sent, as Qt's item views do.
+    if (from) {
+        notify(*from, QAccessible::SelectionRemove);
+        notifyState(*from, selected);
+    }
+    if (to) {
+        notify(*to, QAccessible::SelectionAdd);
+        notifyState(*to, selected);
     }
 }
 

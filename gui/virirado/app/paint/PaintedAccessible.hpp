@@ -98,10 +98,12 @@ public:
     // the focus or the selection moving to it). Does nothing while no tool
     // listens.
     void notify(PartId id, QAccessible::Event event);
-    // The same for a change of states, such as selected or checked. A part
-    // that lost the selection is also told as a selection removed, unless the
-    // event just before told that.
+    // The same for a change of states, such as checked or disabled.
     void notifyState(PartId id, const QAccessible::State& changed);
+    // The selection left `from` and reached `to` (either may be none): the
+    // part left is told as a selection removed, the part reached as one added,
+    // each with its selected state changed.
+    void selectionMoved(std::optional<PartId> from, std::optional<PartId> to);
 
     QWidget* widget() const { return m_widget; }
     PaintedParts* parts() const { return m_parts; }
@@ -113,8 +115,6 @@ private:
     QPointer<QWidget> m_widget;
     PaintedParts* m_parts;
     std::map<PartId, QAccessible::Id> m_given;
-    // The part the last event told as no longer selected, if it was that.
-    std::optional<PartId> m_removalTold;
 };
 
 // Lets Qt give every widget that implements PaintedParts the interface below.

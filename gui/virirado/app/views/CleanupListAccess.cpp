@@ -192,14 +192,11 @@ void CleanupList::announceNewWords(const LinesBefore& before,
 }
 
 void CleanupList::announceSelection(std::optional<std::size_t> from) {
-    QAccessible::State selected;
-    selected.selected = true;
-    if (from && from != m_selectedLine) m_access.notifyState(linePart(*from), selected);
-    if (!m_selectedLine) return;
-    const PartId to = linePart(*m_selectedLine);
-    if (hasFocus()) m_access.notify(to, QAccessible::Focus);
-    m_access.notify(to, QAccessible::Selection);
-    m_access.notifyState(to, selected);
+    const std::optional<PartId> to =
+        m_selectedLine ? std::optional(linePart(*m_selectedLine)) : std::nullopt;
+    m_access.selectionMoved(from ? std::optional(linePart(*from)) : std::nullopt, to);
+    // As an item view moves its current item: the selection first, then the focus.
+    if (to && hasFocus()) m_access.notify(*to, QAccessible::Focus);
 }
 
 }  // namespace virirado

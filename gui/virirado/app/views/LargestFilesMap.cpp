@@ -162,16 +162,11 @@ void LargestFilesMap::announceTiles(const std::vector<map::CushionTile>& before)
 
 void LargestFilesMap::announceSelection(const std::optional<std::string>& before) {
     if (!QAccessible::isActive() || itemCount() == 0) return;
-    QAccessible::State selected;
-    selected.selected = true;
-    if (const int left = before ? tileOf(*before) : -1; left >= 0) {
-        m_access.notify({left, -1}, QAccessible::SelectionRemove);
-        m_access.notifyState({left, -1}, selected);
-    }
-    if (const int entered = m_selection ? tileOf(*m_selection) : -1; entered >= 0) {
-        m_access.notify({entered, -1}, QAccessible::SelectionAdd);
-        m_access.notifyState({entered, -1}, selected);
-    }
+    const auto tile = [this](const std::optional<std::string>& rowID) -> std::optional<PartId> {
+        const int i = rowID ? tileOf(*rowID) : -1;
+        return i >= 0 ? std::optional(PartId{i, -1}) : std::nullopt;
+    };
+    m_access.selectionMoved(tile(before), tile(m_selection));
 }
 
 int LargestFilesMap::tileOf(const std::string& rowID) const {

@@ -259,7 +259,8 @@ TEST(CleanupListAccess, ToolsHearTheKeysTheTicksAndNewLayouts) {
     ASSERT_EQ(tool.about(brew, QAccessible::Focus).size(), 1u);
     EXPECT_EQ(tool.about(brew, QAccessible::Focus)[0].name.toStdString(),
               "Homebrew cache, gets back 2.8 GB, Clean it");
-    EXPECT_EQ(tool.about(brew, QAccessible::Selection).size(), 1u);
+    EXPECT_EQ(tool.about(brew, QAccessible::SelectionAdd).size(), 1u);
+    EXPECT_EQ(tool.about(group, QAccessible::SelectionRemove).size(), 1u);
     const auto nowSelected = tool.about(brew, QAccessible::StateChanged);
     ASSERT_EQ(nowSelected.size(), 1u);
     EXPECT_TRUE(nowSelected[0].changed.selected);
