@@ -8,6 +8,7 @@
 #include "EngineClient.hpp"
 #include "Numeric.hpp"
 #include "Protocol.hpp"
+#include "ScannedPlaces.hpp"
 
 namespace virirado {
 
@@ -15,38 +16,56 @@ namespace {
 
 namespace guard = durozizo::DeleteGuard;
 
-std::optional<std::string> rowStaticReason(const PreviewRow& row, const AsScanned& scanned,
-                                           const std::string& home) {
+std::optional<std::string> rowStaticReason(const PreviewRow& row,
+                                           const AsScanned::Judgement& judged,
+                                           const AsScanned& scanned, const std::string& home) {
     if (auto reason =
             guard::staticReason(row.path, row.action, row.safety, scanned.pathsOf(row.id), home)) {
         return reason;
     }
-    return scanned.reason(row);
+    return AsScanned::reason(row, judged);
 }
 
-std::vector<HeldRow> previewCheck(const PreviewPayload& payload, const AsScanned& scanned,
-                                  const std::string& home) {
+// The preview as it may be shown: each row as strict as the records at or
+// inside its place on disk ask, and the rows the guards hold back.
+struct CheckedPreview {
+    PreviewPayload payload;
     std::vector<HeldRow> held;
-    for (const PreviewRow& row : payload.rows) {
-        if (auto reason = rowStaticReason(row, scanned, home)) held.emplace_back(row, *reason);
+};
+
+CheckedPreview previewCheck(PreviewPayload payload, const AsScanned& scanned,
+                            const std::string& home) {
+    const ScannedPlaces places(scanned);
+    std::vector<HeldRow> held;
+    for (PreviewRow& row : payload.rows) {
+        const AsScanned::Judgement judged = scanned.judge(row, places);
+        row = AsScanned::tightened(std::move(row), judged);
+        if (auto reason = rowStaticReason(row, judged, scanned, home))
+            held.emplace_back(row, *reason);
     }
-    return held;
+    return {std::move(payload), std::move(held)};
 }
 
-// The last look at the disk before the engine is asked to delete.
+// The last look at the disk before the engine is asked to delete, against the
+// records as they are now: a row they judge stricter than the sheet showed it
+// would go without the code it now needs.
 std::vector<HeldRow> recheck(const PreviewPayload& payload, const AsScanned& scanned,
                              const std::string& home) {
+    const ScannedPlaces places(scanned);
     std::vector<HeldRow> held;
     for (const PreviewRow& row : payload.rows) {
-        if (auto reason = rowStaticReason(row, scanned, home)) {
+        const AsScanned::Judgement judged = scanned.judge(row, places);
+        auto reason = rowStaticReason(row, judged, scanned, home);
+        if (!reason) reason = AsScanned::changedSince(row, judged);
+        if (reason) {
             held.emplace_back(row, *reason);
             continue;
         }
         if (!row.path || row.action == "cmd") continue;
         // The same file the guards just passed: "~" stands for this client's home.
         const int64_t measured = guard::measure(expandTilde(*row.path, home));
-        if (auto reason = guard::sizeReason(row.realisticSize, measured)) {
-            held.emplace_back(row, *reason);
+        if (auto sized = guard::sizeReason(row.realisticSize, measured)) {
+            held.emplace_back(row, *sized);
         }
     }
     return held;
@@ -126,17 +145,17 @@ void EngineClient::onPreview(const Json& event) {
         return;
     }
 
-    auto held = std::make_shared<std::vector<HeldRow>>();
+    auto checked = std::make_shared<CheckedPreview>();
     std::weak_ptr<int> alive = m_alive;
     const uint64_t answer = ++m_answers;
     const int64_t generation = m_state.scanGeneration;
     m_services.executor->run(
-        [held, payload, scanned, home = m_services.home] {
-            *held = previewCheck(payload, *scanned, home);
+        [checked, payload, scanned, home = m_services.home] {
+            *checked = previewCheck(payload, *scanned, home);
         },
-        [this, alive, held, payload, answer, generation] {
+        [this, alive, checked, answer, generation] {
             if (alive.expired()) return;
-            finishPreviewCheck(payload, *held, answer, generation);
+            finishPreviewCheck(checked->payload, checked->held, answer, generation);
         });
 }
 
