@@ -101,7 +101,7 @@ AsScanned::Judgement AsScanned::judge(const PreviewRow& row) const {
     return j;
 }
 
-AsScanned::Judgement AsScanned::judge(const PreviewRow& row, const ScannedPlaces& places) const {
+AsScanned::Judgement AsScanned::judge(const PreviewRow& row, ScannedPlaces& places) const {
     Judgement j = judge(row);
     if (row.path && !row.path->empty())
         j.strictest.fold(places.atOrInside(expandTilde(*row.path, m_home)));

@@ -58,7 +58,7 @@ public:
     // whose normalised path is the row's or lies below it.
     Judgement judge(const PreviewRow& row) const;
     // The same, and what the records at or inside the row's place on disk said.
-    Judgement judge(const PreviewRow& row, const ScannedPlaces& places) const;
+    Judgement judge(const PreviewRow& row, ScannedPlaces& places) const;
 
     // The row, never safer than judged: a row over a record the scan listed as
     // "review" asks for the typed code whatever the engine now says, one listed

@@ -35,7 +35,7 @@ struct CheckedPreview {
 
 CheckedPreview previewCheck(PreviewPayload payload, const AsScanned& scanned,
                             const std::string& home) {
-    const ScannedPlaces places(scanned);
+    ScannedPlaces places(scanned);
     std::vector<HeldRow> held;
     for (PreviewRow& row : payload.rows) {
         const AsScanned::Judgement judged = scanned.judge(row, places);
@@ -51,7 +51,7 @@ CheckedPreview previewCheck(PreviewPayload payload, const AsScanned& scanned,
 // would go without the code it now needs.
 std::vector<HeldRow> recheck(const PreviewPayload& payload, const AsScanned& scanned,
                              const std::string& home) {
-    const ScannedPlaces places(scanned);
+    ScannedPlaces places(scanned);
     std::vector<HeldRow> held;
     for (const PreviewRow& row : payload.rows) {
         const AsScanned::Judgement judged = scanned.judge(row, places);
@@ -117,12 +117,9 @@ void EngineClient::onPreview(const Json& event) {
     if (m_asks.unanswered == 0) return;
     const PreviewAsks asked = takeAnswer();
     PreviewPayload payload;
-    auto scanned = std::make_shared<const AsScanned>(m_records, m_services.home);
     std::unordered_map<std::string, std::vector<std::size_t>> byId;
     for (const Json& entry : objectsOf(jsonField(event, "items"))) {
-        if (auto row = previewRow(entry)) {
-            addRow(payload.rows, byId, scanned->tightened(std::move(*row)));
-        }
+        if (auto row = previewRow(entry)) addRow(payload.rows, byId, std::move(*row));
     }
     payload.token = jsonString(jsonField(event, "confirm_token")).value_or("");
     if (payload.rows.empty() || payload.token.empty()) {
@@ -141,17 +138,24 @@ void EngineClient::onPreview(const Json& event) {
         return;
     }
     if (snapshotMode()) {
+        // The demo's rows are judged by their text alone: no disk holds them.
+        const AsScanned scanned(m_records, m_services.home);
+        for (PreviewRow& row : payload.rows)
+            row = scanned.tightened(std::move(row));
         m_state.preview = payload;
         return;
     }
 
+    // Even the text of a path is judged on disk where ".." follows a link, so
+    // the records are only copied here and judged in the background.
+    auto records = std::make_shared<const std::vector<ItemRecord>>(m_records);
     auto checked = std::make_shared<CheckedPreview>();
     std::weak_ptr<int> alive = m_alive;
     const uint64_t answer = ++m_answers;
     const int64_t generation = m_state.scanGeneration;
     m_services.executor->run(
-        [checked, payload, scanned, home = m_services.home] {
-            *checked = previewCheck(payload, *scanned, home);
+        [checked, payload, records, home = m_services.home] {
+            *checked = previewCheck(payload, AsScanned(*records, home), home);
         },
         [this, alive, checked, answer, generation] {
             if (alive.expired()) return;
@@ -238,9 +242,13 @@ void EngineClient::confirmClean() {
     m_state.verifying = true;
     auto held = std::make_shared<std::vector<HeldRow>>();
     std::weak_ptr<int> alive = m_alive;
-    auto scanned = std::make_shared<const AsScanned>(m_records, m_services.home);
+    // The records as they are now: the sheet showed the rows judged against
+    // those of the preview, and a re-listing since may ask more of them.
+    auto records = std::make_shared<const std::vector<ItemRecord>>(m_records);
     m_services.executor->run(
-        [held, p, scanned, home = m_services.home] { *held = recheck(p, *scanned, home); },
+        [held, p, records, home = m_services.home] {
+            *held = recheck(p, AsScanned(*records, home), home);
+        },
         [this, alive, held, p] {
             if (alive.expired()) return;
             finishRecheck(p, *held);

@@ -31,30 +31,37 @@ public:
 
     // What the records at the place `path` names, or inside it, said: empty
     // when nothing is there (or it cannot be read). `path` is absolute ("~"
-    // already expanded); the item itself is never followed.
-    AsScanned::Listing atOrInside(const std::string& path) const;
+    // already expanded); the item itself is never followed. A row's folder is
+    // mostly a record's, so what was looked up for the records serves it too.
+    AsScanned::Listing atOrInside(const std::string& path);
 
-    // Folders resolved and looked at while building: what a scan costs.
-    std::size_t lookups() const { return m_lookups; }
+    // Folders resolved and places looked at so far: what a check costs.
+    std::size_t lookups() const;
+
+    using Place = std::pair<dev_t, ino_t>;
+    struct Looked {
+        Place place;
+        bool folder = false;
+    };
 
 private:
-    using Place = std::pair<dev_t, ino_t>;
     struct PlaceHash {
         std::size_t operator()(const Place& p) const noexcept {
             return std::hash<dev_t>{}(p.first) * 31u ^ std::hash<ino_t>{}(p.second);
         }
     };
 
-    // The device and inode of a real location, looked up once.
-    std::optional<Place> placeOf(const std::string& real);
+    // The device and inode of a real location, looked up once; none when gone.
+    std::optional<Looked> placeOf(const std::string& real);
     // Folds what the records at `real` said into it and every folder above it.
-    void add(const std::string& real, const AsScanned::Listing& listing);
+    void add(const std::string& real, const Place& own, const AsScanned::Listing& listing);
 
     // What the records at each place, or inside it, said.
     std::unordered_map<Place, AsScanned::Listing, PlaceHash> m_within;
-    std::unordered_map<std::string, std::optional<Place>> m_places;
+    std::unordered_map<std::string, std::optional<Looked>> m_places;
     durozizo::DeleteGuard::ResolvedFolders m_folders;
-    std::size_t m_lookups = 0;
+    // Folders taken as resolved from their own look, not resolved again.
+    std::size_t m_known = 0;
 };
 
 }  // namespace virirado

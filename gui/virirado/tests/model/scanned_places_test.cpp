@@ -51,14 +51,15 @@ struct PlacesTest : ::testing::Test {
     std::pair<std::string, std::string> judged(const std::vector<ItemRecord>& records,
                                                const PreviewRow& r) const {
         const AsScanned scanned(records, h);
-        const ScannedPlaces places(scanned);
+        ScannedPlaces places(scanned);
         return {AsScanned::tightened(r, scanned.judge(r)).safety,
                 AsScanned::tightened(r, scanned.judge(r, places)).safety};
     }
     std::optional<std::string> reason(const std::vector<ItemRecord>& records,
                                       const PreviewRow& r) const {
         const AsScanned scanned(records, h);
-        return AsScanned::reason(r, scanned.judge(r, ScannedPlaces(scanned)));
+        ScannedPlaces places(scanned);
+        return AsScanned::reason(r, scanned.judge(r, places));
     }
 };
 
@@ -140,7 +141,7 @@ TEST_F(PlacesTest, EachFolderIsLookedAtOnce) {
         scan.push_back(r);
     }
     const AsScanned scanned(scan, h);
-    const ScannedPlaces places(scanned);
+    ScannedPlaces places(scanned);
     const fs::path top(target);
     const auto depth = static_cast<std::size_t>(std::distance(top.begin(), top.end()));
     // The 400 items and the folders above them, each once; the 202 folders
