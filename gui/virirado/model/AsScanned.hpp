@@ -4,9 +4,11 @@
 // A row is judged against every record, members included, that shares its id,
 // lies at its path or inside its folder, and the strictest of them holds.
 //
-// This class reads only text. Where the records and the row are on disk,
-// `ScannedPlaces` adds what their places there say, which no spelling hides:
-// a second name through a link or a bind mount is the same folder.
+// This class compares paths in the guards' normal form (where ".." follows a
+// link that is looked up on disk, so it is made off the main thread). Where the
+// records and the row are on disk, `ScannedPlaces` adds what their places there
+// say, which no spelling hides: a second name through a link or a bind mount is
+// the same folder.
 #pragma once
 
 #include <map>

@@ -95,13 +95,3 @@ TEST_F(JudgedByPlace, ARowListedStricterWhileTheSheetIsOpenIsHeldBack) {
     h->client->confirmClean();
     EXPECT_EQ(lastSent()["cmd"], "clean");
 }
-
-TEST_F(JudgedByPlace, ARowShownWithTheCodeStaysSoAtTheConfirm) {
-    // The sheet already asked for the code: the same records at the confirm
-    // change nothing, whichever name the row gives the folder.
-    const std::string work = (home.path / "work/target").string();
-    listed({folder("r1", target, "review", false), folder("x1", work, "safe", true)});
-    ASSERT_EQ(shown(work), "review");
-    h->client->confirmClean();
-    EXPECT_EQ(lastSent()["cmd"], "clean") << state().banner.value_or("");
-}
