@@ -268,6 +268,24 @@ bool hasNul(std::string_view p) {
     return p.find('\0') != std::string_view::npos;
 }
 
+// Where the item named by the normalised path p lies: its parent resolved
+// through links, its own name kept, so a link is the link and not its target.
+std::optional<std::string> realLocationOf(const std::string& p,
+                                          ResolvedFolders* resolved = nullptr) {
+    if (p == "/") return p;
+    const std::string folder = deletingLastComponent(p);
+    std::optional<std::string> parent;
+    if (resolved == nullptr) {
+        parent = realPath(folder);
+    } else {
+        auto [known, fresh] = resolved->try_emplace(folder);
+        if (fresh) known->second = realPath(folder);
+        parent = known->second;
+    }
+    if (!parent) return std::nullopt;
+    return asBuilt(*parent) + "/" + lastComponent(p);
+}
+
 // The reasons that need the disk: the item itself, a link's target and the
 // folder it really sits in.
 std::optional<std::string> diskReason(const std::string& p, const std::string& home) {
@@ -285,10 +303,9 @@ std::optional<std::string> diskReason(const std::string& p, const std::string& h
         if (t != p && !startsWith(t, p == "/" ? std::string("/") : p + "/"))
             return "symlink points outside";
     }
-    auto parent = realPath(deletingLastComponent(p));
-    if (!parent) return "gone since the scan";
-    std::string real = asBuilt(*parent) + "/" + lastComponent(p);
-    return reasonAgainstBothHomes(real, home);
+    auto real = realLocationOf(p);
+    if (!real) return "gone since the scan";
+    return reasonAgainstBothHomes(*real, home);
 }
 
 // Allocated bytes of everything below `root`, one folder at a time from an
@@ -403,6 +420,12 @@ std::optional<std::string> staticReason(const std::optional<std::string>& path,
     if (!scannedPaths.contains(p)) return "not in this scan";
     if (auto r = reasonAgainstBothHomes(p, home)) return r;
     return diskReason(p, home);
+}
+
+std::optional<std::string> realLocation(const std::string& path, ResolvedFolders* resolved) {
+    const std::string p = normalized(path);
+    if (hasNul(p) || p.empty() || p[0] != '/') return std::nullopt;
+    return realLocationOf(p, resolved);
 }
 
 std::optional<std::string> sizeReason(int64_t expected, int64_t measured) {

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -54,6 +55,15 @@ std::optional<std::string> staticReason(const std::optional<std::string>& path,
                                         const std::string& action, const std::string& safety,
                                         const std::unordered_set<std::string>& scannedPaths,
                                         const std::string& home);
+
+// Where the item really lies, as `staticReason` judges it: the normalised path
+// with its parent folder resolved through links and its own name kept (a link
+// stays the link). None when the parent cannot be resolved, or for a relative
+// path or one holding a NUL byte. Many lookups in a row may share `resolved`,
+// the folders already resolved, so each parent is resolved once.
+using ResolvedFolders = std::unordered_map<std::string, std::optional<std::string>>;
+std::optional<std::string> realLocation(const std::string& path,
+                                        ResolvedFolders* resolved = nullptr);
 
 // "smaller than scanned" when a big item lost more than half its size,
 // "bigger than scanned" when it grew far beyond it, else none. Exact arithmetic.

@@ -199,6 +199,25 @@ TEST_F(GuardHome, DotDotAfterALinkIsResolvedOnDisk) {
     EXPECT_EQ(dg::protectedReason(home + "/x/../.cache/a", home), nullopt);
 }
 
+TEST_F(GuardHome, RealLocationResolvesTheParentAndKeepsTheItem) {
+    fs::create_directory_symlink(home + "/.cache", home + "/x/c");
+    fs::create_directory_symlink(home + "/Documents/sub", home + "/x/link");
+    // A linked parent is followed, the item itself never is: a link stays a link.
+    EXPECT_EQ(dg::realLocation(home + "/x/c/app"), home + "/.cache/app");
+    EXPECT_EQ(dg::realLocation(home + "/x/link"), home + "/x/link");
+    EXPECT_EQ(dg::realLocation(home + "/x/link/../y"), home + "/Documents/y");
+    EXPECT_EQ(dg::realLocation(home + "/x/c/app/gone"), home + "/.cache/app/gone");
+    // Shared resolved folders give the same answers.
+    dg::ResolvedFolders resolved;
+    EXPECT_EQ(dg::realLocation(home + "/x/c/app", &resolved), home + "/.cache/app");
+    EXPECT_EQ(dg::realLocation(home + "/x/c/other", &resolved), home + "/.cache/other");
+    EXPECT_EQ(resolved.size(), 1u);
+    // Nothing to resolve, or nothing it may be.
+    EXPECT_EQ(dg::realLocation(home + "/nowhere/item"), nullopt);
+    EXPECT_EQ(dg::realLocation("relative/item"), nullopt);
+    EXPECT_EQ(dg::realLocation(home + string("/x\0/y", 5)), nullopt);
+}
+
 TEST_F(GuardHome, HomeBehindALinkKeepsItsProtections) {
     fs::create_directory_symlink(root, root + "/via");
     const string linkedHome = root + "/via/alice";

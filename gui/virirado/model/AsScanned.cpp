@@ -1,6 +1,7 @@
 #include "AsScanned.hpp"
 
 #include "DeleteGuard.hpp"
+#include "ScannedPlaces.hpp"
 
 namespace virirado {
 
@@ -14,13 +15,32 @@ std::string normalisedIn(const std::string& path, const std::string& home) {
 
 // How strictly a tier guards its item: "safe" 0, "review" 1, look-only,
 // blocked and unknown tiers 2.
-int strictness(const std::string& safety) {
+int tierStrictness(const std::string& safety) {
     if (safety == "safe") return 0;
     if (safety == "review") return 1;
     return 2;
 }
 
 }  // namespace
+
+void AsScanned::Listing::fold(const ItemRecord& record) {
+    Listing one;
+    one.any = true;
+    one.strictness = tierStrictness(record.safety);
+    one.safety = record.safety;
+    one.untickable = !record.tickable();
+    fold(one);
+}
+
+void AsScanned::Listing::fold(const Listing& other) {
+    if (!other.any) return;
+    if (!any || other.strictness > strictness) {
+        strictness = other.strictness;
+        safety = other.safety;
+    }
+    any = true;
+    untickable = untickable || other.untickable;
+}
 
 AsScanned::AsScanned(const std::vector<ItemRecord>& records, const std::string& home)
     : m_home(home) {
@@ -46,21 +66,12 @@ AsScanned::AsScanned(const std::vector<ItemRecord>& records, const std::string& 
 }
 
 std::string AsScanned::add(const ItemRecord& record) {
-    const auto fold = [&record](Listing& l, bool first) {
-        const int s = strictness(record.safety);
-        if (first || s > l.strictness) {
-            l.strictness = s;
-            l.safety = record.safety;
-        }
-        l.untickable = l.untickable || !record.tickable();
-        l.allTools = l.allTools && record.action == "cmd";
-    };
-    auto [id, newId] = m_byId.try_emplace(record.id);
-    fold(id->second, newId);
+    m_byId[record.id].fold(record);
+    auto [tools, newId] = m_allTools.try_emplace(record.id, true);
+    tools->second = tools->second && record.action == "cmd";
     if (!record.path || record.path->empty()) return {};
     std::string path = normalisedIn(*record.path, m_home);
-    auto [place, newPlace] = m_byPath.try_emplace(path);
-    fold(place->second, newPlace);
+    m_byPath[path].fold(record);
     return path;
 }
 
@@ -70,34 +81,52 @@ const AsScanned::Paths& AsScanned::pathsOf(const std::string& id) const {
     return found == m_paths.end() ? none : found->second;
 }
 
-const AsScanned::Listing* AsScanned::byPath(const std::optional<std::string>& path) const {
-    if (!path || path->empty()) return nullptr;
-    const auto found = m_byPath.find(normalisedIn(*path, m_home));
-    return found == m_byPath.end() ? nullptr : &found->second;
+AsScanned::Judgement AsScanned::judge(const PreviewRow& row) const {
+    Judgement j;
+    if (const auto id = m_byId.find(row.id); id != m_byId.end()) {
+        j.strictest.fold(id->second);
+        j.toolItem = m_allTools.at(row.id);
+    }
+    if (!row.path || row.path->empty()) return j;
+    const std::string path = normalisedIn(*row.path, m_home);
+    // The folder itself, then everything whose path continues it with "/":
+    // those keys sort together, before the first that continues it with "0".
+    const auto at = m_byPath.find(path);
+    if (at != m_byPath.end()) j.strictest.fold(at->second);
+    const std::string below = path == "/" ? "/" : path + "/";
+    std::string past = below;
+    past.back() = '0';
+    for (auto it = m_byPath.lower_bound(below); it != m_byPath.end() && it->first < past; ++it)
+        j.strictest.fold(it->second);
+    return j;
 }
 
-PreviewRow AsScanned::tightened(PreviewRow row) const {
-    const auto raise = [&row](const Listing* l) {
-        if (l != nullptr && l->strictness > strictness(row.safety)) row.safety = l->safety;
-    };
-    const auto id = m_byId.find(row.id);
-    raise(id == m_byId.end() ? nullptr : &id->second);
-    raise(byPath(row.path));
+AsScanned::Judgement AsScanned::judge(const PreviewRow& row, ScannedPlaces& places) const {
+    Judgement j = judge(row);
+    if (row.path && !row.path->empty())
+        j.strictest.fold(places.atOrInside(expandTilde(*row.path, m_home)));
+    return j;
+}
+
+PreviewRow AsScanned::tightened(PreviewRow row, const Judgement& judged) {
+    if (judged.strictest.any && judged.strictest.strictness > tierStrictness(row.safety))
+        row.safety = judged.strictest.safety;
     return row;
 }
 
-std::optional<std::string> AsScanned::reason(const PreviewRow& row) const {
-    const auto id = m_byId.find(row.id);
-    const Listing* sameId = id == m_byId.end() ? nullptr : &id->second;
-    const Listing* samePath = byPath(row.path);
-    if ((sameId != nullptr && sameId->untickable) || (samePath != nullptr && samePath->untickable))
-        return "not as scanned";
+std::optional<std::string> AsScanned::reason(const PreviewRow& row, const Judgement& judged) {
+    if (judged.strictest.untickable) return "not as scanned";
     // A row the engine runs a tool for, or one without a path, passes the
     // guards without a look at the disk: it is taken only for an item the scan
     // listed so, under every record of its id.
     if (row.action != "cmd" && row.path) return std::nullopt;
-    if (sameId != nullptr && sameId->allTools) return std::nullopt;
+    if (judged.toolItem) return std::nullopt;
     return "not as scanned";
+}
+
+std::optional<std::string> AsScanned::changedSince(const PreviewRow& shown, const Judgement& now) {
+    if (tightened(shown, now).safety != shown.safety) return "changed since the preview";
+    return std::nullopt;
 }
 
 }  // namespace virirado

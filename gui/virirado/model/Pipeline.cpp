@@ -10,6 +10,7 @@
 #include "EngineClient.hpp"
 #include "Numeric.hpp"
 #include "Protocol.hpp"
+#include "ScannedPlaces.hpp"
 
 namespace virirado {
 
@@ -17,38 +18,56 @@ namespace {
 
 namespace guard = durozizo::DeleteGuard;
 
-std::optional<std::string> rowStaticReason(const PreviewRow& row, const AsScanned& scanned,
-                                           const std::string& home) {
+std::optional<std::string> rowStaticReason(const PreviewRow& row,
+                                           const AsScanned::Judgement& judged,
+                                           const AsScanned& scanned, const std::string& home) {
     if (auto reason =
             guard::staticReason(row.path, row.action, row.safety, scanned.pathsOf(row.id), home)) {
         return reason;
     }
-    return scanned.reason(row);
+    return AsScanned::reason(row, judged);
 }
 
-std::vector<HeldRow> previewCheck(const PreviewPayload& payload, const AsScanned& scanned,
-                                  const std::string& home) {
+// The preview as it may be shown: each row as strict as the records at or
+// inside its place on disk ask, and the rows the guards hold back.
+struct CheckedPreview {
+    PreviewPayload payload;
     std::vector<HeldRow> held;
-    for (const PreviewRow& row : payload.rows) {
-        if (auto reason = rowStaticReason(row, scanned, home)) held.emplace_back(row, *reason);
+};
+
+CheckedPreview previewCheck(PreviewPayload payload, const AsScanned& scanned,
+                            const std::string& home) {
+    ScannedPlaces places(scanned);
+    std::vector<HeldRow> held;
+    for (PreviewRow& row : payload.rows) {
+        const AsScanned::Judgement judged = scanned.judge(row, places);
+        row = AsScanned::tightened(std::move(row), judged);
+        if (auto reason = rowStaticReason(row, judged, scanned, home))
+            held.emplace_back(row, *reason);
     }
-    return held;
+    return {std::move(payload), std::move(held)};
 }
 
-// The last look at the disk before the engine is asked to delete.
+// The last look at the disk before the engine is asked to delete, against the
+// records as they are now: a row they judge stricter than the sheet showed it
+// would go without the code it now needs.
 std::vector<HeldRow> recheck(const PreviewPayload& payload, const AsScanned& scanned,
                              const std::string& home) {
+    ScannedPlaces places(scanned);
     std::vector<HeldRow> held;
     for (const PreviewRow& row : payload.rows) {
-        if (auto reason = rowStaticReason(row, scanned, home)) {
+        const AsScanned::Judgement judged = scanned.judge(row, places);
+        auto reason = rowStaticReason(row, judged, scanned, home);
+        if (!reason) reason = AsScanned::changedSince(row, judged);
+        if (reason) {
             held.emplace_back(row, *reason);
             continue;
         }
         if (!row.path || row.action == "cmd") continue;
         // The same file the guards just passed: "~" stands for this client's home.
         const int64_t measured = guard::measure(expandTilde(*row.path, home));
-        if (auto reason = guard::sizeReason(row.realisticSize, measured)) {
-            held.emplace_back(row, *reason);
+        if (auto sized = guard::sizeReason(row.realisticSize, measured)) {
+            held.emplace_back(row, *sized);
         }
     }
     return held;
@@ -100,12 +119,9 @@ void EngineClient::onPreview(const Json& event) {
     if (m_asks.unanswered == 0) return;
     const PreviewAsks asked = takeAnswer();
     PreviewPayload payload;
-    auto scanned = std::make_shared<const AsScanned>(m_records, m_services.home);
     std::unordered_map<std::string, std::vector<std::size_t>> byId;
     for (const Json& entry : objectsOf(jsonField(event, "items"))) {
-        if (auto row = previewRow(entry)) {
-            addRow(payload.rows, byId, scanned->tightened(std::move(*row)));
-        }
+        if (auto row = previewRow(entry)) addRow(payload.rows, byId, std::move(*row));
     }
     payload.token = jsonString(jsonField(event, "confirm_token")).value_or("");
     if (payload.rows.empty() || payload.token.empty()) {
@@ -124,21 +140,28 @@ void EngineClient::onPreview(const Json& event) {
         return;
     }
     if (snapshotMode()) {
+        // The demo's rows are judged by their text alone: no disk holds them.
+        const AsScanned scanned(m_records, m_services.home);
+        for (PreviewRow& row : payload.rows)
+            row = scanned.tightened(std::move(row));
         setPreview(payload);
         return;
     }
 
-    auto held = std::make_shared<std::vector<HeldRow>>();
+    // Even the text of a path is judged on disk where ".." follows a link, so
+    // the records are only copied here and judged in the background.
+    auto records = std::make_shared<const std::vector<ItemRecord>>(m_records);
+    auto checked = std::make_shared<CheckedPreview>();
     std::weak_ptr<int> alive = m_alive;
     const uint64_t answer = ++m_answers;
     const int64_t generation = m_state.scanGeneration;
     m_services.executor->run(
-        [held, payload, scanned, home = m_services.home] {
-            *held = previewCheck(payload, *scanned, home);
+        [checked, payload, records, home = m_services.home] {
+            *checked = previewCheck(payload, AsScanned(*records, home), home);
         },
-        [this, alive, held, payload, answer, generation] {
+        [this, alive, checked, answer, generation] {
             if (alive.expired()) return;
-            finishPreviewCheck(payload, *held, answer, generation);
+            finishPreviewCheck(checked->payload, checked->held, answer, generation);
         });
 }
 
@@ -220,9 +243,13 @@ void EngineClient::confirmClean() {
     m_state.verifying = true;
     auto held = std::make_shared<std::vector<HeldRow>>();
     std::weak_ptr<int> alive = m_alive;
-    auto scanned = std::make_shared<const AsScanned>(m_records, m_services.home);
+    // The records as they are now: the sheet showed the rows judged against
+    // those of the preview, and a re-listing since may ask more of them.
+    auto records = std::make_shared<const std::vector<ItemRecord>>(m_records);
     m_services.executor->run(
-        [held, p, scanned, home = m_services.home] { *held = recheck(p, *scanned, home); },
+        [held, p, records, home = m_services.home] {
+            *held = recheck(p, AsScanned(*records, home), home);
+        },
         [this, alive, held, p] {
             if (alive.expired()) return;
             finishRecheck(p, *held);

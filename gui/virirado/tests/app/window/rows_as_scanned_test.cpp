@@ -1,6 +1,7 @@
 // The sheet judges each preview row against everything the scan said: an id or
-// a folder listed twice, members, look-only items the engine keeps ticked; and
-// the rows it refuses are let go.
+// a folder listed twice, a folder under a second name, members, what lies inside
+// a row's folder, look-only items the engine keeps ticked, a re-listing while
+// the sheet is open; and the rows it refuses are let go.
 #include <gtest/gtest.h>
 
 #include <QTest>
@@ -83,6 +84,78 @@ TEST(RowsAsScanned, ALookOnlyItemTheEngineKeepsTickedIsHeldBack) {
     ASSERT_TRUE(w.scan());
     EXPECT_EQ(refusedPreview(w),
               "Held back 1: i (not as scanned). Nothing deleted. Preview again.");
+}
+
+TEST(RowsAsScanned, AFolderUnderASecondNameAsksForItsCode) {
+    // ~/work is a link to ~/proj: x1 at ~/work/target is r1's folder, listed to
+    // check first.
+    fs::path folder;
+    HostileWindow w([&folder](const fs::path& home) {
+        folder = folderIn(home, "proj/target");
+        fs::create_directory_symlink(home / "proj", home / "work");
+        const fs::path work = home / "work/target";
+        return script(record("r1", folder, "review", "trash") + "," +
+                          record("x1", work, "safe", "trash", ",\"ticked\":true"),
+                      "\"x1\"", record("x1", work, "safe", "trash"));
+    });
+    ASSERT_TRUE(w.scan());
+    w.refresh();
+    ASSERT_TRUE(testing::activateSheet(w.window.get()));
+    QTest::keyClick(w.window.get(), Qt::Key_Return);
+    ConfirmSheet* sheet = nullptr;
+    ASSERT_TRUE(w.waitFor([&] { return (sheet = w.confirmSheet()) != nullptr; }, 10000))
+        << w.state().banner.value_or("no banner");
+    ASSERT_TRUE(testing::activateSheet(sheet));
+    w.deleteChord();
+    EXPECT_EQ(w.cleansSent(), 0);
+    EXPECT_TRUE(fs::is_directory(folder));
+    expectTheCodeToGuardTheClean(w, sheet);
+}
+
+TEST(RowsAsScanned, AReviewItemInsideASafeRowAsksForTheCode) {
+    HostileWindow w([](const fs::path& home) {
+        const fs::path target = folderIn(home, "proj/target"),
+                       out = folderIn(home, "proj/target/out");
+        return script(
+            record("x1", target, "safe", "trash") + "," + record("r", out, "review", "trash"),
+            "\"x1\"", record("x1", target, "safe", "trash"));
+    });
+    ASSERT_TRUE(w.scan());
+    expectTheCodeForTheTank(w);
+}
+
+TEST(RowsAsScanned, ARowListedStricterWhileTheSheetIsOpenIsHeldBack) {
+    // The sheet shows x1 safe, without a code; then the engine lists x1 again,
+    // now to check first.
+    HostileWindow w([](const fs::path& home) {
+        const fs::path target = folderIn(home, "proj/target");
+        return volume("1000000000", "100000000000") +
+               "on scan\nsay {\"event\":\"done\",\"items\":[" +
+               record("x1", target, "safe", "trash") +
+               "],\"ticked\":[\"x1\"],\"free_bytes\":1000000000,\"total_bytes\":"
+               "100000000000}\non preview\nsay {\"event\":\"preview\",\"confirm_token\":"
+               "\"tok\",\"items\":[" +
+               record("x1", target, "safe", "trash") + "]}\nsay {\"event\":\"item\",\"item\":" +
+               record("x1", target, "review", "trash", ",\"ticked\":true") + "}\non clean\n";
+    });
+    ASSERT_TRUE(w.scan());
+    w.content->model().requestPreview();
+    ConfirmSheet* sheet = nullptr;
+    ASSERT_TRUE(w.waitFor([&] { return (sheet = w.confirmSheet()) != nullptr; }, 10000))
+        << w.state().banner.value_or("no banner");
+    ASSERT_TRUE(w.waitFor([&] {
+        const auto& records = w.client().records();
+        return records.size() == 1 && records[0].safety == "review";
+    }));
+    EXPECT_EQ(w.state().preview->rows.at(0).safety, "safe");
+    ASSERT_TRUE(testing::activateSheet(sheet));
+    w.deleteChord();
+    ASSERT_TRUE(
+        w.waitFor([&] { return w.state().banner.has_value() || w.cleansSent() > 0; }, 10000));
+    EXPECT_EQ(w.state().banner,
+              "Held back 1: x1 (changed since the preview). Nothing deleted. Preview again.");
+    EXPECT_EQ(w.cleansSent(), 0);
+    EXPECT_NE(deletionLogs(w.home).find("changed since the preview"), std::string::npos);
 }
 
 TEST(HoldBack, ARowTheEngineTickedOnItsOwnIsLetGo) {
