@@ -6,117 +6,184 @@
 
 namespace virirado {
 
+namespace {
+
+bool saysDeleted(const Json& result) {
+    return jsonBool(jsonField(result, "deleted"), false);
+}
+
+}  // namespace
+
 bool CleanLedger::Report::answers(Number clean) const {
-    return std::find(answered.begin(), answered.end(), clean) != answered.end();
+    return std::any_of(answered.begin(), answered.end(),
+                       [clean](const Answered& a) { return a.clean == clean; });
 }
 
-std::vector<Json> CleanLedger::Report::results() const {
-    std::vector<Json> out;
-    out.reserve(taken.size());
-    for (const Taken& t : taken)
-        out.push_back(t.result);
-    return out;
+bool CleanLedger::Report::sentDry(Number clean) const {
+    return std::any_of(answered.begin(), answered.end(),
+                       [clean](const Answered& a) { return a.clean == clean && a.dry; });
 }
 
-std::vector<Json> CleanLedger::Report::resultsOf(Number clean) const {
-    std::vector<Json> out;
-    for (const Taken& t : taken) {
-        if (t.clean == clean) out.push_back(t.result);
-    }
-    return out;
+bool CleanLedger::Report::went(const Taken& t) const {
+    return !sentDry(t.clean) && saysDeleted(t.result);
+}
+
+bool CleanLedger::Report::readsDry() const {
+    if (std::all_of(answered.begin(), answered.end(), [](const Answered& a) { return a.dry; }))
+        return true;
+    return saidDry &&
+           std::none_of(taken.begin(), taken.end(), [this](const Taken& t) { return went(t); });
 }
 
 CleanLedger::Number CleanLedger::sent(std::vector<PreviewRow> rows, bool dry) {
-    Clean c;
-    c.number = ++m_next;
+    const Number number = ++m_next;
+    // A clean of no rows waits for nothing.
+    if (rows.empty()) return number;
+    Clean& c = m_cleans[number];
     c.dry = dry;
     c.open.assign(rows.size(), true);
-    for (const PreviewRow& row : rows)
-        c.labelsLeft.push_back(row.label);
+    c.openCount = rows.size();
+    for (std::size_t i = rows.size(); i-- > 0;) {
+        m_open[rows[i].id].push_back({number, i});
+        ++c.labelsLeft[rows[i].label];
+    }
     c.rows = std::move(rows);
-    // A clean of no rows waits for nothing.
-    if (!c.rows.empty()) m_cleans.push_back(std::move(c));
-    return m_next;
+    return number;
 }
 
 void CleanLedger::unsent(Number clean) {
-    std::erase_if(m_cleans, [clean](const Clean& c) { return c.number == clean; });
-}
-
-CleanLedger::Clean* CleanLedger::find(Number clean) {
-    for (Clean& c : m_cleans) {
-        if (c.number == clean) return &c;
+    const auto it = m_cleans.find(clean);
+    if (it == m_cleans.end()) return;
+    const Clean& c = it->second;
+    for (std::size_t i = 0; i < c.rows.size(); ++i) {
+        if (c.open[i]) unindex(c.rows[i].id, clean, i);
     }
-    return nullptr;
+    m_cleans.erase(it);
 }
 
-CleanLedger::Clean* CleanLedger::closeRow(const std::string& id, PreviewRow& row) {
+std::vector<PreviewRow> CleanLedger::openRows(Number clean) const {
+    std::vector<PreviewRow> rows;
+    const auto it = m_cleans.find(clean);
+    if (it == m_cleans.end()) return rows;
+    const Clean& c = it->second;
+    rows.reserve(c.openCount);
+    for (std::size_t i = 0; i < c.rows.size(); ++i) {
+        if (c.open[i]) rows.push_back(c.rows[i]);
+    }
+    return rows;
+}
+
+void CleanLedger::unindex(const std::string& id, Number clean, std::size_t row) {
+    const auto it = m_open.find(id);
+    if (it == m_open.end()) return;
+    std::vector<Place>& places = it->second;
+    // The row asked for is nearly always the last.
+    for (std::size_t i = places.size(); i-- > 0;) {
+        if (places[i].clean != clean || places[i].row != row) continue;
+        places.erase(places.begin() + static_cast<std::ptrdiff_t>(i));
+        break;
+    }
+    if (places.empty()) m_open.erase(it);
+}
+
+void CleanLedger::closeRow(Number number, Clean& clean, std::size_t row) {
+    clean.open[row] = false;
+    --clean.openCount;
+    m_closed.insert(clean.rows[row].id);
+    unindex(clean.rows[row].id, number, row);
+}
+
+bool CleanLedger::takeOpen(const std::string& id, const Json& result, Report& report) {
+    const auto it = m_open.find(id);
+    if (it == m_open.end()) return false;
     // The newest clean first: an earlier one that an error ended may never be
     // reported, and the clean on the sheet must not wait behind it.
-    for (auto c = m_cleans.rbegin(); c != m_cleans.rend(); ++c) {
-        for (std::size_t i = 0; i < c->rows.size(); ++i) {
-            if (!c->open[i] || c->rows[i].id != id) continue;
-            c->open[i] = false;
-            row = c->rows[i];
-            return &*c;
+    const Place place = it->second.back();
+    Clean& clean = m_cleans.at(place.clean);
+    PreviewRow row = clean.rows[place.row];
+    closeRow(place.clean, clean, place.row);
+    if (!report.answers(place.clean)) report.answered.push_back({place.clean, clean.dry});
+    report.taken.push_back({place.clean, std::move(row), result});
+    return true;
+}
+
+void CleanLedger::closeAnswered(Report& report) {
+    for (const Answered& a : report.answered) {
+        const auto it = m_cleans.find(a.clean);
+        if (it == m_cleans.end()) continue;
+        Clean& c = it->second;
+        for (std::size_t i = 0; c.openCount > 0 && i < c.rows.size(); ++i) {
+            if (!c.open[i]) continue;
+            if (!c.dry) report.unknown.push_back(c.rows[i]);
+            closeRow(a.clean, c, i);
         }
+        m_cleans.erase(it);
     }
-    return nullptr;
 }
 
 std::optional<CleanLedger::Report> CleanLedger::take(const Json& event) {
     if (m_cleans.empty()) return std::nullopt;
     Report report;
+    // The rows this report took, by id. An id named again once every open row
+    // with it is taken names one of those again: the result saying it was
+    // deleted wins over one saying it failed, still one line per row.
+    std::unordered_map<std::string, std::vector<std::size_t>> tookById;
+    bool namesClosed = false;
     const Json* results = jsonField(event, "results");
     if (protocol::isArrayOfObjects(results)) {
         for (const Json& r : *results) {
             const auto id = jsonString(jsonField(r, "id"));
-            PreviewRow row;
-            Clean* clean = id ? closeRow(*id, row) : nullptr;
-            if (clean == nullptr) continue;
-            Json logged = r;
-            logged["path"] = row.path.value_or(row.label);
-            report.taken.push_back({clean->number, std::move(logged)});
-            if (!report.answers(clean->number)) report.answered.push_back(clean->number);
+            if (!id) continue;
+            if (takeOpen(*id, r, report)) {
+                tookById[*id].push_back(report.taken.size() - 1);
+            } else if (const auto took = tookById.find(*id); took != tookById.end()) {
+                if (!saysDeleted(r)) continue;
+                for (const std::size_t i : took->second) {
+                    if (saysDeleted(report.taken[i].result)) continue;
+                    report.taken[i].result = r;
+                    break;
+                }
+            } else {
+                namesClosed = namesClosed || m_closed.contains(*id);
+            }
         }
     }
-    if (report.answered.empty()) report.answered.push_back(m_cleans.back().number);
-
-    bool allDry = true;
-    for (Clean& c : m_cleans) {
-        if (!report.answers(c.number)) continue;
-        allDry = allDry && c.dry;
-        for (std::size_t i = 0; i < c.rows.size(); ++i) {
-            if (!c.open[i]) continue;
-            c.open[i] = false;
-            report.unknown.push_back(c.rows[i]);
-        }
+    if (report.taken.empty()) {
+        // A report sent again, or late for a clean already closed: its rows
+        // have their lines, and no open clean is its to answer.
+        if (namesClosed) return std::nullopt;
+        const auto& [oldest, clean] = *m_cleans.begin();
+        report.answered.push_back({oldest, clean.dry});
     }
-    report.dry = jsonBool(jsonField(event, "dry_run"), allDry);
-    std::erase_if(m_cleans, [](const Clean& c) {
-        return std::none_of(c.open.begin(), c.open.end(), [](bool open) { return open; });
-    });
+    const bool allDry = std::all_of(report.answered.begin(), report.answered.end(),
+                                    [](const Answered& a) { return a.dry; });
+    report.saidDry = jsonBool(jsonField(event, "dry_run"), allDry);
+    closeAnswered(report);
     return report;
 }
 
 bool CleanLedger::progress(Number clean, const std::string& label, bool finished) {
-    Clean* c = find(clean);
-    if (c == nullptr) return false;
-    const auto it = std::find(c->labelsLeft.begin(), c->labelsLeft.end(), label);
-    if (it == c->labelsLeft.end()) return false;
-    if (finished) c->labelsLeft.erase(it);
+    const auto c = m_cleans.find(clean);
+    if (c == m_cleans.end()) return false;
+    auto& labels = c->second.labelsLeft;
+    const auto it = labels.find(label);
+    if (it == labels.end()) return false;
+    if (finished && --it->second == 0) labels.erase(it);
     return true;
 }
 
 std::vector<PreviewRow> CleanLedger::ended() {
     std::vector<PreviewRow> unknown;
-    for (const Clean& c : m_cleans) {
+    for (const auto& [number, c] : m_cleans) {
         if (c.dry) continue;
         for (std::size_t i = 0; i < c.rows.size(); ++i) {
             if (c.open[i]) unknown.push_back(c.rows[i]);
         }
     }
     m_cleans.clear();
+    m_open.clear();
+    // A later engine cannot have taken these cleans.
+    m_closed.clear();
     return unknown;
 }
 

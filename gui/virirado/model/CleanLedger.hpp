@@ -5,16 +5,24 @@
 //
 // Events name no command, so a report is never matched to a clean by its "id":
 // each result is taken for an open row with the id it names, whichever clean
-// sent that row, and the report answers the cleans whose rows it named. A
-// report that names none answers the newest clean still open. Rows of an
-// answered clean that its report left out are "unknown": the engine said it was
-// done, so no later report will name them. Rows of a clean no report answers
-// stay open until one does or the engine ends.
+// sent that row (the newest first), and the report answers the cleans whose
+// rows it named. The engine reports its cleans in the order it took them, so a
+// report that names no open row answers the oldest clean still open; one whose
+// results name only rows already closed (a report sent twice) answers nothing.
+// Rows of an answered clean that its report left out are "unknown": the engine
+// said it was done, so no later report will name them. Rows of a clean no
+// report answers stay open until one does or the engine ends.
+//
+// Each call costs in proportion to what it names: the open rows are indexed by
+// id, and each clean counts the labels whose progress is still to come.
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "Json.hpp"
@@ -29,27 +37,40 @@ public:
     // One result taken for one row sent.
     struct Taken {
         Number clean = 0;
-        // The engine's result, its "path" replaced by the row's own path (else
-        // its label): the log names what the guards checked, never a path the
-        // engine supplies.
+        // The row as it was sent: the deletion log names its path, the one the
+        // guards checked, never a path the engine supplies.
+        PreviewRow row;
+        // The engine's result for it, as reported.
         Json result;
+    };
+
+    // A clean a report answers, and whether it was sent as a dry run.
+    struct Answered {
+        Number clean = 0;
+        bool dry = false;
     };
 
     // What one "clean" report comes to.
     struct Report {
-        // The report's own "dry_run", else whether the cleans it answers were
-        // sent as dry runs.
-        bool dry = false;
+        // One result per row, in the report's order.
         std::vector<Taken> taken;
-        // Rows of the answered cleans that no result names, in the order sent.
+        // Rows of the answered cleans sent for real that no result names, in
+        // the order sent.
         std::vector<PreviewRow> unknown;
-        std::vector<Number> answered;
+        std::vector<Answered> answered;
+        // The report's own "dry_run", else whether every clean it answers was
+        // sent as a dry run.
+        bool saidDry = false;
 
         bool answers(Number clean) const;
-        // The results taken, in the report's order.
-        std::vector<Json> results() const;
-        // The results taken for rows of one clean.
-        std::vector<Json> resultsOf(Number clean) const;
+        bool sentDry(Number clean) const;
+        // The row was sent for real and its result says it was deleted. A clean
+        // sent as a dry run deleted nothing, whatever its report claims.
+        bool went(const Taken& t) const;
+        // Nothing was deleted and the engine says it only pretended, or every
+        // clean answered was sent as a dry run. A real clean's rows are logged
+        // as their results say all the same; this only picks the words.
+        bool readsDry() const;
     };
 
     // A clean went out with these rows; returns its number.
@@ -58,9 +79,11 @@ public:
     void unsent(Number clean);
     // Some row sent still waits for its report.
     bool awaiting() const { return !m_cleans.empty(); }
+    // The rows of one clean that no report has named yet, in the order sent.
+    std::vector<PreviewRow> openRows(Number clean) const;
 
-    // Takes one "clean" event; none when no row sent is open, so the report
-    // answers nothing this window asked.
+    // Takes one "clean" event; none when it answers no clean this window sent
+    // that is still open.
     std::optional<Report> take(const Json& event);
 
     // A "clean_progress" for `label` during clean `clean`: true when a row of
@@ -74,21 +97,35 @@ public:
 
 private:
     struct Clean {
-        Number number = 0;
         bool dry = false;
         std::vector<PreviewRow> rows;
         std::vector<bool> open;
-        // Labels of rows whose progress has not finished yet.
-        std::vector<std::string> labelsLeft;
+        std::size_t openCount = 0;
+        // Labels of rows whose progress has not finished yet, with how many
+        // rows bear each.
+        std::unordered_map<std::string, std::size_t> labelsLeft;
+    };
+    struct Place {
+        Number clean = 0;
+        std::size_t row = 0;
     };
 
-    Clean* find(Number clean);
-    // Closes the newest open row with this id; the clean it was in, or none.
-    Clean* closeRow(const std::string& id, PreviewRow& row);
+    // Takes one result for the newest open row with its id; false when none is.
+    bool takeOpen(const std::string& id, const Json& result, Report& report);
+    // Closes what the answered cleans have left open, and forgets them.
+    void closeAnswered(Report& report);
+    void closeRow(Number number, Clean& clean, std::size_t row);
+    void unindex(const std::string& id, Number clean, std::size_t row);
 
     Number m_next = 0;
     // Oldest first; a clean leaves once none of its rows is open.
-    std::vector<Clean> m_cleans;
+    std::map<Number, Clean> m_cleans;
+    // Open rows by id: the newest clean's last, and within one clean the first
+    // sent last, so the row a result takes is at the back.
+    std::unordered_map<std::string, std::vector<Place>> m_open;
+    // Ids of the rows closed since the engine started, so a report naming only
+    // those is known for one already taken.
+    std::unordered_set<std::string> m_closed;
 };
 
 }  // namespace virirado

@@ -175,7 +175,6 @@ void EngineClient::onError(const Json& event) {
     if (m_state.cleanProgress && m_state.cleanProgress->isRunning() &&
         jsonString(jsonField(event, "cmd")) == "clean") {
         m_state.cleanProgress->fail(message);
-        m_pendingRows.clear();
     }
     // The engine refused a preview ("Busy", …): that request has its answer.
     if (m_asks.unanswered > 0 && jsonString(jsonField(event, "cmd")) == "preview") takeAnswer();

@@ -16,19 +16,21 @@ std::string formatTime(std::time_t now, bool utc, const char* format) {
     return std::string(buffer, n);
 }
 
-std::string resultLine(const std::string& stamp, const Json& record,
+std::string resultLine(const std::string& stamp, const CleanLedger::Taken& taken,
                        const std::optional<std::string>& status) {
+    const Json& record = taken.result;
     const std::string word =
         status ? *status : (jsonBool(jsonField(record, "deleted"), false) ? "deleted" : "failed");
-    auto where = jsonString(jsonField(record, "path"));
-    if (!where) where = jsonString(jsonField(record, "label"));
+    // The place the guards checked, never one the engine names: a result may
+    // keep the id sent and name any file at all.
+    const std::string where = taken.row.path.value_or(taken.row.label);
     std::string msg = jsonString(jsonField(record, "msg")).value_or("");
     for (char& c : msg) {
         if (c == '\n') c = ' ';
     }
     return stamp + '\t' + DeleteLog::field(word) + '\t' +
            std::to_string(jsonInt(jsonField(record, "realistic_size"))) + '\t' +
-           DeleteLog::field(where.value_or("?")) + '\t' + DeleteLog::field(msg) + '\n';
+           DeleteLog::field(where) + '\t' + DeleteLog::field(msg) + '\n';
 }
 
 std::string fallbackLine(const std::string& stamp, const PreviewRow& row) {
@@ -60,7 +62,8 @@ std::string DeleteLog::field(const std::string& text) {
     return out;
 }
 
-void DeleteLog::write(const std::vector<Json>& results, const std::vector<PreviewRow>& fallback,
+void DeleteLog::write(const std::vector<CleanLedger::Taken>& results,
+                      const std::vector<PreviewRow>& fallback,
                       const std::optional<std::string>& status) {
     write(results, fallback, status, homeFolder(), std::time(nullptr));
 }
@@ -69,7 +72,8 @@ void DeleteLog::refused(const std::vector<std::pair<PreviewRow, std::string>>& h
     refused(held, homeFolder(), std::time(nullptr));
 }
 
-void DeleteLog::write(const std::vector<Json>& results, const std::vector<PreviewRow>& fallback,
+void DeleteLog::write(const std::vector<CleanLedger::Taken>& results,
+                      const std::vector<PreviewRow>& fallback,
                       const std::optional<std::string>& status, const std::string& home,
                       std::time_t now) {
     const int folder = logfolder::open(home);
@@ -94,13 +98,14 @@ void DeleteLog::write(const std::vector<Json>& results, const std::vector<Previe
 
 void DeleteLog::refused(const std::vector<std::pair<PreviewRow, std::string>>& held,
                         const std::string& home, std::time_t now) {
-    std::vector<Json> results;
+    std::vector<CleanLedger::Taken> results;
     for (const auto& [row, reason] : held) {
-        results.push_back({{"deleted", false},
-                           {"realistic_size", row.realisticSize},
-                           {"path", row.path.value_or(row.label)},
-                           {"msg", "refused by app guard: " + reason},
-                           {"label", row.label}});
+        results.push_back({0,
+                           row,
+                           {{"deleted", false},
+                            {"realistic_size", row.realisticSize},
+                            {"msg", "refused by app guard: " + reason},
+                            {"label", row.label}}});
     }
     write(results, {}, "refused", home, now);
 }

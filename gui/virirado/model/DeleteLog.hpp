@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "Json.hpp"
+#include "CleanLedger.hpp"
 #include "Model.hpp"
 
 namespace virirado {
@@ -16,16 +16,19 @@ namespace virirado {
 struct DeleteLog {
     DeleteLog() = delete;
 
-    // One line per result record; when there are none, one "unknown" line per
-    // fallback row. The file is written before the call returns; any failure ends
-    // the call silently.
-    static void write(const std::vector<Json>& results, const std::vector<PreviewRow>& fallback,
+    // One line per row with its result: the status, size and message as the
+    // result says, the place as the row was sent (its path, else its label).
+    // With no results, one "unknown" line per fallback row. The file is written
+    // before the call returns; any failure ends the call silently.
+    static void write(const std::vector<CleanLedger::Taken>& results,
+                      const std::vector<PreviewRow>& fallback,
                       const std::optional<std::string>& status);
     // Logs each held row as "refused", with its reason.
     static void refused(const std::vector<std::pair<PreviewRow, std::string>>& held);
 
     // The same for a given home folder and moment.
-    static void write(const std::vector<Json>& results, const std::vector<PreviewRow>& fallback,
+    static void write(const std::vector<CleanLedger::Taken>& results,
+                      const std::vector<PreviewRow>& fallback,
                       const std::optional<std::string>& status, const std::string& home,
                       std::time_t now);
     static void refused(const std::vector<std::pair<PreviewRow, std::string>>& held,

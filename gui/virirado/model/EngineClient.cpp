@@ -18,6 +18,32 @@ namespace {
 
 constexpr std::size_t kStderrTailLength = 600;
 
+// Holds the published state's large parts (the tree, the preview, the run's
+// failures) aside while the rest is copied or compared.
+class SetAside {
+public:
+    explicit SetAside(EngineState& state)
+        : m_state(state), m_root(std::move(state.root)), m_preview(std::move(state.preview)) {
+        state.root.reset();
+        state.preview.reset();
+        if (state.cleanProgress) m_failures = std::move(state.cleanProgress->failures);
+        if (state.cleanProgress) state.cleanProgress->failures.clear();
+    }
+    ~SetAside() {
+        m_state.root = std::move(m_root);
+        m_state.preview = std::move(m_preview);
+        if (m_state.cleanProgress) m_state.cleanProgress->failures = std::move(m_failures);
+    }
+    SetAside(const SetAside&) = delete;
+    SetAside& operator=(const SetAside&) = delete;
+
+private:
+    EngineState& m_state;
+    std::optional<TreeNode> m_root;
+    std::optional<PreviewPayload> m_preview;
+    std::vector<durozizo::CleanProgress::Failure> m_failures;
+};
+
 std::optional<int64_t> statvfsFree(const std::string& path) {
     struct statvfs vfs {};
     if (::statvfs(path.c_str(), &vfs) != 0) return std::nullopt;
@@ -33,7 +59,7 @@ ClientServices ClientServices::system(std::string home) {
     s.home = home;
     auto log = std::make_shared<EngineLog>(home);
     s.log = [log](std::string_view prefix, std::string_view text) { log->append(prefix, text); };
-    s.writeDeleteLog = [home](const std::vector<Json>& results,
+    s.writeDeleteLog = [home](const std::vector<CleanLedger::Taken>& results,
                               const std::vector<PreviewRow>& fallback) {
         DeleteLog::write(results, fallback, std::nullopt, home, std::time(nullptr));
     };
@@ -70,6 +96,7 @@ void EngineClient::editForSnapshot(const std::function<void(EngineState&)>& edit
     flushTree();
     edit(m_state);
     ++m_state.rootRevision;
+    ++m_previewRevision;
     // The edited tree is no longer the records' own: a new record makes it again.
     m_treeGrows = false;
 }
@@ -178,7 +205,6 @@ void EngineClient::processEnded(int status) {
     logRowsNoReportReached();
     if (m_state.cleanProgress && m_state.cleanProgress->isRunning()) {
         m_state.cleanProgress->fail("The engine stopped.");
-        m_pendingRows.clear();
     }
     // An engine that ends quietly while the window waits on it has not
     // finished anything: a scan without its result must not read as an empty one.
@@ -297,20 +323,26 @@ void EngineClient::flushTree() {
     m_treeGrows = true;
 }
 
-EngineState EngineClient::withoutRoot() {
-    std::optional<TreeNode> root = std::move(m_state.root);
-    m_state.root.reset();
-    EngineState copy = m_state;
-    m_state.root = std::move(root);
-    return copy;
+EngineClient::Before EngineClient::snapshot() {
+    Before before;
+    before.previewRevision = m_previewRevision;
+    before.failures = m_state.cleanProgress ? m_state.cleanProgress->failures.size() : 0;
+    const SetAside aside(m_state);
+    before.state = m_state;
+    return before;
 }
 
-bool EngineClient::sameAs(const EngineState& before) {
-    std::optional<TreeNode> root = std::move(m_state.root);
-    m_state.root.reset();
-    const bool same = m_state == before;
-    m_state.root = std::move(root);
-    return same;
+bool EngineClient::sameAs(const Before& before) {
+    const std::size_t failures = m_state.cleanProgress ? m_state.cleanProgress->failures.size() : 0;
+    if (before.previewRevision != m_previewRevision || before.failures != failures) return false;
+    const SetAside aside(m_state);
+    return m_state == before.state;
+}
+
+void EngineClient::setPreview(std::optional<PreviewPayload> preview) {
+    if (preview == m_state.preview) return;
+    m_state.preview = std::move(preview);
+    ++m_previewRevision;
 }
 
 std::vector<ItemRecord>::iterator EngineClient::findRecord(const std::string& id) {
@@ -337,7 +369,7 @@ void EngineClient::scan() {
     m_treeGrows = true;
     m_state.root.reset();
     ++m_state.rootRevision;
-    m_state.preview.reset();
+    setPreview(std::nullopt);
     m_state.scanning = true;
     m_state.hasScanned = true;
     m_state.pct = 0;

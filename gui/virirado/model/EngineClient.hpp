@@ -38,7 +38,10 @@ struct ClientServices {
     std::string home;
     // The engine traffic log.
     std::function<void(std::string_view prefix, std::string_view text)> log;
-    std::function<void(const std::vector<Json>& results, const std::vector<PreviewRow>& fallback)>
+    // The rows a report named, each with its result; with none, the rows to log
+    // as "unknown".
+    std::function<void(const std::vector<CleanLedger::Taken>& results,
+                       const std::vector<PreviewRow>& fallback)>
         writeDeleteLog;
     std::function<void(const std::vector<HeldRow>& held)> writeRefusedLog;
     // Free bytes of the home folder's volume, none when unreadable.
@@ -72,7 +75,9 @@ public:
     const EngineState& state() const override { return m_state; }
     const std::vector<ItemRecord>& records() const override { return m_records; }
     const std::set<std::string>& ticked() const override { return m_ticked; }
-    const std::vector<PreviewRow>& pendingRows() const { return m_pendingRows; }
+    // The rows of the run's clean that no report has named yet, while the run
+    // runs: the ledger holds them, as it holds every clean that is out.
+    std::vector<PreviewRow> pendingRows() const;
     const std::string& stderrTail() const { return m_stderrTail; }
     bool engineRunning() const { return m_process != nullptr; }
     // Previews asked for whose answer has not come yet.
@@ -107,6 +112,12 @@ public:
     static std::optional<PreviewRow> previewRow(const Json& entry);
 
 private:
+    struct Before {
+        EngineState state;
+        uint64_t previewRevision = 0;
+        std::size_t failures = 0;
+    };
+
     // Announces one change when the outermost operation ends and the published
     // state differs from what it was when that operation began. The display tree
     // is rebuilt once there, however many records the operation changed, and is
@@ -114,7 +125,7 @@ private:
     class Batch {
     public:
         explicit Batch(EngineClient& client) : m_client(client) {
-            if (m_client.m_batchDepth++ == 0) m_before = m_client.withoutRoot();
+            if (m_client.m_batchDepth++ == 0) m_before = m_client.snapshot();
         }
         ~Batch() {
             if (--m_client.m_batchDepth != 0) return;
@@ -128,15 +139,21 @@ private:
 
     private:
         EngineClient& m_client;
-        std::optional<EngineState> m_before;
+        std::optional<Before> m_before;
     };
 
     bool snapshotMode() const;
     void announce();
-    // The published state with its tree left out, and whether the state equals
-    // such a copy (trees compared by revision).
-    EngineState withoutRoot();
-    bool sameAs(const EngineState& before);
+    // The published state with its large parts left out, and whether the state
+    // equals such a copy. The tree is compared by its revision, the preview by
+    // m_previewRevision and the run's failures by their number (they only grow
+    // while the run goes, and what replaces them changes its phase or error):
+    // copied, they made each progress event of a large clean cost the whole
+    // preview and every failure so far.
+    Before snapshot();
+    bool sameAs(const Before& before);
+    // Replaces the preview on show; every change of it goes through here.
+    void setPreview(std::optional<PreviewPayload> preview);
     void flushTree();
     std::vector<ItemRecord>::iterator findRecord(const std::string& id);
     // Writes one command; returns the failure shown to the user, or none.
@@ -194,6 +211,11 @@ private:
     void holdBack(const std::vector<HeldRow>& held, const std::set<std::string>& keepTicked = {});
     void sendClean(const PreviewPayload& payload, bool dry);
     void onClean(const Json& event);
+    // The parts of taking a report: its deletion-log lines, the records it
+    // says went, and the run on the sheet when the report is its clean's.
+    void logReport(const CleanLedger::Report& report);
+    void removeDeleted(const CleanLedger::Report& report);
+    void finishRun(const CleanLedger::Report& report);
     // The banner that sums up a report.
     static std::string cleanBanner(const Json& event, const CleanLedger::Report& report);
     // No report can come any more: the rows still open go to the deletion log
@@ -210,6 +232,8 @@ private:
     int m_batchDepth = 0;
 
     EngineState m_state;
+    // Raised whenever the preview on show changes.
+    uint64_t m_previewRevision = 0;
     // The tree waits to be rebuilt until the outermost operation ends.
     bool m_treeDirty = false;
     // The tree holds the first m_treeRecords records and nothing else, so records
@@ -233,7 +257,6 @@ private:
     std::string m_errorPending;
     int64_t m_next = 0;
     std::string m_stderrTail;
-    std::vector<PreviewRow> m_pendingRows;
     // Every clean sent whose rows still wait for a report, and the one whose run
     // the sheet shows.
     CleanLedger m_ledger;

@@ -1,7 +1,9 @@
 // The preview check and the clean pipeline of the engine client.
 #include <algorithm>
 #include <climits>
+#include <iterator>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "AsScanned.hpp"
 #include "DeleteGuard.hpp"
@@ -107,7 +109,7 @@ void EngineClient::onPreview(const Json& event) {
     }
     payload.token = jsonString(jsonField(event, "confirm_token")).value_or("");
     if (payload.rows.empty() || payload.token.empty()) {
-        m_state.preview.reset();
+        setPreview(std::nullopt);
         m_state.banner = "Nothing is in clean the tank.";
         return;
     }
@@ -122,7 +124,7 @@ void EngineClient::onPreview(const Json& event) {
         return;
     }
     if (snapshotMode()) {
-        m_state.preview = payload;
+        setPreview(payload);
         return;
     }
 
@@ -190,18 +192,17 @@ void EngineClient::finishPreviewCheck(const PreviewPayload& payload,
     if (!held.empty()) {
         holdBack(held);
     } else {
-        m_state.preview = payload;
+        setPreview(payload);
     }
 }
 
 void EngineClient::confirmClean() {
     Batch batch(*this);
-    if (!m_state.preview || m_state.verifying || !m_pendingRows.empty() || m_state.cleanProgress) {
-        return;
-    }
+    // A clean that is out has its run: no second one starts beside it.
+    if (!m_state.preview || m_state.verifying || m_state.cleanProgress) return;
     const PreviewPayload p = *m_state.preview;
     if (snapshotMode()) {
-        m_state.preview.reset();
+        setPreview(std::nullopt);
         return;
     }
     int64_t totalBytes = 0;
@@ -212,7 +213,7 @@ void EngineClient::confirmClean() {
                                   durozizo::CleanProgress::Clock::now());
     if (p.deletableRows().size() < p.rows.size()) {
         m_state.cleanProgress.reset();
-        m_state.preview.reset();
+        setPreview(std::nullopt);
         m_state.banner = "Refused: the list had Look only items.";
         return;
     }
@@ -251,7 +252,7 @@ void EngineClient::finishRecheck(const PreviewPayload& payload, const std::vecto
 void EngineClient::holdBack(const std::vector<HeldRow>& held,
                             const std::set<std::string>& keepTicked) {
     m_state.cleanProgress.reset();
-    m_state.preview.reset();
+    setPreview(std::nullopt);
     if (m_services.writeRefusedLog) m_services.writeRefusedLog(held);
     std::vector<std::string> ids;
     for (const HeldRow& h : held) {
@@ -264,7 +265,6 @@ void EngineClient::holdBack(const std::vector<HeldRow>& held,
 }
 
 void EngineClient::sendClean(const PreviewPayload& payload, bool dry) {
-    m_pendingRows = payload.rows;
     if (m_state.cleanProgress) m_state.cleanProgress->startDeleting();
     Json cmd = command("clean");
     cmd["confirm_token"] = payload.token;
@@ -277,8 +277,12 @@ void EngineClient::sendClean(const PreviewPayload& payload, bool dry) {
         if (m_state.cleanProgress) {
             m_state.cleanProgress->fail(failure->empty() ? "The engine is not running." : *failure);
         }
-        m_pendingRows.clear();
     }
+}
+
+std::vector<PreviewRow> EngineClient::pendingRows() const {
+    if (!m_runClean || !m_state.cleanProgress || !m_state.cleanProgress->isRunning()) return {};
+    return m_ledger.openRows(*m_runClean);
 }
 
 void EngineClient::logRowsNoReportReached() {
@@ -290,7 +294,7 @@ std::string EngineClient::cleanBanner(const Json& event, const CleanLedger::Repo
     const auto taken = static_cast<int64_t>(report.taken.size());
     // The engine cannot have tried more than it reports on.
     const int64_t count = std::clamp<int64_t>(jsonInt(jsonField(event, "clean_count")), 0, taken);
-    if (report.dry) {
+    if (report.readsDry()) {
         return "Dry run. " + std::to_string(count) + " items would go. Nothing was deleted.";
     }
     const Json* firstFailure = nullptr;
@@ -314,71 +318,83 @@ std::string EngineClient::cleanBanner(const Json& event, const CleanLedger::Repo
     return banner;
 }
 
-void EngineClient::onClean(const Json& event) {
-    // With no row of this window's cleans open, a report deletes nothing here and
-    // logs nothing: it stands in the traffic log alone. Otherwise it is taken
-    // for the rows it names, whatever its "id" says: events name no command.
-    const std::optional<CleanLedger::Report> report = m_ledger.take(event);
-    if (!report) return;
-    if (!m_state.cleanProgress) m_state.preview.reset();
-    // Each row sent gets one line: as its result said, or "unknown" when the
-    // report that ends its clean left it out.
-    if (!report->dry && m_services.writeDeleteLog) {
-        if (!report->taken.empty()) m_services.writeDeleteLog(report->results(), {});
-        if (!report->unknown.empty()) m_services.writeDeleteLog({}, report->unknown);
+void EngineClient::logReport(const CleanLedger::Report& report) {
+    if (!m_services.writeDeleteLog) return;
+    // Each row sent for real gets one line: as its result said, whatever the
+    // report says of "dry_run", or "unknown" when the report that ends its
+    // clean left it out. A clean sent as a dry run is logged nowhere.
+    const auto real = [&report](const CleanLedger::Taken& t) { return !report.sentDry(t.clean); };
+    if (std::all_of(report.taken.begin(), report.taken.end(), real)) {
+        if (!report.taken.empty()) m_services.writeDeleteLog(report.taken, {});
+    } else {
+        std::vector<CleanLedger::Taken> logged;
+        std::copy_if(report.taken.begin(), report.taken.end(), std::back_inserter(logged), real);
+        if (!logged.empty()) m_services.writeDeleteLog(logged, {});
     }
-    const bool forRun = m_runClean && report->answers(*m_runClean);
-    if (forRun) m_pendingRows.clear();
+    if (!report.unknown.empty()) m_services.writeDeleteLog({}, report.unknown);
+}
 
+void EngineClient::removeDeleted(const CleanLedger::Report& report) {
     // Read like every other flag of the engine, so a result that the deletion log
-    // and the progress count as deleted and ok is counted so here too. A dry run
-    // deleted nothing, whatever its results claim.
-    std::set<std::string> deleted;
-    for (const CleanLedger::Taken& t : report->taken) {
-        auto id = jsonString(jsonField(t.result, "id"));
-        if (!report->dry && jsonBool(jsonField(t.result, "deleted"), false) && id)
-            deleted.insert(*id);
+    // and the progress count as deleted is counted so here too.
+    std::unordered_set<std::string> deleted;
+    for (const CleanLedger::Taken& t : report.taken) {
+        if (report.went(t)) deleted.insert(t.row.id);
     }
-    if (!deleted.empty()) {
-        std::erase_if(m_records, [&](const ItemRecord& r) { return deleted.contains(r.id); });
-        for (const std::string& id : deleted)
-            m_ticked.erase(id);
-        rebuild();
-        ++m_state.scanGeneration;
-    }
-    m_state.banner = cleanBanner(event, *report);
+    if (deleted.empty()) return;
+    std::erase_if(m_records, [&](const ItemRecord& r) { return deleted.contains(r.id); });
+    for (const std::string& id : deleted)
+        m_ticked.erase(id);
+    rebuild();
+    ++m_state.scanGeneration;
+}
 
+void EngineClient::finishRun(const CleanLedger::Report& report) {
     // The sheet follows the report of its own clean only; an earlier clean's
     // late report reaches the log, the list and the banner.
-    if (forRun && m_state.cleanProgress) {
-        std::vector<durozizo::CleanProgress::Result> finished;
-        for (const Json& r : report->resultsOf(*m_runClean)) {
-            finished.push_back({jsonText(jsonField(r, "label")).value_or("?"),
-                                jsonInt(jsonField(r, "realistic_size")),
-                                jsonBool(jsonField(r, "ok"), false),
-                                jsonText(jsonField(r, "msg")).value_or("")});
-        }
-        // A run an error ended early takes its own later report too, so the
-        // sheet says what the banner and the log say.
-        if (m_state.cleanProgress->isRunning()) {
-            m_state.cleanProgress->finish(finished, report->dry);
-        } else {
-            m_state.cleanProgress->finishAfterError(finished, report->dry);
-        }
+    if (!m_runClean || !report.answers(*m_runClean) || !m_state.cleanProgress) return;
+    std::vector<durozizo::CleanProgress::Result> finished;
+    for (const CleanLedger::Taken& t : report.taken) {
+        if (t.clean != *m_runClean) continue;
+        const Json& r = t.result;
+        finished.push_back(
+            {jsonText(jsonField(r, "label")).value_or("?"), jsonInt(jsonField(r, "realistic_size")),
+             jsonBool(jsonField(r, "ok"), false), jsonText(jsonField(r, "msg")).value_or("")});
     }
-    if (!report->dry) refreshFree();
+    // A run an error ended early takes its own later report too, so the
+    // sheet says what the banner and the log say.
+    if (m_state.cleanProgress->isRunning()) {
+        m_state.cleanProgress->finish(finished, report.readsDry());
+    } else {
+        m_state.cleanProgress->finishAfterError(finished, report.readsDry());
+    }
+}
+
+void EngineClient::onClean(const Json& event) {
+    // A report that answers no clean of this window still open deletes nothing
+    // here and logs nothing: it stands in the traffic log alone. Otherwise it
+    // is taken for the rows it names, whatever its "id" says: events name no
+    // command.
+    const std::optional<CleanLedger::Report> report = m_ledger.take(event);
+    if (!report) return;
+    if (!m_state.cleanProgress) setPreview(std::nullopt);
+    logReport(*report);
+    removeDeleted(*report);
+    m_state.banner = cleanBanner(event, *report);
+    finishRun(*report);
+    if (!report->readsDry()) refreshFree();
 }
 
 void EngineClient::dismissPreview() {
     Batch batch(*this);
     if (!m_state.cleanProgress) {
-        m_state.preview.reset();
+        setPreview(std::nullopt);
         return;
     }
     if (m_state.cleanProgress->isRunning()) return;
     const bool rescan = !m_state.cleanProgress->dryRun && m_state.cleanProgress->doneCount >= 1;
     m_state.cleanProgress.reset();
-    m_state.preview.reset();
+    setPreview(std::nullopt);
     m_runClean.reset();
     if (rescan) scan();
 }

@@ -94,6 +94,69 @@ TEST_F(PipelineTest, ALateReportIsTakenForItsRowsAfterAnotherClean) {
     EXPECT_EQ(state().cleanProgress->deletedCount, 1);
 }
 
+TEST_F(PipelineTest, AnEmptyLateReportIsTheOlderCleansNotTheOneOnTheSheet) {
+    preview(Json::array({row("a", small)}));
+    h->client->confirmClean();
+    h->event({{"event", "error"}, {"cmd", "clean"}, {"message", "Disk hiccup."}});
+    h->client->dismissPreview();
+    preview(Json::array({row("b", other)}), "tok2");
+    h->client->confirmClean();
+    ASSERT_EQ(lastSent()["confirm_token"], "tok2");
+
+    h->event(report(Json::array(), 0));
+    EXPECT_EQ(Lines(*h).all, (std::vector<Line>{{"unknown", "a"}}));
+    EXPECT_EQ(state().cleanProgress->phase, Phase::deleting);
+    EXPECT_EQ(h->client->pendingRows().size(), 1u);
+
+    h->event(report(Json::array({result("b")}), 1));
+    EXPECT_EQ(Lines(*h).all, (std::vector<Line>{{"unknown", "a"}, {"deleted", "b"}}));
+    EXPECT_EQ(state().banner, "Deleted 1 items. Log: ~/Library/Logs/Virirado/");
+    const auto& run = *state().cleanProgress;
+    EXPECT_EQ(run.phase, Phase::finished);
+    EXPECT_EQ(run.deletedCount, 1);
+    EXPECT_EQ(run.notTried, 0);
+    ASSERT_EQ(h->client->records().size(), 1u);
+    EXPECT_EQ(h->client->records()[0].id, "a");
+}
+
+TEST_F(PipelineTest, AReportSentAgainChangesNothing) {
+    preview(Json::array({row("a", small)}));
+    h->client->confirmClean();
+    const Json first = report(Json::array({result("a")}), 1);
+    h->event(first);
+    ASSERT_EQ(Lines(*h).all.size(), 1u);
+    h->client->dismissPreview();
+    h->event({{"event", "done"}, {"items", {item("b", other)}}, {"ticked", {"b"}}});
+    preview(Json::array({row("b", other)}), "tok2");
+    h->client->confirmClean();
+    h->client->setBanner("before the copy");
+    const auto run = state().cleanProgress;
+    const auto lines = h->handledLines().size();
+
+    h->event(first);
+    ASSERT_EQ(h->handledLines().size(), lines + 1);
+    EXPECT_EQ(Lines(*h).all.size(), 1u);
+    EXPECT_EQ(state().banner, "before the copy");
+    EXPECT_EQ(state().cleanProgress, run);
+    EXPECT_EQ(h->client->pendingRows().size(), 1u);
+    EXPECT_EQ(h->client->records().size(), 1u);
+}
+
+TEST_F(PipelineTest, ARowReportedFailedThenDeletedIsLoggedDeleted) {
+    preview(Json::array({row("a", small)}));
+    h->client->confirmClean();
+    Json failed = result("a", false);
+    failed["ok"] = false;
+    failed["msg"] = "busy";
+    h->event(report(Json::array({failed, result("a")}), 1));
+    EXPECT_EQ(Lines(*h).all, (std::vector<Line>{{"deleted", "a"}}));
+    EXPECT_EQ(state().banner, "Deleted 1 items. Log: ~/Library/Logs/Virirado/");
+    EXPECT_EQ(state().cleanProgress->deletedCount, 1);
+    EXPECT_TRUE(state().cleanProgress->failures.empty());
+    ASSERT_EQ(h->client->records().size(), 1u);
+    EXPECT_EQ(h->client->records()[0].id, "b");
+}
+
 TEST_F(PipelineTest, ARowNoReportNamesStaysOpenUntilTheEngineEnds) {
     // The first clean's report never comes; the second's does. The first row is
     // neither forgotten nor taken for the second's: it is "unknown" at the end.
@@ -119,9 +182,9 @@ TEST_F(PipelineTest, ALineNamesThePathSentAndTakesTheRunsOwnFlag) {
     Json moved = result("a");
     moved["path"] = "~/Documents/keep.txt";
     h->event({{"event", "clean"}, {"clean_count", 1}, {"results", {moved}}});
-    ASSERT_EQ(h->deleteLogs.size(), 1u);
-    ASSERT_EQ(h->deleteLogs[0].size(), 1u);
-    EXPECT_EQ(h->deleteLogs[0][0]["path"], small);
+    ASSERT_EQ(h->deleteRows.size(), 1u);
+    ASSERT_EQ(h->deleteRows[0].size(), 1u);
+    EXPECT_EQ(h->deleteRows[0][0].path, small);
     EXPECT_EQ(state().banner, "Deleted 1 items. Log: ~/Library/Logs/Virirado/");
     EXPECT_EQ(h->client->records().size(), 1u);
     EXPECT_FALSE(state().cleanProgress->readsDry());
@@ -136,8 +199,9 @@ TEST_F(PipelineTest, ALineNamesThePathSentAndTakesTheRunsOwnFlag) {
     h->client->confirmClean();
     h->event(
         report(Json::array({{{"id", "t"}, {"path", "/"}, {"deleted", true}, {"ok", true}}}), 1));
-    ASSERT_EQ(h->deleteLogs.size(), 2u);
-    EXPECT_EQ(h->deleteLogs[1][0]["path"], "Tool");
+    ASSERT_EQ(h->deleteRows.size(), 2u);
+    EXPECT_EQ(h->deleteRows[1][0].label, "Tool");
+    EXPECT_FALSE(h->deleteRows[1][0].path);
 }
 
 TEST_F(PipelineTest, ProgressCountsOnlyRowsSentEachOnce) {

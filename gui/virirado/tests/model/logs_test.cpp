@@ -24,8 +24,14 @@ using virirado::DeleteLog;
 using virirado::EngineLog;
 using virirado::Json;
 using virirado::PreviewRow;
+using Taken = virirado::CleanLedger::Taken;
 
 namespace {
+
+// One row sent to "/x" and the engine's word that it went.
+std::vector<Taken> wentX() {
+    return {Taken{1, PreviewRow{"x", "X", "/x", 1, "", "", "rm"}, Json{{"deleted", true}}}};
+}
 
 class LogTest : public ::testing::Test {
 protected:
@@ -150,7 +156,7 @@ TEST_F(LogTest, UnusableFolderSwitchesTheLogsOffQuietly) {
         EngineLog log(home);
         log.append(">>", "lost");
     }
-    DeleteLog::write({Json{{"path", "/x"}}}, {}, std::nullopt, home, kLateEvening);
+    DeleteLog::write(wentX(), {}, std::nullopt, home, kLateEvening);
     EXPECT_FALSE(fs::exists(folder));
 }
 
@@ -163,7 +169,7 @@ TEST_F(LogTest, SymlinkedFolderIsNotFollowed) {
         EngineLog log(home);
         log.append(">>", "x");
     }
-    DeleteLog::write({Json{{"path", "/x"}}}, {}, std::nullopt, home, kLateEvening);
+    DeleteLog::write(wentX(), {}, std::nullopt, home, kLateEvening);
     EXPECT_TRUE(fs::is_empty(elsewhere));
 }
 
@@ -419,7 +425,7 @@ TEST_F(LogTest, APipeInPlaceOfALogHangsNothing) {
             EngineLog log(home);
             log.append(">>", "x");
         }
-        DeleteLog::write({Json{{"path", "/x"}}}, {}, std::nullopt, home, kLateEvening);
+        DeleteLog::write(wentX(), {}, std::nullopt, home, kLateEvening);
     });
     const bool finished = logging.wait_for(std::chrono::seconds(3)) == std::future_status::ready;
     // A reader on each pipe lets a waiting open go on, so the test can end.
@@ -433,24 +439,29 @@ TEST_F(LogTest, APipeInPlaceOfALogHangsNothing) {
 }
 
 TEST_F(LogTest, DeletionLinesFromResults) {
-    const std::vector<Json> results{
-        Json{{"deleted", true}, {"realistic_size", 42}, {"path", "/a"}, {"msg", "ok"}},
-        Json{{"label", "L"}, {"msg", "line one\nline two"}},
-        Json{{"deleted", 1}},
-        Json::array(),
+    // The place is the row's as sent, whatever the result names; status, size
+    // and message are the result's.
+    const std::vector<Taken> results{
+        {1, PreviewRow{"a", "A", "/a", 7, "", "", "rm"},
+         Json{{"deleted", true}, {"realistic_size", 42}, {"path", "/etc"}, {"msg", "ok"}}},
+        {1, PreviewRow{"l", "L", std::nullopt, 7, "", "", "cmd"},
+         Json{{"label", "Other"}, {"msg", "line one\nline two"}}},
+        {2, PreviewRow{"d", "D", "/d", 7, "", "", "rm"}, Json{{"deleted", 1}}},
+        {2, PreviewRow{"n", "N", "/n", 7, "", "", "rm"}, Json::array()},
     };
     DeleteLog::write(results, {PreviewRow{"f", "F", "/f", 1, "", "", "rm"}}, std::nullopt, home,
                      kLateEvening);
     EXPECT_EQ(read("deleted-20240311.log"),
               "2024-03-10T23:30:00Z\tdeleted\t42\t/a\tok\n"
               "2024-03-10T23:30:00Z\tfailed\t0\tL\tline one line two\n"
-              "2024-03-10T23:30:00Z\tdeleted\t0\t?\t\n"
-              "2024-03-10T23:30:00Z\tfailed\t0\t?\t\n");
+              "2024-03-10T23:30:00Z\tdeleted\t0\t/d\t\n"
+              "2024-03-10T23:30:00Z\tfailed\t0\t/n\t\n");
     struct stat st {};
     ASSERT_EQ(stat((folder + "/deleted-20240311.log").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
 
-    DeleteLog::write({Json{{"path", "/b"}}}, {}, "custom", home, kLateEvening + 60);
+    DeleteLog::write({Taken{1, PreviewRow{"b", "B", "/b", 0, "", "", "rm"}, Json::object()}}, {},
+                     "custom", home, kLateEvening + 60);
     EXPECT_TRUE(read("deleted-20240311.log").ends_with("23:31:00Z\tcustom\t0\t/b\t\n"));
 }
 
@@ -472,8 +483,9 @@ TEST_F(LogTest, DeletionFallbackRowsAndRefusals) {
 }
 
 TEST_F(LogTest, ControlCharactersCannotForgeLines) {
-    const Json record{{"path", "/x\n2024-01-01T00:00:00Z\tdeleted\t1\t/etc"},
-                      {"msg", "a\tb\rc\nd"}};
+    const Taken record{
+        1, PreviewRow{"x", "X", "/x\n2024-01-01T00:00:00Z\tdeleted\t1\t/etc", 0, "", "", "rm"},
+        Json{{"msg", "a\tb\rc\nd"}}};
     DeleteLog::write({record}, {}, std::nullopt, home, kLateEvening);
     DeleteLog::write({}, {PreviewRow{"r", "t\tab", std::nullopt, 1, "", "", "r\nm"}}, std::nullopt,
                      home, kLateEvening);
@@ -509,11 +521,10 @@ TEST_F(LogTest, OddHomesTurnTheLogsOffAndMakeNothing) {
             log.append(">>", "lost");
             auto services = virirado::ClientServices::system(odd);
             services.log("<<", "lost too");
-            services.writeDeleteLog({Json{{"deleted", true}, {"path", "/x"}}}, {});
+            services.writeDeleteLog(wentX(), {});
             services.writeRefusedLog({{PreviewRow{"r", "R", "/r", 1, "", "", "rm"}, "why"}});
         }
-        DeleteLog::write({Json{{"deleted", true}, {"path", "/x"}}}, {}, std::nullopt, odd,
-                         kLateEvening);
+        DeleteLog::write(wentX(), {}, std::nullopt, odd, kLateEvening);
         DeleteLog::refused({}, odd, kLateEvening);
     }
     fs::current_path(before);

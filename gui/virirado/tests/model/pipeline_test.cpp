@@ -281,11 +281,10 @@ TEST_F(PipelineTest, RowsNoResultReachedAreLoggedAsUnknown) {
     EXPECT_EQ(h->deleteLogs.size(), 2u);
 }
 
-TEST_F(PipelineTest, ARealCleanReportedDryReadsAsADryRun) {
-    // The engine ran dry although a real clean was asked for: the run reads as a
-    // dry run, nothing is logged as deleted and no record goes. Closing it reads
-    // the list again all the same: the run was made as a real clean and did
-    // items, and a new scan is what corrects the list if the engine did delete.
+TEST_F(PipelineTest, ARealCleanReportedDryIsLoggedAsItsResultsSay) {
+    // The clean went out as a real one; the engine removed b and still says
+    // "dry_run": true. b is logged and leaves the list, and nothing reads as if
+    // nothing was deleted.
     preview(Json::array({row("a", small), row("b", other)}));
     h->client->confirmClean();
     ASSERT_EQ(lastSent()["dry_run"], false);
@@ -296,15 +295,39 @@ TEST_F(PipelineTest, ARealCleanReportedDryReadsAsADryRun) {
               {"results",
                {{{"id", "a"}, {"deleted", false}, {"ok", true}, {"msg", "dry run"}},
                 {{"id", "b"}, {"deleted", true}, {"ok", true}, {"msg", "dry run"}}}}});
-    EXPECT_TRUE(h->deleteLogs.empty());
+    ASSERT_EQ(h->deleteLogs.size(), 1u);
+    ASSERT_EQ(h->deleteLogs[0].size(), 2u);
+    EXPECT_EQ(h->deleteLogs[0][1]["deleted"], true);
+    ASSERT_EQ(h->client->records().size(), 1u);
+    EXPECT_EQ(h->client->records()[0].id, "a");
+    EXPECT_EQ(state().freeBytes, 5);
+    EXPECT_EQ(state().banner, "Deleted 2 items. Log: ~/Library/Logs/Virirado/");
+    ASSERT_TRUE(state().cleanProgress);
+    EXPECT_FALSE(state().cleanProgress->readsDry());
+    EXPECT_EQ(state().cleanProgress->phase, Phase::finished);
+}
+
+TEST_F(PipelineTest, ARealCleanReportedDryThatDeletedNothingReadsAsADryRun) {
+    // Each row still gets its line as its result says; only the words are a
+    // dry run's. Closing it reads the list again all the same: the run was made
+    // as a real clean and did items.
+    preview(Json::array({row("a", small)}));
+    h->client->confirmClean();
+    h->free = 5;
+    h->event({{"event", "clean"},
+              {"dry_run", true},
+              {"clean_count", 1},
+              {"results", {{{"id", "a"}, {"deleted", false}, {"ok", true}, {"msg", "dry run"}}}}});
+    ASSERT_EQ(h->deleteLogs.size(), 1u);
+    ASSERT_EQ(h->deleteLogs[0].size(), 1u);
+    EXPECT_EQ(h->deleteLogs[0][0]["msg"], "dry run");
     EXPECT_EQ(h->client->records().size(), 2u);
     EXPECT_EQ(state().scanGeneration, 1);
     EXPECT_NE(state().freeBytes, 5);
-    EXPECT_EQ(state().banner, "Dry run. 2 items would go. Nothing was deleted.");
+    EXPECT_EQ(state().banner, "Dry run. 1 items would go. Nothing was deleted.");
     ASSERT_TRUE(state().cleanProgress);
     EXPECT_TRUE(state().cleanProgress->readsDry());
     EXPECT_FALSE(state().cleanProgress->dryRun);
-    EXPECT_EQ(state().cleanProgress->phase, Phase::finished);
     h->client->dismissPreview();
     EXPECT_FALSE(state().cleanProgress);
     EXPECT_EQ(lastSent()["cmd"], "scan");

@@ -109,7 +109,9 @@ struct ClientHarness {
     std::shared_ptr<FakeWorld> world = std::make_shared<FakeWorld>();
     FakeExecutor executor;
     std::vector<std::pair<std::string, std::string>> logged;
+    // The results each deletion-log call was given, and the rows sent they are for.
     std::vector<std::vector<Json>> deleteLogs;
+    std::vector<std::vector<PreviewRow>> deleteRows;
     // The rows each deletion-log call was given to fall back on.
     std::vector<std::vector<PreviewRow>> deleteFallbacks;
     std::vector<std::vector<HeldRow>> refusedLogs;
@@ -141,8 +143,14 @@ struct ClientHarness {
         s.home = home;
         s.maxLineBytes = maxLine;
         s.log = [this](std::string_view p, std::string_view t) { logged.emplace_back(p, t); };
-        s.writeDeleteLog = [this](const std::vector<Json>& r, const std::vector<PreviewRow>& f) {
-            deleteLogs.push_back(r);
+        s.writeDeleteLog = [this](const std::vector<CleanLedger::Taken>& taken,
+                                  const std::vector<PreviewRow>& f) {
+            deleteLogs.emplace_back();
+            deleteRows.emplace_back();
+            for (const CleanLedger::Taken& t : taken) {
+                deleteLogs.back().push_back(t.result);
+                deleteRows.back().push_back(t.row);
+            }
             deleteFallbacks.push_back(f);
         };
         s.writeRefusedLog = [this](const std::vector<HeldRow>& h) { refusedLogs.push_back(h); };

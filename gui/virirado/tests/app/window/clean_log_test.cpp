@@ -137,6 +137,67 @@ TEST(CleanLog, ALateReportAfterASecondCleanIsTakenForItsOwnRows) {
     EXPECT_EQ(w.row("b"), nullptr);
 }
 
+TEST(CleanLog, AnEmptyLateReportEndsTheFirstCleanNotTheOneOnTheSheet) {
+    // The first clean errs; its report comes after the second clean went out,
+    // with no results at all, and the second clean's report follows.
+    HostileWindow w([](const fs::path& home) {
+        return scanOf(home, {"a", "b"}, "\"a\"",
+                      "on preview\n" + previewOf(home, "tok1", {"a"}) + "on clean\n" +
+                          "say {\"event\":\"error\",\"cmd\":\"clean\",\"message\":\"Disk "
+                          "hiccup.\"}\nsay {\"event\":\"selection\",\"ticked\":[\"b\"]}\n"
+                          "on preview\n" +
+                          previewOf(home, "tok2", {"b"}) + "on clean\n" +
+                          "say {\"event\":\"clean\",\"dry_run\":false,\"clean_count\":0,"
+                          "\"results\":[]}\n" +
+                          reportOf(home, {"b"}));
+    });
+    ASSERT_TRUE(w.scan());
+    w.content->model().requestPreview();
+    ConfirmSheet* first = confirmShownPreview(w);
+    ASSERT_NE(first, nullptr);
+    ASSERT_TRUE(finished(w));
+    ASSERT_TRUE(w.waitFor([&] { return w.client().ticked() == std::set<std::string>{"b"}; }));
+    w.refresh();
+    QTest::keyClick(first, Qt::Key_Return);
+    ASSERT_TRUE(w.waitFor(
+        [&] { return !w.state().cleanProgress && w.content->sheets().current() == nullptr; },
+        5000));
+    ConfirmSheet* second = cleanTheTank(w);
+    ASSERT_NE(second, nullptr);
+    ASSERT_TRUE(w.waitFor([&] { return w.deletionLogLines() == 2; }, 10000))
+        << deletionLogs(w.home);
+    w.refresh();
+    const std::string log = deletionLogs(w.home);
+    EXPECT_NE(log.find(unknownLine(cacheItem(w.home, "a"))), std::string::npos) << log;
+    EXPECT_NE(log.find(logLine("deleted", cacheItem(w.home, "b"))), std::string::npos) << log;
+    EXPECT_EQ(w.state().banner, "Deleted 1 items. Log: ~/Library/Logs/Virirado/");
+    EXPECT_EQ(headline(second), "Freed 4.1 KB \u00B7 1 deleted \u00B7 0 failed");
+    EXPECT_EQ(w.state().cleanProgress->notTried, 0);
+    EXPECT_EQ(w.row("b"), nullptr);
+    EXPECT_NE(w.row("a"), nullptr);
+}
+
+TEST(CleanLog, ARealCleanReportedDryThatDeletedIsLoggedAndSaysSo) {
+    HostileWindow w([](const fs::path& home) {
+        return scanOf(home, {"a"}, "\"a\"",
+                      "on preview\n" + previewOf(home, "tok", {"a"}) + "on clean\n" +
+                          reportOf(home, {"a"}, "\"dry_run\":true,"));
+    });
+    ASSERT_TRUE(w.scan());
+    ConfirmSheet* sheet = cleanTheTank(w);
+    ASSERT_NE(sheet, nullptr);
+    ASSERT_TRUE(w.waitFor([&] { return w.deletionLogLines() == 1; }, 10000));
+    w.refresh();
+    const std::string log = deletionLogs(w.home);
+    EXPECT_NE(log.find(logLine("deleted", cacheItem(w.home, "a"))), std::string::npos) << log;
+    EXPECT_EQ(w.state().banner, "Deleted 1 items. Log: ~/Library/Logs/Virirado/");
+    const QString banner = w.window->findChild<ClampedLabel*>("bannerText")->text();
+    EXPECT_TRUE(banner.startsWith("Deleted 1 items")) << banner.toStdString();
+    EXPECT_FALSE(banner.contains("Nothing was deleted")) << banner.toStdString();
+    EXPECT_EQ(headline(sheet), "Freed 4.1 KB \u00B7 1 deleted \u00B7 0 failed");
+    EXPECT_EQ(w.row("a"), nullptr);
+}
+
 TEST(CleanLog, TheLineNamesThePathSentNotTheOneReported) {
     HostileWindow w([](const fs::path& home) {
         return scanOf(home, {"a"}, "\"a\"",
