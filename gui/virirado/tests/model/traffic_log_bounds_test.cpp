@@ -273,8 +273,9 @@ TEST(TrafficLogOnASmallDisk, TheReserveStaysFreeForTheDeletionLog) {
     for (std::size_t i = 0; i + 1 < lines.size(); ++i)
         ASSERT_EQ(lines[i], "<< " + std::to_string(i) + " " + std::string(1000, 'y'));
 
-    DeleteLog::write({Json{{"deleted", true}, {"path", "/x1"}}}, {}, std::nullopt, home.string(),
-                     1710113400);
+    const virirado::CleanLedger::Taken x1{
+        1, virirado::PreviewRow{"x1", "x1", "/x1", 0, "", "", "rm"}, Json{{"deleted", true}}};
+    DeleteLog::write({x1}, {}, std::nullopt, home.string(), 1710113400);
     bool found = false;
     for (const auto& entry : fs::directory_iterator(*virirado::logfolder::path(home))) {
         if (entry.path().filename().string().starts_with("deleted-"))
