@@ -125,7 +125,7 @@ std::optional<std::string> EngineClient::send(const Json& command) {
     } catch (...) {
         return std::string();
     }
-    if (m_services.log) m_services.log(">>", text);
+    logTraffic(">>", text);
     if (auto failure = m_process->write(text + "\n")) {
         m_state.banner = "Couldn't talk to the engine. " + *failure;
         return m_state.banner;
@@ -262,10 +262,38 @@ void EngineClient::consume(std::string_view in) {
         if (raw.size() > m_services.maxLineBytes || !protocol::validUtf8(raw)) continue;
         const std::string_view line = protocol::trimmed(raw);
         if (line.empty()) continue;
-        if (m_services.log) m_services.log("<<", line);
-        handleLine(line);
+        handleLogged(line);
     }
     keepPartial(in.substr(from));
+}
+
+void EngineClient::handleLogged(std::string_view line) {
+    // The line and the commands it leads to reach the traffic log after it is
+    // handled, in that order: a clean's report writes the deletion log first,
+    // so the traffic log cannot take the room the clean just freed.
+    struct Hold {
+        EngineClient& client;
+        explicit Hold(EngineClient& c) : client(c) { client.m_holdTraffic = true; }
+        ~Hold() { client.m_holdTraffic = false; }
+    };
+    {
+        const Hold hold(*this);
+        handleLine(line);
+    }
+    logTraffic("<<", line);
+    std::vector<std::pair<std::string, std::string>> held;
+    held.swap(m_heldTraffic);
+    for (const auto& [prefix, text] : held)
+        logTraffic(prefix, text);
+}
+
+void EngineClient::logTraffic(std::string_view prefix, std::string_view text) {
+    if (!m_services.log) return;
+    if (m_holdTraffic) {
+        m_heldTraffic.emplace_back(prefix, text);
+    } else {
+        m_services.log(prefix, text);
+    }
 }
 
 void EngineClient::keepPartial(std::string_view bytes) {

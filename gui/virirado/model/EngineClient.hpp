@@ -161,6 +161,10 @@ private:
     Json command(const char* name);
     void rebuild();
     void outputEnd();
+    // Handles one received line and then logs it.
+    void handleLogged(std::string_view line);
+    // A line for the traffic log, held while a received line is handled.
+    void logTraffic(std::string_view prefix, std::string_view text);
     // Keeps output that ends no line yet, up to the cap.
     void keepPartial(std::string_view bytes);
     void dropPending();
@@ -266,6 +270,9 @@ private:
     // answer's, or after the asks were dropped, is not shown.
     uint64_t m_answers = 0;
     uint64_t m_answersSettled = 0;
+    // Traffic-log lines that wait while a received line is handled.
+    bool m_holdTraffic = false;
+    std::vector<std::pair<std::string, std::string>> m_heldTraffic;
     // Output past the cap is being dropped up to the next line feed.
     bool m_overlong = false;
     // The scan this window asked for: open until its "done" or the engine's

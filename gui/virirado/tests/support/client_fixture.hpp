@@ -115,6 +115,9 @@ struct ClientHarness {
     // The rows each deletion-log call was given to fall back on.
     std::vector<std::vector<PreviewRow>> deleteFallbacks;
     std::vector<std::vector<HeldRow>> refusedLogs;
+    // Every log write in the order made: a traffic line as its prefix, a space
+    // and its text; a deletion-log or refusal call as "deletion log".
+    std::vector<std::string> trail;
     std::optional<bool> storedIncludePrivate;
     std::optional<int64_t> free = 1234;
     int changes = 0;
@@ -142,7 +145,10 @@ struct ClientHarness {
         s.launch.environment = env;
         s.home = home;
         s.maxLineBytes = maxLine;
-        s.log = [this](std::string_view p, std::string_view t) { logged.emplace_back(p, t); };
+        s.log = [this](std::string_view p, std::string_view t) {
+            logged.emplace_back(p, t);
+            trail.push_back(std::string(p) + " " + std::string(t));
+        };
         s.writeDeleteLog = [this](const std::vector<CleanLedger::Taken>& taken,
                                   const std::vector<PreviewRow>& f) {
             deleteLogs.emplace_back();
@@ -152,8 +158,12 @@ struct ClientHarness {
                 deleteRows.back().push_back(t.row);
             }
             deleteFallbacks.push_back(f);
+            trail.emplace_back("deletion log");
         };
-        s.writeRefusedLog = [this](const std::vector<HeldRow>& h) { refusedLogs.push_back(h); };
+        s.writeRefusedLog = [this](const std::vector<HeldRow>& h) {
+            refusedLogs.push_back(h);
+            trail.emplace_back("deletion log");
+        };
         s.freeSpace = [this] { return free; };
         s.loadIncludePrivate = [this] { return storedIncludePrivate; };
         s.storeIncludePrivate = [this](bool v) { storedIncludePrivate = v; };
