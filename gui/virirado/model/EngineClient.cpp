@@ -60,11 +60,11 @@ ClientServices ClientServices::system(std::string home) {
     auto log = std::make_shared<EngineLog>(home);
     s.log = [log](std::string_view prefix, std::string_view text) { log->append(prefix, text); };
     s.writeDeleteLog = [home](const std::vector<CleanLedger::Taken>& results,
-                              const std::vector<PreviewRow>& fallback) {
-        DeleteLog::write(results, fallback, std::nullopt, home, std::time(nullptr));
+                              const std::vector<PreviewRow>& fallback, std::string_view kept) {
+        return DeleteLog::write(results, fallback, std::nullopt, home, std::time(nullptr), kept);
     };
-    s.writeRefusedLog = [home](const std::vector<HeldRow>& held) {
-        DeleteLog::refused(held, home, std::time(nullptr));
+    s.writeRefusedLog = [home](const std::vector<HeldRow>& held, std::string_view kept) {
+        return DeleteLog::refused(held, home, std::time(nullptr), kept);
     };
     s.freeSpace = [home] { return statvfsFree(home); };
     return s;
@@ -77,8 +77,10 @@ EngineClient::EngineClient(ClientServices services) : m_services(std::move(servi
 }
 
 EngineClient::~EngineClient() {
-    // The app is ending before the engine reported on every row it was sent.
+    // The app is ending before the engine reported on every row it was sent,
+    // or before the disk took every line of the deletion log.
     logRowsNoReportReached();
+    retryDeletionLog();
 }
 
 bool EngineClient::snapshotMode() const {
@@ -211,11 +213,12 @@ void EngineClient::processEnded(int status) {
     if (status == 0 && !waited) return;
     const std::string_view tail = protocol::trimmed(m_stderrTail);
     if (!tail.empty()) {
-        m_state.banner = std::string(tail);
+        m_state.banner = withLogProblem(std::string(tail));
     } else if (status == 0) {
-        m_state.banner = "The engine stopped.";
+        m_state.banner = withLogProblem("The engine stopped.");
     } else {
-        m_state.banner = "The engine stopped (status " + std::to_string(status) + ").";
+        m_state.banner =
+            withLogProblem("The engine stopped (status " + std::to_string(status) + ").");
     }
 }
 

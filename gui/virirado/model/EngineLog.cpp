@@ -140,7 +140,7 @@ public:
     RotatingFile& operator=(const RotatingFile&) = delete;
 
     bool open(const std::string& home) {
-        m_folder = logfolder::open(home);
+        m_folder = logfolder::open(home).fd;
         return m_folder >= 0 && openCurrent();
     }
     int fd() const { return m_fd; }
@@ -173,7 +173,7 @@ public:
 
 private:
     bool openCurrent() {
-        m_fd = logfolder::openFile(m_folder, kName);
+        m_fd = logfolder::openFile(m_folder, kName).fd;
         // An older log may have been left readable by others.
         if (m_fd < 0 || ::fchmod(m_fd, 0600) != 0) return false;
         m_size = currentSize();

@@ -521,8 +521,13 @@ TEST_F(LogTest, OddHomesTurnTheLogsOffAndMakeNothing) {
             log.append(">>", "lost");
             auto services = virirado::ClientServices::system(odd);
             services.log("<<", "lost too");
-            services.writeDeleteLog(wentX(), {});
-            services.writeRefusedLog({{PreviewRow{"r", "R", "/r", 1, "", "", "rm"}, "why"}});
+            const auto went = services.writeDeleteLog(wentX(), {}, {});
+            const auto refused = services.writeRefusedLog(
+                {{PreviewRow{"r", "R", "/r", 1, "", "", "rm"}, "why"}}, {});
+            // Nothing was written, and the caller is told so.
+            ASSERT_TRUE(went && refused);
+            EXPECT_EQ(went->problem, "there is no home folder to keep it in");
+            EXPECT_EQ(refused->lines.find("\trefused\t1\t/r\t"), 20u) << refused->lines;
         }
         DeleteLog::write(wentX(), {}, std::nullopt, odd, kLateEvening);
         DeleteLog::refused({}, odd, kLateEvening);

@@ -147,6 +147,7 @@ inline void runOnSmallDisk(std::size_t bytes) {
     int report[2];
     ASSERT_EQ(::pipe2(report, O_CLOEXEC), 0);
     plan.report = report[1];
+    std::fflush(nullptr);
     const pid_t pid = ::fork();
     if (pid == 0) detail::child(plan);
     ::close(report[1]);
