@@ -36,13 +36,19 @@ void fillTheDisk(const fs::path& folder) {
 
 // The cache folder "x1" of 4 KiB in the home, then a full disk, and the scan
 // that lists x1, its preview and its clean: `clean` is what the engine does
-// when asked to clean, before it reports x1 deleted.
-std::string cleanOfX1(const fs::path& home, const std::string& clean) {
+// when asked to clean, before it reports x1 deleted. With `junk`, the engine
+// writes that much output before its scan's answer instead of the disk being
+// filled beforehand.
+std::string cleanOfX1(const fs::path& home, const std::string& clean, int junk = 0) {
     fs::create_directories(x1Of(home));
     std::ofstream(x1Of(home) / "data") << std::string(4096, 'x');
-    fillTheDisk(home);
+    if (junk == 0) fillTheDisk(home);
+    const std::string flood =
+        junk == 0 ? ""
+                  : "flood " + std::to_string(junk / 1000) + " " + std::string(999, 'j') + "\n";
     const std::string x1 = x1Of(home).string();
-    return volume("0", "1048576") + "on scan\nsay {\"event\":\"item\",\"item\":{\"id\":\"x1\"," +
+    return volume("0", "1048576") + "on scan\n" + flood +
+           "say {\"event\":\"item\",\"item\":{\"id\":\"x1\"," +
            "\"label\":\"x1\",\"category\":\"caches\",\"path\":\"" + x1 +
            "\",\"size\":4096,\"realistic_size\":4096,\"safety\":\"safe\",\"action\":\"rm\"}}\n" +
            "say "
@@ -95,6 +101,23 @@ TEST(FullDisk, TheCleanThatFreesRoomGetsItsLine) {
     EXPECT_NE(deletionLogs(w.home).find(x1Line(w.home)), std::string::npos) << deletionLogs(w.home);
     EXPECT_EQ(w.state().banner, kLogged);
     EXPECT_EQ(logLineOf(sheet), std::nullopt);
+}
+
+// The engine's own output, 4 MB of junk before its scan's answer, would fill
+// the disk through the traffic log: the log leaves the disk to the clean.
+TEST(FullDisk, JunkFromTheEngineDoesNotFillTheDisk) {
+    const auto disk = testing::smallDisk();
+    if (!disk) return testing::runOnSmallDisk(1u << 20);
+    HostileWindow w(*disk / "home", [](const fs::path& home) {
+        return cleanOfX1(home, "remove " + x1Of(home).string() + "\n", 4'000'000);
+    });
+    ConfirmSheet* sheet = cleanToTheEnd(w);
+    ASSERT_NE(sheet, nullptr) << w.state().banner.value_or("no banner");
+    EXPECT_NE(deletionLogs(w.home).find(x1Line(w.home)), std::string::npos) << deletionLogs(w.home);
+    EXPECT_EQ(w.state().banner, kLogged);
+    struct statvfs vfs {};
+    ASSERT_EQ(statvfs(w.home.c_str(), &vfs), 0);
+    EXPECT_GT(vfs.f_bavail * vfs.f_frsize, 1u << 19);  // the junk took nothing
 }
 
 // The clean freed nothing: its line cannot be written. The sheet and the
