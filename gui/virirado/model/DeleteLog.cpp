@@ -1,6 +1,11 @@
 #include "DeleteLog.hpp"
 
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <new>
 
 #include "LogFolder.hpp"
 
@@ -39,6 +44,34 @@ std::string fallbackLine(const std::string& stamp, const PreviewRow& row) {
            '\n';
 }
 
+struct Appended {
+    std::optional<std::string> problem;
+    // Bytes that stayed in the file although the write failed.
+    std::size_t written = 0;
+};
+
+// Appends whole lines to the day's file. A write that fails leaves the file as
+// it was where it can, so no line is cut short and none is written twice when
+// the lines are tried again.
+Appended append(std::string_view text, const std::string& home, std::time_t now) {
+    const logfolder::Opened folder = logfolder::open(home);
+    if (folder.fd < 0) return {folder.problem};
+    const std::string name = "deleted-" + formatTime(now, false, "%Y%m%d") + ".log";
+    const logfolder::Opened file = logfolder::openFile(folder.fd, name);
+    ::close(folder.fd);
+    if (file.fd < 0) return {file.problem};
+    struct stat before {};
+    const bool sized = ::fstat(file.fd, &before) == 0;
+    Appended appended;
+    if (!logfolder::writeAll(file.fd, text, &appended.written)) {
+        appended.problem = std::strerror(errno);
+        if (appended.written > 0 && sized && ::ftruncate(file.fd, before.st_size) == 0)
+            appended.written = 0;
+    }
+    ::close(file.fd);
+    return appended;
+}
+
 }  // namespace
 
 std::string DeleteLog::field(const std::string& text) {
@@ -62,52 +95,65 @@ std::string DeleteLog::field(const std::string& text) {
     return out;
 }
 
-void DeleteLog::write(const std::vector<CleanLedger::Taken>& results,
-                      const std::vector<PreviewRow>& fallback,
-                      const std::optional<std::string>& status) {
-    write(results, fallback, status, homeFolder(), std::time(nullptr));
+std::string DeleteLog::notWritten(const std::string& problem) {
+    return "The deletion log could not be written: " + problem + ".";
 }
 
-void DeleteLog::refused(const std::vector<std::pair<PreviewRow, std::string>>& held) {
-    refused(held, homeFolder(), std::time(nullptr));
+std::optional<DeleteLog::Unwritten> DeleteLog::write(const std::vector<CleanLedger::Taken>& results,
+                                                     const std::vector<PreviewRow>& fallback,
+                                                     const std::optional<std::string>& status,
+                                                     std::string_view kept) {
+    return write(results, fallback, status, homeFolder(), std::time(nullptr), kept);
 }
 
-void DeleteLog::write(const std::vector<CleanLedger::Taken>& results,
-                      const std::vector<PreviewRow>& fallback,
-                      const std::optional<std::string>& status, const std::string& home,
-                      std::time_t now) {
-    const int folder = logfolder::open(home);
-    if (folder < 0) return;
-    const std::string name = "deleted-" + formatTime(now, false, "%Y%m%d") + ".log";
-    const std::string stamp = formatTime(now, true, "%Y-%m-%dT%H:%M:%SZ");
+std::optional<DeleteLog::Unwritten> DeleteLog::refused(
+    const std::vector<std::pair<PreviewRow, std::string>>& held, std::string_view kept) {
+    return refused(held, homeFolder(), std::time(nullptr), kept);
+}
 
+std::optional<DeleteLog::Unwritten> DeleteLog::write(const std::vector<CleanLedger::Taken>& results,
+                                                     const std::vector<PreviewRow>& fallback,
+                                                     const std::optional<std::string>& status,
+                                                     const std::string& home, std::time_t now,
+                                                     std::string_view kept) {
     std::string text;
-    if (!results.empty()) {
-        for (const auto& record : results)
-            text += resultLine(stamp, record, status);
-    } else {
-        for (const auto& row : fallback)
-            text += fallbackLine(stamp, row);
+    try {
+        const std::string stamp = formatTime(now, true, "%Y-%m-%dT%H:%M:%SZ");
+        text = kept;
+        if (!results.empty()) {
+            for (const auto& record : results)
+                text += resultLine(stamp, record, status);
+        } else {
+            for (const auto& row : fallback)
+                text += fallbackLine(stamp, row);
+        }
+    } catch (const std::bad_alloc&) {
+        // The new lines cannot even be made; those kept stay kept.
+        return Unwritten{std::string(kept), std::strerror(ENOMEM)};
     }
-    const int fd = logfolder::openFile(folder, name);
-    ::close(folder);
-    if (fd < 0) return;
-    logfolder::writeAll(fd, text);
-    ::close(fd);
+    const Appended appended = append(text, home, now);
+    if (!appended.problem) return std::nullopt;
+    text.erase(0, appended.written);
+    return Unwritten{std::move(text), std::move(*appended.problem)};
 }
 
-void DeleteLog::refused(const std::vector<std::pair<PreviewRow, std::string>>& held,
-                        const std::string& home, std::time_t now) {
+std::optional<DeleteLog::Unwritten> DeleteLog::refused(
+    const std::vector<std::pair<PreviewRow, std::string>>& held, const std::string& home,
+    std::time_t now, std::string_view kept) {
     std::vector<CleanLedger::Taken> results;
-    for (const auto& [row, reason] : held) {
-        results.push_back({0,
-                           row,
-                           {{"deleted", false},
-                            {"realistic_size", row.realisticSize},
-                            {"msg", "refused by app guard: " + reason},
-                            {"label", row.label}}});
+    try {
+        for (const auto& [row, reason] : held) {
+            results.push_back({0,
+                               row,
+                               {{"deleted", false},
+                                {"realistic_size", row.realisticSize},
+                                {"msg", "refused by app guard: " + reason},
+                                {"label", row.label}}});
+        }
+    } catch (const std::bad_alloc&) {
+        return Unwritten{std::string(kept), std::strerror(ENOMEM)};
     }
-    write(results, {}, "refused", home, now);
+    return write(results, {}, "refused", home, now, kept);
 }
 
 }  // namespace virirado

@@ -5,6 +5,7 @@
 #include <ctime>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -16,23 +17,40 @@ namespace virirado {
 struct DeleteLog {
     DeleteLog() = delete;
 
+    // Lines for the log that are not on disk, and why (the system's own text of
+    // the error, or what stands where the folder or the file should be).
+    struct Unwritten {
+        std::string lines;
+        std::string problem;
+        bool operator==(const Unwritten&) const = default;
+    };
+
     // One line per row with its result: the status, size and message as the
     // result says, the place as the row was sent (its path, else its label).
-    // With no results, one "unknown" line per fallback row. The file is written
-    // before the call returns; any failure ends the call silently.
-    static void write(const std::vector<CleanLedger::Taken>& results,
-                      const std::vector<PreviewRow>& fallback,
-                      const std::optional<std::string>& status);
+    // With no results, one "unknown" line per fallback row. They go to the file
+    // in one write, after `kept` (lines an earlier call could not write), before
+    // the call returns. None when every line is on disk; otherwise the lines
+    // that are not, none of them in the file even in part, and why.
+    static std::optional<Unwritten> write(const std::vector<CleanLedger::Taken>& results,
+                                          const std::vector<PreviewRow>& fallback,
+                                          const std::optional<std::string>& status,
+                                          std::string_view kept = {});
     // Logs each held row as "refused", with its reason.
-    static void refused(const std::vector<std::pair<PreviewRow, std::string>>& held);
+    static std::optional<Unwritten> refused(
+        const std::vector<std::pair<PreviewRow, std::string>>& held, std::string_view kept = {});
 
     // The same for a given home folder and moment.
-    static void write(const std::vector<CleanLedger::Taken>& results,
-                      const std::vector<PreviewRow>& fallback,
-                      const std::optional<std::string>& status, const std::string& home,
-                      std::time_t now);
-    static void refused(const std::vector<std::pair<PreviewRow, std::string>>& held,
-                        const std::string& home, std::time_t now);
+    static std::optional<Unwritten> write(const std::vector<CleanLedger::Taken>& results,
+                                          const std::vector<PreviewRow>& fallback,
+                                          const std::optional<std::string>& status,
+                                          const std::string& home, std::time_t now,
+                                          std::string_view kept = {});
+    static std::optional<Unwritten> refused(
+        const std::vector<std::pair<PreviewRow, std::string>>& held, const std::string& home,
+        std::time_t now, std::string_view kept = {});
+
+    // "The deletion log could not be written: " and the problem, as a sentence.
+    static std::string notWritten(const std::string& problem);
 
     // A field with its tabs, carriage returns and line feeds written as \t, \r and
     // \n, so no path or message can split a line or forge one.

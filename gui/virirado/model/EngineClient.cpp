@@ -60,11 +60,11 @@ ClientServices ClientServices::system(std::string home) {
     auto log = std::make_shared<EngineLog>(home);
     s.log = [log](std::string_view prefix, std::string_view text) { log->append(prefix, text); };
     s.writeDeleteLog = [home](const std::vector<CleanLedger::Taken>& results,
-                              const std::vector<PreviewRow>& fallback) {
-        DeleteLog::write(results, fallback, std::nullopt, home, std::time(nullptr));
+                              const std::vector<PreviewRow>& fallback, std::string_view kept) {
+        return DeleteLog::write(results, fallback, std::nullopt, home, std::time(nullptr), kept);
     };
-    s.writeRefusedLog = [home](const std::vector<HeldRow>& held) {
-        DeleteLog::refused(held, home, std::time(nullptr));
+    s.writeRefusedLog = [home](const std::vector<HeldRow>& held, std::string_view kept) {
+        return DeleteLog::refused(held, home, std::time(nullptr), kept);
     };
     s.freeSpace = [home] { return statvfsFree(home); };
     return s;
@@ -77,8 +77,10 @@ EngineClient::EngineClient(ClientServices services) : m_services(std::move(servi
 }
 
 EngineClient::~EngineClient() {
-    // The app is ending before the engine reported on every row it was sent.
+    // The app is ending before the engine reported on every row it was sent,
+    // or before the disk took every line of the deletion log.
     logRowsNoReportReached();
+    retryDeletionLog();
 }
 
 bool EngineClient::snapshotMode() const {
@@ -125,7 +127,7 @@ std::optional<std::string> EngineClient::send(const Json& command) {
     } catch (...) {
         return std::string();
     }
-    if (m_services.log) m_services.log(">>", text);
+    logTraffic(">>", text);
     if (auto failure = m_process->write(text + "\n")) {
         m_state.banner = "Couldn't talk to the engine. " + *failure;
         return m_state.banner;
@@ -211,11 +213,12 @@ void EngineClient::processEnded(int status) {
     if (status == 0 && !waited) return;
     const std::string_view tail = protocol::trimmed(m_stderrTail);
     if (!tail.empty()) {
-        m_state.banner = std::string(tail);
+        m_state.banner = withLogProblem(std::string(tail));
     } else if (status == 0) {
-        m_state.banner = "The engine stopped.";
+        m_state.banner = withLogProblem("The engine stopped.");
     } else {
-        m_state.banner = "The engine stopped (status " + std::to_string(status) + ").";
+        m_state.banner =
+            withLogProblem("The engine stopped (status " + std::to_string(status) + ").");
     }
 }
 
@@ -262,10 +265,38 @@ void EngineClient::consume(std::string_view in) {
         if (raw.size() > m_services.maxLineBytes || !protocol::validUtf8(raw)) continue;
         const std::string_view line = protocol::trimmed(raw);
         if (line.empty()) continue;
-        if (m_services.log) m_services.log("<<", line);
-        handleLine(line);
+        handleLogged(line);
     }
     keepPartial(in.substr(from));
+}
+
+void EngineClient::handleLogged(std::string_view line) {
+    // The line and the commands it leads to reach the traffic log after it is
+    // handled, in that order: a clean's report writes the deletion log first,
+    // so the traffic log cannot take the room the clean just freed.
+    struct Hold {
+        EngineClient& client;
+        explicit Hold(EngineClient& c) : client(c) { client.m_holdTraffic = true; }
+        ~Hold() { client.m_holdTraffic = false; }
+    };
+    {
+        const Hold hold(*this);
+        handleLine(line);
+    }
+    logTraffic("<<", line);
+    std::vector<std::pair<std::string, std::string>> held;
+    held.swap(m_heldTraffic);
+    for (const auto& [prefix, text] : held)
+        logTraffic(prefix, text);
+}
+
+void EngineClient::logTraffic(std::string_view prefix, std::string_view text) {
+    if (!m_services.log) return;
+    if (m_holdTraffic) {
+        m_heldTraffic.emplace_back(prefix, text);
+    } else {
+        m_services.log(prefix, text);
+    }
 }
 
 void EngineClient::keepPartial(std::string_view bytes) {

@@ -18,6 +18,7 @@
 
 #include "CleanLedger.hpp"
 #include "CleanProgress.hpp"
+#include "DeleteLog.hpp"
 #include "EngineFacade.hpp"
 #include "EngineLocator.hpp"
 #include "EngineProcess.hpp"
@@ -38,12 +39,17 @@ struct ClientServices {
     std::string home;
     // The engine traffic log.
     std::function<void(std::string_view prefix, std::string_view text)> log;
-    // The rows a report named, each with its result; with none, the rows to log
-    // as "unknown".
-    std::function<void(const std::vector<CleanLedger::Taken>& results,
-                       const std::vector<PreviewRow>& fallback)>
+    // The deletion log: the rows a report named, each with its result; with
+    // none, the rows to log as "unknown"; and the refusals of held rows. `kept`
+    // holds lines an earlier write could not write, which go first. What is not
+    // on disk comes back, with why.
+    std::function<std::optional<DeleteLog::Unwritten>(
+        const std::vector<CleanLedger::Taken>& results, const std::vector<PreviewRow>& fallback,
+        std::string_view kept)>
         writeDeleteLog;
-    std::function<void(const std::vector<HeldRow>& held)> writeRefusedLog;
+    std::function<std::optional<DeleteLog::Unwritten>(const std::vector<HeldRow>& held,
+                                                      std::string_view kept)>
+        writeRefusedLog;
     // Free bytes of the home folder's volume, none when unreadable.
     std::function<std::optional<int64_t>()> freeSpace;
     // The stored "includePrivate" choice, none when absent or not a Bool.
@@ -161,6 +167,10 @@ private:
     Json command(const char* name);
     void rebuild();
     void outputEnd();
+    // Handles one received line and then logs it.
+    void handleLogged(std::string_view line);
+    // A line for the traffic log, held while a received line is handled.
+    void logTraffic(std::string_view prefix, std::string_view text);
     // Keeps output that ends no line yet, up to the cap.
     void keepPartial(std::string_view bytes);
     void dropPending();
@@ -217,10 +227,19 @@ private:
     void removeDeleted(const CleanLedger::Report& report);
     void finishRun(const CleanLedger::Report& report);
     // The banner that sums up a report.
-    static std::string cleanBanner(const Json& event, const CleanLedger::Report& report);
+    static std::string cleanBanner(const Json& event, const CleanLedger::Report& report,
+                                   const std::optional<std::string>& logProblem);
     // No report can come any more: the rows still open go to the deletion log
     // as "unknown", since the engine may have removed any of them.
     void logRowsNoReportReached();
+    // Writes deletion-log lines through `write`, handing it the lines earlier
+    // writes left; keeps what does not reach the disk and publishes why.
+    void logDeletions(
+        const std::function<std::optional<DeleteLog::Unwritten>(std::string_view kept)>& write);
+    // Tries the kept lines again, when there are any.
+    void retryDeletionLog();
+    // `banner` and, when the deletion log could not be written, why.
+    std::string withLogProblem(std::string banner) const;
     // From the moment its clean is sent until the user closes its result, a run
     // owns the sheet: nothing the engine proposes may replace or clear it.
     bool runOwnsSheet() const;
@@ -260,12 +279,18 @@ private:
     // Every clean sent whose rows still wait for a report, and the one whose run
     // the sheet shows.
     CleanLedger m_ledger;
+    // Deletion-log lines no write could put on disk yet, oldest first: tried
+    // again with every later write, at every report and at the end.
+    std::string m_unwrittenLines;
     std::optional<CleanLedger::Number> m_runClean;
     PreviewAsks m_asks;
     // Answers are numbered as they come; a check that finishes after a later
     // answer's, or after the asks were dropped, is not shown.
     uint64_t m_answers = 0;
     uint64_t m_answersSettled = 0;
+    // Traffic-log lines that wait while a received line is handled.
+    bool m_holdTraffic = false;
+    std::vector<std::pair<std::string, std::string>> m_heldTraffic;
     // Output past the cap is being dropped up to the next line feed.
     bool m_overlong = false;
     // The scan this window asked for: open until its "done" or the engine's

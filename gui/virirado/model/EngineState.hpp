@@ -31,6 +31,9 @@ struct EngineState {
     bool quickDeleteMode = false;
     bool verifying = false;
     std::optional<durozizo::CleanProgress> cleanProgress;
+    // Why lines of the deletion log wait to be written; none while every line
+    // is on disk.
+    std::optional<std::string> deletionLogProblem;
     bool includePrivate = true;
     int64_t scanGeneration = 0;
     std::string commandSummary;

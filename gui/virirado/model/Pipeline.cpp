@@ -280,7 +280,9 @@ void EngineClient::holdBack(const std::vector<HeldRow>& held,
                             const std::set<std::string>& keepTicked) {
     m_state.cleanProgress.reset();
     setPreview(std::nullopt);
-    if (m_services.writeRefusedLog) m_services.writeRefusedLog(held);
+    if (m_services.writeRefusedLog) {
+        logDeletions([&](std::string_view kept) { return m_services.writeRefusedLog(held, kept); });
+    }
     std::vector<std::string> ids;
     for (const HeldRow& h : held) {
         if (!keepTicked.contains(h.first.id)) ids.push_back(h.first.id);
@@ -289,6 +291,7 @@ void EngineClient::holdBack(const std::vector<HeldRow>& held,
     m_state.banner = "Held back " + std::to_string(held.size()) + ": " + held.front().first.label +
                      " (" + held.front().second + ")" + (held.size() != 1 ? " and more" : "") +
                      ". Nothing deleted. Preview again.";
+    m_state.banner = withLogProblem(*m_state.banner);
 }
 
 void EngineClient::sendClean(const PreviewPayload& payload, bool dry) {
@@ -314,10 +317,34 @@ std::vector<PreviewRow> EngineClient::pendingRows() const {
 
 void EngineClient::logRowsNoReportReached() {
     const std::vector<PreviewRow> rows = m_ledger.ended();
-    if (!rows.empty() && m_services.writeDeleteLog) m_services.writeDeleteLog({}, rows);
+    if (rows.empty() || !m_services.writeDeleteLog) return;
+    logDeletions([&](std::string_view kept) { return m_services.writeDeleteLog({}, rows, kept); });
 }
 
-std::string EngineClient::cleanBanner(const Json& event, const CleanLedger::Report& report) {
+void EngineClient::logDeletions(
+    const std::function<std::optional<DeleteLog::Unwritten>(std::string_view kept)>& write) {
+    std::optional<DeleteLog::Unwritten> left = write(m_unwrittenLines);
+    if (left) {
+        m_unwrittenLines = std::move(left->lines);
+        m_state.deletionLogProblem = std::move(left->problem);
+    } else {
+        m_unwrittenLines.clear();
+        m_state.deletionLogProblem.reset();
+    }
+}
+
+void EngineClient::retryDeletionLog() {
+    if (m_unwrittenLines.empty() || !m_services.writeDeleteLog) return;
+    logDeletions([&](std::string_view kept) { return m_services.writeDeleteLog({}, {}, kept); });
+}
+
+std::string EngineClient::withLogProblem(std::string banner) const {
+    if (!m_state.deletionLogProblem) return banner;
+    return banner + " " + DeleteLog::notWritten(*m_state.deletionLogProblem);
+}
+
+std::string EngineClient::cleanBanner(const Json& event, const CleanLedger::Report& report,
+                                      const std::optional<std::string>& logProblem) {
     const auto taken = static_cast<int64_t>(report.taken.size());
     // The engine cannot have tried more than it reports on.
     const int64_t count = std::clamp<int64_t>(jsonInt(jsonField(event, "clean_count")), 0, taken);
@@ -330,14 +357,18 @@ std::string EngineClient::cleanBanner(const Json& event, const CleanLedger::Repo
         if (jsonBool(jsonField(t.result, "ok"), false)) continue;
         if (f++ == 0) firstFailure = &t.result;
     }
+    // The banner points to the log only when its lines are there.
     std::string banner;
     if (f == 0) {
-        banner = "Deleted " + std::to_string(count) + " items. Log: ~/Library/Logs/Virirado/";
+        banner =
+            "Deleted " + std::to_string(count) + " items. " +
+            (logProblem ? DeleteLog::notWritten(*logProblem) : "Log: ~/Library/Logs/Virirado/");
     } else {
         banner = "Deleted " + std::to_string(std::max<int64_t>(0, count - f)) + ", failed " +
                  std::to_string(f) + ": " +
                  jsonText(jsonField(*firstFailure, "label")).value_or("?") + " (" +
-                 jsonText(jsonField(*firstFailure, "msg")).value_or("failed") + "). See log.";
+                 jsonText(jsonField(*firstFailure, "msg")).value_or("failed") + "). " +
+                 (logProblem ? DeleteLog::notWritten(*logProblem) : "See log.");
     }
     if (!report.unknown.empty()) {
         banner += " " + std::to_string(report.unknown.size()) + " not tried.";
@@ -347,18 +378,28 @@ std::string EngineClient::cleanBanner(const Json& event, const CleanLedger::Repo
 
 void EngineClient::logReport(const CleanLedger::Report& report) {
     if (!m_services.writeDeleteLog) return;
+    const auto write = [this](const std::vector<CleanLedger::Taken>& taken,
+                              const std::vector<PreviewRow>& unknown) {
+        logDeletions(
+            [&](std::string_view kept) { return m_services.writeDeleteLog(taken, unknown, kept); });
+    };
     // Each row sent for real gets one line: as its result said, whatever the
     // report says of "dry_run", or "unknown" when the report that ends its
     // clean left it out. A clean sent as a dry run is logged nowhere.
     const auto real = [&report](const CleanLedger::Taken& t) { return !report.sentDry(t.clean); };
+    bool wrote = false;
     if (std::all_of(report.taken.begin(), report.taken.end(), real)) {
-        if (!report.taken.empty()) m_services.writeDeleteLog(report.taken, {});
+        if (!report.taken.empty()) write(report.taken, {});
+        wrote = !report.taken.empty();
     } else {
         std::vector<CleanLedger::Taken> logged;
         std::copy_if(report.taken.begin(), report.taken.end(), std::back_inserter(logged), real);
-        if (!logged.empty()) m_services.writeDeleteLog(logged, {});
+        if (!logged.empty()) write(logged, {});
+        wrote = !logged.empty();
     }
-    if (!report.unknown.empty()) m_services.writeDeleteLog({}, report.unknown);
+    if (!report.unknown.empty()) write({}, report.unknown);
+    // A report is a chance for lines an earlier one could not write.
+    if (!wrote && report.unknown.empty()) retryDeletionLog();
 }
 
 void EngineClient::removeDeleted(const CleanLedger::Report& report) {
@@ -407,7 +448,7 @@ void EngineClient::onClean(const Json& event) {
     if (!m_state.cleanProgress) setPreview(std::nullopt);
     logReport(*report);
     removeDeleted(*report);
-    m_state.banner = cleanBanner(event, *report);
+    m_state.banner = cleanBanner(event, *report, m_state.deletionLogProblem);
     finishRun(*report);
     if (!report->readsDry()) refreshFree();
 }

@@ -15,6 +15,8 @@
 //   pad N LINE        write LINE (an object) with N spaces after its opening brace
 //   on CMD            wait until a command {"cmd":CMD} arrives (or input ends)
 //   sleep MS          wait MS milliseconds, reading input meanwhile
+//   remove PATH       remove PATH (a file, or a folder and all it holds), as a
+//                     real clean would, so the space it took is free
 //   stall MS          wait MS milliseconds reading nothing, whether or not
 //                     input ends: an engine that stopped listening
 //   ignore-term       ignore SIGTERM from here on (helpers started later too)
@@ -34,6 +36,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <deque>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <string>
@@ -178,6 +181,9 @@ int main(int argc, char** argv) {
             }
         } else if (verb == "stall") {
             std::this_thread::sleep_for(std::chrono::milliseconds(std::atoll(arg.c_str())));
+        } else if (verb == "remove") {
+            std::error_code ec;
+            std::filesystem::remove_all(arg, ec);
         } else if (verb == "ignore-term") {
             ::signal(SIGTERM, SIG_IGN);
         } else if (verb == "spawn-child") {

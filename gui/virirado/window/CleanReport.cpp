@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cmath>
 
+#include "DeleteLog.hpp"
 #include "Format.hpp"
 #include "Numeric.hpp"
 
@@ -107,6 +108,12 @@ std::optional<std::string> trashNote(const CleanProgress& p, int64_t trashed) {
 std::optional<std::string> notTriedLine(const CleanProgress& p) {
     if (p.notTried < 1) return std::nullopt;
     return std::to_string(p.notTried) + " not tried";
+}
+
+std::optional<std::string> logProblemLine(const CleanProgress& p,
+                                          const std::optional<std::string>& problem) {
+    if (!problem || !showsLog(p)) return std::nullopt;
+    return DeleteLog::notWritten(*problem);
 }
 
 std::string stopLine(bool closeWaiting) {

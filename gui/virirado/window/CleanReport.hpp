@@ -52,6 +52,10 @@ std::optional<std::string> errorLine(const CleanProgress& p);
 std::optional<std::string> trashNote(const CleanProgress& p, int64_t trashed);
 // "2 not tried".
 std::optional<std::string> notTriedLine(const CleanProgress& p);
+// "The deletion log could not be written: …" after a real run, while lines of
+// the deletion log wait to be written (`problem`: why).
+std::optional<std::string> logProblemLine(const CleanProgress& p,
+                                          const std::optional<std::string>& problem);
 // The failure list's height in points: 22 a line and 4 more, at most 110; 0
 // without failures.
 int failureListHeight(std::size_t failures);

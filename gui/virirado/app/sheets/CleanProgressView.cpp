@@ -105,6 +105,7 @@ void CleanProgressView::buildResult(QVBoxLayout* column) {
     result->setSpacing(8);
     m_headline = sheetLabel(m_result, "headline", Dazu::mono(18, Dazu::MonoFace::semibold));
     m_error = sheetLabel(m_result, "error", secondaryFont(), 4);
+    m_logLine = sheetLabel(m_result, "logProblem", secondaryFont(), 3);
     m_trashNote = sheetLabel(m_result, "trashNote", secondaryFont(), 2);
     m_notTried = sheetLabel(m_result, "notTried", secondaryFont());
     m_failurePanel = new PanelBox(m_result);
@@ -125,8 +126,8 @@ void CleanProgressView::buildResult(QVBoxLayout* column) {
     m_failures->setAutoFillBackground(false);
     panel->addWidget(m_failureScroll);
     for (QWidget* w : {static_cast<QWidget*>(m_headline), static_cast<QWidget*>(m_error),
-                       static_cast<QWidget*>(m_trashNote), static_cast<QWidget*>(m_notTried),
-                       static_cast<QWidget*>(m_failurePanel)}) {
+                       static_cast<QWidget*>(m_logLine), static_cast<QWidget*>(m_trashNote),
+                       static_cast<QWidget*>(m_notTried), static_cast<QWidget*>(m_failurePanel)}) {
         result->addWidget(w);
     }
     column->addWidget(m_result);
@@ -150,9 +151,11 @@ void CleanProgressView::buildButtons(QVBoxLayout* column) {
 }
 
 void CleanProgressView::present(const durozizo::CleanProgress& progress, int64_t trashed, bool dark,
-                                bool reduceMotion, const std::string& home) {
+                                bool reduceMotion, const std::string& home,
+                                const std::optional<std::string>& logProblem) {
     const bool schemeChanged = !m_schemeSet || dark != m_dark;
-    const bool same = m_progress && *m_progress == progress && trashed == m_trashed;
+    const bool same =
+        m_progress && *m_progress == progress && trashed == m_trashed && logProblem == m_logProblem;
     m_dark = dark;
     m_schemeSet = true;
     m_home = home;
@@ -161,6 +164,7 @@ void CleanProgressView::present(const durozizo::CleanProgress& progress, int64_t
     if (same) return;
     m_progress = progress;
     m_trashed = trashed;
+    m_logProblem = logProblem;
 
     const bool finished = progress.phase == Phase::finished;
     m_title->setText(qs(progressTitle(progress)));
@@ -195,6 +199,7 @@ void CleanProgressView::updateResult() {
     const durozizo::CleanProgress& p = *m_progress;
     m_headline->setText(qs(resultHeadline(p)));
     setOptionalText(m_error, errorLine(p));
+    setOptionalText(m_logLine, logProblemLine(p, m_logProblem));
     setOptionalText(m_trashNote, trashNote(p, m_trashed));
     setOptionalText(m_notTried, notTriedLine(p));
     m_failures->setFailures(p.failures);
@@ -228,6 +233,7 @@ void CleanProgressView::applyScheme() {
     m_current->setColor(palette.secondary);
     m_headline->setColor(palette.text);
     m_error->setColor(palette.liveRed);
+    m_logLine->setColor(palette.liveRed);
     m_trashNote->setColor(palette.secondary);
     m_notTried->setColor(palette.secondary);
     m_failurePanel->setDark(m_dark);

@@ -31,9 +31,11 @@ public:
     CleanProgressView(const WindowClock& clock, QWidget* parent = nullptr);
 
     // `trashed`: how many of the run's items go to the Trash (0 for a dry run).
-    // `home`: whose log folder Show log opens.
+    // `home`: whose log folder Show log opens. `logProblem`: why lines of the
+    // deletion log wait to be written, when they do.
     void present(const durozizo::CleanProgress& progress, int64_t trashed, bool dark,
-                 bool reduceMotion, const std::string& home);
+                 bool reduceMotion, const std::string& home,
+                 const std::optional<std::string>& logProblem = std::nullopt);
 
     // The window waits for the run's end to close.
     void setCloseWaiting(bool waiting);
@@ -64,6 +66,7 @@ private:
     const WindowClock& m_clock;
     std::optional<durozizo::CleanProgress> m_progress;
     int64_t m_trashed = 0;
+    std::optional<std::string> m_logProblem;
     bool m_dark = false;
     bool m_schemeSet = false;
     std::string m_home;
@@ -83,6 +86,7 @@ private:
     QWidget* m_result = nullptr;
     ClampedLabel* m_headline = nullptr;
     ClampedLabel* m_error = nullptr;
+    ClampedLabel* m_logLine = nullptr;
     ClampedLabel* m_trashNote = nullptr;
     ClampedLabel* m_notTried = nullptr;
     PanelBox* m_failurePanel = nullptr;

@@ -146,6 +146,7 @@ void ConfirmSheet::present(const WindowView& view) {
     if (!m_payload || *m_payload != *engine.preview) takePreview(*engine.preview, m_dryRun);
     m_verifying = engine.verifying;
     m_progress = engine.cleanProgress;
+    m_logProblem = engine.deletionLogProblem;
     m_progressView->setCloseWaiting(view.closeWaiting);
     if (schemeChanged) applyScheme();
     refresh();
@@ -189,7 +190,7 @@ void ConfirmSheet::refresh() {
     m_progressView->setVisible(progress);
     if (progress) {
         m_progressView->present(*m_progress, m_dryRun ? 0 : m_facts.trashCount, m_dark,
-                                m_reduceMotion, m_home);
+                                m_reduceMotion, m_home, m_logProblem);
     } else {
         m_title->setText(qs(confirmTitle(m_dryRun, m_facts.forceCode)));
         m_pill->setVisible(!m_dryRun);

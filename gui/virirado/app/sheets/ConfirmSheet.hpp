@@ -74,6 +74,7 @@ private:
     // a second key press in the same moment asks nothing more.
     bool m_sent = false;
     std::optional<durozizo::CleanProgress> m_progress;
+    std::optional<std::string> m_logProblem;
     std::string m_home;
 
     QWidget* m_confirmPage = nullptr;

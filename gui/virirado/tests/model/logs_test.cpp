@@ -261,9 +261,10 @@ TEST_F(LogTest, OverlongLinesAreCutOnACharacterBoundary) {
     EXPECT_TRUE(written == expected);  // not printed: 260 KB
 }
 
-// A log an older version let grow is moved aside at the first write, cut to the
-// cap, and replaces the older file beside it.
-TEST_F(LogTest, AnOversizedLogIsMovedAsideAtTheFirstWrite) {
+// A log an older version let grow is moved aside whole at the first write, and
+// replaces the older file beside it: cut to the cap, its last line was split
+// and everything after the cap lost.
+TEST_F(LogTest, AnOversizedLogIsMovedAsideWholeAtTheFirstWrite) {
     fs::create_directories(folder);
     std::string old;
     for (int i = 0; i < 1000; ++i)
@@ -275,7 +276,7 @@ TEST_F(LogTest, AnOversizedLogIsMovedAsideAtTheFirstWrite) {
         log.append(">>", "new");
     }
     EXPECT_EQ(read("gui-engine.log"), ">> new\n");
-    EXPECT_EQ(read("gui-engine.log.1"), old.substr(0, 4096));
+    EXPECT_EQ(read("gui-engine.log.1"), old);
     EXPECT_EQ(names(), (std::set<std::string>{"gui-engine.log", "gui-engine.log.1"}));
 }
 
@@ -520,8 +521,13 @@ TEST_F(LogTest, OddHomesTurnTheLogsOffAndMakeNothing) {
             log.append(">>", "lost");
             auto services = virirado::ClientServices::system(odd);
             services.log("<<", "lost too");
-            services.writeDeleteLog(wentX(), {});
-            services.writeRefusedLog({{PreviewRow{"r", "R", "/r", 1, "", "", "rm"}, "why"}});
+            const auto went = services.writeDeleteLog(wentX(), {}, {});
+            const auto refused = services.writeRefusedLog(
+                {{PreviewRow{"r", "R", "/r", 1, "", "", "rm"}, "why"}}, {});
+            // Nothing was written, and the caller is told so.
+            ASSERT_TRUE(went && refused);
+            EXPECT_EQ(went->problem, "there is no home folder to keep it in");
+            EXPECT_EQ(refused->lines.find("\trefused\t1\t/r\t"), 20u) << refused->lines;
         }
         DeleteLog::write(wentX(), {}, std::nullopt, odd, kLateEvening);
         DeleteLog::refused({}, odd, kLateEvening);

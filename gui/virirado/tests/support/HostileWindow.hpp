@@ -34,6 +34,12 @@ struct HostileWindow : LiveWindow {
     explicit HostileWindow(const std::function<std::string(const fs::path& home)>& script) {
         begin(script(home));
     }
+    // The same with the home at `homeAt`.
+    HostileWindow(const fs::path& homeAt,
+                  const std::function<std::string(const fs::path& home)>& script)
+        : LiveWindow(homeAt) {
+        begin(script(home));
+    }
     void begin(const std::string& script) {
         std::ofstream(root / "script") << script;
         open(VIRIRADO_FAKE_ENGINE,

@@ -37,9 +37,17 @@ struct LiveWindow {
         home = root / "home";
         std::filesystem::create_directories(home);
     }
+    // The same with the home at `homeAt` instead, made when missing: a home on
+    // a file system of the test's own.
+    explicit LiveWindow(const std::filesystem::path& homeAt) : LiveWindow() {
+        std::filesystem::remove_all(home);
+        home = homeAt;
+        std::filesystem::create_directories(home);
+    }
     ~LiveWindow() {
         window.reset();
         object.reset();
+        if (home.parent_path() != root) std::filesystem::remove_all(home);
         std::filesystem::remove_all(root);
     }
     LiveWindow(const LiveWindow&) = delete;

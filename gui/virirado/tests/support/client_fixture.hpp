@@ -115,6 +115,14 @@ struct ClientHarness {
     // The rows each deletion-log call was given to fall back on.
     std::vector<std::vector<PreviewRow>> deleteFallbacks;
     std::vector<std::vector<HeldRow>> refusedLogs;
+    // Every log write in the order made: a traffic line as its prefix, a space
+    // and its text; a deletion-log or refusal call as "deletion log".
+    std::vector<std::string> trail;
+    // When set, every deletion-log write fails with this problem, and what it
+    // was handed stays unwritten: the lines kept and a line "row" per row.
+    std::optional<std::string> deletionLogFails;
+    // The kept lines each deletion-log write was handed.
+    std::vector<std::string> keptLines;
     std::optional<bool> storedIncludePrivate;
     std::optional<int64_t> free = 1234;
     int changes = 0;
@@ -142,9 +150,12 @@ struct ClientHarness {
         s.launch.environment = env;
         s.home = home;
         s.maxLineBytes = maxLine;
-        s.log = [this](std::string_view p, std::string_view t) { logged.emplace_back(p, t); };
+        s.log = [this](std::string_view p, std::string_view t) {
+            logged.emplace_back(p, t);
+            trail.push_back(std::string(p) + " " + std::string(t));
+        };
         s.writeDeleteLog = [this](const std::vector<CleanLedger::Taken>& taken,
-                                  const std::vector<PreviewRow>& f) {
+                                  const std::vector<PreviewRow>& f, std::string_view kept) {
             deleteLogs.emplace_back();
             deleteRows.emplace_back();
             for (const CleanLedger::Taken& t : taken) {
@@ -152,13 +163,29 @@ struct ClientHarness {
                 deleteRows.back().push_back(t.row);
             }
             deleteFallbacks.push_back(f);
+            trail.emplace_back("deletion log");
+            return deletionLogOutcome(kept, taken.empty() ? f.size() : taken.size());
         };
-        s.writeRefusedLog = [this](const std::vector<HeldRow>& h) { refusedLogs.push_back(h); };
+        s.writeRefusedLog = [this](const std::vector<HeldRow>& h, std::string_view kept) {
+            refusedLogs.push_back(h);
+            trail.emplace_back("deletion log");
+            return deletionLogOutcome(kept, h.size());
+        };
         s.freeSpace = [this] { return free; };
         s.loadIncludePrivate = [this] { return storedIncludePrivate; };
         s.storeIncludePrivate = [this](bool v) { storedIncludePrivate = v; };
         client = std::make_unique<EngineClient>(std::move(s));
         client->setOnChanged([this] { ++changes; });
+    }
+
+    std::optional<DeleteLog::Unwritten> deletionLogOutcome(std::string_view kept,
+                                                           std::size_t rows) {
+        keptLines.emplace_back(kept);
+        if (!deletionLogFails) return std::nullopt;
+        std::string lines(kept);
+        for (std::size_t i = 0; i < rows; ++i)
+            lines += "row\n";
+        return DeleteLog::Unwritten{lines, *deletionLogFails};
     }
 
     const EngineState& state() const { return client->state(); }
