@@ -121,8 +121,9 @@ struct CleanOut {
         s.launch.arguments = {"--no-autoscan"};
         s.home = home.path;
         s.writeDeleteLog = [h = home.path](const std::vector<CleanLedger::Taken>& results,
-                                           const std::vector<PreviewRow>& fallback) {
-            DeleteLog::write(results, fallback, std::nullopt, h, std::time(nullptr));
+                                           const std::vector<PreviewRow>& fallback,
+                                           std::string_view kept) {
+            return DeleteLog::write(results, fallback, std::nullopt, h, std::time(nullptr), kept);
         };
         client = std::make_unique<EngineClient>(std::move(s));
         client->start();
