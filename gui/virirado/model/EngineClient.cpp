@@ -411,7 +411,8 @@ void EngineClient::endEngineNow() {
     if (!m_process) return;
     // It has stopped answering, so it gets no time to finish an item.
     m_process->kill();
-    processEnded(SIGKILL);
+    // A process that reaps its child at once has reported the end already.
+    if (m_process) processEnded(SIGKILL);
 }
 
 void EngineClient::refreshFree() {
