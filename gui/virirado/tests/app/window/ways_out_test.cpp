@@ -119,5 +119,33 @@ TEST(QuitSignals, LogoutHangupAndInterruptEachCallBackOnTheMainThread) {
         ::sigaction(kinds[i], &before[i], nullptr);
 }
 
+TEST(QuitSignals, ASignalIgnoredAtStartStaysIgnoredAndTheOthersStillCount) {
+    // Started under nohup: a hangup is ignored before the app begins.
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    struct sigaction before {};
+    ASSERT_EQ(::sigaction(SIGHUP, &ignore, &before), 0);
+    const auto hangupIgnored = [] {
+        struct sigaction now {};
+        return ::sigaction(SIGHUP, nullptr, &now) == 0 && (now.sa_flags & SA_SIGINFO) == 0 &&
+               now.sa_handler == SIG_IGN;
+    };
+    {
+        int calls = 0;
+        QuitSignals quit([&] { ++calls; });
+        ASSERT_TRUE(quit.catching());
+        EXPECT_TRUE(hangupIgnored());
+        // Still ignored: this process goes on, and nothing is asked of it.
+        ASSERT_EQ(::raise(SIGHUP), 0);
+        // Logout still is a quit.
+        ASSERT_EQ(::raise(SIGTERM), 0);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return calls == 1; }, kHang));
+    }
+    // Nothing of ours is left in its place either.
+    EXPECT_TRUE(hangupIgnored());
+    ::sigaction(SIGHUP, &before, nullptr);
+}
+
 }  // namespace
 }  // namespace virirado
