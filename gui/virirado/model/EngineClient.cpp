@@ -126,6 +126,7 @@ void EngineClient::start() {
     dropAsks();
     m_heard = false;
     m_scanAsk = ScanAsk::none;
+    m_cancelsOpen = 0;
 
     const uint64_t id = ++m_launchId;
     std::weak_ptr<int> alive = m_alive;
@@ -172,6 +173,7 @@ void EngineClient::processEnded(int status) {
     outputEnd();
     m_state.scanning = false;
     m_scanAsk = ScanAsk::none;
+    m_cancelsOpen = 0;
     // No answer will come from an engine that ended, and no later engine can
     // answer the clean this one was sent: what it may have removed is logged.
     dropAsks();
@@ -403,7 +405,7 @@ void EngineClient::cancel() {
         m_state.banner = "Scan cancelled. Nothing was deleted.";
         m_scanAsk = ScanAsk::cancelled;
     }
-    send(command("cancel"));
+    if (!send(command("cancel"))) ++m_cancelsOpen;
 }
 
 void EngineClient::endEngineNow() {
