@@ -15,6 +15,7 @@
 #include "EngineGroup.hpp"
 #include "Processes.hpp"
 #include "QtEngineProcess.hpp"
+#include "Settled.hpp"
 
 namespace virirado {
 namespace {
@@ -25,8 +26,7 @@ using testing::groupOf;
 using testing::processStat;
 using testing::running;
 
-// A bound that only catches a hang.
-constexpr int kHang = 60000;
+using testing::kHangMs;
 
 // Every signal sent to a group, and whether the number was ours at that
 // moment: the group's placeholder still an unreaped child of this process.
@@ -89,7 +89,7 @@ struct Member {
     Member& operator=(const Member&) = delete;
 
     bool joined(pid_t group) const {
-        return QTest::qWaitFor([&] { return groupOf(pid) == group; }, kHang);
+        return QTest::qWaitFor([&] { return groupOf(pid) == group; }, kHangMs);
     }
     // How it ended.
     int reap() {
@@ -192,7 +192,7 @@ struct ScriptedEngine {
         return out;
     }
     std::vector<pid_t> engineAndHelper() {
-        if (!QTest::qWaitFor([&] { return pids().size() == 2; }, kHang)) return {};
+        if (!QTest::qWaitFor([&] { return pids().size() == 2; }, kHangMs)) return {};
         return pids();
     }
 };
@@ -207,10 +207,10 @@ TEST(EngineGroup, AnEngineThatEndsByItselfTakesItsHelperAlongAndLeavesNothingToS
     EXPECT_EQ(groupOf(pids[1]), group);
     EXPECT_EQ(e.process->write("{\"cmd\":\"go\"}\n"), std::nullopt);
 
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !e.ended.empty(); }, kHang));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !e.ended.empty(); }, kHangMs));
     EXPECT_EQ(e.ended, std::vector<int>{3});
     // The helper was killed while the number was still ours, then let go.
-    EXPECT_TRUE(allEnd(pids, group, kHang));
+    EXPECT_TRUE(allEnd(pids, group, kHangMs));
     EXPECT_EQ(signalsOf(e.sent), std::vector<int>{SIGKILL});
     expectAllHeld(e.sent, group);
     EXPECT_FALSE(e.process->group().held());
@@ -232,7 +232,7 @@ TEST(EngineGroup, KillEndsItOnceAndTheEndingAfterItSendsNothing) {
     EXPECT_EQ(e.ended, std::vector<int>{SIGKILL});
     EXPECT_FALSE(running(pids[0]));
     EXPECT_FALSE(e.process->group().held());
-    EXPECT_TRUE(allEnd(pids, group, kHang));
+    EXPECT_TRUE(allEnd(pids, group, kHangMs));
     ASSERT_FALSE(e.sent.empty());
     for (const Sent& s : e.sent)
         EXPECT_EQ(s.signal, SIGKILL);
@@ -256,7 +256,7 @@ TEST(EngineGroup, QuittingEndsAnEngineThatIgnoresSigtermAndItsHelper) {
     EXPECT_EQ(signalsOf(e.sent), (std::vector<int>{SIGTERM, SIGKILL}));
     expectAllHeld(e.sent, group);
     EXPECT_FALSE(unreapedChild(group));
-    EXPECT_TRUE(allEnd(pids, group, kHang));
+    EXPECT_TRUE(allEnd(pids, group, kHangMs));
 }
 
 }  // namespace

@@ -12,11 +12,10 @@
 
 #include "OneRowClean.hpp"
 #include "Processes.hpp"
+#include "Settled.hpp"
 
 namespace virirado::testing::hostile {
 
-// Long enough for a loaded machine and the sanitizers: only a hang reaches it.
-inline constexpr int kHang = 60000;
 inline const std::string kWaitLine = "Closes when done \u00B7 close again to stop now";
 
 // Takes `wayOut` (the second close, a signal) against an engine with one
@@ -29,10 +28,10 @@ inline void expectWayOutEndsAtOnce(HostileWindow& w, const std::function<void()>
     ASSERT_GT(group, 0);
     wayOut();
     // The clean never ends: only ending the engine closes the window.
-    ASSERT_TRUE(w.waitFor([&] { return !w.window->isVisible(); }, kHang));
+    ASSERT_TRUE(w.waitFor([&] { return !w.window->isVisible(); }, kHangMs));
     EXPECT_FALSE(w.client().engineRunning());
     EXPECT_EQ(logLines(w.home, "unknown"), 1) << deletionLogs(w.home);
-    EXPECT_TRUE(testing::allEnd(pids, group, kHang));
+    EXPECT_TRUE(testing::allEnd(pids, group, kHangMs));
 }
 
 }  // namespace virirado::testing::hostile

@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "ClampedLabel.hpp"
+#include "Settled.hpp"
 #include "SheetHost.hpp"
 #include "WindowHarness.hpp"
 
@@ -14,16 +15,22 @@ namespace {
 
 using testing::WindowHarness;
 
-bool visibleAfterEvents(QWidget* w) {
-    QTest::qWait(20);
+// Still shown once what the step left for the event loop has run: a close
+// that was waiting happens in the next turn.
+bool stillShown(QWidget* w) {
+    testing::nextTurnDone();
     return w->isVisible();
+}
+
+bool closes(QWidget* w) {
+    return QTest::qWaitFor([w] { return !w->isVisible(); }, testing::kHangMs);
 }
 
 TEST(Quit, CtrlQClosesTheWindowAsTheCloseButtonDoes) {
     WindowHarness h;
     h.show();
     QTest::keyClick(h.window.get(), Qt::Key_Q, Qt::ControlModifier);
-    EXPECT_FALSE(visibleAfterEvents(h.window.get()));
+    EXPECT_TRUE(closes(h.window.get()));
 }
 
 // A sheet up over a clean being re-checked.
@@ -53,20 +60,20 @@ TEST(Quit, ARunningCleanIsNeverCutShort) {
     // The close button does not end the app during the re-check or the clean,
     // and the sheet says at once that it will.
     EXPECT_FALSE(h.window->close());
-    EXPECT_TRUE(visibleAfterEvents(h.window.get()));
+    EXPECT_TRUE(stillShown(h.window.get()));
     h.settle();
     EXPECT_EQ(stopLine(sheet), "Closes when done \u00B7 close again to stop now");
     state.verifying = false;
     state.cleanProgress->startDeleting();
     h.engine.announce();
     h.settle();
-    EXPECT_TRUE(visibleAfterEvents(h.window.get()));
+    EXPECT_TRUE(stillShown(h.window.get()));
 
     // The result comes: the window closes as it was asked to.
     state.cleanProgress->finish({{"npm cache", 10, true, ""}});
     h.engine.announce();
     h.settle();
-    EXPECT_FALSE(visibleAfterEvents(h.window.get()));
+    EXPECT_TRUE(closes(h.window.get()));
     EXPECT_EQ(std::count(h.engine.calls.begin(), h.engine.calls.end(), "end engine"), 0);
 }
 
@@ -76,10 +83,10 @@ TEST(Quit, AskedAgainDuringACleanEndsTheEngineAndCloses) {
     SheetDialog* sheet = cleanUnderWay(h);
     ASSERT_NE(sheet, nullptr);
     QTest::keyClick(sheet, Qt::Key_Q, Qt::ControlModifier);
-    EXPECT_TRUE(visibleAfterEvents(h.window.get()));
+    EXPECT_TRUE(stillShown(h.window.get()));
     EXPECT_EQ(std::count(h.engine.calls.begin(), h.engine.calls.end(), "end engine"), 0);
     QTest::keyClick(sheet, Qt::Key_Q, Qt::ControlModifier);
-    EXPECT_FALSE(visibleAfterEvents(h.window.get()));
+    EXPECT_TRUE(closes(h.window.get()));
     EXPECT_EQ(h.engine.calls.back(), "end engine");
 }
 
@@ -97,14 +104,14 @@ TEST(Quit, TheSheetsCloseButtonDuringACleanIsTheWindowsClose) {
     EXPECT_EQ(stopLine(sheet), "Can't stop mid-clean");
 
     EXPECT_FALSE(sheet->close());
-    EXPECT_TRUE(visibleAfterEvents(h.window.get()));
+    EXPECT_TRUE(stillShown(h.window.get()));
     h.settle();
     EXPECT_EQ(stopLine(sheet), "Closes when done \u00B7 close again to stop now");
     EXPECT_EQ(count("end engine"), 0);
     EXPECT_EQ(count("dismiss"), 0);
 
     sheet->close();
-    EXPECT_FALSE(visibleAfterEvents(h.window.get()));
+    EXPECT_TRUE(closes(h.window.get()));
     EXPECT_EQ(count("end engine"), 1);
     EXPECT_EQ(count("dismiss"), 0);
 }
@@ -119,7 +126,7 @@ TEST(Quit, CtrlQOnASheetQuitsWhenNoCleanRuns) {
     SheetDialog* sheet = h.content->sheets().current();
     ASSERT_NE(sheet, nullptr);
     QTest::keyClick(sheet, Qt::Key_Q, Qt::ControlModifier);
-    EXPECT_FALSE(visibleAfterEvents(h.window.get()));
+    EXPECT_TRUE(closes(h.window.get()));
 }
 
 }  // namespace

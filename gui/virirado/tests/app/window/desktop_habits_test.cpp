@@ -206,25 +206,28 @@ TEST(Appearance, FollowsTheDesktopUnlessPinned) {
         h.show();
         ASSERT_FALSE(h.content->model().dark());
         QApplication::setPalette(desktopDark);
-        EXPECT_TRUE(QTest::qWaitFor([&] { return h.content->model().dark(); }, 2000));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return h.content->model().dark(); }, 60000));
         h.settle();
         // The app's own palette is back in place, in the dark scheme.
         EXPECT_TRUE(Appearance::isOwnPalette(QApplication::palette()));
         EXPECT_EQ(h.content->grab().toImage().pixelColor(2, 2), QColor("#07192B"));
 
         QApplication::setPalette(desktopLight);
-        EXPECT_TRUE(QTest::qWaitFor([&] { return !h.content->model().dark(); }, 2000));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !h.content->model().dark(); }, 60000));
         h.settle();
         EXPECT_EQ(h.content->grab().toImage().pixelColor(2, 2), QColor("#FFFFFF"));
     }
     {
-        // Pinned (or taking pictures): the desktop's switch changes nothing.
-        WindowHarness h;
-        h.show();
+        // Pinned (or taking pictures): the desktop's switch changes nothing. A
+        // window that follows the desktop shows when the switch has arrived.
+        WindowHarness pinned;
+        pinned.show();
+        WindowHarness following([](WindowServices& s) { s.followDesktop = true; });
+        following.show();
         QApplication::setPalette(desktopDark);
-        QTest::qWait(50);
-        h.settle();
-        EXPECT_FALSE(h.content->model().dark());
+        ASSERT_TRUE(QTest::qWaitFor([&] { return following.content->model().dark(); }, 60000));
+        pinned.settle();
+        EXPECT_FALSE(pinned.content->model().dark());
     }
     Appearance::applyToApplication(false);
 }

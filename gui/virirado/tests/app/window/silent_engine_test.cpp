@@ -8,6 +8,7 @@
 #include <algorithm>
 
 #include "CapsuleButton.hpp"
+#include "EngineMarker.hpp"
 #include "HostileWindow.hpp"
 
 namespace virirado {
@@ -26,13 +27,9 @@ void keys(HostileWindow& w, Qt::Key key) {
     QTest::keyClick(w.window.get(), key, Qt::ControlModifier);
 }
 
-// A line after the one a test is about: once the window took it, it took the
-// line before it too.
-const std::string kMarker =
-    "say {\"event\":\"volume\",\"free_bytes\":4242,\"total_bytes\":100000}\n";
-bool markerTaken(HostileWindow& w) {
-    return w.waitFor([&] { return w.state().freeBytes == 4242; }, 60000);
-}
+// Said after the line a test is about: once the window took it, it took that
+// line too.
+const std::string kMarker = markerLine("after");
 
 bool shown(HostileWindow& w, const char* name) {
     auto* button = w.content->findChild<CapsuleButton*>(name);
@@ -44,7 +41,7 @@ TEST(SilentEngine, AStrayProgressAfterTheResultLeavesTheButtons) {
                     "say {\"event\":\"progress\",\"pct\":50,\"place\":\"/stray\"}\n" + kMarker +
                     "on scan\n" + kDoneWithA);
     ASSERT_TRUE(w.scan());
-    ASSERT_TRUE(markerTaken(w));
+    ASSERT_TRUE(markerTaken(w, "after"));
     w.refresh();
     EXPECT_FALSE(w.state().scanning);
     EXPECT_TRUE(shown(w, "scanButton"));
@@ -74,7 +71,7 @@ TEST(SilentEngine, CancelLeavesAScanTheEngineNeverAnswers) {
     EXPECT_FALSE(w.state().scanning);
     EXPECT_FALSE(shown(w, "cancelButton"));
     EXPECT_TRUE(shown(w, "scanButton"));
-    ASSERT_TRUE(markerTaken(w));
+    ASSERT_TRUE(markerTaken(w, "after"));
     w.refresh();
     EXPECT_EQ(w.row("late"), nullptr);
     EXPECT_FALSE(w.state().scanning);

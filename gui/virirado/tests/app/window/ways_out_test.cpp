@@ -19,6 +19,7 @@ namespace {
 
 using namespace testing::hostile;
 using testing::allEnd;
+using testing::kHangMs;
 
 // An engine that ignores SIGTERM and has a helper holding its output.
 const std::string kStubborn = "ignore-term\nspawn-child\n";
@@ -32,7 +33,7 @@ TEST(WaysOut, TheSheetsCloseButtonWaitsOnceThenEndsAHungClean) {
 
     // The window manager's close on the sheet: the window waits and says so.
     sheet->close();
-    ASSERT_TRUE(w.waitFor([&] { return stopLineOf(sheet).toStdString() == kWaitLine; }, kHang))
+    ASSERT_TRUE(w.waitFor([&] { return stopLineOf(sheet).toStdString() == kWaitLine; }, kHangMs))
         << stopLineOf(sheet).toStdString();
     EXPECT_TRUE(w.window->isVisible());
     EXPECT_TRUE(w.client().engineRunning());
@@ -58,28 +59,28 @@ TEST(WaysOut, AStubbornEngineAndItsHelperEndWithTheApp) {
     // It stopped reading and ignores SIGTERM: neither a closed input nor a
     // terminate ends it, and its helper keeps its output open.
     HostileWindow w(kStubborn + "stall 60000\n");
-    ASSERT_TRUE(w.waitFor([&] { return enginePids(w).size() == 2; }, kHang));
+    ASSERT_TRUE(w.waitFor([&] { return enginePids(w).size() == 2; }, kHangMs));
     const std::vector<pid_t> pids = enginePids(w);
     const pid_t group = testing::groupOf(pids.front());
     ASSERT_GT(group, 0);
 
     QTest::keyClick(w.window.get(), Qt::Key_Q, Qt::ControlModifier);
-    ASSERT_TRUE(w.waitFor([&] { return !w.window->isVisible(); }, kHang));
+    ASSERT_TRUE(w.waitFor([&] { return !w.window->isVisible(); }, kHangMs));
     // As the app ends: the window, then the engine client with its engine.
     w.window.reset();
     w.object.reset();
-    EXPECT_TRUE(allEnd(pids, group, kHang));
+    EXPECT_TRUE(allEnd(pids, group, kHangMs));
 }
 
 TEST(WaysOut, HelpersOfAnEngineThatEndedAreEndedToo) {
     HostileWindow w("spawn-child\non scan\nexit 3\n");
-    ASSERT_TRUE(w.waitFor([&] { return enginePids(w).size() == 2; }, kHang));
+    ASSERT_TRUE(w.waitFor([&] { return enginePids(w).size() == 2; }, kHangMs));
     const std::vector<pid_t> pids = enginePids(w);
     const pid_t group = testing::groupOf(pids.front());
     ASSERT_GT(group, 0);
     w.content->model().scan();
-    ASSERT_TRUE(w.waitFor([&] { return !w.client().engineRunning(); }, kHang));
-    EXPECT_TRUE(allEnd(pids, group, kHang));
+    ASSERT_TRUE(w.waitFor([&] { return !w.client().engineRunning(); }, kHangMs));
+    EXPECT_TRUE(allEnd(pids, group, kHangMs));
 }
 
 // Catches the signal in this test process; the handler that was there before
@@ -108,7 +109,7 @@ TEST(QuitSignals, LogoutHangupAndInterruptEachCallBackOnTheMainThread) {
             ASSERT_EQ(::raise(kinds[i]), 0);
             // Nothing is done inside the handler itself.
             EXPECT_EQ(calls, i);
-            EXPECT_TRUE(QTest::qWaitFor([&] { return calls == i + 1; }, kHang)) << kinds[i];
+            EXPECT_TRUE(QTest::qWaitFor([&] { return calls == i + 1; }, kHangMs)) << kinds[i];
         }
         EXPECT_EQ(earlier, 0);
     }
@@ -140,7 +141,7 @@ TEST(QuitSignals, ASignalIgnoredAtStartStaysIgnoredAndTheOthersStillCount) {
         ASSERT_EQ(::raise(SIGHUP), 0);
         // Logout still is a quit.
         ASSERT_EQ(::raise(SIGTERM), 0);
-        EXPECT_TRUE(QTest::qWaitFor([&] { return calls == 1; }, kHang));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return calls == 1; }, kHangMs));
     }
     // Nothing of ours is left in its place either.
     EXPECT_TRUE(hangupIgnored());
