@@ -19,6 +19,15 @@ constexpr int64_t kBigFile = 100'000'000;
 constexpr size_t kBigFiles = 50;
 constexpr int64_t kDay = 86'400;
 
+// What a look-only item says would become of it.
+constexpr const char* kListedOnly = "Nothing happens to it here: it is only listed.";
+
+// Hidden folders of the home that hold programs' folders rather than being one:
+// the program is the folder inside, on the way to the item. The longer of two
+// that both match wins (".local/share" over ".local").
+constexpr std::string_view kHolders[] = {".local/share", ".local/state", ".local/lib", ".var/app",
+                                         ".config",      ".cache",       ".local",     ".var"};
+
 std::vector<std::string> children(const std::string& dir) {
     std::vector<std::string> out;
     DIR* d = ::opendir(dir.c_str());
@@ -70,12 +79,15 @@ std::optional<Item> base_item(const std::string& source, const std::string& path
     return it;
 }
 
-// Look-only when the path, or where it really sits, is a protected place.
+// Look-only when the path, or where it really sits, is a protected place:
+// nothing happens to it, so it must not say where it would go.
 void protect(Item& it, const std::string& home) {
     if (!paths::protected_anywhere(it.path, home)) return;
     it.safety = "info";
     it.action = "info";
     it.deletable = false;
+    it.if_gone = kListedOnly;
+    it.comes_back = "Look only: not offered here, as it lies in a protected place.";
 }
 
 // Asked again each time: the path may have gone since it was first looked at.
@@ -95,7 +107,7 @@ void owned_by_program(Item& it, const std::string& folder) {
     it.safety = "info";
     it.action = "info";
     it.deletable = false;
-    it.if_gone = "A program keeps it in " + folder +
+    it.if_gone = std::string(kListedOnly) + " A program keeps it in " + folder +
                  "; without it that program may stop working or lose its data.";
     it.comes_back =
         "Look only: not offered here. Remove it with the program that owns " + folder + ".";
@@ -145,15 +157,28 @@ std::vector<Item> apart_from(const std::vector<Item>& found, const std::vector<I
 
 std::optional<std::string> program_folder(const std::string& path, const std::string& home) {
     if (!paths::is_under(path, home) || path == home) return std::nullopt;
-    size_t i = home == "/" ? 1 : home.size() + 1;
+    const size_t start = home == "/" ? 1 : home.size() + 1;
     // Only the folders on the way count: a project's own .venv or .next is
     // named with a dot too, and is still the project's build output.
+    size_t i = start;
     size_t j;
-    while ((j = path.find('/', i)) != std::string::npos) {
-        if (path[i] == '.') return paths::display(path.substr(0, j), home);
+    while ((j = path.find('/', i)) != std::string::npos && path[i] != '.')
         i = j + 1;
+    if (j == std::string::npos) return std::nullopt;
+    // A hidden folder of the home itself may hold programs' folders: the
+    // program is the next folder on the way, when there is one.
+    const std::string_view rest = std::string_view(path).substr(start);
+    const auto holds = [&](std::string_view holder) {
+        return rest.size() > holder.size() && rest.starts_with(holder) &&
+               rest[holder.size()] == '/';
+    };
+    const auto* holder = std::find_if(std::begin(kHolders), std::end(kHolders), holds);
+    if (i == start && holder != std::end(kHolders)) {
+        const size_t inside = start + holder->size() + 1;
+        const size_t end = path.find('/', inside);
+        j = end == std::string::npos ? inside - 1 : end;
     }
-    return std::nullopt;
+    return paths::display(path.substr(0, j), home);
 }
 
 json to_json(const Item& it, bool ticked) {

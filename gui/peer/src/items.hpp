@@ -86,9 +86,12 @@ std::vector<Item> devbuild_items(const std::vector<Found>& rows, const std::stri
 std::vector<Item> big_file_items(const std::vector<Found>& rows, const std::string& home,
                                  int64_t now, const std::vector<Item>& offered);
 
-// The outermost hidden folder between the home and `path`, shown as "~/.name";
-// none when no folder on the way starts with a dot. The last name of `path`
-// never counts.
+// The folder of the program that keeps `path`, shown with the home as "~": the
+// outermost hidden folder between the home and `path` ("~/.rustup",
+// "~/proj/.git"), or, when that folder holds programs' folders ("~/.config",
+// "~/.cache", "~/.local/share", "~/.var/app", ...), the one inside it on the way
+// ("~/.local/share/Steam"). None when no folder on the way starts with a dot.
+// The last name of `path` never counts.
 std::optional<std::string> program_folder(const std::string& path, const std::string& home);
 
 }  // namespace peer::items

@@ -102,10 +102,12 @@ TEST(PeerOffer, FilesOfInstalledProgramsAreLookOnly) {
     const std::string home = h.home.string();
     const std::string driver = home + "/.rustup/toolchains/stable/lib/librustc_driver.so";
     const std::string pack = home + "/.var/app/game/data/world.pak";
+    const std::string steam = home + "/.local/share/Steam/steamapps/common/level.pak";
     const std::string history = home + "/proj/.git/objects/pack/pack-1.pack";
     const std::string plugin = home + "/.vscode/extensions/tool/build";
     allocate_file(driver, kBig);
     allocate_file(pack, kBig);
+    allocate_file(steam, kBig);
     allocate_file(history, kBig);
     allocate_file(home + "/Downloads/film.mkv", kBig);
     allocate_file(home + "/work/dump.bin", kBig);
@@ -114,7 +116,7 @@ TEST(PeerOffer, FilesOfInstalledProgramsAreLookOnly) {
         h, {{"type", "done"},
             {"devbuilds", {row(plugin, 5000, "build")}},
             {"top_files",
-             {row(driver, kBig), row(pack, kBig), row(history, kBig),
+             {row(driver, kBig), row(pack, kBig), row(steam, kBig), row(history, kBig),
               row(home + "/Downloads/film.mkv", kBig), row(home + "/work/dump.bin", kBig)}}});
     Peer p = scripted_peer(h);
     json d = p.scan(true);
@@ -124,11 +126,15 @@ TEST(PeerOffer, FilesOfInstalledProgramsAreLookOnly) {
         EXPECT_EQ(it["safety"], "info") << id;
         EXPECT_EQ(it["action"], "info") << id;
         EXPECT_EQ(it["deletable"], false) << id;
-        std::string why = it["explain"]["if_gone"];
-        EXPECT_NE(why.find("A program keeps it in " + folder), std::string::npos) << why;
+        // Nothing happens to it, and the program that owns it is named.
+        EXPECT_EQ(it["explain"]["if_gone"],
+                  "Nothing happens to it here: it is only listed. A program keeps it in " + folder +
+                      "; without it that program may stop working or lose its data.")
+            << id;
     };
     look_only("big:" + driver, "~/.rustup");
-    look_only("big:" + pack, "~/.var");
+    look_only("big:" + pack, "~/.var/app/game");
+    look_only("big:" + steam, "~/.local/share/Steam");
     look_only("big:" + history, "~/proj/.git");
     look_only("devbuild:" + plugin, "~/.vscode");
     for (const std::string& mine : {home + "/Downloads/film.mkv", home + "/work/dump.bin"}) {
@@ -138,6 +144,32 @@ TEST(PeerOffer, FilesOfInstalledProgramsAreLookOnly) {
     }
     p.send({{"cmd", "tick"}, {"ids", {"big:" + driver}}});
     EXPECT_EQ(p.wait_for("selection")["ticked"], json::array());
+}
+
+// Big files and build folders in places the app protects are listed so the
+// space is explained; they say that nothing happens to them, never where they
+// would go.
+TEST(PeerOffer, ProtectedItemsSayNothingHappensToThem) {
+    TempHome h;
+    const std::string home = h.home.string();
+    const std::string film = home + "/Videos/holiday.mkv";
+    const std::string build = home + "/Documents/thesis/target";
+    allocate_file(film, kBig);
+    write_file(build + "/debug/d", 20'000);
+    script_scanner(
+        h, {{"type", "done"}, {"devbuilds", {row(build, 2e4)}}, {"top_files", {row(film, kBig)}}});
+    Peer p = scripted_peer(h);
+    json d = p.scan(true);
+    for (const std::string& id : {"big:" + film, "devbuild:" + build}) {
+        json it = item_in(d, id);
+        ASSERT_TRUE(it.is_object()) << id << " in " << d.dump();
+        EXPECT_EQ(it["safety"], "info") << id;
+        EXPECT_EQ(it["deletable"], false) << id;
+        EXPECT_EQ(it["explain"]["if_gone"], "Nothing happens to it here: it is only listed.") << id;
+        EXPECT_EQ(it["explain"]["comes_back"],
+                  "Look only: not offered here, as it lies in a protected place.")
+            << id;
+    }
 }
 
 // A build folder whose own name starts with a dot is a project's, like any
@@ -296,6 +328,20 @@ TEST(PeerOffer, ScannerPathsThatAreNotPlainAreNeverItems) {
 TEST(PeerOfferUnit, ProgramFoldersAreTheHiddenFoldersAboveTheItem) {
     using peer::items::program_folder;
     EXPECT_EQ(program_folder("/h/u/.rustup/lib/x.so", "/h/u"), "~/.rustup");
+    // Hidden folders of the home that hold programs' folders name the one inside.
+    EXPECT_EQ(program_folder("/h/u/.local/share/Steam/apps/a.pak", "/h/u"), "~/.local/share/Steam");
+    EXPECT_EQ(program_folder("/h/u/.config/Code/Cache/data", "/h/u"), "~/.config/Code");
+    EXPECT_EQ(program_folder("/h/u/.cache/tool/blob", "/h/u"), "~/.cache/tool");
+    EXPECT_EQ(program_folder("/h/u/.local/state/app/log", "/h/u"), "~/.local/state/app");
+    EXPECT_EQ(program_folder("/h/u/.var/app/org.game/data/w", "/h/u"), "~/.var/app/org.game");
+    EXPECT_EQ(program_folder("/h/u/.local/bin/tool", "/h/u"), "~/.local/bin");
+    // Directly in such a folder, no program's folder is on the way.
+    EXPECT_EQ(program_folder("/h/u/.local/share/big.iso", "/h/u"), "~/.local/share");
+    EXPECT_EQ(program_folder("/h/u/.config/x", "/h/u"), "~/.config");
+    // Only in the home itself, and only a whole name.
+    EXPECT_EQ(program_folder("/h/u/proj/.config/app/x", "/h/u"), "~/proj/.config");
+    EXPECT_EQ(program_folder("/h/u/.localx/share/a/b", "/h/u"), "~/.localx");
+    EXPECT_EQ(program_folder("/h/.local/share/a/b", "/h"), "~/.local/share/a");
     EXPECT_EQ(program_folder("/h/u/proj/.git/pack/p", "/h/u"), "~/proj/.git");
     EXPECT_EQ(program_folder("/h/u/p/.venv/lib/x.so", "/h/u"), "~/p/.venv");
     // The item's own name is not a folder above it.

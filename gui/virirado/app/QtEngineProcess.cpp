@@ -5,8 +5,6 @@
 #include <unistd.h>
 
 #include <QCoreApplication>
-#include <QDeadlineTimer>
-#include <QThread>
 #include <QThreadPool>
 #include <cerrno>
 
@@ -16,14 +14,14 @@ namespace {
 
 // What an unprivileged process may ask for on a Linux system by default.
 constexpr int kPipeBytes = 1 << 20;
-// How often a wait for the engine's group looks again.
-constexpr int kPollMs = 10;
 
 QString qs(const std::string& s) {
     return QString::fromStdString(s);
 }
 
 }  // namespace
+
+QtEngineProcess::QtEngineProcess(EngineGroup::Sender send) : m_group(std::move(send)) {}
 
 QtEngineProcess::~QtEngineProcess() {
     QProcess* process = m_process;
@@ -36,11 +34,10 @@ QtEngineProcess::~QtEngineProcess() {
     }
     // The engine, or helpers it left behind, may still run: the whole group is
     // asked to end, then made to.
-    if (signalGroup(SIGTERM) && !waitForGroup(kTermGraceMs)) {
-        signalGroup(SIGKILL);
-        waitForGroup(kReapMs);
-    }
+    m_group.end(kTermGraceMs, kReapMs);
     if (process == nullptr) return;
+    // An engine that left its group is still our unreaped child: its own id is
+    // safe to signal until QProcess reaps it.
     if (process->state() != QProcess::NotRunning) {
         process->kill();
         process->waitForFinished(kReapMs);
@@ -54,6 +51,7 @@ std::optional<std::string> QtEngineProcess::launch(const std::string& executable
                                                    const Environment& environment,
                                                    Handlers handlers) {
     m_handlers = std::move(handlers);
+    if (auto failure = m_group.start()) return failure;
     auto* process = new QProcess();
     m_process = process;
     process->setProcessChannelMode(QProcess::SeparateChannels);
@@ -66,13 +64,19 @@ std::optional<std::string> QtEngineProcess::launch(const std::string& executable
     for (const auto& [key, value] : environment)
         env.insert(qs(key), qs(value));
     process->setProcessEnvironment(env);
-    // The window reads one pipe's worth of output a turn of its event loop. A
-    // result of 300,000 items is one line of about 120 MB: in the pipe's usual
-    // 64 KiB it took thousands of turns, each with a frame of the scanning
-    // animation, and minutes. The kernel may refuse the size; nothing is lost.
-    // A group of its own, so that ending the engine also ends what it started.
-    process->setChildProcessModifier([] {
-        ::setpgid(0, 0);
+    process->setChildProcessModifier([group = m_group.id()] {
+        // The group held for it, so that ending the engine also ends what it
+        // started. An engine outside it could leave helpers behind: it is not run.
+        if (::setpgid(0, group) != 0) {
+            static constexpr char kNoGroup[] = "The engine could not join its process group.\n";
+            [[maybe_unused]] const ssize_t n =
+                ::write(STDERR_FILENO, kNoGroup, sizeof kNoGroup - 1);
+            ::_exit(127);
+        }
+        // The window reads one pipe's worth of output a turn of its event loop. A
+        // result of 300,000 items is one line of about 120 MB: in the pipe's usual
+        // 64 KiB it took thousands of turns, each with a frame of the scanning
+        // animation, and minutes. The kernel may refuse the size; nothing is lost.
         ::fcntl(STDOUT_FILENO, F_SETPIPE_SZ, kPipeBytes);
     });
 
@@ -90,7 +94,10 @@ std::optional<std::string> QtEngineProcess::launch(const std::string& executable
     });
     QObject::connect(process, &QProcess::finished, process,
                      [this](int exitCode, QProcess::ExitStatus) {
-                         endStrays();
+                         // What the engine left running: nothing will read or
+                         // wait for it. Killed while the group is still ours,
+                         // then the number is let go.
+                         m_group.endNow(0);
                          // A copy: the handler may end this object's life.
                          auto ended = m_handlers.ended;
                          if (ended) ended(exitCode);
@@ -110,9 +117,9 @@ std::optional<std::string> QtEngineProcess::launch(const std::string& executable
         QObject::disconnect(process, nullptr, nullptr, nullptr);
         process->deleteLater();
         m_process.clear();
+        m_group.release();
         return message;
     }
-    m_group = process->processId();
     return std::nullopt;
 }
 
@@ -131,41 +138,13 @@ std::optional<std::string> QtEngineProcess::write(const std::string& bytes) {
 
 void QtEngineProcess::kill() {
     // It has stopped answering: no grace, for it or for anything it started.
-    signalGroup(SIGKILL);
+    m_group.signal(SIGKILL);
     if (m_process && m_process->state() != QProcess::NotRunning) {
         m_process->kill();
         // Reaped here, so quitting right after waits for nothing.
         m_process->waitForFinished(1000);
     }
-    waitForGroup(kReapMs);
-}
-
-bool QtEngineProcess::signalGroup(int signal) {
-    if (m_group <= 0) return false;
-    if (::kill(-static_cast<pid_t>(m_group), signal) == 0) return true;
-    if (errno == ESRCH) m_group = 0;
-    return false;
-}
-
-bool QtEngineProcess::waitForGroup(int ms) {
-    const QDeadlineTimer deadline(ms);
-    for (;;) {
-        const bool engineRuns = m_process && m_process->state() != QProcess::NotRunning;
-        if (!engineRuns && !signalGroup(0)) return true;
-        if (deadline.hasExpired()) return false;
-        if (engineRuns) {
-            m_process->waitForFinished(kPollMs);
-        } else {
-            QThread::msleep(kPollMs);
-        }
-    }
-}
-
-void QtEngineProcess::endStrays() {
-    // Nothing will read or wait for them. The group is forgotten, so no later
-    // signal can reach a new group that reuses its number.
-    signalGroup(SIGKILL);
-    m_group = 0;
+    m_group.endNow(kReapMs);
 }
 
 void QtExecutor::run(std::function<void()> work, std::function<void()> done) {

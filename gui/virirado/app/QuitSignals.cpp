@@ -47,14 +47,20 @@ QuitSignals::QuitSignals(std::function<void()> onSignal, QObject* parent)
     action.sa_handler = wakeMainThread;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    for (std::size_t i = 0; i < kSignals.size(); ++i)
-        ::sigaction(kSignals[i], &action, &m_previous[i]);
+    for (std::size_t i = 0; i < kSignals.size(); ++i) {
+        if (::sigaction(kSignals[i], nullptr, &m_previous[i]) != 0) continue;
+        const bool ignored =
+            (m_previous[i].sa_flags & SA_SIGINFO) == 0 && m_previous[i].sa_handler == SIG_IGN;
+        if (ignored) continue;
+        m_caught[i] = ::sigaction(kSignals[i], &action, nullptr) == 0;
+    }
 }
 
 QuitSignals::~QuitSignals() {
     if (!catching()) return;
-    for (std::size_t i = 0; i < kSignals.size(); ++i)
-        ::sigaction(kSignals[i], &m_previous[i], nullptr);
+    for (std::size_t i = 0; i < kSignals.size(); ++i) {
+        if (m_caught[i]) ::sigaction(kSignals[i], &m_previous[i], nullptr);
+    }
     const int fd = writeEnd.exchange(-1);
     ::close(fd);
     delete m_notifier;

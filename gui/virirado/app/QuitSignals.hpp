@@ -3,6 +3,10 @@
 // the app on the spot: a clean's rows never reached the deletion log and an
 // engine that hung outlived the app.
 //
+// A signal the app was started with ignored stays ignored: under nohup a
+// hangup must not end the app and a running clean's engine, and a background
+// job of a shell without job control ignores Ctrl+C.
+//
 // A signal handler may do almost nothing, so it only writes one byte to a pipe;
 // a socket notifier on the main thread reads it and calls the app back there,
 // where anything may be done.
@@ -21,9 +25,9 @@ namespace virirado {
 class QuitSignals : public QObject {
     Q_OBJECT
 public:
-    // Catches the three signals and calls `onSignal` on the main thread for
-    // each burst of them. Needs a running QCoreApplication. Only one may exist
-    // at a time; a second catches nothing (`catching()` is false).
+    // Catches the three signals (those not ignored already) and calls
+    // `onSignal` on the main thread for each burst of them. Needs a running QCoreApplication. Only
+    // one may exist at a time; a second catches nothing (`catching()` is false).
     explicit QuitSignals(std::function<void()> onSignal, QObject* parent = nullptr);
     // Puts back the handlers that were there before.
     ~QuitSignals() override;
@@ -39,6 +43,8 @@ private:
     int m_readEnd = -1;
     QSocketNotifier* m_notifier = nullptr;
     std::array<struct sigaction, 3> m_previous{};
+    // Which of the three this object caught, and so has to put back.
+    std::array<bool, 3> m_caught{};
 };
 
 }  // namespace virirado

@@ -103,6 +103,10 @@ void EngineClient::onProgress(const Json& event) {
 void EngineClient::onDone(const Json& event) {
     // The result of a scan the user cancelled comes too late to be wanted.
     if (m_scanAsk == ScanAsk::cancelled) return;
+    // The engine takes its commands in turn: a cancel sent before this scan
+    // has had whatever answer it will get, and an engine may answer none (it
+    // had nothing left to cancel, or the new scan replaced the old one).
+    if (m_scanAsk == ScanAsk::open) m_cancelsOpen = 0;
     m_scanAsk = ScanAsk::none;
     m_state.scanning = false;
     m_state.pct = 100;
@@ -157,11 +161,20 @@ void EngineClient::onCleanProgress(const Json& event) {
 }
 
 void EngineClient::onCancelled(const Json& event) {
+    const std::optional<std::string> cmd = jsonString(jsonField(event, "cmd"));
     // A preview the engine dropped has had its answer.
-    if (m_asks.unanswered > 0 && jsonString(jsonField(event, "cmd")) == "preview") takeAnswer();
-    if (jsonString(jsonField(event, "cmd")) != "scan") return;
-    // The answer to the user's cancel: the window left the scan already.
-    if (m_scanAsk == ScanAsk::cancelled) return;
+    if (cmd == "preview") {
+        if (m_asks.unanswered > 0) takeAnswer();
+        return;
+    }
+    // The answer to a cancel the window sent: it left that scan already, and a
+    // scan it started since is not the one cancelled.
+    if (m_cancelsOpen > 0) {
+        --m_cancelsOpen;
+        return;
+    }
+    // The engine's own: it ends the open scan.
+    if (cmd != "scan" || m_scanAsk != ScanAsk::open) return;
     m_scanAsk = ScanAsk::none;
     m_state.scanning = false;
     m_state.banner = "Scan cancelled. Nothing was deleted.";
@@ -178,6 +191,7 @@ void EngineClient::onError(const Json& event) {
     }
     // The engine refused a preview ("Busy", …): that request has its answer.
     if (m_asks.unanswered > 0 && jsonString(jsonField(event, "cmd")) == "preview") takeAnswer();
+    if (m_cancelsOpen > 0 && jsonString(jsonField(event, "cmd")) == "cancel") --m_cancelsOpen;
     m_state.banner = message;
 }
 

@@ -155,6 +155,7 @@ void EngineClient::start() {
     dropAsks();
     m_heard = false;
     m_scanAsk = ScanAsk::none;
+    m_cancelsOpen = 0;
 
     const uint64_t id = ++m_launchId;
     std::weak_ptr<int> alive = m_alive;
@@ -201,6 +202,7 @@ void EngineClient::processEnded(int status) {
     outputEnd();
     m_state.scanning = false;
     m_scanAsk = ScanAsk::none;
+    m_cancelsOpen = 0;
     // No answer will come from an engine that ended, and no later engine can
     // answer the clean this one was sent: what it may have removed is logged.
     dropAsks();
@@ -466,7 +468,7 @@ void EngineClient::cancel() {
         m_state.banner = "Scan cancelled. Nothing was deleted.";
         m_scanAsk = ScanAsk::cancelled;
     }
-    send(command("cancel"));
+    if (!send(command("cancel"))) ++m_cancelsOpen;
 }
 
 void EngineClient::endEngineNow() {
@@ -474,7 +476,8 @@ void EngineClient::endEngineNow() {
     if (!m_process) return;
     // It has stopped answering, so it gets no time to finish an item.
     m_process->kill();
-    processEnded(SIGKILL);
+    // A process that reaps its child at once has reported the end already.
+    if (m_process) processEnded(SIGKILL);
 }
 
 void EngineClient::refreshFree() {

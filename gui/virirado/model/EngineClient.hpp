@@ -298,6 +298,12 @@ private:
     // late events are no answer to anything: the window left it at once.
     enum class ScanAsk { none, open, cancelled };
     ScanAsk m_scanAsk = ScanAsk::none;
+    // Cancels sent that the engine has not answered yet. A "cancelled" answers
+    // one of them: the scan that cancel was for was left when it was sent, and
+    // a scan started since goes on. Only with none open is a "cancelled" the
+    // engine's own, which ends the open scan. Events name no command, so only
+    // their number is kept.
+    int m_cancelsOpen = 0;
     // The engine has said something since it was started: until then the
     // window waits on its answer to "hello".
     bool m_heard = false;

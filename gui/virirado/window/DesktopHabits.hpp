@@ -1,16 +1,13 @@
 // How the window keeps the habits of the desktop it runs on: tips wrapped to a
-// readable width, the first window sized to the screen, the light or dark
-// scheme the desktop asks for, and whether a request to close may end the app
-// now. Plain values only; the Qt side reads the screen, the desktop and the
-// engine state and applies the answers.
+// readable width, the first window sized to the screen, and the light or dark
+// scheme the desktop asks for. Plain values only; the Qt side reads the screen
+// and the desktop and applies the answers.
 #pragma once
 
 #include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
-
-#include "EngineState.hpp"
 
 namespace virirado {
 
@@ -61,31 +58,5 @@ std::optional<bool> portalDark(unsigned value);
 // The scheme to show: the pinned one, else the desktop's stated preference,
 // else what the desktop's palette looks like.
 bool chooseDark(std::optional<bool> pinned, std::optional<bool> preferred, bool paletteDark);
-
-enum class CloseAnswer {
-    // Nothing would be cut short: the window closes and the app ends.
-    closeNow,
-    // A clean (or the re-check that starts it) is running: the app ends when its
-    // result has come, never before.
-    afterClean,
-    // Asked again while it waits: the engine has stopped answering, so it is
-    // ended at once and the app ends.
-    endEngine,
-};
-
-// `waiting`: an earlier close already waits for the clean.
-CloseAnswer answerClose(const EngineState& state, bool waiting);
-
-enum class SheetCloseAnswer {
-    // The sheet's own way out, as Escape.
-    backOut,
-    // A clean (or its re-check) is running and no sheet can be left during it:
-    // the close is the window's close, which waits for the result or, asked
-    // again, ends the engine. Otherwise a mouse user would have no way out.
-    closeWindow,
-};
-
-// The window manager's close on a sheet (its title bar's close button).
-SheetCloseAnswer answerSheetClose(const EngineState& state);
 
 }  // namespace virirado

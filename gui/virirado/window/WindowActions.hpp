@@ -6,7 +6,7 @@
 #include <set>
 #include <string>
 
-#include "DesktopHabits.hpp"
+#include "ClosePolicy.hpp"
 #include "Model.hpp"
 #include "RowGroups.hpp"
 #include "Scope.hpp"

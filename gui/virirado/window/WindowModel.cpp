@@ -4,7 +4,7 @@
 #include <unordered_map>
 #include <utility>
 
-#include "DesktopHabits.hpp"
+#include "ClosePolicy.hpp"
 #include "Numeric.hpp"
 #include "SearchMatch.hpp"
 

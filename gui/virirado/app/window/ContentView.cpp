@@ -13,7 +13,6 @@
 #include "BannerBar.hpp"
 #include "BlockedCloseFilter.hpp"
 #include "DazuBar.hpp"
-#include "DesktopHabits.hpp"
 #include "DetailsPane.hpp"
 #include "EngineClientObject.hpp"
 #include "HeaderBar.hpp"

@@ -73,6 +73,73 @@ TEST_F(WaitTest, CancelLeavesAScanTheEngineNeverAnswers) {
     EXPECT_FALSE(h.state().banner);
 }
 
+TEST_F(WaitTest, ALateCancelledEndsNoScanStartedAfterItsCancel) {
+    const auto progress = [&](double pct, const std::string& place) {
+        h.event({{"event", "progress"}, {"pct", pct}, {"place", place}});
+    };
+    h.client->scan();
+    progress(10, "~/first");
+    h.client->cancel();
+    // Scanned again at once; the first scan's "cancelled" comes only now.
+    h.client->scan();
+    h.event({{"event", "cancelled"}, {"cmd", "scan"}});
+    EXPECT_TRUE(h.state().scanning);
+    EXPECT_FALSE(h.state().banner);
+    progress(50, "~/second");
+    EXPECT_EQ(h.state().place, "~/second");
+    h.event(item("a"));
+    h.event({{"event", "done"}});
+    EXPECT_FALSE(h.state().scanning);
+    EXPECT_EQ(h.client->records().size(), 1u);
+    EXPECT_EQ(h.state().scanGeneration, 1);
+    EXPECT_FALSE(h.state().banner);
+
+    // Every cancel answered: a "cancelled" now is the engine's own, and ends
+    // the scan that is open.
+    h.client->scan();
+    progress(20, "~/third");
+    h.event({{"event", "cancelled"}, {"cmd", "scan"}});
+    EXPECT_FALSE(h.state().scanning);
+    EXPECT_EQ(h.state().banner, "Scan cancelled. Nothing was deleted.");
+    // With no scan open there is nothing for it to end.
+    h.client->setBanner(std::nullopt);
+    h.event({{"event", "cancelled"}, {"cmd", "scan"}});
+    EXPECT_FALSE(h.state().banner);
+}
+
+TEST_F(WaitTest, ACancelTheEngineNeverAnswersStopsCountingAtTheNextResultOrEnd) {
+    const auto enginesOwnCancelEndsTheScan = [&] {
+        h.client->scan();
+        h.event({{"event", "progress"}, {"pct", 5}});
+        h.event({{"event", "cancelled"}, {"cmd", "scan"}});
+        return !h.state().scanning && h.state().banner == "Scan cancelled. Nothing was deleted.";
+    };
+    // The engine had just finished, or the next scan replaced the cancelled
+    // one: the cancel gets no answer.
+    h.client->scan();
+    h.client->cancel();
+    h.client->scan();
+    h.event({{"event", "done"}});
+    EXPECT_TRUE(enginesOwnCancelEndsTheScan());
+
+    // Nor does one outlive the engine that was sent it.
+    h.client->scan();
+    h.client->cancel();
+    h.end(0);
+    h.client->start();
+    EXPECT_TRUE(enginesOwnCancelEndsTheScan());
+
+    // A cancel refused, or answered for something other than a scan, has had
+    // its answer too.
+    h.client->scan();
+    h.client->cancel();
+    h.event({{"event", "error"}, {"cmd", "cancel"}, {"message", "Nothing to cancel."}});
+    EXPECT_TRUE(enginesOwnCancelEndsTheScan());
+    h.client->cancel();
+    h.event({{"event", "cancelled"}, {"cmd", "clean"}});
+    EXPECT_TRUE(enginesOwnCancelEndsTheScan());
+}
+
 TEST_F(WaitTest, ALoneSurrogateCostsOneCharacterNotTheScan) {
     h.client->scan();
     h.raw(R"({"event":"done","items":[{"id":"a","label":"caf\udcff","path":"/x/caf\udcff"},)"

@@ -185,6 +185,9 @@ inline void expectTheCodeToGuardTheClean(HostileWindow& w, ConfirmSheet* sheet) 
     auto* field = sheet->findChild<QLineEdit*>("codeField");
     ASSERT_TRUE(field->isVisible());
     w.deleteChord();
+    // Nothing started: no re-check, no run, so no clean can follow.
+    EXPECT_FALSE(w.state().verifying);
+    EXPECT_FALSE(w.state().cleanProgress);
     EXPECT_EQ(w.cleansSent(), 0);
     QTest::keyClicks(field, QString::fromStdString(sheet->code()));
     w.deleteChord();
@@ -209,11 +212,13 @@ inline std::string refusedPreview(HostileWindow& w) {
         ADD_FAILURE() << "no answer";
         return "";
     }
-    QTest::qWait(300);
     w.refresh();
     w.deleteChord();
     EXPECT_EQ(w.content->sheets().current(), nullptr);
     EXPECT_FALSE(w.state().preview);
+    // Nothing started: no re-check, no run, so no clean can follow.
+    EXPECT_FALSE(w.state().verifying);
+    EXPECT_FALSE(w.state().cleanProgress);
     EXPECT_EQ(w.cleansSent(), 0);
     return w.state().banner.value_or("");
 }

@@ -43,6 +43,13 @@ inline bool running(pid_t pid) {
     return s && s->state != 'Z' && s->state != 'X';
 }
 
+// The group `pid` runs in, 0 when it is gone. The engine's group is not named
+// after the engine, so it is read while the engine runs.
+inline pid_t groupOf(pid_t pid) {
+    const std::optional<ProcessStat> s = processStat(pid);
+    return s ? s->group : 0;
+}
+
 // The processes of `group` that still run.
 inline std::vector<pid_t> runningInGroup(pid_t group) {
     std::vector<pid_t> found;

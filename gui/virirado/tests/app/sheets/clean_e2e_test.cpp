@@ -22,6 +22,7 @@
 #include "EngineClientObject.hpp"
 #include "LivePill.hpp"
 #include "LiveWindow.hpp"
+#include "Settled.hpp"
 #include "SheetHost.hpp"
 #include "SheetKeys.hpp"
 
@@ -129,7 +130,7 @@ TEST(CleanEndToEnd, TickPreviewConfirmAndTheFolderIsGone) {
 
     // Return does nothing; the code where the rule asks for it; then the chord.
     QTest::keyClick(sheet, Qt::Key_Return);
-    QTest::qWait(150);
+    ASSERT_TRUE(testing::clicksDone(sheet));
     EXPECT_FALSE(w.state().cleanProgress.has_value());
     auto* field = sheet->findChild<QLineEdit*>("codeField");
     if (field->isVisibleTo(sheet)) QTest::keyClicks(field, QString::fromStdString(sheet->code()));
@@ -171,7 +172,7 @@ TEST(CleanEndToEnd, QuickDeleteAsksForTheCodeAndCleans) {
     QTest::keyClicks(field, code == "10" ? "11" : "10");
     QTest::keyClick(field, Qt::Key_D, Qt::ControlModifier | Qt::ShiftModifier);
     QTest::keyClick(field, Qt::Key_Return);
-    QTest::qWait(150);
+    ASSERT_TRUE(testing::clicksDone(sheet));
     EXPECT_FALSE(w.state().cleanProgress.has_value());
     EXPECT_TRUE(fs::exists(w.home / ".cache/other/data"));
 

@@ -58,7 +58,7 @@ struct Bar {
     // the clock alone.
     void later(double seconds, const std::function<bool()>& shown) {
         h.advanceClock(seconds);
-        if (!QTest::qWaitFor(shown, 3000)) ADD_FAILURE() << "no frame at the clock's new time";
+        if (!QTest::qWaitFor(shown, 60000)) ADD_FAILURE() << "no frame at the clock's new time";
         h.settle();
     }
     LargestFilesMap* map() const { return bar->map(); }

@@ -5,6 +5,7 @@
 #include "CapsuleButton.hpp"
 #include "ClampedLabel.hpp"
 #include "RunsLabel.hpp"
+#include "Settled.hpp"
 #include "WindowHarness.hpp"
 
 namespace virirado {
@@ -13,11 +14,11 @@ namespace {
 using testing::WindowHarness;
 
 // Keys go to the window as the user presses them; a button's key fires its
-// click a moment later.
+// click a moment later, which is waited for.
 void press(WindowHarness& h, int key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
     h.engine.calls.clear();
     QTest::keyClick(h.window.get(), static_cast<Qt::Key>(key), mods);
-    QTest::qWait(250);
+    EXPECT_TRUE(testing::clicksDone(h.window.get()));
     h.settle();
 }
 

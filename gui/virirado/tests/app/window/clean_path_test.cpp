@@ -15,6 +15,7 @@
 #include "ConfirmSheet.hpp"
 #include "HostileWindow.hpp"
 #include "OneRowClean.hpp"
+#include "Settled.hpp"
 #include "SheetKeys.hpp"
 
 namespace virirado {
@@ -22,6 +23,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace testing::hostile;
+using testing::kHangMs;
 
 QString headline(ConfirmSheet* sheet) {
     return sheet->progressView()->findChild<ClampedLabel*>("headline")->text();
@@ -47,7 +49,7 @@ TEST(CleanPath, AClickAfterARefusedPreviewStillAsks) {
     for (int click = 1; click <= 4; ++click) {
         ASSERT_TRUE(clean->isEnabled()) << click;
         QTest::mouseClick(clean, Qt::LeftButton);
-        ASSERT_TRUE(w.waitFor([&] { return w.sentCount("preview") == click; }, 5000)) << click;
+        ASSERT_TRUE(w.waitFor([&] { return w.sentCount("preview") == click; }, kHangMs)) << click;
         QTest::qWait(100);
     }
     ConfirmSheet* sheet = nullptr;
@@ -109,10 +111,11 @@ TEST(CleanPath, AQuitAskedTwiceEndsAnEngineThatNeverAnswers) {
 
     // Asked once: the window stays, and says at once that it closes at the end.
     QTest::keyClick(sheet, Qt::Key_Q, Qt::ControlModifier);
-    QTest::qWait(500);
+    ASSERT_TRUE(w.waitFor(
+        [&] { return line->text() == "Closes when done \u00B7 close again to stop now"; }, kHangMs))
+        << line->text().toStdString();
     w.refresh();
     EXPECT_TRUE(w.window->isVisible());
-    EXPECT_EQ(line->text(), "Closes when done \u00B7 close again to stop now");
     EXPECT_TRUE(w.client().engineRunning());
     EXPECT_EQ(deletionLogs(w.home), "");
 
@@ -120,7 +123,7 @@ TEST(CleanPath, AQuitAskedTwiceEndsAnEngineThatNeverAnswers) {
     // window goes.
     const pid_t pid = std::stoi(readFile(w.root / "pid"));
     QTest::keyClick(sheet, Qt::Key_Q, Qt::ControlModifier);
-    ASSERT_TRUE(w.waitFor([&] { return !w.window->isVisible(); }, 3000));
+    ASSERT_TRUE(w.waitFor([&] { return !w.window->isVisible(); }, kHangMs));
     EXPECT_FALSE(w.client().engineRunning());
     EXPECT_EQ(::kill(pid, 0), -1);
     EXPECT_EQ(errno, ESRCH);

@@ -118,7 +118,7 @@ TEST(ContentView, EngineChangesDuringAScanAreRefreshedAtAPace) {
     h.engine.value.scanning = true;
     h.engine.value.banner = "first";
     h.engine.announce();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return banner->text() == "first"; }, 5000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return banner->text() == "first"; }, 60000));
 
     h.engine.value.banner = "second";
     h.engine.announce();

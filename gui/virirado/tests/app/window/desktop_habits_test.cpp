@@ -1,6 +1,6 @@
 // The window's desktop habits, in a live window: where the keys stay after a
-// click on the chrome, the Tab stops and their focus marks, tips, following the
-// desktop's scheme and quitting.
+// click on the chrome, the Tab stops and their focus marks, tips, and following
+// the desktop's scheme.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -10,15 +10,12 @@
 #include <QTest>
 #include <QTextDocument>
 #include <QToolTip>
-#include <algorithm>
 #include <set>
 
 #include "Appearance.hpp"
 #include "CapsuleButton.hpp"
-#include "ClampedLabel.hpp"
 #include "DesktopHabits.hpp"
 #include "PlainText.hpp"
-#include "SheetHost.hpp"
 #include "WindowHarness.hpp"
 
 namespace virirado {
@@ -209,135 +206,30 @@ TEST(Appearance, FollowsTheDesktopUnlessPinned) {
         h.show();
         ASSERT_FALSE(h.content->model().dark());
         QApplication::setPalette(desktopDark);
-        EXPECT_TRUE(QTest::qWaitFor([&] { return h.content->model().dark(); }, 2000));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return h.content->model().dark(); }, 60000));
         h.settle();
         // The app's own palette is back in place, in the dark scheme.
         EXPECT_TRUE(Appearance::isOwnPalette(QApplication::palette()));
         EXPECT_EQ(h.content->grab().toImage().pixelColor(2, 2), QColor("#07192B"));
 
         QApplication::setPalette(desktopLight);
-        EXPECT_TRUE(QTest::qWaitFor([&] { return !h.content->model().dark(); }, 2000));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !h.content->model().dark(); }, 60000));
         h.settle();
         EXPECT_EQ(h.content->grab().toImage().pixelColor(2, 2), QColor("#FFFFFF"));
     }
     {
-        // Pinned (or taking pictures): the desktop's switch changes nothing.
-        WindowHarness h;
-        h.show();
+        // Pinned (or taking pictures): the desktop's switch changes nothing. A
+        // window that follows the desktop shows when the switch has arrived.
+        WindowHarness pinned;
+        pinned.show();
+        WindowHarness following([](WindowServices& s) { s.followDesktop = true; });
+        following.show();
         QApplication::setPalette(desktopDark);
-        QTest::qWait(50);
-        h.settle();
-        EXPECT_FALSE(h.content->model().dark());
+        ASSERT_TRUE(QTest::qWaitFor([&] { return following.content->model().dark(); }, 60000));
+        pinned.settle();
+        EXPECT_FALSE(pinned.content->model().dark());
     }
     Appearance::applyToApplication(false);
-}
-
-bool visibleAfterEvents(QWidget* w) {
-    QTest::qWait(20);
-    return w->isVisible();
-}
-
-TEST(Quit, CtrlQClosesTheWindowAsTheCloseButtonDoes) {
-    WindowHarness h;
-    h.show();
-    QTest::keyClick(h.window.get(), Qt::Key_Q, Qt::ControlModifier);
-    EXPECT_FALSE(visibleAfterEvents(h.window.get()));
-}
-
-// A sheet up over a clean being re-checked.
-SheetDialog* cleanUnderWay(WindowHarness& h) {
-    h.show();
-    h.loadDemo();
-    EngineState& state = h.engine.value;
-    state.preview = PreviewPayload{"t1", {}, 0, 0};
-    state.verifying = true;
-    state.cleanProgress.emplace(1, 10, false, durozizo::CleanProgress::Clock::now());
-    h.engine.announce();
-    h.settle();
-    return h.content->sheets().current();
-}
-
-QString stopLine(SheetDialog* sheet) {
-    return sheet->findChild<ClampedLabel*>("cantStop")->text();
-}
-
-TEST(Quit, ARunningCleanIsNeverCutShort) {
-    WindowHarness h;
-    SheetDialog* sheet = cleanUnderWay(h);
-    ASSERT_NE(sheet, nullptr);
-    EngineState& state = h.engine.value;
-    EXPECT_EQ(stopLine(sheet), "Can't stop mid-clean");
-
-    // The close button does not end the app during the re-check or the clean,
-    // and the sheet says at once that it will.
-    EXPECT_FALSE(h.window->close());
-    EXPECT_TRUE(visibleAfterEvents(h.window.get()));
-    h.settle();
-    EXPECT_EQ(stopLine(sheet), "Closes when done \u00B7 close again to stop now");
-    state.verifying = false;
-    state.cleanProgress->startDeleting();
-    h.engine.announce();
-    h.settle();
-    EXPECT_TRUE(visibleAfterEvents(h.window.get()));
-
-    // The result comes: the window closes as it was asked to.
-    state.cleanProgress->finish({{"npm cache", 10, true, ""}});
-    h.engine.announce();
-    h.settle();
-    EXPECT_FALSE(visibleAfterEvents(h.window.get()));
-    EXPECT_EQ(std::count(h.engine.calls.begin(), h.engine.calls.end(), "end engine"), 0);
-}
-
-TEST(Quit, AskedAgainDuringACleanEndsTheEngineAndCloses) {
-    // An engine that never answers its clean must not hold the window.
-    WindowHarness h;
-    SheetDialog* sheet = cleanUnderWay(h);
-    ASSERT_NE(sheet, nullptr);
-    QTest::keyClick(sheet, Qt::Key_Q, Qt::ControlModifier);
-    EXPECT_TRUE(visibleAfterEvents(h.window.get()));
-    EXPECT_EQ(std::count(h.engine.calls.begin(), h.engine.calls.end(), "end engine"), 0);
-    QTest::keyClick(sheet, Qt::Key_Q, Qt::ControlModifier);
-    EXPECT_FALSE(visibleAfterEvents(h.window.get()));
-    EXPECT_EQ(h.engine.calls.back(), "end engine");
-}
-
-TEST(Quit, TheSheetsCloseButtonDuringACleanIsTheWindowsClose) {
-    // A mouse user's way out of a clean that never ends.
-    WindowHarness h;
-    SheetDialog* sheet = cleanUnderWay(h);
-    ASSERT_NE(sheet, nullptr);
-    auto count = [&](const char* call) {
-        return std::count(h.engine.calls.begin(), h.engine.calls.end(), call);
-    };
-    // Escape still only backs out, which a running clean ignores.
-    QTest::keyClick(sheet, Qt::Key_Escape);
-    h.settle();
-    EXPECT_EQ(stopLine(sheet), "Can't stop mid-clean");
-
-    EXPECT_FALSE(sheet->close());
-    EXPECT_TRUE(visibleAfterEvents(h.window.get()));
-    h.settle();
-    EXPECT_EQ(stopLine(sheet), "Closes when done \u00B7 close again to stop now");
-    EXPECT_EQ(count("end engine"), 0);
-    EXPECT_EQ(count("dismiss"), 0);
-
-    sheet->close();
-    EXPECT_FALSE(visibleAfterEvents(h.window.get()));
-    EXPECT_EQ(count("end engine"), 1);
-    EXPECT_EQ(count("dismiss"), 0);
-}
-
-TEST(Quit, CtrlQOnASheetQuitsWhenNoCleanRuns) {
-    WindowHarness h;
-    h.show();
-    h.loadDemo();
-    h.engine.value.preview = PreviewPayload{"t2", {}, 0, 0};
-    h.engine.announce();
-    h.settle();
-    SheetDialog* sheet = h.content->sheets().current();
-    ASSERT_NE(sheet, nullptr);
-    QTest::keyClick(sheet, Qt::Key_Q, Qt::ControlModifier);
-    EXPECT_FALSE(visibleAfterEvents(h.window.get()));
 }
 
 }  // namespace

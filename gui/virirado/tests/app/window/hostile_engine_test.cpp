@@ -19,6 +19,7 @@
 #include "ClampedLabel.hpp"
 #include "CleanProgressView.hpp"
 #include "ConfirmSheet.hpp"
+#include "EngineMarker.hpp"
 #include "HostileWindow.hpp"
 #include "PlainText.hpp"
 #include "SheetHost.hpp"
@@ -29,6 +30,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace testing::hostile;
+using testing::kHangMs;
 
 TEST(HostileEngine, TenThousandItemsAndAFloodOfProgress) {
     HostileWindow w(
@@ -132,13 +134,13 @@ TEST(HostileEngine, EventsOutOfOrderNeverLeadToAClean) {
         "say "
         "{\"event\":\"done\",\"items\":[{\"id\":\"a\",\"label\":\"a\",\"size\":5,\"safety\":"
         "\"safe\"}],"
-        "\"free_bytes\":10,\"total_bytes\":100}\n"
-        "sleep 500\n");
+        "\"free_bytes\":10,\"total_bytes\":100}\n" +
+        kRoundTrip);
     ASSERT_TRUE(w.waitFor([&] { return w.object->client().engineRunning(); }, 10000));
-    QTest::qWait(300);
     w.refresh();
-    w.scan();
-    QTest::qWait(600);
+    ASSERT_TRUE(w.scan());
+    // Every line taken, and every command the window sent read.
+    ASSERT_TRUE(roundTrip(w));
     w.refresh();
     EXPECT_TRUE(w.window->isVisible());
     EXPECT_EQ(w.cleansSent(), 0);
@@ -156,7 +158,8 @@ TEST(HostileEngine, APreviewWhoseRowsVanishedIsHeldBack) {
         "on preview\n"
         "say {\"event\":\"preview\",\"confirm_token\":\"tok\",\"clean_bytes\":100,\"items\":[{"
         "\"id\":\"g\",\"label\":\"gone\",\"path\":\"" +
-        gone.string() + "\",\"realistic_size\":100,\"safety\":\"safe\",\"action\":\"rm\"}]}\n");
+        gone.string() + "\",\"realistic_size\":100,\"safety\":\"safe\",\"action\":\"rm\"}]}\n" +
+        kRoundTrip);
     ASSERT_TRUE(w.scan());
     w.content->model().toggle(*w.content->model().rows()->find("g"));
     fs::remove_all(gone);
@@ -166,7 +169,9 @@ TEST(HostileEngine, APreviewWhoseRowsVanishedIsHeldBack) {
     EXPECT_FALSE(w.state().preview);
     EXPECT_EQ(w.content->sheets().current(), nullptr);
     w.content->model().confirmClean(PreviewPayload{});
-    QTest::qWait(200);
+    EXPECT_FALSE(w.state().verifying);
+    EXPECT_FALSE(w.state().cleanProgress);
+    ASSERT_TRUE(roundTrip(w));
     EXPECT_EQ(w.cleansSent(), 0);
 }
 
@@ -315,11 +320,11 @@ TEST(HostileEngine, APreviewNobodyAskedForOpensNoSheet) {
     HostileWindow w([](const fs::path& home) {
         return twoItems(home, "sleep 300\n" + previewOf(home, "x1", {"a!"}) + "sleep 300\n" +
                                   previewOf(home, "x2", {"b"}) + "sleep 300\n" +
-                                  previewOf(home, "x3", {"a"}));
+                                  previewOf(home, "x3", {"a"}) + markerLine("said"));
     });
     ASSERT_TRUE(w.scan());
     const std::size_t sentAfterScan = w.sent().size();
-    QTest::qWait(1500);
+    ASSERT_TRUE(markerTaken(w, "said"));
     w.refresh();
     w.deleteChord();
     EXPECT_EQ(w.content->sheets().current(), nullptr);
@@ -344,7 +349,7 @@ TEST(HostileEngine, RowsNobodyAskedForHoldTheAnswerBackOnce) {
     EXPECT_EQ(refusedPreview(w),
               "Held back 1: item b (not ticked). Nothing deleted. Preview again.");
     EXPECT_EQ(w.deletionLogLines(), 1);
-    ASSERT_TRUE(w.waitFor([&] { return w.sentCount("untick") == 1; }, 5000));
+    ASSERT_TRUE(w.waitFor([&] { return w.sentCount("untick") == 1; }, kHangMs));
     EXPECT_NE(w.sent().back().find("\"ids\":[\"b\"]"), std::string::npos) << w.sent().back();
     EXPECT_TRUE(w.client().ticked().contains("a"));
 
@@ -366,7 +371,7 @@ TEST(HostileEngine, PreviewsFasterThanAPersonReadsLeaveTheSheetAlone) {
             if (i % 3 == 1) then += previewOf(home, "fresh" + std::to_string(i), {"a"});
             if (i % 3 == 2) then += previewOf(home, "bad" + std::to_string(i), {"a!"});
         }
-        return twoItems(home, then);
+        return twoItems(home, then + markerLine("flood"));
     });
     ASSERT_TRUE(w.scan());
     w.content->model().requestPreview();
@@ -375,7 +380,7 @@ TEST(HostileEngine, PreviewsFasterThanAPersonReadsLeaveTheSheetAlone) {
         << w.state().banner.value_or("no banner");
     const std::string code = sheet->code();
     const std::size_t sentThen = w.sent().size();
-    QTest::qWait(3800);
+    ASSERT_TRUE(markerTaken(w, "flood"));
     w.refresh();
     EXPECT_EQ(w.confirmSheet(), sheet);
     EXPECT_EQ(w.content->sheets().currentKey(), "preview:first");
@@ -400,7 +405,7 @@ TEST(HostileEngine, ASlowQuickDeleteAnswerStillAsksForTheCode) {
     ASSERT_EQ(first->objectName(), "quickDeleteFirstSheet");
     ASSERT_TRUE(virirado::testing::activateSheet(first));
     QTest::keyClick(first, Qt::Key_Return);
-    ASSERT_TRUE(w.waitFor([&] { return w.content->sheets().current() == nullptr; }, 5000));
+    ASSERT_TRUE(w.waitFor([&] { return w.content->sheets().current() == nullptr; }, kHangMs));
     // The second Return reaches "Clean the tank": the window has the keys back.
     QTest::keyClick(w.window.get(), Qt::Key_Return);
     QTest::qWait(250);

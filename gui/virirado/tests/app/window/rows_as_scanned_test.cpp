@@ -171,7 +171,7 @@ TEST(HoldBack, ARowTheEngineTickedOnItsOwnIsLetGo) {
     ASSERT_TRUE(w.scan());
     EXPECT_EQ(refusedPreview(w),
               "Held back 1: item b (not ticked). Nothing deleted. Preview again.");
-    ASSERT_TRUE(w.waitFor([&] { return w.sentCount("untick") == 1; }, 5000));
+    ASSERT_TRUE(w.waitFor([&] { return w.sentCount("untick") == 1; }, 60000));
     const std::string untick = w.sent().back();
     EXPECT_NE(untick.find("\"ids\":[\"b\"]"), std::string::npos) << untick;
     EXPECT_EQ(w.client().ticked(), std::set<std::string>{"a"});

@@ -5,8 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <QTest>
+#include <algorithm>
 
 #include "CapsuleButton.hpp"
+#include "EngineMarker.hpp"
 #include "HostileWindow.hpp"
 
 namespace virirado {
@@ -18,12 +20,16 @@ const std::string kDoneWithA =
     "say {\"event\":\"done\",\"free_bytes\":1000,\"total_bytes\":100000,\"items\":[{\"id\":\"a\","
     "\"label\":\"item a\",\"category\":\"caches\",\"size\":4096,\"path\":\"/tmp/none/a\"}]}\n";
 
+// Presses Ctrl+`key` on the window as the person sees it. A shortcut clicks its
+// button a moment later: callers wait for what the press leads to.
 void keys(HostileWindow& w, Qt::Key key) {
     w.refresh();
     QTest::keyClick(w.window.get(), key, Qt::ControlModifier);
-    QTest::qWait(300);
-    w.refresh();
 }
+
+// Said after the line a test is about: once the window took it, it took that
+// line too.
+const std::string kMarker = markerLine("after");
 
 bool shown(HostileWindow& w, const char* name) {
     auto* button = w.content->findChild<CapsuleButton*>(name);
@@ -32,10 +38,10 @@ bool shown(HostileWindow& w, const char* name) {
 
 TEST(SilentEngine, AStrayProgressAfterTheResultLeavesTheButtons) {
     HostileWindow w(volume("1000", "100000") + "on scan\n" + kDoneWithA +
-                    "say {\"event\":\"progress\",\"pct\":50,\"place\":\"/stray\"}\non scan\n" +
-                    kDoneWithA);
+                    "say {\"event\":\"progress\",\"pct\":50,\"place\":\"/stray\"}\n" + kMarker +
+                    "on scan\n" + kDoneWithA);
     ASSERT_TRUE(w.scan());
-    QTest::qWait(300);
+    ASSERT_TRUE(markerTaken(w, "after"));
     w.refresh();
     EXPECT_FALSE(w.state().scanning);
     EXPECT_TRUE(shown(w, "scanButton"));
@@ -52,19 +58,20 @@ TEST(SilentEngine, CancelLeavesAScanTheEngineNeverAnswers) {
     // result comes only after the person cancelled.
     HostileWindow w(volume("1000", "100000") +
                     "on scan\nsay {\"event\":\"progress\",\"pct\":10,\"place\":\"/slow\"}\n"
-                    "on cancel\nsleep 300\n"
+                    "on cancel\n"
                     "say {\"event\":\"done\",\"items\":[{\"id\":\"late\",\"label\":\"late\","
-                    "\"category\":\"caches\",\"size\":5}]}\non scan\n" +
-                    kDoneWithA);
+                    "\"category\":\"caches\",\"size\":5}]}\n" +
+                    kMarker + "on scan\n" + kDoneWithA);
     w.show();
     w.content->model().scan();
     ASSERT_TRUE(w.waitFor([&] { return w.state().place == "/slow"; }, 10000));
     keys(w, Qt::Key_Period);
     EXPECT_TRUE(w.waitFor([&] { return w.sentCount("cancel") == 1; }, 10000));
+    w.refresh();
     EXPECT_FALSE(w.state().scanning);
     EXPECT_FALSE(shown(w, "cancelButton"));
     EXPECT_TRUE(shown(w, "scanButton"));
-    QTest::qWait(600);
+    ASSERT_TRUE(markerTaken(w, "after"));
     w.refresh();
     EXPECT_EQ(w.row("late"), nullptr);
     EXPECT_FALSE(w.state().scanning);
@@ -74,6 +81,32 @@ TEST(SilentEngine, CancelLeavesAScanTheEngineNeverAnswers) {
     ASSERT_TRUE(w.waitFor([&] { return w.state().place == "done"; }, 10000));
     w.refresh();
     EXPECT_NE(w.row("a"), nullptr);
+}
+
+TEST(SilentEngine, ALateCancelledLeavesTheNextScanToItsResult) {
+    // Cancelled, then scanned again at once; the engine answers the cancel
+    // only once the second scan was sent.
+    HostileWindow w(volume("1000", "100000") +
+                    "on scan\nsay {\"event\":\"progress\",\"pct\":10,\"place\":\"/first\"}\n"
+                    "on cancel\non scan\nsay {\"event\":\"cancelled\",\"cmd\":\"scan\"}\n"
+                    "say {\"event\":\"progress\",\"pct\":50,\"place\":\"/second\"}\n" +
+                    kDoneWithA);
+    w.content->model().scan();
+    ASSERT_TRUE(w.waitFor([&] { return w.state().place == "/first"; }));
+    keys(w, Qt::Key_Period);
+    ASSERT_TRUE(w.waitFor([&] { return w.sentCount("cancel") == 1; }));
+    ASSERT_TRUE(w.waitFor([&] { return shown(w, "scanButton"); }));
+    keys(w, Qt::Key_R);
+    ASSERT_TRUE(w.waitFor([&] { return w.sentCount("scan") == 2; }));
+
+    ASSERT_TRUE(w.waitFor([&] { return w.state().place == "done"; }));
+    w.refresh();
+    // The second scan went on past the old "cancelled" to its result.
+    const auto& places = w.state().scanPlaces;
+    EXPECT_NE(std::find(places.begin(), places.end(), "/second"), places.end());
+    EXPECT_FALSE(w.state().scanning);
+    EXPECT_NE(w.row("a"), nullptr);
+    EXPECT_FALSE(w.state().banner) << *w.state().banner;
 }
 
 TEST(SilentEngine, OneOddNameCostsOneCharacter) {
