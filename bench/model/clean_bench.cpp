@@ -18,15 +18,8 @@ namespace {
 
 using namespace virirado;
 
+using bench::InlineExecutor;
 using bench::SilentProcess;
-
-class InlineExecutor : public Executor {
-public:
-    void run(std::function<void()> work, std::function<void()> done) override {
-        work();
-        done();
-    }
-};
 
 // A home of its own, so the deletion log is written as in the app.
 struct TempHome {

@@ -12,15 +12,8 @@ namespace {
 
 using namespace virirado;
 
+using bench::InlineExecutor;
 using bench::SilentProcess;
-
-class InlineExecutor : public Executor {
-public:
-    void run(std::function<void()> work, std::function<void()> done) override {
-        work();
-        done();
-    }
-};
 
 std::string itemLine(int i) {
     const std::string n = std::to_string(i);

@@ -1,7 +1,9 @@
 // An engine process that starts at once and says nothing: the benchmark hands
-// the engine client its events itself, through the handlers it keeps.
+// the engine client its events itself, through the handlers it keeps. And
+// background work done in line.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -24,6 +26,15 @@ public:
 
 private:
     Handlers* m_out;
+};
+
+// Runs the background work at once, so a benchmark measures it with the rest.
+class InlineExecutor : public Executor {
+public:
+    void run(std::function<void()> work, std::function<void()> done) override {
+        work();
+        done();
+    }
 };
 
 }  // namespace virirado::bench
