@@ -191,14 +191,14 @@ inline void expectTheCodeToGuardTheClean(HostileWindow& w, ConfirmSheet* sheet) 
     EXPECT_EQ(w.cleansSent(), 0);
     QTest::keyClicks(field, QString::fromStdString(sheet->code()));
     w.deleteChord();
-    ASSERT_TRUE(w.waitFor([&] { return w.cleansSent() == 1; }, 10000));
+    ASSERT_TRUE(w.waitFor([&] { return w.cleansSent() == 1; }, 60000));
 }
 
 // "Clean the tank" opens a sheet that asks for the typed code before it cleans.
 inline void expectTheCodeForTheTank(HostileWindow& w) {
     w.content->model().requestPreview();
     ConfirmSheet* sheet = nullptr;
-    ASSERT_TRUE(w.waitFor([&] { return (sheet = w.confirmSheet()) != nullptr; }, 10000))
+    ASSERT_TRUE(w.waitFor([&] { return (sheet = w.confirmSheet()) != nullptr; }, 60000))
         << w.state().banner.value_or("no banner");
     ASSERT_TRUE(activateSheet(sheet));
     expectTheCodeToGuardTheClean(w, sheet);
@@ -208,7 +208,7 @@ inline void expectTheCodeForTheTank(HostileWindow& w) {
 // that follows sends nothing. Returns the banner that says why.
 inline std::string refusedPreview(HostileWindow& w) {
     w.content->model().requestPreview();
-    if (!w.waitFor([&] { return w.state().banner.has_value(); }, 10000)) {
+    if (!w.waitFor([&] { return w.state().banner.has_value(); }, 60000)) {
         ADD_FAILURE() << "no answer";
         return "";
     }

@@ -103,7 +103,7 @@ TEST(RowsAsScanned, AFolderUnderASecondNameAsksForItsCode) {
     ASSERT_TRUE(testing::activateSheet(w.window.get()));
     QTest::keyClick(w.window.get(), Qt::Key_Return);
     ConfirmSheet* sheet = nullptr;
-    ASSERT_TRUE(w.waitFor([&] { return (sheet = w.confirmSheet()) != nullptr; }, 10000))
+    ASSERT_TRUE(w.waitFor([&] { return (sheet = w.confirmSheet()) != nullptr; }, 60000))
         << w.state().banner.value_or("no banner");
     ASSERT_TRUE(testing::activateSheet(sheet));
     w.deleteChord();
@@ -141,7 +141,7 @@ TEST(RowsAsScanned, ARowListedStricterWhileTheSheetIsOpenIsHeldBack) {
     ASSERT_TRUE(w.scan());
     w.content->model().requestPreview();
     ConfirmSheet* sheet = nullptr;
-    ASSERT_TRUE(w.waitFor([&] { return (sheet = w.confirmSheet()) != nullptr; }, 10000))
+    ASSERT_TRUE(w.waitFor([&] { return (sheet = w.confirmSheet()) != nullptr; }, 60000))
         << w.state().banner.value_or("no banner");
     ASSERT_TRUE(w.waitFor([&] {
         const auto& records = w.client().records();
@@ -151,7 +151,7 @@ TEST(RowsAsScanned, ARowListedStricterWhileTheSheetIsOpenIsHeldBack) {
     ASSERT_TRUE(testing::activateSheet(sheet));
     w.deleteChord();
     ASSERT_TRUE(
-        w.waitFor([&] { return w.state().banner.has_value() || w.cleansSent() > 0; }, 10000));
+        w.waitFor([&] { return w.state().banner.has_value() || w.cleansSent() > 0; }, 60000));
     EXPECT_EQ(w.state().banner,
               "Held back 1: x1 (changed since the preview). Nothing deleted. Preview again.");
     EXPECT_EQ(w.cleansSent(), 0);
@@ -176,7 +176,7 @@ TEST(HoldBack, ARowTheEngineTickedOnItsOwnIsLetGo) {
     EXPECT_NE(untick.find("\"ids\":[\"b\"]"), std::string::npos) << untick;
     EXPECT_EQ(w.client().ticked(), std::set<std::string>{"a"});
     w.content->model().requestPreview();
-    ASSERT_TRUE(w.waitFor([&] { return w.confirmSheet() != nullptr; }, 10000))
+    ASSERT_TRUE(w.waitFor([&] { return w.confirmSheet() != nullptr; }, 60000))
         << w.state().banner.value_or("no banner");
     EXPECT_EQ(w.state().preview->token, "tok2");
 }

@@ -49,7 +49,7 @@ TEST(SilentEngine, AStrayProgressAfterTheResultLeavesTheButtons) {
     EXPECT_TRUE(shown(w, "cleanButton"));
     EXPECT_FALSE(shown(w, "cancelButton"));
     keys(w, Qt::Key_R);
-    EXPECT_TRUE(w.waitFor([&] { return w.sentCount("scan") == 2; }, 10000));
+    EXPECT_TRUE(w.waitFor([&] { return w.sentCount("scan") == 2; }, 60000));
     EXPECT_EQ(w.sentCount("cancel"), 0);
 }
 
@@ -64,9 +64,9 @@ TEST(SilentEngine, CancelLeavesAScanTheEngineNeverAnswers) {
                     kMarker + "on scan\n" + kDoneWithA);
     w.show();
     w.content->model().scan();
-    ASSERT_TRUE(w.waitFor([&] { return w.state().place == "/slow"; }, 10000));
+    ASSERT_TRUE(w.waitFor([&] { return w.state().place == "/slow"; }, 60000));
     keys(w, Qt::Key_Period);
-    EXPECT_TRUE(w.waitFor([&] { return w.sentCount("cancel") == 1; }, 10000));
+    EXPECT_TRUE(w.waitFor([&] { return w.sentCount("cancel") == 1; }, 60000));
     w.refresh();
     EXPECT_FALSE(w.state().scanning);
     EXPECT_FALSE(shown(w, "cancelButton"));
@@ -77,8 +77,8 @@ TEST(SilentEngine, CancelLeavesAScanTheEngineNeverAnswers) {
     EXPECT_FALSE(w.state().scanning);
 
     keys(w, Qt::Key_R);
-    EXPECT_TRUE(w.waitFor([&] { return w.sentCount("scan") == 2; }, 10000));
-    ASSERT_TRUE(w.waitFor([&] { return w.state().place == "done"; }, 10000));
+    EXPECT_TRUE(w.waitFor([&] { return w.sentCount("scan") == 2; }, 60000));
+    ASSERT_TRUE(w.waitFor([&] { return w.state().place == "done"; }, 60000));
     w.refresh();
     EXPECT_NE(w.row("a"), nullptr);
 }
@@ -134,7 +134,7 @@ TEST(SilentEngine, AQuietExitMidScanSaysSoAndCtrlRStartsItAgain) {
     EXPECT_FALSE(w.state().scanning);
     keys(w, Qt::Key_R);
     EXPECT_TRUE(
-        w.waitFor([&] { return w.sentCount("hello") == 2 && w.sentCount("scan") == 2; }, 10000));
+        w.waitFor([&] { return w.sentCount("hello") == 2 && w.sentCount("scan") == 2; }, 60000));
 }
 
 }  // namespace
