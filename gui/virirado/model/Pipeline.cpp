@@ -288,10 +288,10 @@ void EngineClient::holdBack(const std::vector<HeldRow>& held,
         if (!keepTicked.contains(h.first.id)) ids.push_back(h.first.id);
     }
     untick(ids);
-    m_state.banner = "Held back " + std::to_string(held.size()) + ": " + held.front().first.label +
-                     " (" + held.front().second + ")" + (held.size() != 1 ? " and more" : "") +
-                     ". Nothing deleted. Preview again.";
-    m_state.banner = withLogProblem(*m_state.banner);
+    m_state.banner =
+        withLogProblem("Held back " + std::to_string(held.size()) + ": " +
+                       held.front().first.label + " (" + held.front().second + ")" +
+                       (held.size() != 1 ? " and more" : "") + ". Nothing deleted. Preview again.");
 }
 
 void EngineClient::sendClean(const PreviewPayload& payload, bool dry) {
@@ -387,19 +387,18 @@ void EngineClient::logReport(const CleanLedger::Report& report) {
     // report says of "dry_run", or "unknown" when the report that ends its
     // clean left it out. A clean sent as a dry run is logged nowhere.
     const auto real = [&report](const CleanLedger::Taken& t) { return !report.sentDry(t.clean); };
-    bool wrote = false;
-    if (std::all_of(report.taken.begin(), report.taken.end(), real)) {
-        if (!report.taken.empty()) write(report.taken, {});
-        wrote = !report.taken.empty();
-    } else {
-        std::vector<CleanLedger::Taken> logged;
-        std::copy_if(report.taken.begin(), report.taken.end(), std::back_inserter(logged), real);
-        if (!logged.empty()) write(logged, {});
-        wrote = !logged.empty();
+    // Nearly always every row was sent for real: the report's own rows are
+    // logged then, without a copy of a result each.
+    std::vector<CleanLedger::Taken> someReal;
+    const std::vector<CleanLedger::Taken>* logged = &report.taken;
+    if (!std::all_of(report.taken.begin(), report.taken.end(), real)) {
+        std::copy_if(report.taken.begin(), report.taken.end(), std::back_inserter(someReal), real);
+        logged = &someReal;
     }
+    if (!logged->empty()) write(*logged, {});
     if (!report.unknown.empty()) write({}, report.unknown);
     // A report is a chance for lines an earlier one could not write.
-    if (!wrote && report.unknown.empty()) retryDeletionLog();
+    if (logged->empty() && report.unknown.empty()) retryDeletionLog();
 }
 
 void EngineClient::removeDeleted(const CleanLedger::Report& report) {

@@ -11,6 +11,7 @@
 #include "DazuBar.hpp"
 #include "DazuLegend.hpp"
 #include "DazuStrip.hpp"
+#include "DemoBar.hpp"
 #include "DetailsPane.hpp"
 #include "LargestFilesMap.hpp"
 #include "SnapshotDemo.hpp"
@@ -38,32 +39,11 @@ void press(QAccessibleInterface* iface) {
     iface->actionInterface()->doAction(kPress);
 }
 
-struct Bar {
-    WindowHarness h;
-    DazuBar* bar = nullptr;
-
-    explicit Bar(const std::function<void(WindowServices&)>& tweak = {}) : h(tweak) {
-        h.show();
-        h.loadDemo();
-        bar = h.find<DazuBar>("dazuBar");
-        if (bar == nullptr) ADD_FAILURE() << "no Dazu bar";
-    }
-    WindowModel& model() { return h.content->model(); }
-    LargestFilesMap* map() const { return bar->map(); }
+struct Bar : testing::DemoBar {
+    using DemoBar::DemoBar;
     QAccessibleInterface* strip() const { return accessOf(bar->strip()); }
     QAccessibleInterface* mapAccess() const { return accessOf(map()); }
     QAccessibleInterface* legend() const { return accessOf(bar->legend()); }
-    void open() {
-        model().setMapExpanded(true);
-        h.settle();
-    }
-    int tileOf(const std::string& id) const {
-        const auto& tiles = map()->tiles();
-        for (std::size_t i = 0; i < tiles.size(); ++i) {
-            if (tiles[i].id == id) return static_cast<int>(i);
-        }
-        return -1;
-    }
     QAccessibleInterface* tile(const std::string& id) const {
         const int i = tileOf(id);
         EXPECT_GE(i, 0) << id;

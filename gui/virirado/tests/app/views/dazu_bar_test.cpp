@@ -13,6 +13,7 @@
 #include "DazuBar.hpp"
 #include "DazuLegend.hpp"
 #include "DazuStrip.hpp"
+#include "DemoBar.hpp"
 #include "Format.hpp"
 #include "FrameTicker.hpp"
 #include "LargestFilesMap.hpp"
@@ -35,22 +36,10 @@ std::string hexOf(QColor c) {
     return c.name().toStdString();
 }
 
-struct Bar {
-    WindowHarness h;
-    DazuBar* bar = nullptr;
-
-    explicit Bar(const std::function<void(WindowServices&)>& tweak = {}) : h(tweak) {
-        h.show();
-        h.loadDemo();
-        bar = h.find<DazuBar>("dazuBar");
-        if (bar == nullptr) ADD_FAILURE() << "no Dazu bar";
-    }
+struct Bar : testing::DemoBar {
+    using DemoBar::DemoBar;
     void clickStrip() {
         QTest::mouseClick(bar->strip(), Qt::LeftButton, {}, bar->strip()->rect().center());
-        h.settle();
-    }
-    void open() {
-        h.content->model().setMapExpanded(true);
         h.settle();
     }
     // Moves the frame clock on by `seconds`, then lets the bar draw its frames
@@ -60,14 +49,6 @@ struct Bar {
         h.advanceClock(seconds);
         if (!QTest::qWaitFor(shown, 60000)) ADD_FAILURE() << "no frame at the clock's new time";
         h.settle();
-    }
-    LargestFilesMap* map() const { return bar->map(); }
-    int tileOf(const std::string& id) const {
-        const auto& tiles = map()->tiles();
-        for (std::size_t i = 0; i < tiles.size(); ++i) {
-            if (tiles[i].id == id) return static_cast<int>(i);
-        }
-        return -1;
     }
     QPoint centreOf(int tile) const {
         const auto& r = map()->tiles()[static_cast<std::size_t>(tile)].rect;
