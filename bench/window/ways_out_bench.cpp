@@ -23,11 +23,13 @@
 
 #include "EngineClientObject.hpp"
 #include "Processes.hpp"
+#include "Settled.hpp"
 
 namespace {
 
 using namespace virirado;
 using Clock = std::chrono::steady_clock;
+using virirado::testing::kHangMs;
 
 double msSince(Clock::time_point start) {
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
@@ -67,14 +69,14 @@ struct Round {
                     pids.push_back(static_cast<pid_t>(pid));
                 return pids.size() == 2;
             },
-            60000);
+            kHangMs);
         group = both ? testing::groupOf(pids.front()) : 0;
         return both && group > 0;
     }
-    bool allEnded() { return testing::allEnd(pids, group, 60000); }
+    bool allEnded() { return testing::allEnd(pids, group, kHangMs); }
 };
 
-const char* const kStubborn = "ignore-term\nspawn-child\nstall 60000\n";
+const std::string kStubborn = "ignore-term\nspawn-child\nstall " + std::to_string(kHangMs) + "\n";
 const char* const kWellBehaved = "spawn-child\n";
 
 }  // namespace

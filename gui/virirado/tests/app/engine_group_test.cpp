@@ -222,7 +222,7 @@ TEST(EngineGroup, AnEngineThatEndsByItselfTakesItsHelperAlongAndLeavesNothingToS
 }
 
 TEST(EngineGroup, KillEndsItOnceAndTheEndingAfterItSendsNothing) {
-    ScriptedEngine e("spawn-child\nstall 60000\n");
+    ScriptedEngine e("spawn-child\nstall " + std::to_string(kHangMs) + "\n");
     const std::vector<pid_t> pids = e.engineAndHelper();
     ASSERT_EQ(pids.size(), 2u);
     const pid_t group = e.group;
@@ -247,7 +247,7 @@ TEST(EngineGroup, KillEndsItOnceAndTheEndingAfterItSendsNothing) {
 TEST(EngineGroup, QuittingEndsAnEngineThatIgnoresSigtermAndItsHelper) {
     // It stopped reading and ignores SIGTERM, as does its helper: closing its
     // input and asking change nothing, the kill does.
-    ScriptedEngine e("ignore-term\nspawn-child\nstall 60000\n");
+    ScriptedEngine e("ignore-term\nspawn-child\nstall " + std::to_string(kHangMs) + "\n");
     const std::vector<pid_t> pids = e.engineAndHelper();
     ASSERT_EQ(pids.size(), 2u);
     const pid_t group = e.group;

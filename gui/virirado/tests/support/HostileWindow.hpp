@@ -21,6 +21,7 @@
 #include "ConfirmSheet.hpp"
 #include "LiveWindow.hpp"
 #include "PlainText.hpp"
+#include "Settled.hpp"
 #include "SheetHost.hpp"
 #include "SheetKeys.hpp"
 
@@ -49,10 +50,10 @@ struct HostileWindow : LiveWindow {
              false);
         show();
     }
-    bool waitFor(const std::function<bool()>& done, int ms = 60000) {
+    bool waitFor(const std::function<bool()>& done, int ms = kHangMs) {
         return LiveWindow::waitFor(done, ms);
     }
-    bool scan() { return scanOnce(60000); }
+    bool scan() { return scanOnce(kHangMs); }
     // The commands the engine received, one JSON line each.
     std::vector<std::string> sent() const {
         std::vector<std::string> lines;
@@ -191,14 +192,14 @@ inline void expectTheCodeToGuardTheClean(HostileWindow& w, ConfirmSheet* sheet) 
     EXPECT_EQ(w.cleansSent(), 0);
     QTest::keyClicks(field, QString::fromStdString(sheet->code()));
     w.deleteChord();
-    ASSERT_TRUE(w.waitFor([&] { return w.cleansSent() == 1; }, 60000));
+    ASSERT_TRUE(w.waitFor([&] { return w.cleansSent() == 1; }, kHangMs));
 }
 
 // "Clean the tank" opens a sheet that asks for the typed code before it cleans.
 inline void expectTheCodeForTheTank(HostileWindow& w) {
     w.content->model().requestPreview();
     ConfirmSheet* sheet = nullptr;
-    ASSERT_TRUE(w.waitFor([&] { return (sheet = w.confirmSheet()) != nullptr; }, 60000))
+    ASSERT_TRUE(w.waitFor([&] { return (sheet = w.confirmSheet()) != nullptr; }, kHangMs))
         << w.state().banner.value_or("no banner");
     ASSERT_TRUE(activateSheet(sheet));
     expectTheCodeToGuardTheClean(w, sheet);
@@ -208,7 +209,7 @@ inline void expectTheCodeForTheTank(HostileWindow& w) {
 // that follows sends nothing. Returns the banner that says why.
 inline std::string refusedPreview(HostileWindow& w) {
     w.content->model().requestPreview();
-    if (!w.waitFor([&] { return w.state().banner.has_value(); }, 60000)) {
+    if (!w.waitFor([&] { return w.state().banner.has_value(); }, kHangMs)) {
         ADD_FAILURE() << "no answer";
         return "";
     }

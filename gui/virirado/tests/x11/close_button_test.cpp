@@ -116,7 +116,7 @@ TEST_F(CloseButton, WithoutACleanTheSheetBacksOutAndTheWindowQuits) {
                     previewOfRow(d));
     ASSERT_TRUE(w.scan());
     w.content->model().requestPreview();
-    ASSERT_TRUE(w.waitFor([&] { return w.confirmSheet() != nullptr; }, 60000));
+    ASSERT_TRUE(w.waitFor([&] { return w.confirmSheet() != nullptr; }, kHangMs));
 
     // The sheet's own close leaves the sheet, and only the sheet: the window
     // still takes the next preview.

@@ -11,6 +11,8 @@
 namespace virirado {
 namespace {
 
+using testing::kHangMs;
+
 double square(double x) {
     return x * x;
 }
@@ -43,14 +45,14 @@ TEST(Timeline, ItsValueIsTheClocksNotTheTimers) {
     EXPECT_EQ(line.value(), 0);
 
     // Frames come while it runs, but the clock stands: each shows the same moment.
-    ASSERT_TRUE(frames.wait(60000));
-    ASSERT_TRUE(frames.wait(60000));
+    ASSERT_TRUE(frames.wait(kHangMs));
+    ASSERT_TRUE(frames.wait(kHangMs));
     for (double v : framesOf(frames))
         EXPECT_EQ(v, 0);
     s.advance(0.5);
     EXPECT_EQ(line.value(), 0.25);
     EXPECT_EQ(line.fraction(), 0.5);
-    ASSERT_TRUE(frames.wait(60000));
+    ASSERT_TRUE(frames.wait(kHangMs));
     EXPECT_EQ(framesOf(frames).back(), 0.25);
     EXPECT_EQ(finished.count(), 0);
 
@@ -58,7 +60,7 @@ TEST(Timeline, ItsValueIsTheClocksNotTheTimers) {
     s.advance(5);
     EXPECT_FALSE(line.running());
     EXPECT_EQ(line.value(), 1);
-    ASSERT_TRUE(finished.wait(60000));
+    ASSERT_TRUE(finished.wait(kHangMs));
     EXPECT_EQ(framesOf(frames).back(), 1);
     // Nothing is left to draw: no timer of it runs.
     EXPECT_TRUE(virirado::testing::noTimerRuns(&line));
@@ -101,11 +103,11 @@ TEST(Timeline, AClockSetBackGoesOnFromWhereItWas) {
     QSignalSpy frames(&line, &Timeline::frame);
     line.start();
     s.advance(0.5);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return framesOf(frames).back() == 0.25; }, 60000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return framesOf(frames).back() == 0.25; }, kHangMs));
     // The wall clock goes back an hour: the change neither restarts nor waits
     // an hour, it goes on from the half it had shown.
     s.advance(-3600);
-    ASSERT_TRUE(frames.wait(60000));
+    ASSERT_TRUE(frames.wait(kHangMs));
     EXPECT_EQ(framesOf(frames).back(), 0.25);
     EXPECT_TRUE(line.running());
     s.advance(0.25);

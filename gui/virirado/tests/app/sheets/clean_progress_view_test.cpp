@@ -19,6 +19,8 @@
 namespace virirado {
 namespace {
 
+using testing::kHangMs;
+
 using durozizo::CleanProgress;
 using testing::WindowHarness;
 namespace fs = std::filesystem;
@@ -90,7 +92,7 @@ TEST(CleanProgressView, ElapsedTicksEachSecondUntilTheRunEnds) {
     EXPECT_FALSE(v.view->findChild<CleanBar*>()->value().has_value());
 
     h.clock.set(h.clock.now() + 61, h.clock.frameTime() + 61);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return v.text("elapsed") == "1:15"; }, 60000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return v.text("elapsed") == "1:15"; }, kHangMs));
 
     p.finish({{"pip", 100, true, ""}});
     v.set(p);

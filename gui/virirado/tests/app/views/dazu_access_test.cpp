@@ -14,11 +14,14 @@
 #include "DemoBar.hpp"
 #include "DetailsPane.hpp"
 #include "LargestFilesMap.hpp"
+#include "Settled.hpp"
 #include "SnapshotDemo.hpp"
 #include "WindowHarness.hpp"
 
 namespace virirado {
 namespace {
+
+using testing::kHangMs;
 
 using testing::AccessRecorder;
 using testing::WindowHarness;
@@ -72,7 +75,7 @@ TEST(DazuAccess, StripIsAButtonWhosePressOpensAndFoldsAsAClickDoes) {
     // The card opens on the spring, read from the frame clock, as after a click.
     EXPECT_EQ(b.bar->state().open, 0);
     b.h.advanceClock(1);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return b.bar->state().open == 1; }, 60000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return b.bar->state().open == 1; }, kHangMs));
     EXPECT_EQ(b.map()->height(), 140);
 
     press(strip);
@@ -80,7 +83,7 @@ TEST(DazuAccess, StripIsAButtonWhosePressOpensAndFoldsAsAClickDoes) {
     EXPECT_FALSE(b.model().mapExpanded());
     EXPECT_EQ(strip->text(QAccessible::Name), "Expand largest files map");
     b.h.advanceClock(1);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return b.bar->state().open == 0; }, 60000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return b.bar->state().open == 0; }, kHangMs));
     EXPECT_FALSE(b.map()->isVisible());
 
     // With reduce motion the card switches at once, also during a scan.

@@ -18,10 +18,13 @@
 #include "FrameTicker.hpp"
 #include "LargestFilesMap.hpp"
 #include "Motion.hpp"
+#include "Settled.hpp"
 #include "WindowHarness.hpp"
 
 namespace virirado {
 namespace {
+
+using testing::kHangMs;
 
 using testing::WindowHarness;
 
@@ -47,7 +50,7 @@ struct Bar : testing::DemoBar {
     // the clock alone.
     void later(double seconds, const std::function<bool()>& shown) {
         h.advanceClock(seconds);
-        if (!QTest::qWaitFor(shown, 60000)) ADD_FAILURE() << "no frame at the clock's new time";
+        if (!QTest::qWaitFor(shown, kHangMs)) ADD_FAILURE() << "no frame at the clock's new time";
         h.settle();
     }
     QPoint centreOf(int tile) const {

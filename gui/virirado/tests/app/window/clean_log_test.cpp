@@ -9,9 +9,12 @@
 #include "CleanProgressView.hpp"
 #include "ConfirmSheet.hpp"
 #include "HostileWindow.hpp"
+#include "Settled.hpp"
 
 namespace virirado {
 namespace {
+
+using testing::kHangMs;
 
 namespace fs = std::filesystem;
 using namespace testing::hostile;
@@ -121,10 +124,10 @@ TEST(CleanLog, ALateReportAfterASecondCleanIsTakenForItsOwnRows) {
     QTest::keyClick(first, Qt::Key_Return);
     ASSERT_TRUE(w.waitFor(
         [&] { return !w.state().cleanProgress && w.content->sheets().current() == nullptr; },
-        60000));
+        kHangMs));
     ConfirmSheet* second = cleanTheTank(w);
     ASSERT_NE(second, nullptr);
-    ASSERT_TRUE(w.waitFor([&] { return w.deletionLogLines() == 2; }, 60000))
+    ASSERT_TRUE(w.waitFor([&] { return w.deletionLogLines() == 2; }, kHangMs))
         << deletionLogs(w.home);
     QTest::qWait(100);
     w.refresh();
@@ -161,10 +164,10 @@ TEST(CleanLog, AnEmptyLateReportEndsTheFirstCleanNotTheOneOnTheSheet) {
     QTest::keyClick(first, Qt::Key_Return);
     ASSERT_TRUE(w.waitFor(
         [&] { return !w.state().cleanProgress && w.content->sheets().current() == nullptr; },
-        60000));
+        kHangMs));
     ConfirmSheet* second = cleanTheTank(w);
     ASSERT_NE(second, nullptr);
-    ASSERT_TRUE(w.waitFor([&] { return w.deletionLogLines() == 2; }, 60000))
+    ASSERT_TRUE(w.waitFor([&] { return w.deletionLogLines() == 2; }, kHangMs))
         << deletionLogs(w.home);
     w.refresh();
     const std::string log = deletionLogs(w.home);
@@ -186,7 +189,7 @@ TEST(CleanLog, ARealCleanReportedDryThatDeletedIsLoggedAndSaysSo) {
     ASSERT_TRUE(w.scan());
     ConfirmSheet* sheet = cleanTheTank(w);
     ASSERT_NE(sheet, nullptr);
-    ASSERT_TRUE(w.waitFor([&] { return w.deletionLogLines() == 1; }, 60000));
+    ASSERT_TRUE(w.waitFor([&] { return w.deletionLogLines() == 1; }, kHangMs));
     w.refresh();
     const std::string log = deletionLogs(w.home);
     EXPECT_NE(log.find(logLine("deleted", cacheItem(w.home, "a"))), std::string::npos) << log;

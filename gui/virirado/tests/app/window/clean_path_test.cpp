@@ -53,7 +53,7 @@ TEST(CleanPath, AClickAfterARefusedPreviewStillAsks) {
         QTest::qWait(100);
     }
     ConfirmSheet* sheet = nullptr;
-    ASSERT_TRUE(w.waitFor([&] { return (sheet = w.confirmSheet()) != nullptr; }, 60000))
+    ASSERT_TRUE(w.waitFor([&] { return (sheet = w.confirmSheet()) != nullptr; }, kHangMs))
         << w.state().banner.value_or("no banner");
     EXPECT_EQ(w.state().preview->token, "late");
 }
@@ -85,7 +85,7 @@ TEST(CleanPath, AnErrorThenTheResultFinishTheSheetAsTheBannerAndLogSay) {
     w.content->model().requestPreview();
     ConfirmSheet* sheet = confirmShownPreview(w);
     ASSERT_NE(sheet, nullptr);
-    ASSERT_TRUE(w.waitFor([&] { return logLines(w.home, "deleted") == 1; }, 60000));
+    ASSERT_TRUE(w.waitFor([&] { return logLines(w.home, "deleted") == 1; }, kHangMs));
     QTest::qWait(100);
     w.refresh();
     EXPECT_EQ(w.state().banner, "Deleted 1 items. Log: ~/Library/Logs/Virirado/");

@@ -4,10 +4,13 @@
 #include <QTest>
 
 #include "BannerBar.hpp"
+#include "Settled.hpp"
 #include "WindowHarness.hpp"
 
 namespace virirado {
 namespace {
+
+using testing::kHangMs;
 
 using testing::WindowHarness;
 
@@ -118,7 +121,7 @@ TEST(ContentView, EngineChangesDuringAScanAreRefreshedAtAPace) {
     h.engine.value.scanning = true;
     h.engine.value.banner = "first";
     h.engine.announce();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return banner->text() == "first"; }, 60000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return banner->text() == "first"; }, kHangMs));
 
     h.engine.value.banner = "second";
     h.engine.announce();

@@ -16,10 +16,13 @@
 #include "CapsuleButton.hpp"
 #include "DesktopHabits.hpp"
 #include "PlainText.hpp"
+#include "Settled.hpp"
 #include "WindowHarness.hpp"
 
 namespace virirado {
 namespace {
+
+using testing::kHangMs;
 
 using testing::WindowHarness;
 
@@ -206,14 +209,14 @@ TEST(Appearance, FollowsTheDesktopUnlessPinned) {
         h.show();
         ASSERT_FALSE(h.content->model().dark());
         QApplication::setPalette(desktopDark);
-        EXPECT_TRUE(QTest::qWaitFor([&] { return h.content->model().dark(); }, 60000));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return h.content->model().dark(); }, kHangMs));
         h.settle();
         // The app's own palette is back in place, in the dark scheme.
         EXPECT_TRUE(Appearance::isOwnPalette(QApplication::palette()));
         EXPECT_EQ(h.content->grab().toImage().pixelColor(2, 2), QColor("#07192B"));
 
         QApplication::setPalette(desktopLight);
-        EXPECT_TRUE(QTest::qWaitFor([&] { return !h.content->model().dark(); }, 60000));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !h.content->model().dark(); }, kHangMs));
         h.settle();
         EXPECT_EQ(h.content->grab().toImage().pixelColor(2, 2), QColor("#FFFFFF"));
     }
@@ -225,7 +228,7 @@ TEST(Appearance, FollowsTheDesktopUnlessPinned) {
         WindowHarness following([](WindowServices& s) { s.followDesktop = true; });
         following.show();
         QApplication::setPalette(desktopDark);
-        ASSERT_TRUE(QTest::qWaitFor([&] { return following.content->model().dark(); }, 60000));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return following.content->model().dark(); }, kHangMs));
         pinned.settle();
         EXPECT_FALSE(pinned.content->model().dark());
     }

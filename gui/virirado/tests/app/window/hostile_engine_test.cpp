@@ -97,7 +97,7 @@ TEST(HostileEngine, MarkupAndControlCharactersStayText) {
                     "say {\"event\":\"done\",\"free_bytes\":1000,\"total_bytes\":100000}\n"
                     "say {\"event\":\"error\",\"message\":\"<b>err</b> <a href=x>link</a>\"}\n");
     ASSERT_TRUE(w.scan());
-    ASSERT_TRUE(w.waitFor([&] { return w.state().banner.has_value(); }, 60000));
+    ASSERT_TRUE(w.waitFor([&] { return w.state().banner.has_value(); }, kHangMs));
     w.content->model().select("m");
     w.refresh();
     const int shown = w.expectPlainText("<b>");
@@ -136,7 +136,7 @@ TEST(HostileEngine, EventsOutOfOrderNeverLeadToAClean) {
         "\"safe\"}],"
         "\"free_bytes\":10,\"total_bytes\":100}\n" +
         kRoundTrip);
-    ASSERT_TRUE(w.waitFor([&] { return w.object->client().engineRunning(); }, 60000));
+    ASSERT_TRUE(w.waitFor([&] { return w.object->client().engineRunning(); }, kHangMs));
     w.refresh();
     ASSERT_TRUE(w.scan());
     // Every line taken, and every command the window sent read.
@@ -164,7 +164,7 @@ TEST(HostileEngine, APreviewWhoseRowsVanishedIsHeldBack) {
     w.content->model().toggle(*w.content->model().rows()->find("g"));
     fs::remove_all(gone);
     w.content->model().requestPreview();
-    ASSERT_TRUE(w.waitFor([&] { return w.state().banner.has_value(); }, 60000));
+    ASSERT_TRUE(w.waitFor([&] { return w.state().banner.has_value(); }, kHangMs));
     w.refresh();
     EXPECT_FALSE(w.state().preview);
     EXPECT_EQ(w.content->sheets().current(), nullptr);
@@ -193,7 +193,7 @@ TEST(HostileEngine, AnEngineThatDiesMidCleanStopsTheRun) {
     ASSERT_TRUE(w.scan());
     w.content->model().toggle(*w.content->model().rows()->find("d"));
     w.content->model().requestPreview();
-    ASSERT_TRUE(w.waitFor([&] { return w.content->sheets().current() != nullptr; }, 60000))
+    ASSERT_TRUE(w.waitFor([&] { return w.content->sheets().current() != nullptr; }, kHangMs))
         << w.state().banner.value_or("no banner");
     auto* sheet = qobject_cast<ConfirmSheet*>(w.content->sheets().current());
     ASSERT_NE(sheet, nullptr);
@@ -355,7 +355,7 @@ TEST(HostileEngine, RowsNobodyAskedForHoldTheAnswerBackOnce) {
 
     w.content->model().requestPreview();
     ConfirmSheet* sheet = nullptr;
-    ASSERT_TRUE(w.waitFor([&] { return (sheet = w.confirmSheet()) != nullptr; }, 60000))
+    ASSERT_TRUE(w.waitFor([&] { return (sheet = w.confirmSheet()) != nullptr; }, kHangMs))
         << w.state().banner.value_or("no banner");
     ASSERT_EQ(w.state().preview->rows.size(), 1u);
     EXPECT_EQ(w.state().preview->token, "t2");
@@ -376,7 +376,7 @@ TEST(HostileEngine, PreviewsFasterThanAPersonReadsLeaveTheSheetAlone) {
     ASSERT_TRUE(w.scan());
     w.content->model().requestPreview();
     ConfirmSheet* sheet = nullptr;
-    ASSERT_TRUE(w.waitFor([&] { return (sheet = w.confirmSheet()) != nullptr; }, 60000))
+    ASSERT_TRUE(w.waitFor([&] { return (sheet = w.confirmSheet()) != nullptr; }, kHangMs))
         << w.state().banner.value_or("no banner");
     const std::string code = sheet->code();
     const std::size_t sentThen = w.sent().size();
@@ -411,7 +411,7 @@ TEST(HostileEngine, ASlowQuickDeleteAnswerStillAsksForTheCode) {
     QTest::qWait(250);
 
     ConfirmSheet* sheet = nullptr;
-    ASSERT_TRUE(w.waitFor([&] { return (sheet = w.confirmSheet()) != nullptr; }, 60000))
+    ASSERT_TRUE(w.waitFor([&] { return (sheet = w.confirmSheet()) != nullptr; }, kHangMs))
         << w.state().banner.value_or("no banner");
     ASSERT_TRUE(virirado::testing::activateSheet(sheet));
     // Both were asked; the one answer may be the quick delete's.

@@ -8,10 +8,13 @@
 
 #include "ConfirmSheet.hpp"
 #include "HostileWindow.hpp"
+#include "Settled.hpp"
 #include "SheetKeys.hpp"
 
 namespace virirado {
 namespace {
+
+using testing::kHangMs;
 
 namespace fs = std::filesystem;
 using namespace testing::hostile;
@@ -103,7 +106,7 @@ TEST(RowsAsScanned, AFolderUnderASecondNameAsksForItsCode) {
     ASSERT_TRUE(testing::activateSheet(w.window.get()));
     QTest::keyClick(w.window.get(), Qt::Key_Return);
     ConfirmSheet* sheet = nullptr;
-    ASSERT_TRUE(w.waitFor([&] { return (sheet = w.confirmSheet()) != nullptr; }, 60000))
+    ASSERT_TRUE(w.waitFor([&] { return (sheet = w.confirmSheet()) != nullptr; }, kHangMs))
         << w.state().banner.value_or("no banner");
     ASSERT_TRUE(testing::activateSheet(sheet));
     w.deleteChord();
@@ -141,7 +144,7 @@ TEST(RowsAsScanned, ARowListedStricterWhileTheSheetIsOpenIsHeldBack) {
     ASSERT_TRUE(w.scan());
     w.content->model().requestPreview();
     ConfirmSheet* sheet = nullptr;
-    ASSERT_TRUE(w.waitFor([&] { return (sheet = w.confirmSheet()) != nullptr; }, 60000))
+    ASSERT_TRUE(w.waitFor([&] { return (sheet = w.confirmSheet()) != nullptr; }, kHangMs))
         << w.state().banner.value_or("no banner");
     ASSERT_TRUE(w.waitFor([&] {
         const auto& records = w.client().records();
@@ -151,7 +154,7 @@ TEST(RowsAsScanned, ARowListedStricterWhileTheSheetIsOpenIsHeldBack) {
     ASSERT_TRUE(testing::activateSheet(sheet));
     w.deleteChord();
     ASSERT_TRUE(
-        w.waitFor([&] { return w.state().banner.has_value() || w.cleansSent() > 0; }, 60000));
+        w.waitFor([&] { return w.state().banner.has_value() || w.cleansSent() > 0; }, kHangMs));
     EXPECT_EQ(w.state().banner,
               "Held back 1: x1 (changed since the preview). Nothing deleted. Preview again.");
     EXPECT_EQ(w.cleansSent(), 0);
@@ -171,12 +174,12 @@ TEST(HoldBack, ARowTheEngineTickedOnItsOwnIsLetGo) {
     ASSERT_TRUE(w.scan());
     EXPECT_EQ(refusedPreview(w),
               "Held back 1: item b (not ticked). Nothing deleted. Preview again.");
-    ASSERT_TRUE(w.waitFor([&] { return w.sentCount("untick") == 1; }, 60000));
+    ASSERT_TRUE(w.waitFor([&] { return w.sentCount("untick") == 1; }, kHangMs));
     const std::string untick = w.sent().back();
     EXPECT_NE(untick.find("\"ids\":[\"b\"]"), std::string::npos) << untick;
     EXPECT_EQ(w.client().ticked(), std::set<std::string>{"a"});
     w.content->model().requestPreview();
-    ASSERT_TRUE(w.waitFor([&] { return w.confirmSheet() != nullptr; }, 60000))
+    ASSERT_TRUE(w.waitFor([&] { return w.confirmSheet() != nullptr; }, kHangMs))
         << w.state().banner.value_or("no banner");
     EXPECT_EQ(w.state().preview->token, "tok2");
 }

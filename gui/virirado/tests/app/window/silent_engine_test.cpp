@@ -10,9 +10,12 @@
 #include "CapsuleButton.hpp"
 #include "EngineMarker.hpp"
 #include "HostileWindow.hpp"
+#include "Settled.hpp"
 
 namespace virirado {
 namespace {
+
+using testing::kHangMs;
 
 using namespace testing::hostile;
 
@@ -49,7 +52,7 @@ TEST(SilentEngine, AStrayProgressAfterTheResultLeavesTheButtons) {
     EXPECT_TRUE(shown(w, "cleanButton"));
     EXPECT_FALSE(shown(w, "cancelButton"));
     keys(w, Qt::Key_R);
-    EXPECT_TRUE(w.waitFor([&] { return w.sentCount("scan") == 2; }, 60000));
+    EXPECT_TRUE(w.waitFor([&] { return w.sentCount("scan") == 2; }, kHangMs));
     EXPECT_EQ(w.sentCount("cancel"), 0);
 }
 
@@ -64,9 +67,9 @@ TEST(SilentEngine, CancelLeavesAScanTheEngineNeverAnswers) {
                     kMarker + "on scan\n" + kDoneWithA);
     w.show();
     w.content->model().scan();
-    ASSERT_TRUE(w.waitFor([&] { return w.state().place == "/slow"; }, 60000));
+    ASSERT_TRUE(w.waitFor([&] { return w.state().place == "/slow"; }, kHangMs));
     keys(w, Qt::Key_Period);
-    EXPECT_TRUE(w.waitFor([&] { return w.sentCount("cancel") == 1; }, 60000));
+    EXPECT_TRUE(w.waitFor([&] { return w.sentCount("cancel") == 1; }, kHangMs));
     w.refresh();
     EXPECT_FALSE(w.state().scanning);
     EXPECT_FALSE(shown(w, "cancelButton"));
@@ -77,8 +80,8 @@ TEST(SilentEngine, CancelLeavesAScanTheEngineNeverAnswers) {
     EXPECT_FALSE(w.state().scanning);
 
     keys(w, Qt::Key_R);
-    EXPECT_TRUE(w.waitFor([&] { return w.sentCount("scan") == 2; }, 60000));
-    ASSERT_TRUE(w.waitFor([&] { return w.state().place == "done"; }, 60000));
+    EXPECT_TRUE(w.waitFor([&] { return w.sentCount("scan") == 2; }, kHangMs));
+    ASSERT_TRUE(w.waitFor([&] { return w.state().place == "done"; }, kHangMs));
     w.refresh();
     EXPECT_NE(w.row("a"), nullptr);
 }
@@ -134,7 +137,7 @@ TEST(SilentEngine, AQuietExitMidScanSaysSoAndCtrlRStartsItAgain) {
     EXPECT_FALSE(w.state().scanning);
     keys(w, Qt::Key_R);
     EXPECT_TRUE(
-        w.waitFor([&] { return w.sentCount("hello") == 2 && w.sentCount("scan") == 2; }, 60000));
+        w.waitFor([&] { return w.sentCount("hello") == 2 && w.sentCount("scan") == 2; }, kHangMs));
 }
 
 }  // namespace

@@ -9,7 +9,11 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include "Settled.hpp"
+
 namespace {
+
+using virirado::testing::kHangMs;
 
 struct ToolRun {
     int status = -1;
@@ -20,7 +24,7 @@ ToolRun compareTool(const QStringList& args) {
     QProcess tool;
     tool.start(QStringLiteral(VIRIRADO_SNAPSHOT_COMPARE), args);
     ToolRun r;
-    if (!tool.waitForFinished(60'000)) {
+    if (!tool.waitForFinished(kHangMs)) {
         tool.kill();
         tool.waitForFinished();
         return r;

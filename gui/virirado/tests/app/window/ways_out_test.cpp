@@ -58,7 +58,7 @@ TEST(WaysOut, LogoutDuringAHungCleanLogsItsRowAndEndsTheApp) {
 TEST(WaysOut, AStubbornEngineAndItsHelperEndWithTheApp) {
     // It stopped reading and ignores SIGTERM: neither a closed input nor a
     // terminate ends it, and its helper keeps its output open.
-    HostileWindow w(kStubborn + "stall 60000\n");
+    HostileWindow w(kStubborn + "stall " + std::to_string(kHangMs) + "\n");
     ASSERT_TRUE(w.waitFor([&] { return enginePids(w).size() == 2; }, kHangMs));
     const std::vector<pid_t> pids = enginePids(w);
     const pid_t group = testing::groupOf(pids.front());
