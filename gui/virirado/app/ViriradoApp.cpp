@@ -7,6 +7,7 @@
 
 #include "ContentView.hpp"
 #include "DesktopHabits.hpp"
+#include "FocusRing.hpp"
 #include "Fonts.hpp"
 #include "PaintedAccessible.hpp"
 #include "Snapshot.hpp"
@@ -40,6 +41,7 @@ ViriradoApp::ViriradoApp() {
     QCoreApplication::setApplicationName(QStringLiteral("Virirado"));
     VadeFont::registerFonts();
     installPaintedAccessibility();
+    installFocusRingTracking();
 }
 
 std::unique_ptr<QMainWindow> ViriradoApp::makeWindow() const {

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <string>
 
+#include "FocusRing.hpp"
 #include "PaintedAccessible.hpp"
 
 int main(int argc, char** argv) {
@@ -28,6 +29,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     virirado::installPaintedAccessibility();
+    virirado::installFocusRingTracking();
     ::testing::InitGoogleTest(&argc, argv);
     const int status = RUN_ALL_TESTS();
     std::filesystem::remove_all(runtime);
