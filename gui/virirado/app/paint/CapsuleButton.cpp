@@ -5,12 +5,15 @@
 #include <QPainterPath>
 #include <cmath>
 
+#include "FocusRing.hpp"
 #include "Symbols.hpp"
 
 namespace virirado {
 
 CapsuleButton::CapsuleButton(QWidget* parent) : QAbstractButton(parent) {
-    setFocusPolicy(Qt::NoFocus);
+    // Tab reaches every button, as on every Linux desktop, and Space presses
+    // it; a click never moves the keys.
+    setFocusPolicy(Qt::TabFocus);
     setCursor(Qt::PointingHandCursor);
 }
 
@@ -104,6 +107,7 @@ void CapsuleButton::paintEvent(QPaintEvent*) {
         p.drawText(QPointF(x, baseline), run.text);
         x += w + m_style.spacing;
     }
+    if (showsFocusRing(this)) paintFocusRing(p, box, radius);
 }
 
 }  // namespace virirado

@@ -1,6 +1,7 @@
 // A button drawn as a capsule: a fill, an inside border, an optional leading
 // symbol and one or more text runs, each in its own font and colour. It paints
-// its texts itself, so "&" is never taken for a keyboard mnemonic.
+// its texts itself, so "&" is never taken for a keyboard mnemonic. Tab reaches
+// it and Space presses it; it shows the keyboard's focus ring, never a click's.
 #pragma once
 
 #include <QAbstractButton>
