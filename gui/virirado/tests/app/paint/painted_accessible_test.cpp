@@ -2,10 +2,15 @@
 // desktop's accessibility bridge passes it on.
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QPointer>
 #include <QWidget>
+#include <algorithm>
 #include <optional>
+#include <vector>
 
 #include "AccessRecorder.hpp"
+#include "Announcer.hpp"
 #include "PaintedAccessible.hpp"
 
 namespace virirado {
@@ -70,6 +75,47 @@ TEST(PaintedStates, AMovedSelectionIsToldOnThePartLeftAndThePartReached) {
     events.clear();
     w.paintedAccess().selectionMoved(PartId{1, -1}, PartId{1, -1});
     EXPECT_TRUE(events.events.empty());
+}
+
+// A sentence that no move of the keys says (a clean's end, a banner) reaches a
+// reader as a notification that appears: a new element each time, so a
+// reader that cached an earlier one's name cannot speak the old words.
+TEST(Announcements, EachSentenceIsANewNotificationThatAppears) {
+    if (!AccessRecorder::canListen()) GTEST_SKIP() << "built without Qt's private headers";
+    QWidget window;
+    window.show();
+    const auto sentences = [&] {
+        std::vector<QString> names;
+        for (QWidget* w : window.findChildren<QWidget*>()) {
+            QAccessibleInterface* e = QAccessible::queryAccessibleInterface(w);
+            if (e != nullptr && e->role() == QAccessible::Notification && !w->isHidden())
+                names.push_back(e->text(QAccessible::Name));
+        }
+        return names;
+    };
+    {
+        // No tool listens: nothing is made.
+        announce(&window, QStringLiteral("Deleted 3 items"));
+        EXPECT_TRUE(window.findChildren<QWidget*>().empty());
+    }
+    AccessRecorder events;
+    announce(&window, QStringLiteral("Deleted 3 items"));
+    ASSERT_EQ(sentences(), std::vector<QString>{QStringLiteral("Deleted 3 items")});
+    const auto shown = [&](const QString& name) {
+        return std::count_if(events.events.begin(), events.events.end(), [&](const auto& e) {
+            return e.type == QAccessible::ObjectShow && e.name == name;
+        });
+    };
+    EXPECT_EQ(shown(QStringLiteral("Deleted 3 items")), 1);
+
+    // The same words again are a new element that appears again; the old one goes.
+    QWidget* first = window.findChildren<QWidget*>().front();
+    QPointer<QWidget> old(first);
+    announce(&window, QStringLiteral("Deleted 3 items"));
+    EXPECT_EQ(shown(QStringLiteral("Deleted 3 items")), 2);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(old.isNull());
+    EXPECT_EQ(sentences().size(), 1u);
 }
 
 }  // namespace
