@@ -149,9 +149,10 @@ class Speech:
             time.sleep(POLL_S)
 
 
-def heard(pattern, flags=0):
-    """A check: the first utterance in which `pattern` is found, as a match."""
-    compiled = re.compile(pattern, flags)
+def heard(pattern):
+    """A check: the first utterance in which `pattern` is found, as a match;
+    "." also stands for a line break."""
+    compiled = re.compile(pattern, re.S)
 
     def check(words):
         for w in words:
@@ -160,6 +161,17 @@ def heard(pattern, flags=0):
                 return found
         return None
     return check
+
+
+def named(words):
+    """A check: a place the focus reached is spoken with more than its role
+    ("text.", "push button."), which says nothing of what it is for."""
+    return [w for w in words if not BARE_ROLE.match(w)]
+
+
+def together(*patterns):
+    """A pattern for heard_all: every one of `patterns` in one utterance."""
+    return "".join(f"(?=.*?(?:{p}))" for p in patterns)
 
 
 def heard_all(*patterns):
@@ -222,6 +234,8 @@ TICKED = r"\bClean it\b|(?<!not )(?<!partially )\bchecked\b"
 FOLDED = r"\bcollapsed\b|, closed\b"
 OPENED = r"\bexpanded\b|, open\b"
 DELETE_KEY = r"\b(?:Ctrl\+Shift|Shift\+Ctrl)\+D\b"
+# A role's name alone, as Orca says it for an element without a name.
+BARE_ROLE = re.compile(r"^[a-z]+(?: [a-z]+)?\.?$")
 
 
 class Walk:
@@ -240,12 +254,12 @@ class Walk:
         self.say(combo, self.speech.words(mark))
         return found
 
-    def move_until(self, combo, what, check, each=ANY_LINE):
+    def move_until(self, combo, what, check, each=heard(ANY_LINE)):
         """Presses `combo` until `check` hears what it looks for; each press
-        must be answered by words matching `each`. Returns the last words."""
+        must be answered by words `each` accepts. Returns the last words."""
         for _ in range(MOST_MOVES):
             mark = self.keys.press(combo)
-            self.speech.await_(f"words for the place {combo} reached", heard(each), mark)
+            self.speech.await_(f"words for the place {combo} reached", each, mark)
             words = self.speech.words(mark)
             self.say(combo, words)
             if check(words):
@@ -277,7 +291,7 @@ class Walk:
     def into_the_list(self):
         """Tab from wherever the window starts to the cleanup list; every stop
         on the way is spoken with words. Returns what the list said."""
-        return self.move_until("Tab", f'the list "{LIST}"', heard(re.escape(LIST)), each=r"\w")
+        return self.move_until("Tab", f'the list "{LIST}"', heard(re.escape(LIST)), each=named)
 
     def walk_the_list(self, entry):
         """Up to the first line, the Caches group, unless the list starts
@@ -307,10 +321,12 @@ class Walk:
         words = self.move_until("Down", "the build folder's row", heard(row_words("target")))
         self.sizes["target"] = heard(row_words("target"))(words).group(1)
         size = re.escape(self.sizes["target"])
+        # The sheet as a dialog of its own title, its row's name, place and size.
         self.press("space", 'the "Check first" sheet with its row',
-                   heard_all(r"\bCheck first\b", r"\btarget\b", size))
+                   heard_all(r"\bCheck first dialog\b",
+                             together(r"\btarget · proj\b", r"\bproj/target\b", size)))
         self.move_until("Tab", 'the sheet\'s "Clean it" button', heard(r"\bClean it push button"),
-                        each=r"\bpush button\b")
+                        each=heard(r"\bpush button\b"))
         self.press("space", "the row ticked once the sheet has closed",
                    heard_all(row_words("target"), TICKED))
 
@@ -319,10 +335,10 @@ class Walk:
         with its size and where it goes, and the code field with its prompt."""
         thumbs, target = (re.escape(self.sizes[k]) for k in ("thumbnails", "target"))
         found = self.press("Return", "the confirmation with its rows and the code field",
-                           heard_all(r"\bDelete for real\b",
-                                     rf"\bthumbnails\b.*\bgone\b.*{thumbs}",
-                                     rf"\btarget\b.*\bTrash\b.*{target}",
-                                     r"\bType (\d\d) to delete\b.*\btext\b"))
+                           heard_all(r"\bDelete for real dialog\b",
+                                     rf"\bthumbnails cache\b.*\bgone\b.*{thumbs}",
+                                     rf"\btarget · proj\b.*\bTrash\b.*{target}",
+                                     r"\bType (\d\d) to delete text\b"))
         self.code = found[-1].group(1)
 
     def delete(self):
@@ -332,7 +348,7 @@ class Walk:
             self.keys.press(digit)
         self.move_until("Tab", "the Delete button with its key",
                         heard(rf"\bDelete {SIZE} push button\b.*{DELETE_KEY}"),
-                        each=r"\bpush button\b")
+                        each=heard(r"\bpush button\b"))
         found = self.press("ctrl+shift+d", "the result and the banner",
                            heard_all(rf"\bFreed {SIZE} · (\d+) deleted · (\d+) failed\b",
                                      r"\bDeleted (\d+) items\."))
