@@ -47,8 +47,8 @@ LIST = "Cleanup list by kind, biggest first"
 SIZE = r"\d[\d.,]* (?:B|KB|MB|GB|TB)"
 
 # X keysyms of the keys the walk presses.
-KEYSYMS = {"Tab": 0xFF09, "Return": 0xFF0D, "Escape": 0xFF1B, "space": 0x20, "Left": 0xFF51,
-           "Up": 0xFF52, "Right": 0xFF53, "Down": 0xFF54, "ctrl": 0xFFE3, "shift": 0xFFE1}
+KEYSYMS = {"Tab": 0xFF09, "Return": 0xFF0D, "space": 0x20, "Left": 0xFF51, "Up": 0xFF52,
+           "Right": 0xFF53, "Down": 0xFF54, "ctrl": 0xFFE3, "shift": 0xFFE1}
 
 
 class NeverHeard(AssertionError):
@@ -163,12 +163,6 @@ def heard(pattern):
     return check
 
 
-def named(words):
-    """A check: a place the focus reached is spoken with more than its role
-    ("text.", "push button."), which says nothing of what it is for."""
-    return [w for w in words if not BARE_ROLE.match(w)]
-
-
 def together(*patterns):
     """A pattern for heard_all: every one of `patterns` in one utterance."""
     return "".join(f"(?=.*?(?:{p}))" for p in patterns)
@@ -238,12 +232,20 @@ DELETE_KEY = r"\b(?:Ctrl\+Shift|Shift\+Ctrl)\+D\b"
 BARE_ROLE = re.compile(r"^[a-z]+(?: [a-z]+)?\.?$")
 
 
+def named(words):
+    """A check: a place the focus reached is spoken with more than its role
+    ("text.", "push button."), which says nothing of what it is for."""
+    return [w for w in words if not BARE_ROLE.match(w)]
+
+
 class Walk:
     def __init__(self, home, speech, keys):
         self.home = home
         self.speech = speech
         self.keys = keys
+        # What the walk heard on the way: the rows' sizes, the typed code.
         self.sizes = {}
+        self.code = None
 
     def say(self, step, words):
         print(f"{step}: {' | '.join(words) if isinstance(words, list) else words}")
