@@ -73,12 +73,12 @@ std::optional<std::string> QtEngineProcess::launch(const std::string& executable
     for (const auto& [key, value] : environment)
         env.insert(qs(key), qs(value));
     process->setProcessEnvironment(env);
-    process->setChildProcessModifier([group = m_group.id(), app = ::getpid()] {
+    process->setChildProcessModifier([group = m_group.id(), appId = ::getpid()] {
         // Ends with the app, however the app ends: killed outright, the app can
         // end nothing, and an engine that ignores SIGTERM and its input's end
         // would go on alone. SIGKILL, since nobody is left to follow up.
         // Checked again after asking: an app that died before is not waited for.
-        if (::prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || ::getppid() != app) ::_exit(127);
+        if (::prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || ::getppid() != appId) ::_exit(127);
         // The group held for it, so that ending the engine also ends what it
         // started. An engine outside it could leave helpers behind: it is not run.
         if (::setpgid(0, group) != 0) {
