@@ -14,34 +14,14 @@
 #include <memory>
 #include <thread>
 
+#include "ProcStat.hpp"
+
 namespace virirado {
 
 namespace {
 
 // How often a wait for the group looks again.
 constexpr auto kPoll = std::chrono::milliseconds(10);
-
-// The group and state of process `pid` from its /proc stat line, false when
-// it is gone. The line is "pid (name) state ppid pgrp ...", and the name may
-// hold spaces and parentheses of its own.
-bool readStat(const char* pid, pid_t& group, char& state) {
-    char path[64];
-    std::snprintf(path, sizeof path, "/proc/%s/stat", pid);
-    const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
-    char line[512];
-    const ssize_t n = ::read(fd, line, sizeof line - 1);
-    ::close(fd);
-    if (n <= 0) return false;
-    line[n] = '\0';
-    const char* close = std::strrchr(line, ')');
-    if (close == nullptr) return false;
-    long parent = 0;
-    long pgrp = 0;
-    if (std::sscanf(close + 1, " %c %ld %ld", &state, &parent, &pgrp) != 3) return false;
-    group = static_cast<pid_t>(pgrp);
-    return true;
-}
 
 bool isNumber(const char* name) {
     if (*name == '\0') return false;
@@ -57,12 +37,8 @@ bool groupRuns(pid_t group) {
     if (!proc) return false;
     while (const dirent* entry = ::readdir(proc.get())) {
         if (!isNumber(entry->d_name)) continue;
-        pid_t pgrp = 0;
-        char state = '?';
-        if (readStat(entry->d_name, pgrp, state) && pgrp == group && state != 'Z' && state != 'X' &&
-            state != 'x') {
-            return true;
-        }
+        const auto stat = procStat(static_cast<pid_t>(std::strtol(entry->d_name, nullptr, 10)));
+        if (stat && stat->group == group && stat->runs()) return true;
     }
     return false;
 }
@@ -71,6 +47,13 @@ bool groupRuns(pid_t group) {
 
 EngineGroup::EngineGroup(Sender send) : m_send(std::move(send)) {
     if (!m_send) m_send = [](pid_t target, int sig) { return ::kill(target, sig); };
+}
+
+bool EngineGroup::takeChildSignal() {
+    struct sigaction byDefault {};
+    byDefault.sa_handler = SIG_DFL;
+    sigemptyset(&byDefault.sa_mask);
+    return ::sigaction(SIGCHLD, &byDefault, nullptr) == 0;
 }
 
 EngineGroup::~EngineGroup() {

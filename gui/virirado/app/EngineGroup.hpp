@@ -14,9 +14,10 @@
 // with WNOWAIT); `release` reaps it, and from then on nothing is signalled.
 //
 // This holds as long as nothing else in the app reaps children it did not
-// start (no `waitpid(-1, ...)`, SIGCHLD not ignored). Should something reap the
-// placeholder all the same, the check before the signal sees it and nothing
-// is sent.
+// start (no `waitpid(-1, ...)`, SIGCHLD not ignored). An ignored SIGCHLD is
+// kept across exec, so the app may be started with it: `takeChildSignal` sets
+// it back before any child is made. Should something reap the placeholder all
+// the same, the check before the signal sees it and nothing is sent.
 //
 // The placeholder is a zombie member of the group, so "does the group still
 // have members" no longer answers "does any engine process still run": that is
@@ -39,6 +40,12 @@ public:
     using Sender = std::function<int(pid_t target, int signal)>;
 
     explicit EngineGroup(Sender send = {});
+
+    // Sets SIGCHLD back to its default, without SA_NOCLDWAIT. Ignored (as some
+    // launchers and services leave it, and exec keeps it), the kernel reaps
+    // every child at once, so the placeholder is gone before its group can be
+    // held. Called by main before any thread or child; false when it failed.
+    static bool takeChildSignal();
     // Kills what still runs of a group still held, then lets it go.
     ~EngineGroup();
     EngineGroup(const EngineGroup&) = delete;

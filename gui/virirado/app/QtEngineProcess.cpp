@@ -2,9 +2,11 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
+#include <QThread>
 #include <QThreadPool>
 #include <cerrno>
 
@@ -51,6 +53,13 @@ std::optional<std::string> QtEngineProcess::launch(const std::string& executable
                                                    const Environment& environment,
                                                    Handlers handlers) {
     m_handlers = std::move(handlers);
+    // The engine is bound to the life of the thread that forks it (its parent
+    // death signal below), and QProcess forks on the calling thread: only the
+    // main thread lasts as long as the app.
+    const QCoreApplication* app = QCoreApplication::instance();
+    if (app != nullptr && QThread::currentThread() != app->thread()) {
+        return std::string("the engine can only be started from the main thread");
+    }
     if (auto failure = m_group.start()) return failure;
     auto* process = new QProcess();
     m_process = process;
@@ -64,7 +73,12 @@ std::optional<std::string> QtEngineProcess::launch(const std::string& executable
     for (const auto& [key, value] : environment)
         env.insert(qs(key), qs(value));
     process->setProcessEnvironment(env);
-    process->setChildProcessModifier([group = m_group.id()] {
+    process->setChildProcessModifier([group = m_group.id(), appId = ::getpid()] {
+        // Ends with the app, however the app ends: killed outright, the app can
+        // end nothing, and an engine that ignores SIGTERM and its input's end
+        // would go on alone. SIGKILL, since nobody is left to follow up.
+        // Checked again after asking: an app that died before is not waited for.
+        if (::prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || ::getppid() != appId) ::_exit(127);
         // The group held for it, so that ending the engine also ends what it
         // started. An engine outside it could leave helpers behind: it is not run.
         if (::setpgid(0, group) != 0) {

@@ -3,11 +3,15 @@
 #include <QLocale>
 
 #include "ContentView.hpp"
+#include "EngineGroup.hpp"
 #include "QuitSignals.hpp"
 #include "Snapshot.hpp"
 #include "ViriradoApp.hpp"
 
 int main(int argc, char** argv) {
+    // The engine's process group is held by a child of ours left unreaped: a
+    // SIGCHLD ignored by whatever started the app would have it reaped at once.
+    virirado::EngineGroup::takeChildSignal();
     // Every size in the window is in logical pixels, fonts included; fractional
     // font sizes go through points, which must mean 96 to the inch.
     if (qEnvironmentVariableIsEmpty("QT_FONT_DPI")) qputenv("QT_FONT_DPI", "96");

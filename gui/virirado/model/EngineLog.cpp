@@ -234,8 +234,10 @@ public:
         m_stopped = true;
         const std::string notice =
             "-- the log stops here: less than " + sizeText(m_reserve) + " is free on its disk\n";
-        if (!m_free || *m_free - std::min<std::uint64_t>(*m_free, notice.size()) >= m_reserve / 2)
+        if (!m_free || *m_free - std::min<std::uint64_t>(*m_free, notice.size()) >= m_reserve / 2) {
             file.put(notice);
+            spent(notice.size());
+        }
     }
 
 private:
@@ -265,8 +267,12 @@ bool writeWithin(RotatingFile& file, DiskRoom& disk, std::string_view bytes, std
         room -= keep;
         disk.spent(keep);
     }
+    if (keep == bytes.size()) return true;
     // A piece's lines are its line feeds, but for a line that counts others.
-    if (keep < bytes.size()) disk.leftOut(file, keep == 0 ? lines : lineCount(bytes.substr(keep)));
+    disk.leftOut(file, keep == 0 ? lines : lineCount(bytes.substr(keep)));
+    // The log has said it stops: no shorter line of this batch may follow that,
+    // each is counted instead, and the count comes first when the log goes on.
+    room = 0;
     return true;
 }
 

@@ -2,6 +2,8 @@
 
 #include <sys/stat.h>
 
+#include "MountPoints.hpp"
+
 namespace virirado {
 
 namespace {
@@ -58,13 +60,25 @@ void ScannedPlaces::add(const std::string& real, const Place& own,
     }
 }
 
+AsScanned::Listing ScannedPlaces::within(const Place& place) const {
+    const auto found = m_within.find(place);
+    return found == m_within.end() ? AsScanned::Listing{} : found->second;
+}
+
 AsScanned::Listing ScannedPlaces::atOrInside(const std::string& path) {
     const auto real = guard::realLocation(path, &m_folders);
     if (!real) return {};
     const auto looked = placeOf(*real);
     if (!looked) return {};
-    const auto found = m_within.find(looked->place);
-    return found == m_within.end() ? AsScanned::Listing{} : found->second;
+    AsScanned::Listing listing = within(looked->place);
+    if (!looked->folder) return listing;
+    if (!m_mountPoints) m_mountPoints = mountpoints::read();
+    // A mount point shows the root of what is mounted there: for a bind mount,
+    // the device and inode of the folder it was made from.
+    for (const std::string& point : mountpoints::inside(*m_mountPoints, *real)) {
+        if (const auto root = placeOf(point)) listing.fold(within(root->place));
+    }
+    return listing;
 }
 
 }  // namespace virirado

@@ -4,7 +4,10 @@
 // folder above it. A row over such a folder (the same one, or one holding it) is
 // judged by what the records there said, whatever name the engine gives it: a
 // link to a parent, a link to the home, a bind mount (which no path resolution
-// sees through, but which shows the same device and inode).
+// sees through, but which shows the same device and inode). A folder mounted
+// inside a row's folder is a way into its source from the row, and the root of
+// such a mount is the source folder itself: the row is also judged by what the
+// records at or inside each mount root below it said.
 //
 // It reads the disk, so it is built and asked off the main thread. Each folder
 // is looked at once, however many records lie in or below it.
@@ -17,6 +20,7 @@
 #include <string>
 #include <unordered_map>
 #include <utility>
+#include <vector>
 
 #include "AsScanned.hpp"
 #include "DeleteGuard.hpp"
@@ -29,10 +33,13 @@ public:
     // gone from disk is left to the text judgement.
     explicit ScannedPlaces(const AsScanned& scanned);
 
-    // What the records at the place `path` names, or inside it, said: empty
-    // when nothing is there (or it cannot be read). `path` is absolute ("~"
-    // already expanded); the item itself is never followed. A row's folder is
-    // mostly a record's, so what was looked up for the records serves it too.
+    // What the records at the place `path` names, or inside it, or at or
+    // inside a folder mounted inside it, said: empty when nothing is there (or
+    // it cannot be read). `path` is absolute ("~" already expanded); the item
+    // itself is never followed. A row's folder is mostly a record's, so what
+    // was looked up for the records serves it too. The mount table is read at
+    // the first row that is a folder; a mount point that cannot be looked at
+    // is passed over, as an engine of this user cannot enter it either.
     AsScanned::Listing atOrInside(const std::string& path);
 
     // Folders resolved and places looked at so far: what a check costs.
@@ -56,8 +63,13 @@ private:
     // Folds what the records at `real` said into it and every folder above it.
     void add(const std::string& real, const Place& own, const AsScanned::Listing& listing);
 
+    // What the records at `place`, or inside it, said.
+    AsScanned::Listing within(const Place& place) const;
+
     // What the records at each place, or inside it, said.
     std::unordered_map<Place, AsScanned::Listing, PlaceHash> m_within;
+    // The mount table's mount points, sorted; read once, when first needed.
+    std::optional<std::vector<std::string>> m_mountPoints;
     std::unordered_map<std::string, std::optional<Looked>> m_places;
     durozizo::DeleteGuard::ResolvedFolders m_folders;
     // Folders taken as resolved from their own look, not resolved again.

@@ -1,11 +1,15 @@
 // The engine's process group with real processes: its number stays ours for as
 // long as it is signalled, what is left of it ends with the engine, and an
-// ending that already happened sends nothing more.
+// ending that already happened sends nothing more. And the real app over the
+// scripted engine: it starts its engine however it was started, and its engine
+// ends with it however it ends.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <QProcess>
 #include <QTest>
 #include <filesystem>
 #include <fstream>
@@ -13,6 +17,7 @@
 #include <vector>
 
 #include "EngineGroup.hpp"
+#include "ProcStat.hpp"
 #include "Processes.hpp"
 #include "QtEngineProcess.hpp"
 #include "Settled.hpp"
@@ -23,7 +28,6 @@ namespace {
 namespace fs = std::filesystem;
 using testing::allEnd;
 using testing::groupOf;
-using testing::processStat;
 using testing::running;
 
 using testing::kHangMs;
@@ -64,14 +68,16 @@ void expectAllHeld(const std::vector<Sent>& sent, pid_t group) {
 }
 
 // A child of this test in `group`, ignoring SIGTERM, that waits to be
-// killed; killed and reaped at the end of the test whatever happened.
+// killed; killed and reaped at the end of the test whatever happened. It may
+// give itself a `name` that reads like the rest of a stat line.
 struct Member {
     pid_t pid = 0;
     bool reaped = false;
 
-    explicit Member(pid_t group) {
+    explicit Member(pid_t group, const char* name = nullptr) {
         pid = ::fork();
         if (pid == 0) {
+            if (name != nullptr) ::prctl(PR_SET_NAME, name);
             ::signal(SIGTERM, SIG_IGN);
             // A failed test leaves nothing for long.
             ::alarm(120);
@@ -106,15 +112,16 @@ TEST(EngineGroup, HoldsItsNumberWithAZombieThatJoinersFindUntilReleased) {
     const pid_t id = group.id();
     ASSERT_GT(id, 0);
     // The placeholder: the group's leader, ended and not reaped.
-    const auto leader = processStat(id);
+    const auto leader = procStat(id);
     ASSERT_TRUE(leader.has_value());
     EXPECT_EQ(leader->state, 'Z');
     EXPECT_EQ(leader->group, id);
     EXPECT_FALSE(group.anyRunning());
     EXPECT_FALSE(group.signal(SIGTERM));
 
-    // A process can still join it, and counts until it is killed.
-    Member joined(id);
+    // A process can still join it, and counts until it is killed, whatever
+    // its name says.
+    Member joined(id, "x) Z 1 1 (");
     ASSERT_TRUE(joined.joined(id));
     EXPECT_TRUE(group.anyRunning());
     EXPECT_TRUE(group.signal(SIGTERM));
@@ -257,6 +264,93 @@ TEST(EngineGroup, QuittingEndsAnEngineThatIgnoresSigtermAndItsHelper) {
     expectAllHeld(e.sent, group);
     EXPECT_FALSE(unreapedChild(group));
     EXPECT_TRUE(allEnd(pids, group, kHangMs));
+}
+
+// The real app (`Virirado`) over the scripted engine, in a temporary home.
+// The engine says "answered" once the app greets it. Whatever the test leaves
+// running is killed at its end.
+struct RealApp {
+    fs::path root;
+    QProcess app;
+
+    RealApp(const std::string& script, bool childSignalIgnored) {
+        std::string pattern = (fs::temp_directory_path() / "vreal-XXXXXX").string();
+        root = ::mkdtemp(pattern.data());
+        fs::create_directories(root / "home");
+        std::ofstream(root / "script")
+            << "on hello\nsay {\"event\":\"marker\",\"name\":\"answered\"}\n"
+            << script;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        const auto set = [&env](const char* name, const fs::path& value) {
+            env.insert(name, QString::fromStdString(value.string()));
+        };
+        set("HOME", root / "home");
+        set("XDG_CONFIG_HOME", root / "home/.config");
+        set("VIRIRADO_ENGINE", VIRIRADO_FAKE_ENGINE);
+        set("VIRIRADO_FAKE_SCRIPT", root / "script");
+        set("VIRIRADO_FAKE_PIDFILE", root / "pid");
+        env.insert("VIRIRADO_AUTOSCAN", "0");
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        app.setProcessEnvironment(env);
+        // As a launcher that ignores it would leave it: exec keeps it so.
+        if (childSignalIgnored) app.setChildProcessModifier([] { ::signal(SIGCHLD, SIG_IGN); });
+        app.start(QStringLiteral(VIRIRADO_APP_BINARY), {"--no-autoscan"});
+    }
+    ~RealApp() {
+        if (app.state() != QProcess::NotRunning) {
+            app.kill();
+            app.waitForFinished(kHangMs);
+        }
+        if (const pid_t pid = engine(); pid > 0 && running(pid)) ::kill(pid, SIGKILL);
+        fs::remove_all(root);
+    }
+    RealApp(const RealApp&) = delete;
+    RealApp& operator=(const RealApp&) = delete;
+
+    // The engine answered the app, as its traffic log shows.
+    bool answered() {
+        const fs::path log = root / "home/Library/Logs/Virirado/gui-engine.log";
+        return QTest::qWaitFor(
+            [&] {
+                std::ifstream in(log);
+                const std::string text{std::istreambuf_iterator<char>(in), {}};
+                return text.find("<< {\"event\":\"marker\",\"name\":\"answered\"}") !=
+                       std::string::npos;
+            },
+            kHangMs);
+    }
+    pid_t engine() const {
+        long pid = 0;
+        std::ifstream(root / "pid") >> pid;
+        return static_cast<pid_t>(pid);
+    }
+    std::string errors() { return app.readAllStandardError().toStdString(); }
+};
+
+TEST(EngineGroup, AnAppStartedWithChildSignalsIgnoredStillStartsItsEngine) {
+    RealApp a("", true);
+    ASSERT_TRUE(a.app.waitForStarted(kHangMs));
+    EXPECT_TRUE(a.answered()) << a.errors();
+    // Logout still ends it as usual.
+    a.app.terminate();
+    ASSERT_TRUE(a.app.waitForFinished(kHangMs));
+    EXPECT_EQ(a.app.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(a.app.exitCode(), 0) << a.errors();
+}
+
+TEST(EngineGroup, AnEngineThatIgnoresEverythingEndsWithAKilledApp) {
+    // It ignores SIGTERM and reads nothing, so its input's end is never seen;
+    // left alone it would outlast the wait below.
+    RealApp a("ignore-term\nstall " + std::to_string(3 * kHangMs) + "\n", false);
+    ASSERT_TRUE(a.app.waitForStarted(kHangMs));
+    ASSERT_TRUE(a.answered()) << a.errors();
+    const pid_t engine = a.engine();
+    ASSERT_GT(engine, 0);
+    ASSERT_TRUE(running(engine));
+
+    a.app.kill();
+    ASSERT_TRUE(a.app.waitForFinished(kHangMs));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !running(engine); }, kHangMs));
 }
 
 }  // namespace

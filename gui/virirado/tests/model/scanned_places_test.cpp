@@ -1,14 +1,11 @@
 // Rows judged by the folder on disk they name, against real folders in a
 // temporary home: a second name through a link or a bind mount is the same
 // folder, and whatever lies inside a row's folder goes with it.
-#include <sched.h>
-#include <sys/mount.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <fstream>
 
 #include "AsScanned.hpp"
+#include "MountPoints.hpp"
+#include "OwnMounts.hpp"
 #include "ScannedPlaces.hpp"
 #include "client_fixture.hpp"
 
@@ -39,6 +36,17 @@ PreviewRow row(const std::string& id, const std::string& path) {
     return r;
 }
 
+using Judged = std::pair<std::string, std::string>;
+
+// The row's safety as judged against `records` in the home `h`, by text alone
+// and with the places on disk.
+Judged judgedIn(const std::string& h, const std::vector<ItemRecord>& records, const PreviewRow& r) {
+    const AsScanned scanned(records, h);
+    ScannedPlaces places(scanned);
+    return {AsScanned::tightened(r, scanned.judge(r)).safety,
+            AsScanned::tightened(r, scanned.judge(r, places)).safety};
+}
+
 // The home with ~/proj/target in it, and what the scan listed there.
 struct PlacesTest : ::testing::Test {
     TempHome home;
@@ -47,13 +55,8 @@ struct PlacesTest : ::testing::Test {
 
     void SetUp() override { fs::create_directories(target); }
 
-    // The row's safety as judged, by text alone and with the places on disk.
-    std::pair<std::string, std::string> judged(const std::vector<ItemRecord>& records,
-                                               const PreviewRow& r) const {
-        const AsScanned scanned(records, h);
-        ScannedPlaces places(scanned);
-        return {AsScanned::tightened(r, scanned.judge(r)).safety,
-                AsScanned::tightened(r, scanned.judge(r, places)).safety};
+    Judged judged(const std::vector<ItemRecord>& records, const PreviewRow& r) const {
+        return judgedIn(h, records, r);
     }
     std::optional<std::string> reason(const std::vector<ItemRecord>& records,
                                       const PreviewRow& r) const {
@@ -62,8 +65,6 @@ struct PlacesTest : ::testing::Test {
         return AsScanned::reason(r, scanned.judge(r, places));
     }
 };
-
-using Judged = std::pair<std::string, std::string>;
 
 }  // namespace
 
@@ -150,49 +151,78 @@ TEST_F(PlacesTest, EachFolderIsLookedAtOnce) {
     EXPECT_TRUE(places.atOrInside(target).any);
 }
 
-namespace {
-
-// Runs `judge` in a child with a mount namespace of its own, where ~/mnt2 is a
-// bind mount of ~/proj: the mount dies with the child and never reaches this
-// machine's own mounts. 77: the machine allows no such namespace.
-int inBindMount(const std::string& h, const std::function<bool()>& judge) {
-    fs::create_directories(h + "/mnt2");
-    const pid_t child = ::fork();
-    if (child == 0) {
-        const uid_t uid = ::geteuid();
-        const gid_t gid = ::getegid();
-        const int flags = uid == 0 ? CLONE_NEWNS : CLONE_NEWUSER | CLONE_NEWNS;
-        if (::unshare(flags) != 0) ::_exit(77);
-        if (uid != 0) {
-            std::ofstream("/proc/self/setgroups") << "deny";
-            std::ofstream("/proc/self/uid_map") << "0 " << uid << " 1";
-            std::ofstream("/proc/self/gid_map") << "0 " << gid << " 1";
-        }
-        if (::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) ::_exit(77);
-        if (::mount((h + "/proj").c_str(), (h + "/mnt2").c_str(), nullptr, MS_BIND, nullptr) != 0)
-            ::_exit(77);
-        ::_exit(judge() ? 0 : 1);
+// In a mount table of the test's own: ~/mnt2 is a bind mount of ~/proj, and
+// "~/.cache/alphacache/b m" one of ~/proj/target (a space, which the mount
+// table writes as an escape).
+TEST(ScannedPlacesMounted, AFolderMountedElsewhereIsJudgedAsItsSource) {
+    const auto mounted = virirado::testing::ownMounts();
+    if (!mounted) {
+        TempHome home;
+        const fs::path h = home.path;
+        fs::create_directories(h / "proj/target/out");
+        fs::create_directories(h / "mnt2");
+        fs::create_directories(h / ".cache/alphacache/b m");
+        return virirado::testing::runWithOwnMounts(
+            h, {virirado::testing::bindMount(h / "proj", h / "mnt2"),
+                virirado::testing::bindMount(h / "proj/target", h / ".cache/alphacache/b m")});
     }
-    int status = 0;
-    if (child < 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status)) return -1;
-    return WEXITSTATUS(status);
+    const std::string h = mounted->string();
+    const std::string target = h + "/proj/target";
+    // Through the mount no link is there to resolve, but the folder's device
+    // and inode are the same.
+    EXPECT_EQ(judgedIn(h, {record("r1", target, "review")}, row("x1", h + "/mnt2/target")),
+              Judged("safe", "review"));
+    EXPECT_EQ(judgedIn(h, {record("r", target + "/out", "review")}, row("x1", h + "/mnt2/target")),
+              Judged("safe", "review"));
+    EXPECT_EQ(judgedIn(h, {record("r", target + "/out", "review")}, row("x1", h + "/mnt2")),
+              Judged("safe", "review"));
+
+    // A row whose folder holds the mount point holds what was mounted there: a
+    // record at the mount's source, or inside it.
+    const std::string cache = h + "/.cache/alphacache";
+    const std::vector<std::string> points = mountpoints::read();
+    EXPECT_EQ(mountpoints::inside(points, cache), std::vector<std::string>{cache + "/b m"});
+    for (const std::string& at : {target, target + "/out"}) {
+        EXPECT_EQ(
+            judgedIn(h, {record("x1", cache, "safe"), record("r", at, "review")}, row("x1", cache)),
+            Judged("safe", "review"))
+            << at;
+    }
+    EXPECT_EQ(judgedIn(h, {record("r", target, "review")}, row("x1", h + "/.cache")),
+              Judged("safe", "review"));
+    ItemRecord kept = record("k", target + "/out", "safe");
+    kept.deletable = false;
+    const AsScanned scanned({record("x1", cache, "safe"), kept}, h);
+    ScannedPlaces places(scanned);
+    EXPECT_EQ(AsScanned::reason(row("x1", cache), scanned.judge(row("x1", cache), places)),
+              "not as scanned");
+    // The mount's own folder beside it, or a record elsewhere, asks nothing.
+    fs::create_directories(h + "/proj/other");
+    EXPECT_EQ(judgedIn(h, {record("r", h + "/proj/other", "review")}, row("x1", cache)),
+              Judged("safe", "safe"));
+    EXPECT_EQ(judgedIn(h, {record("r", h + "/proj", "review")}, row("x1", cache)),
+              Judged("safe", "safe"));
 }
 
-}  // namespace
-
-TEST_F(PlacesTest, ABindMountShowsTheSameFolder) {
-    fs::create_directories(target + "/out");
-    const int status = inBindMount(h, [&] {
-        // Through the mount no link is there to resolve, but the folder's
-        // device and inode are the same.
-        const bool same = judged({record("r1", target, "review")}, row("x1", h + "/mnt2/target")) ==
-                          Judged("safe", "review");
-        const bool inside = judged({record("r", target + "/out", "review")},
-                                   row("x1", h + "/mnt2/target")) == Judged("safe", "review");
-        const bool other = judged({record("r", target + "/out", "review")},
-                                  row("x1", h + "/mnt2")) == Judged("safe", "review");
-        return same && inside && other;
-    });
-    if (status == 77) GTEST_SKIP() << "no private mount namespace may be made here";
-    EXPECT_EQ(status, 0);
+// The mount table is the system's text, read as untrusted: escapes decoded,
+// and a line that is not well formed names no mount point.
+TEST(ScannedPlacesMounted, TheMountTableIsReadAsUntrustedText) {
+    const std::string table =
+        "22 1 8:1 / / rw,relatime shared:1 - ext4 /dev/sda1 rw\n"
+        "30 22 8:1 /home/u/proj /home/u/a\\040b\\011c\\134d rw - ext4 /dev/sda1 rw\n"
+        "31 22 8:1 / /home/u/bad\\04 rw - ext4 /dev/sda1 rw\n"
+        "32 22 8:1 / /home/u/nul\\000x rw - ext4 /dev/sda1 rw\n"
+        "33 22 8:1 / relative rw - ext4 /dev/sda1 rw\n"
+        "34 22 8:1 /\n"
+        "\n"
+        "35 22 0:40 / /home/u/.cache/x\\0401 rw - tmpfs tmpfs rw";
+    EXPECT_EQ(mountpoints::parse(table),
+              (std::vector<std::string>{"/", "/home/u/a b\tc\\d", "/home/u/.cache/x 1"}));
+    const std::vector<std::string> sorted = {"/",         "/home/u",     "/home/u/.cache/x 1",
+                                             "/home/u/a", "/home/u/a/b", "/home/u2"};
+    EXPECT_EQ(mountpoints::inside(sorted, "/home/u"),
+              (std::vector<std::string>{"/home/u/.cache/x 1", "/home/u/a", "/home/u/a/b"}));
+    EXPECT_EQ(mountpoints::inside(sorted, "/"),
+              (std::vector<std::string>{"/home/u", "/home/u/.cache/x 1", "/home/u/a", "/home/u/a/b",
+                                        "/home/u2"}));
 }

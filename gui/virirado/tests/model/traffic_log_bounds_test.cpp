@@ -173,6 +173,33 @@ TEST_F(TrafficLogBounds, ABatchIsWrittenUpToTheReserveAndTheRestCounted) {
               ">> iiii\n");
 }
 
+// The line that says the log stops is the last until it goes on: a shorter
+// line of the same batch that would still fit is counted with the rest.
+TEST_F(TrafficLogBounds, NothingOfItsBatchFollowsTheStop) {
+    FreeSpaceGate gate;
+    EngineLog::Limits limits;
+    limits.reserveBytes = kReserve;
+    limits.freeSpace = gate.reading();
+    {
+        EngineLog traffic(home, limits);
+        traffic.append(">>", "first");
+        gate.waitForAsk();  // the writer holds this batch and waits
+        traffic.append(">>", "a line too long for the room");
+        traffic.append(">>", "s");
+        traffic.append("<<", "t");
+        gate.answer(10 * kReserve);
+        gate.answer(kReserve + 10);  // room for ">> s" and "<< t", not the long line
+        traffic.append(">>", "after");
+        gate.answer(2 * kReserve);
+        gate.open(10 * kReserve);
+    }
+    EXPECT_EQ(contents(log),
+              ">> first\n"
+              "-- the log stops here: less than 1 MiB is free on its disk\n"
+              "-- 3 lines not logged: its disk was nearly full\n"
+              ">> after\n");
+}
+
 // With the writer stalled, 300 lines of 2 MiB are each cut to 64 KiB: what
 // waits is held in buffers of its own size, so the bound holds in memory.
 TEST_F(TrafficLogBounds, AStalledWriterHoldsNoMoreThanTheBound) {

@@ -8,6 +8,7 @@
 
 #include <QLabel>
 #include <QLineEdit>
+#include <QShortcut>
 #include <QTest>
 #include <QTextDocument>
 #include <filesystem>
@@ -85,12 +86,30 @@ struct HostileWindow : LiveWindow {
     ConfirmSheet* confirmSheet() const {
         return qobject_cast<ConfirmSheet*>(content->sheets().current());
     }
-    // Ctrl+Shift+D wherever the keys are: the sheet when one is up, else the window.
+    // Ctrl+Shift+D wherever the keys are: the sheet when one is up, else the
+    // window. Returns once what the key led to is on show: on a sheet, once its
+    // delete key's handler has run (anything it started, it started then); and
+    // a refresh afterwards draws whatever that changed.
     void deleteChord() {
-        QWidget* target = content->sheets().current();
-        if (target == nullptr) target = window.get();
+        const QKeySequence chord(Qt::CTRL | Qt::SHIFT | Qt::Key_D);
+        SheetDialog* sheet = content->sheets().current();
+        QShortcut* key = nullptr;
+        if (sheet != nullptr) {
+            for (QShortcut* s : sheet->findChildren<QShortcut*>()) {
+                if (s->key() == chord && s->isEnabled()) key = s;
+            }
+            if (key == nullptr) ADD_FAILURE() << "the sheet takes no delete key";
+        }
+        int handled = 0;
+        QMetaObject::Connection seen;
+        if (key != nullptr)
+            seen = QObject::connect(key, &QShortcut::activated, [&handled] { ++handled; });
+        QWidget* target = sheet != nullptr ? static_cast<QWidget*>(sheet) : window.get();
         QTest::keyClick(target, Qt::Key_D, Qt::ControlModifier | Qt::ShiftModifier);
-        QTest::qWait(250);
+        if (key != nullptr && !QTest::qWaitFor([&] { return handled > 0; }, kHangMs))
+            ADD_FAILURE() << "the sheet's delete key never answered";
+        QObject::disconnect(seen);
+        refresh();
     }
     // Every label and tool tip of the window and its sheet: engine text must be
     // shown as text, never read as markup. Returns how many places showed it.

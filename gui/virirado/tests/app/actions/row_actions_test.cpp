@@ -100,7 +100,7 @@ TEST(RowActions, QuickDeleteIsDrawnInTheDestructiveRedOnlyWhileItWorks) {
     for (const bool canDelete : {true, false}) {
         Menu m = build(RowMenu::make(std::string("/a"), "a", canDelete, true, "/h"), files, [] {});
         m.menu->popup(QPoint(10, 10));
-        QTest::qWait(20);
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(m.menu.get()));
         const QImage image = m.menu->grab().toImage();
         const int quick = redPixels(image, m.menu->actionGeometry(m.at("Quick Delete\u2026")));
         if (canDelete) {

@@ -80,7 +80,6 @@ ConfirmSheet* cleanTheTank(HostileWindow& w) {
                       << sent;
         return nullptr;
     }
-    QTest::qWait(100);
     w.refresh();
     return sheet;
 }
@@ -129,7 +128,6 @@ TEST(CleanLog, ALateReportAfterASecondCleanIsTakenForItsOwnRows) {
     ASSERT_NE(second, nullptr);
     ASSERT_TRUE(w.waitFor([&] { return w.deletionLogLines() == 2; }, kHangMs))
         << deletionLogs(w.home);
-    QTest::qWait(100);
     w.refresh();
     const std::string log = deletionLogs(w.home);
     EXPECT_NE(log.find(logLine("deleted", cacheItem(w.home, "a"))), std::string::npos) << log;

@@ -233,11 +233,11 @@ TEST(HostileEngine, ACleanReportIsTakenByNameAndOnlyForRowsSent) {
         "\"items\":[" +
         d.json + "]}\non clean\nsleep 300\n" + answer);
     ASSERT_TRUE(w.scan());
+    // A line reaches the traffic log once it has been handled.
     ASSERT_TRUE(w.waitFor([&] {
         return readFile(w.home / "Library/Logs/Virirado/gui-engine.log").find("~/.ssh") !=
                std::string::npos;
     }));
-    QTest::qWait(100);
     w.refresh();
     // With no clean out, the report stands in the traffic log, and nowhere else.
     EXPECT_EQ(deletionLogs(w.home), "");
@@ -257,7 +257,6 @@ TEST(HostileEngine, ACleanReportIsTakenByNameAndOnlyForRowsSent) {
     EXPECT_NE(logged.find("\tdeleted\t4096\t" + d.folder.string() + "\t"), std::string::npos)
         << logged;
     EXPECT_EQ(w.state().banner, "Deleted 1 items. Log: ~/Library/Logs/Virirado/");
-    QTest::qWait(100);
     w.refresh();
     EXPECT_EQ(sheet->progressView()->findChild<ClampedLabel*>("headline")->text(),
               "Freed 4.1 KB \u00B7 1 deleted \u00B7 0 failed");
@@ -284,7 +283,6 @@ TEST(HostileEngine, APreviewDuringACleanLeavesTheRunItsSheet) {
     QPointer<ConfirmSheet> sheet = confirmShownPreview(w);
     ASSERT_NE(sheet, nullptr);
     ASSERT_TRUE(finished(w));
-    QTest::qWait(100);
     w.refresh();
     // The same sheet followed the run to its result; the window stayed behind it.
     ASSERT_FALSE(sheet.isNull());
@@ -408,7 +406,7 @@ TEST(HostileEngine, ASlowQuickDeleteAnswerStillAsksForTheCode) {
     ASSERT_TRUE(w.waitFor([&] { return w.content->sheets().current() == nullptr; }, kHangMs));
     // The second Return reaches "Clean the tank": the window has the keys back.
     QTest::keyClick(w.window.get(), Qt::Key_Return);
-    QTest::qWait(250);
+    ASSERT_TRUE(w.waitFor([&] { return w.sentCount("preview") == 2; }, kHangMs));
 
     ConfirmSheet* sheet = nullptr;
     ASSERT_TRUE(w.waitFor([&] { return (sheet = w.confirmSheet()) != nullptr; }, kHangMs))

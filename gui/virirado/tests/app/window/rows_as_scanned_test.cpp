@@ -8,6 +8,7 @@
 
 #include "ConfirmSheet.hpp"
 #include "HostileWindow.hpp"
+#include "OwnMounts.hpp"
 #include "Settled.hpp"
 #include "SheetKeys.hpp"
 
@@ -122,6 +123,32 @@ TEST(RowsAsScanned, AReviewItemInsideASafeRowAsksForTheCode) {
         return script(
             record("x1", target, "safe", "trash") + "," + record("r", out, "review", "trash"),
             "\"x1\"", record("x1", target, "safe", "trash"));
+    });
+    ASSERT_TRUE(w.scan());
+    expectTheCodeForTheTank(w);
+}
+
+TEST(RowsAsScanned, AReviewFolderMountedInsideASafeRowAsksForTheCode) {
+    // ~/proj/target, to check first, is bind-mounted at ~/.cache/alphacache/bm,
+    // inside the safe x1: an engine that crosses mount points would clean it
+    // through x1.
+    const auto mounted = testing::ownMounts();
+    if (!mounted) {
+        const fs::path root =
+            fs::temp_directory_path() / ("vmounted-" + std::to_string(::getpid()));
+        const fs::path home = root / "home";
+        folderIn(home, "proj/target");
+        folderIn(home, ".cache/alphacache/bm");
+        testing::runWithOwnMounts(
+            root, {testing::bindMount(home / "proj/target", home / ".cache/alphacache/bm")});
+        fs::remove_all(root);
+        return;
+    }
+    HostileWindow w(*mounted / "home", [](const fs::path& home) {
+        const fs::path cache = home / ".cache/alphacache";
+        return script(record("x1", cache, "safe", "trash") + "," +
+                          record("r", home / "proj/target", "review", "trash"),
+                      "\"x1\"", record("x1", cache, "safe", "trash"));
     });
     ASSERT_TRUE(w.scan());
     expectTheCodeForTheTank(w);
