@@ -312,9 +312,10 @@ class Walk:
         self.press("space", "the row ticked", heard(TICKED))
 
     def fold_and_open(self):
-        """Left from a row goes to its group's line; Left again folds it,
-        Right opens it again."""
-        self.press("Left", "the Caches group's line", heard(group_words("Caches")))
+        """Left from a row goes to its group's line, which now has some of its
+        rows ticked; Left again folds it, Right opens it again."""
+        self.press("Left", "the Caches group's line, some of it ticked",
+                   heard_all(group_words("Caches"), r"\bSome ticked\b"))
         self.press("Left", "the group folded", heard(FOLDED))
         self.press("Right", "the group open again", heard(OPENED))
 
