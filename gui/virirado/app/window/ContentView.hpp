@@ -93,6 +93,13 @@ private:
     void scheduleRefresh(double delay = 0);
     void appear();
     void closeIfWaiting();
+    // Tab and Shift+Tab walk every control of the window in reading order.
+    void orderTabStops();
+    // After a refresh: `holder` had the keys and went with its face; its heir
+    // takes them, marked as before.
+    void passKeysOn(QWidget* holder, bool byKeys);
+    // A scrolling part of the window shows the control the keys just reached.
+    void scrollToKeys(QWidget* now);
 
     std::unique_ptr<EngineClientObject> m_ownEngine;
     std::unique_ptr<KeyValueStore> m_ownSettings;
