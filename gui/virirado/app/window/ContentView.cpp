@@ -79,7 +79,10 @@ ContentView::ContentView(WindowServices services) : m_services(std::move(service
     build();
 }
 
-ContentView::~ContentView() = default;
+ContentView::~ContentView() {
+    // Children going away move the keys before QObject's end would cut this off.
+    disconnect(m_keysMoved);
+}
 
 void ContentView::build() {
     setObjectName(QStringLiteral("ContentView"));
@@ -127,8 +130,8 @@ void ContentView::build() {
     quit->setContext(Qt::WindowShortcut);
     connect(quit, &QShortcut::activated, this, &ContentView::requestQuit);
     connect(m_sheets, &SheetHost::quitAsked, this, &ContentView::requestQuit);
-    connect(qApp, &QApplication::focusChanged, this,
-            [this](QWidget*, QWidget* now) { scrollToKeys(now); });
+    m_keysMoved = connect(qApp, &QApplication::focusChanged, this,
+                          [this](QWidget*, QWidget* now) { scrollToKeys(now); });
 
     if (m_services.followDesktop) {
         new Appearance::DesktopScheme([this](bool dark) { setDark(dark); }, this);

@@ -116,6 +116,7 @@ private:
     RefreshPacing m_pacing;
     bool m_started = false;
     bool m_snapshotDone = false;
+    QMetaObject::Connection m_keysMoved;
 };
 
 }  // namespace virirado
