@@ -41,7 +41,7 @@ std::optional<CleanRun::Summary> CleanRun::take(const Json& event, std::optional
     const std::optional<CleanLedger::Report> report = m_ledger.take(event);
     if (!report) return std::nullopt;
     log(*report);
-    Summary summary{gone(*report), banner(event, *report), report->readsDry()};
+    Summary summary{gone(*report), banner(*report), report->readsDry()};
     finish(*report, run);
     return summary;
 }
@@ -66,13 +66,19 @@ void CleanRun::log(const CleanLedger::Report& report) {
 }
 
 std::unordered_set<std::string> CleanRun::gone(const CleanLedger::Report& report) const {
-    // Read like every other flag of the engine, so a result that the deletion log
-    // and the progress count as deleted is counted so here too.
-    std::unordered_set<std::string> deleted;
+    // A record leaves the list only when every row sent with its id that the
+    // report answers went: its file may stay where only its member's folder
+    // went, and a row left out may not have been tried.
+    std::unordered_set<std::string> went;
+    std::unordered_set<std::string> stayed;
     for (const CleanLedger::Taken& t : report.taken) {
-        if (report.went(t)) deleted.insert(t.row.id);
+        (t.outcome == CleanLedger::Outcome::deleted ? went : stayed).insert(t.row.id);
     }
-    return deleted;
+    for (const PreviewRow& row : report.unknown)
+        stayed.insert(row.id);
+    for (const std::string& id : stayed)
+        went.erase(id);
+    return went;
 }
 
 void CleanRun::finish(const CleanLedger::Report& report, std::optional<Progress>& run) const {
@@ -83,9 +89,10 @@ void CleanRun::finish(const CleanLedger::Report& report, std::optional<Progress>
     for (const CleanLedger::Taken& t : report.taken) {
         if (t.clean != *m_runClean) continue;
         const Json& r = t.result;
-        finished.push_back(
-            {jsonText(jsonField(r, "label")).value_or("?"), jsonInt(jsonField(r, "realistic_size")),
-             jsonBool(jsonField(r, "ok"), false), jsonText(jsonField(r, "msg")).value_or("")});
+        finished.push_back({jsonText(jsonField(r, "label")).value_or("?"),
+                            jsonInt(jsonField(r, "realistic_size")),
+                            t.outcome != CleanLedger::Outcome::failed,
+                            jsonText(jsonField(r, "msg")).value_or("")});
     }
     // A run an error ended early takes its own later report too, so the
     // sheet says what the banner and the log say.
@@ -96,29 +103,36 @@ void CleanRun::finish(const CleanLedger::Report& report, std::optional<Progress>
     }
 }
 
-std::string CleanRun::banner(const Json& event, const CleanLedger::Report& report) const {
-    const auto taken = static_cast<int64_t>(report.taken.size());
-    // The engine cannot have tried more than it reports on.
-    const int64_t count = std::clamp<int64_t>(jsonInt(jsonField(event, "clean_count")), 0, taken);
-    if (report.readsDry()) {
-        return "Dry run. " + std::to_string(count) + " items would go. Nothing was deleted.";
-    }
+std::string CleanRun::banner(const CleanLedger::Report& report) const {
+    int64_t deleted = 0;
+    int64_t wouldGo = 0;
+    int64_t failed = 0;
     const Json* firstFailure = nullptr;
-    int64_t f = 0;
     for (const CleanLedger::Taken& t : report.taken) {
-        if (jsonBool(jsonField(t.result, "ok"), false)) continue;
-        if (f++ == 0) firstFailure = &t.result;
+        switch (t.outcome) {
+            case CleanLedger::Outcome::deleted:
+                ++deleted;
+                break;
+            case CleanLedger::Outcome::wouldGo:
+                ++wouldGo;
+                break;
+            case CleanLedger::Outcome::failed:
+                if (failed++ == 0) firstFailure = &t.result;
+                break;
+        }
+    }
+    if (report.readsDry()) {
+        return "Dry run. " + std::to_string(wouldGo) + " items would go. Nothing was deleted.";
     }
     // The banner points to the log only when its lines are there.
     const std::optional<std::string>& problem = m_log.problem();
     std::string banner;
-    if (f == 0) {
-        banner = "Deleted " + std::to_string(count) + " items. " +
+    if (failed == 0) {
+        banner = "Deleted " + std::to_string(deleted) + " items. " +
                  (problem ? DeleteLog::notWritten(*problem) : "Log: ~/Library/Logs/Virirado/");
     } else {
-        banner = "Deleted " + std::to_string(std::max<int64_t>(0, count - f)) + ", failed " +
-                 std::to_string(f) + ": " +
-                 jsonText(jsonField(*firstFailure, "label")).value_or("?") + " (" +
+        banner = "Deleted " + std::to_string(deleted) + ", failed " + std::to_string(failed) +
+                 ": " + jsonText(jsonField(*firstFailure, "label")).value_or("?") + " (" +
                  jsonText(jsonField(*firstFailure, "msg")).value_or("failed") + "). " +
                  (problem ? DeleteLog::notWritten(*problem) : "See log.");
     }

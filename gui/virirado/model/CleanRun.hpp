@@ -57,7 +57,9 @@ private:
     void log(const CleanLedger::Report& report);
     std::unordered_set<std::string> gone(const CleanLedger::Report& report) const;
     void finish(const CleanLedger::Report& report, std::optional<Progress>& run) const;
-    std::string banner(const Json& event, const CleanLedger::Report& report) const;
+    // Counts what the ledger read of each result, never the engine's own
+    // "clean_count": the banner, the sheet and the log tell one story.
+    std::string banner(const CleanLedger::Report& report) const;
 
     DeletionLogKeeper& m_log;
     // Every clean sent whose rows still wait for a report.

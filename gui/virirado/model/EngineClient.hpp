@@ -23,6 +23,7 @@
 #include "DeletionLogKeeper.hpp"
 #include "EngineFacade.hpp"
 #include "LineChannel.hpp"
+#include "PreviewCheck.hpp"
 #include "PreviewRequests.hpp"
 #include "ScanRequests.hpp"
 
@@ -134,8 +135,9 @@ private:
     // The clean pipeline.
     void askForPreview(bool quickDelete, const std::set<std::string>& ids);
     void onPreview(const Json& event);
-    void finishPreviewCheck(const PreviewPayload& payload, const std::vector<HeldRow>& held,
-                            uint64_t answer, int64_t generation);
+    // `ticksKept`: what a hold-back of this answer leaves ticked.
+    void finishPreviewCheck(const CheckedPreview& checked, uint64_t answer, int64_t generation,
+                            const std::set<std::string>& ticksKept);
     void finishRecheck(const PreviewPayload& payload, const std::vector<HeldRow>& held);
     // Refuses the clean and unticks the held rows, but for those in `keepTicked`:
     // the user's own ticks, which a quick delete's answer may not take away.

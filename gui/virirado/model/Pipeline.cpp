@@ -7,7 +7,6 @@
 
 #include "EngineClient.hpp"
 #include "Numeric.hpp"
-#include "PreviewCheck.hpp"
 
 namespace virirado {
 
@@ -65,15 +64,14 @@ void EngineClient::onPreview(const Json& event) {
         [checked, payload, records, home = m_services.home] {
             *checked = previewCheck(payload, AsScanned(*records, home), home);
         },
-        [this, alive, checked, answer, generation] {
+        [this, alive, checked, answer, generation, kept = asked.tickedAtQuickAsk] {
             if (alive.expired()) return;
-            finishPreviewCheck(checked->payload, checked->held, answer, generation);
+            finishPreviewCheck(*checked, answer, generation, kept);
         });
 }
 
-void EngineClient::finishPreviewCheck(const PreviewPayload& payload,
-                                      const std::vector<HeldRow>& held, uint64_t answer,
-                                      int64_t generation) {
+void EngineClient::finishPreviewCheck(const CheckedPreview& checked, uint64_t answer,
+                                      int64_t generation, const std::set<std::string>& ticksKept) {
     Batch batch(*this);
     // A later answer was shown already, or the requests were dropped since (a
     // new scan, the engine's end): this answer is no longer wanted.
@@ -81,10 +79,11 @@ void EngineClient::finishPreviewCheck(const PreviewPayload& payload,
     // The rows were proposed for a list that a clean has replaced.
     if (generation != m_state.scanGeneration) return;
     if (runOwnsSheet()) return;
-    if (!held.empty()) {
-        holdBack(held);
+    if (!checked.held.empty()) {
+        holdBack(checked.held, ticksKept);
     } else {
-        setPreview(payload);
+        setPreview(checked.payload);
+        m_previews.shown(ticksKept);
     }
 }
 
@@ -139,7 +138,7 @@ void EngineClient::finishRecheck(const PreviewPayload& payload, const std::vecto
         return;
     }
     if (!held.empty()) {
-        holdBack(held);
+        holdBack(held, m_previews.ticksKeptByShown());
     } else {
         sendClean(payload, false);
     }

@@ -43,6 +43,10 @@ public:
     uint64_t checkStarted() { return ++m_answers; }
     // The check of answer `answer` finished: whether it may still be shown.
     bool checkWanted(uint64_t answer);
+    // The answer on show, and the user's ticks a refusal of it leaves alone
+    // (those of `Asks::tickedAtQuickAsk`), for the re-check at its confirmation.
+    void shown(std::set<std::string> ticksKept) { m_ticksKeptByShown = std::move(ticksKept); }
+    const std::set<std::string>& ticksKeptByShown() const { return m_ticksKeptByShown; }
 
     // One entry of a "preview" event's "items", or none without a string "id".
     static std::optional<PreviewRow> previewRow(const Json& entry);
@@ -55,6 +59,7 @@ private:
     Asks m_asks;
     uint64_t m_answers = 0;
     uint64_t m_answersSettled = 0;
+    std::set<std::string> m_ticksKeptByShown;
 };
 
 }  // namespace virirado

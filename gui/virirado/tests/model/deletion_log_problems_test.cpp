@@ -32,7 +32,8 @@ constexpr const char* kNoSpace = "No space left on device";
 
 std::vector<CleanLedger::Taken> went(const std::string& path) {
     return {CleanLedger::Taken{1, PreviewRow{"x1", "X1", path, 4096, "", "", "rm"},
-                               Json{{"deleted", true}, {"ok", true}, {"realistic_size", 4096}}}};
+                               Json{{"deleted", true}, {"ok", true}, {"realistic_size", 4096}},
+                               CleanLedger::Outcome::deleted}};
 }
 
 std::string contents(const fs::path& path) {
