@@ -65,6 +65,10 @@ public:
     void confirmClean() override;
     void dismissPreview() override;
     void endEngineNow() override;
+    // The app ends: the rows no report reached are logged as "unknown" and the
+    // kept deletion-log lines tried a last time. What still is not on disk
+    // comes back, whole, with why, for the app to say; nothing is kept.
+    std::optional<DeleteLog::Unwritten> finishDeletionLog();
 
     // The transport, public so that the platform side and tests can drive it.
     void consume(std::string_view bytes);

@@ -207,4 +207,10 @@ void EngineClient::dismissPreview() {
     if (rescan) scan();
 }
 
+std::optional<DeleteLog::Unwritten> EngineClient::finishDeletionLog() {
+    Batch batch(*this);
+    m_run.noMoreReports();
+    return m_deletionLog.finish();
+}
+
 }  // namespace virirado
