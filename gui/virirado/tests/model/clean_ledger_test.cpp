@@ -165,9 +165,9 @@ TEST(CleanLedger, ARowNamedTwiceGoesAsDeletedOnceDeletedIsSaid) {
     // one naming neither takes the row left; one naming a row taken already
     // is that row's again. As (path taken for, whether it went), in report order.
     const auto at = [](const std::string& path, bool deleted) {
-        Json r = result("a", deleted);
-        r["path"] = path;
-        return r;
+        Json named = result("a", deleted);
+        named["path"] = path;
+        return named;
     };
     using Taken = std::vector<std::pair<std::string, bool>>;
     for (const auto& [results, expected] : std::vector<std::pair<std::vector<Json>, Taken>>{
