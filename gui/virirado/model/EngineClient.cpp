@@ -59,7 +59,9 @@ EngineClient::EngineClient(ClientServices services)
 
 EngineClient::~EngineClient() {
     // The app is ending before the engine reported on every row it was sent,
-    // or before the disk took every line of the deletion log.
+    // or before the disk took every line of the deletion log. The app's own
+    // end asks finishDeletionLog first and says what is left; this is the last
+    // try for a client ended otherwise.
     m_run.noMoreReports();
     m_deletionLog.retry();
 }
