@@ -1,9 +1,12 @@
 #include "DazuStrip.hpp"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <cmath>
 
+#include "Announcer.hpp"
+#include "FocusRing.hpp"
 #include "FrameTicker.hpp"
 #include "PlainText.hpp"
 
@@ -12,7 +15,10 @@ namespace virirado {
 DazuStrip::DazuStrip(const DazuBarState& state, const WindowClock& clock, QWidget* parent)
     : QWidget(parent), m_state(state), m_clock(clock), m_ticker(new FrameTicker(this, 60)) {
     setObjectName(QStringLiteral("dazuStrip"));
+    // Tab reaches it and Space presses it, as a button; a click never moves the keys.
+    setFocusPolicy(Qt::TabFocus);
     m_ticker->setWanted(false);
+    m_toldExpanded = m_state.expanded;
     refresh(true);
 }
 
@@ -30,7 +36,47 @@ void DazuStrip::refresh(bool segments) {
     if (toolTip() != help) setToolTip(help);
     const QString name = QString::fromStdString(dazu::stripAccessibleName(m_state.expanded));
     if (accessibleName() != name) setAccessibleName(name);
+    tellChanges();
     update();
+}
+
+QRect DazuStrip::headerRect() const {
+    return QRectF(0, m_state.barHeight(), width(), openHeaderHeight()).toAlignedRect();
+}
+
+QString DazuStrip::heading() const {
+    return QString::fromStdString(dazu::headerHeading(m_state.headerCount.toStdString()));
+}
+
+PartFace DazuStrip::face(PartId) const {
+    PartFace f;
+    f.role = QAccessible::Heading;
+    f.name = heading();
+    f.rect = headerRect();
+    return f;
+}
+
+std::optional<PartId> DazuStrip::partAt(QPoint point) const {
+    if (itemCount() == 0 || !headerRect().contains(point)) return std::nullopt;
+    return PartId{0, -1};
+}
+
+void DazuStrip::tellChanges() {
+    const QString now = m_state.expanded ? heading() : QString();
+    const bool folded = m_state.expanded != m_toldExpanded;
+    const bool renamed = !folded && now != m_toldHeading;
+    m_toldExpanded = m_state.expanded;
+    m_toldHeading = now;
+    if (folded) {
+        m_access.partsChanged();
+        // Qt 6.4 tells tools no new name nor expanded state: the strip the keys
+        // are on says what its press did.
+        if (hasFocus())
+            announce(window(), m_state.expanded ? QStringLiteral("expanded, ") + now
+                                                : QStringLiteral("collapsed"));
+    } else if (renamed && !m_access.givenParts().empty()) {
+        m_access.notify({0, -1}, QAccessible::NameChanged);
+    }
 }
 
 QStringList DazuStrip::widgetActions() const {
@@ -80,6 +126,18 @@ void DazuStrip::paintEvent(QPaintEvent*) {
         p.fillRect(header, hexColor(dazu::cardLook(true, false, m_state.dark).fill, m_state.dark));
         paintOpenHeader(p, header, m_state);
     }
+    if (showsFocusRing(this)) {
+        p.setOpacity(1);
+        // Along the card's outline where the strip lies: the whole folded
+        // card, the top of an open one.
+        QPainterPath area;
+        area.addRect(rect());
+        if (m_shape.isEmpty()) {
+            paintFocusRing(p, QRectF(rect()), 13);
+        } else {
+            paintFocusRing(p, m_shape.intersected(area));
+        }
+    }
 }
 
 void DazuStrip::enterEvent(QEnterEvent* event) {
@@ -102,6 +160,26 @@ void DazuStrip::mouseReleaseEvent(QMouseEvent* event) {
                        rect().contains(event->position().toPoint());
     m_pressed = false;
     if (click && onClick) onClick();
+}
+
+void DazuStrip::keyPressEvent(QKeyEvent* event) {
+    // Space only: Return belongs to the window, where it asks for the clean.
+    if (event->key() != Qt::Key_Space) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    event->accept();
+    if (onClick) onClick();
+}
+
+void DazuStrip::focusInEvent(QFocusEvent* event) {
+    QWidget::focusInEvent(event);
+    update();
+}
+
+void DazuStrip::focusOutEvent(QFocusEvent* event) {
+    QWidget::focusOutEvent(event);
+    update();
 }
 
 CardEdge::CardEdge(QWidget* parent) : QWidget(parent) {

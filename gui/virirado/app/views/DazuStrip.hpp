@@ -17,7 +17,9 @@ namespace virirado {
 class FrameTicker;
 
 // For assistive tools the strip is one button, named for what a press does,
-// and pressing it opens or folds the card as a click does.
+// and pressing it opens or folds the card as a click does; while open, the
+// header it paints is its one part, the map's heading. Tab reaches it and
+// Space presses it, with the keyboard's focus ring.
 class DazuStrip : public QWidget, public PaintedParts {
     Q_OBJECT
 public:
@@ -32,11 +34,11 @@ public:
     std::function<void()> onClick;
     std::function<void(bool)> onHover;
 
-    // No parts of its own: the segments are one picture, not elements.
-    int itemCount() const override { return 0; }
-    PartFace face(PartId) const override { return {}; }
+    // The segments are one picture, not elements; the open header is a heading.
+    int itemCount() const override { return m_state.expanded ? 1 : 0; }
+    PartFace face(PartId) const override;
     void act(PartId, const QString&) override {}
-    std::optional<PartId> partAt(QPoint) const override { return std::nullopt; }
+    std::optional<PartId> partAt(QPoint point) const override;
     QAccessible::Role widgetRole() const override { return QAccessible::Button; }
     PaintedAccess& paintedAccess() override { return m_access; }
     QStringList widgetActions() const override;
@@ -48,9 +50,17 @@ protected:
     void leaveEvent(QEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
 
 private:
     void paintBar(QPainter& painter, const QRectF& bar);
+    QRect headerRect() const;
+    QString heading() const;
+    // Tells tools of the heading coming, going or renamed, and says an opening
+    // or folding the keys asked for.
+    void tellChanges();
 
     PaintedAccess m_access{this, this};
     const DazuBarState& m_state;
@@ -61,6 +71,8 @@ private:
     QSizeF m_segmentsSize;
     bool m_segmentsValid = false;
     bool m_pressed = false;
+    bool m_toldExpanded = false;
+    QString m_toldHeading;
 };
 
 class CardEdge : public QWidget {

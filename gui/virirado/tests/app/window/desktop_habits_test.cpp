@@ -117,8 +117,10 @@ TEST(WindowFocus, EveryTabStopShowsWhereTheKeysAre) {
     std::vector<std::string> names;
     for (QWidget* w : stops)
         names.push_back(w->objectName().toStdString());
-    EXPECT_EQ(names, (std::vector<std::string>{"searchField", "includePrivate", "cleanupList",
-                                               "detailsPath"}));
+    EXPECT_EQ(names,
+              (std::vector<std::string>{"searchField", "includePrivate", "scope:everything",
+                                        "dazuStrip", "cleanupList", "scanButton", "cleanButton",
+                                        "detailsPath", "reveal", "quickLook", "tickToggle"}));
 
     // Each stop but the list looks different with the keys than without them.
     // The list draws no ring: its selected line's highlight shows where the
