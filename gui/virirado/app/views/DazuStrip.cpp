@@ -1,5 +1,6 @@
 #include "DazuStrip.hpp"
 
+#include <QAccessibleWidget>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -40,43 +41,16 @@ void DazuStrip::refresh(bool segments) {
     update();
 }
 
-QRect DazuStrip::headerRect() const {
-    return QRectF(0, m_state.barHeight(), width(), openHeaderHeight()).toAlignedRect();
-}
-
-QString DazuStrip::heading() const {
-    return QString::fromStdString(dazu::headerHeading(m_state.headerCount.toStdString()));
-}
-
-PartFace DazuStrip::face(PartId) const {
-    PartFace f;
-    f.role = QAccessible::Heading;
-    f.name = heading();
-    f.rect = headerRect();
-    return f;
-}
-
-std::optional<PartId> DazuStrip::partAt(QPoint point) const {
-    if (itemCount() == 0 || !headerRect().contains(point)) return std::nullopt;
-    return PartId{0, -1};
-}
-
 void DazuStrip::tellChanges() {
-    const QString now = m_state.expanded ? heading() : QString();
-    const bool folded = m_state.expanded != m_toldExpanded;
-    const bool renamed = !folded && now != m_toldHeading;
+    if (m_state.expanded == m_toldExpanded) return;
     m_toldExpanded = m_state.expanded;
-    m_toldHeading = now;
-    if (folded) {
-        m_access.partsChanged();
-        // Qt 6.4 tells tools no new name nor expanded state: the strip the keys
-        // are on says what its press did.
-        if (hasFocus())
-            announce(window(), m_state.expanded ? QStringLiteral("expanded, ") + now
-                                                : QStringLiteral("collapsed"));
-    } else if (renamed && !m_access.givenParts().empty()) {
-        m_access.notify({0, -1}, QAccessible::NameChanged);
-    }
+    // Qt 6.4 tells tools no new name nor expanded state: the strip the keys
+    // are on says what its press did.
+    if (!hasFocus()) return;
+    const QString heading =
+        QString::fromStdString(dazu::headerHeading(m_state.headerCount.toStdString()));
+    announce(window(), m_state.expanded ? QStringLiteral("expanded, ") + heading
+                                        : QStringLiteral("collapsed"));
 }
 
 QStringList DazuStrip::widgetActions() const {
@@ -180,6 +154,31 @@ void DazuStrip::focusInEvent(QFocusEvent* event) {
 void DazuStrip::focusOutEvent(QFocusEvent* event) {
     QWidget::focusOutEvent(event);
     update();
+}
+
+namespace {
+
+QAccessibleInterface* headingFactory(const QString&, QObject* object) {
+    auto* heading = qobject_cast<MapHeading*>(object);
+    return heading != nullptr ? new QAccessibleWidget(heading, QAccessible::Heading) : nullptr;
+}
+
+}  // namespace
+
+MapHeading::MapHeading(QWidget* parent) : QWidget(parent) {
+    static const bool installed = [] {
+        QAccessible::installFactory(headingFactory);
+        return true;
+    }();
+    (void)installed;
+    setObjectName(QStringLiteral("mapHeading"));
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+    setFocusPolicy(Qt::NoFocus);
+}
+
+void MapHeading::setCount(const QString& count) {
+    const QString name = QString::fromStdString(dazu::headerHeading(count.toStdString()));
+    if (accessibleName() != name) setAccessibleName(name);
 }
 
 CardEdge::CardEdge(QWidget* parent) : QWidget(parent) {

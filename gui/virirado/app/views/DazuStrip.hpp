@@ -17,8 +17,7 @@ namespace virirado {
 class FrameTicker;
 
 // For assistive tools the strip is one button, named for what a press does,
-// and pressing it opens or folds the card as a click does; while open, the
-// header it paints is its one part, the map's heading. Tab reaches it and
+// and pressing it opens or folds the card as a click does. Tab reaches it and
 // Space presses it, with the keyboard's focus ring.
 class DazuStrip : public QWidget, public PaintedParts {
     Q_OBJECT
@@ -34,11 +33,12 @@ public:
     std::function<void()> onClick;
     std::function<void(bool)> onHover;
 
-    // The segments are one picture, not elements; the open header is a heading.
-    int itemCount() const override { return m_state.expanded ? 1 : 0; }
-    PartFace face(PartId) const override;
+    // No parts of its own: the segments are one picture, not elements, and
+    // the open header is the map's heading, an element beside the strip.
+    int itemCount() const override { return 0; }
+    PartFace face(PartId) const override { return {}; }
     void act(PartId, const QString&) override {}
-    std::optional<PartId> partAt(QPoint point) const override;
+    std::optional<PartId> partAt(QPoint) const override { return std::nullopt; }
     QAccessible::Role widgetRole() const override { return QAccessible::Button; }
     PaintedAccess& paintedAccess() override { return m_access; }
     QStringList widgetActions() const override;
@@ -56,10 +56,7 @@ protected:
 
 private:
     void paintBar(QPainter& painter, const QRectF& bar);
-    QRect headerRect() const;
-    QString heading() const;
-    // Tells tools of the heading coming, going or renamed, and says an opening
-    // or folding the keys asked for.
+    // Says an opening or folding the keys asked for.
     void tellChanges();
 
     PaintedAccess m_access{this, this};
@@ -72,7 +69,16 @@ private:
     bool m_segmentsValid = false;
     bool m_pressed = false;
     bool m_toldExpanded = false;
-    QString m_toldHeading;
+};
+
+// The open header's words for assistive tools: "LARGEST FILES · <n> items
+// (<size>)", one heading laid over the header the strip paints, after the strip
+// and before the map. It draws nothing and takes no clicks.
+class MapHeading : public QWidget {
+    Q_OBJECT
+public:
+    explicit MapHeading(QWidget* parent);
+    void setCount(const QString& count);
 };
 
 class CardEdge : public QWidget {
