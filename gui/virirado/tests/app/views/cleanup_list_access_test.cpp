@@ -45,14 +45,6 @@ QRect lineOnScreen(const ListHarness& h, const std::string& id) {
     return {h.list->viewport()->mapToGlobal(r.topLeft()), r.size()};
 }
 
-void openEveryGroup(ListHarness& h) {
-    std::set<std::string> all;
-    for (const TreeGroup& g : h.list->groups())
-        all.insert(g.key);
-    h.model().setExpanded(all);
-    h.settle();
-}
-
 TEST(CleanupListAccess, LinesAndTicksAreElementsWithTheListsWords) {
     ListHarness h;
     h.model().select("npm");
@@ -157,7 +149,7 @@ TEST(CleanupListAccess, LinesAndTicksAreElementsWithTheListsWords) {
 TEST(CleanupListAccess, ElementsLieWhereTheLinesAreDrawn) {
     ListHarness h;
     h.window->resize(1280, 720);
-    openEveryGroup(h);
+    h.openEveryGroup();
     h.model().setSelection(h.list->groups().front().id());
     h.settle();
     QAccessibleInterface* list = listElement(h);
@@ -467,7 +459,7 @@ TEST(CleanupListAccess, ElementsHoldWhileAToolListensFromTheStart) {
     if (!AccessRecorder::canListen()) GTEST_SKIP() << "built without Qt's private headers";
     AccessRecorder tool;
     auto h = std::make_unique<ListHarness>();
-    openEveryGroup(*h);
+    h->openEveryGroup();
     QAccessibleInterface* list = listElement(*h);
     ASSERT_EQ(list->role(), QAccessible::Tree);
     ASSERT_EQ(list->childCount(), static_cast<int>(h->list->lines().size()));

@@ -168,11 +168,7 @@ TEST(CleanupList, ArrowsWalkFoldedAndOpenGroups) {
 TEST(CleanupList, KeysAreConsumedAndNeverScroll) {
     ListHarness h;
     h.window->resize(1280, 720);
-    // Every group open: more lines than the list shows.
-    std::set<std::string> all;
-    for (const TreeGroup& g : h.list->groups())
-        all.insert(g.key);
-    h.model().setExpanded(all);
+    h.openEveryGroup();
     h.model().setSelection(h.list->groups().front().id());
     h.settle();
     QScrollBar* bar = h.list->verticalScrollBar();
@@ -208,10 +204,7 @@ TEST(CleanupList, KeysAreConsumedAndNeverScroll) {
 TEST(CleanupList, TheKeyboardsMenuActsOnTheSelectedLine) {
     ListHarness h;
     h.window->resize(1280, 720);
-    std::set<std::string> all;
-    for (const TreeGroup& g : h.list->groups())
-        all.insert(g.key);
-    h.model().setExpanded(all);
+    h.openEveryGroup();
     h.model().select("group:caches");
     h.settle();
     h.list->setFocus();
