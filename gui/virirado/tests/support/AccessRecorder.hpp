@@ -25,6 +25,7 @@ public:
         // The element the event is about; may be gone by the time it is read.
         QAccessibleInterface* element = nullptr;
         QString name;
+        QAccessible::Role role = QAccessible::NoRole;
         // For state changes: which states changed.
         QAccessible::State changed;
     };
@@ -76,6 +77,16 @@ public:
         });
     }
 
+    // The sentences announced (notifications that appeared), in order.
+    std::vector<QString> announced() const {
+        std::vector<QString> out;
+        for (const Event& e : events) {
+            if (e.type == QAccessible::ObjectShow && e.role == QAccessible::Notification)
+                out.push_back(e.name);
+        }
+        return out;
+    }
+
 private:
 #ifdef VIRIRADO_TOOLS_CAN_LISTEN
     static QPlatformAccessibility* platform() {
@@ -102,6 +113,7 @@ private:
             e.changed = static_cast<QAccessibleStateChangeEvent*>(event)->changedStates();
         if (e.element != nullptr && e.element->isValid()) {
             e.name = e.element->text(QAccessible::Name);
+            e.role = e.element->role();
             (void)e.element->state();
             for (int i = 0; i < e.element->childCount(); ++i) {
                 if (QAccessibleInterface* child = e.element->child(i)) (void)child->rect();
