@@ -204,10 +204,10 @@ void ConfirmSheet::refresh() {
     if (progress) {
         m_progressView->present(*m_progress, m_dryRun ? 0 : m_facts.trashCount, m_dark,
                                 m_reduceMotion, m_home, m_logProblem);
-        setAccessibleName(m_progressView->title());
+        nameSheet(m_progressView->title());
     } else {
         m_title->setText(qs(confirmTitle(m_dryRun, m_facts.forceCode)));
-        setAccessibleName(m_title->text());
+        nameSheet(m_title->text());
         showForReaders(m_pill, !m_dryRun);
         m_headline->setText(qs(confirmHeadline(m_facts)));
         m_split->setText(qs(confirmSplitLine(m_facts)));
@@ -215,7 +215,8 @@ void ConfirmSheet::refresh() {
         if (held) m_heldBack->setText(qs(*held));
         showForReaders(m_heldBack, held.has_value());
         m_prompt->setText(qs(codePrompt(m_code)));
-        m_field->setAccessibleName(m_prompt->text());
+        if (m_field->accessibleName() != m_prompt->text())
+            m_field->setAccessibleName(m_prompt->text());
         showForReaders(m_codeRow, m_facts.asksForCode(m_dryRun));
         const Palette& palette = Palette::of(m_dark);
         SheetButtonLook look{
@@ -230,6 +231,11 @@ void ConfirmSheet::refresh() {
     }
     m_deleteKey->setEnabled(!m_dryRun && !progress);
     fitToContent();
+}
+
+// The name a reader hears when the sheet comes up: what its title says now.
+void ConfirmSheet::nameSheet(const QString& title) {
+    if (accessibleName() != title) setAccessibleName(title);
 }
 
 void ConfirmSheet::applyScheme() {

@@ -56,6 +56,7 @@ private:
     void fillPanel();
     void refresh();
     void applyScheme();
+    void nameSheet(const QString& title);
     void fitToContent();
     void drawCode(bool snapshotMode);
     bool running() const;
