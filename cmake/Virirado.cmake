@@ -30,3 +30,16 @@ function(virirado_tests name dir)
   target_include_directories(${name} PRIVATE ${dir}/tests)
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)
 endfunction()
+
+# virirado_tools_can_listen(TARGET): Qt's private headers let a program count an
+# assistive tool as listening without a desktop bridge (tests and benchmarks of
+# what tools hear); without them those parts skip.
+function(virirado_tools_can_listen target)
+  get_target_property(private_dirs Qt6::GuiPrivate INTERFACE_INCLUDE_DIRECTORIES)
+  find_file(VIRIRADO_QPA_ACCESSIBILITY qpa/qplatformaccessibility.h
+    PATHS ${private_dirs} NO_DEFAULT_PATH)
+  if(VIRIRADO_QPA_ACCESSIBILITY)
+    target_link_libraries(${target} PRIVATE Qt6::GuiPrivate)
+    target_compile_definitions(${target} PRIVATE VIRIRADO_TOOLS_CAN_LISTEN=1)
+  endif()
+endfunction()

@@ -1,6 +1,7 @@
 // The cleanup list with 10,000 rows in the real window, offscreen: what a
 // change of its inputs costs, what one scroll step or page with its repaint
-// costs, and a selection far down the list. A frame at 60 a second is 16.7 ms.
+// costs, a selection far down the list, and the list entered by the keys while
+// a screen reader listens. A frame at 60 a second is 16.7 ms.
 // Run with --benchmark_repetitions=9 and read the medians.
 #include <benchmark/benchmark.h>
 
@@ -12,6 +13,12 @@
 #include <cstdlib>
 #include <memory>
 #include <random>
+
+#ifdef VIRIRADO_TOOLS_CAN_LISTEN
+#include <private/qguiapplication_p.h>
+#include <qpa/qplatformaccessibility.h>
+#include <qpa/qplatformintegration.h>
+#endif
 
 #include "CleanupList.hpp"
 #include "ContentView.hpp"
@@ -199,6 +206,91 @@ void BM_ListSelectFarRowAndRepaint(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_ListSelectFarRowAndRepaint)->Unit(benchmark::kMillisecond);
+
+#ifdef VIRIRADO_TOOLS_CAN_LISTEN
+// Reads every focus event as Orca 43 does when the keys enter the list (its
+// debug log): the element's role, states, name and description, its children
+// and its place in its parent, then the same of each ancestor up to the window.
+struct ReaderAsks {
+    static void read(QAccessibleInterface* element) {
+        for (QAccessibleInterface* e = element; e != nullptr; e = e->parent()) {
+            (void)e->role();
+            (void)e->state();
+            (void)e->text(QAccessible::Name);
+            (void)e->text(QAccessible::Description);
+            (void)e->childCount();
+            (void)e->rect();
+            if (QAccessibleInterface* up = e->parent()) (void)up->indexOfChild(e);
+            if (e->role() == QAccessible::Window) break;
+        }
+    }
+    static void handle(QAccessibleEvent* event) {
+        if (event->type() != QAccessible::Focus) return;
+        read(event->accessibleInterface());
+        ++focusEvents();
+    }
+    static int& focusEvents() {
+        static int count = 0;
+        return count;
+    }
+    ReaderAsks() {
+        previous = QAccessible::installUpdateHandler(&ReaderAsks::handle);
+        platform()->setActive(true);
+    }
+    ~ReaderAsks() {
+        platform()->setActive(false);
+        QAccessible::installUpdateHandler(previous);
+    }
+    static QPlatformAccessibility* platform() {
+        return QGuiApplicationPrivate::platformIntegration()->accessibility();
+    }
+    QAccessible::UpdateHandler previous = nullptr;
+};
+
+// The keys enter a list of 10,018 lines, its selected line far down, while a
+// screen reader listens: the focus goes to the list, one turn later to its
+// line, and the reader reads both as they are told.
+void BM_ListEnteredWithAReaderListening(benchmark::State& state) {
+    Window& w = window();
+    if (ReaderAsks::platform() == nullptr) {
+        state.SkipWithError("no accessibility on this platform");
+        return;
+    }
+    const ReaderAsks reader;
+    const WindowView view = w.content->model().view();
+    w.content->model().setSelection(
+        lineId(w.list->lines()[w.list->lines().size() - 10], view.groups));
+    w.content->refreshNow();
+    QCoreApplication::processEvents();
+    ReaderAsks::focusEvents() = 0;
+    for (auto _ : state) {
+        w.list->clearFocus();
+        w.list->setFocus(Qt::TabFocusReason);
+        QCoreApplication::processEvents();
+    }
+    state.counters["lines"] = static_cast<double>(w.list->lines().size());
+    // The list's and its line's each time, and the one Qt sends for the list
+    // the keys leave.
+    state.counters["focus_read"] =
+        benchmark::Counter(ReaderAsks::focusEvents(), benchmark::Counter::kAvgIterations);
+}
+BENCHMARK(BM_ListEnteredWithAReaderListening)->Unit(benchmark::kMillisecond);
+#endif
+
+// A tool that counts a list's items asks each line its role, as Orca 43 does
+// for a list's item count: the role comes without the line's words.
+void BM_ListEveryLinesRole(benchmark::State& state) {
+    Window& w = window();
+    QAccessibleInterface* list = QAccessible::queryAccessibleInterface(w.list);
+    for (auto _ : state) {
+        int items = 0;
+        for (int i = 0; i < list->childCount(); ++i)
+            items += list->child(i)->role() == QAccessible::ListItem ? 1 : 0;
+        benchmark::DoNotOptimize(items);
+    }
+    state.counters["lines"] = list->childCount();
+}
+BENCHMARK(BM_ListEveryLinesRole)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -1,7 +1,11 @@
 #include "EngineClientObject.hpp"
 
+#include <unistd.h>
+
 #include <QCoreApplication>
 #include <QSettings>
+
+#include "LogFolder.hpp"
 
 namespace virirado {
 
@@ -15,6 +19,12 @@ std::optional<bool> storedBool(const QVariant& value) {
         if (value.toString() == QLatin1String("false")) return false;
     }
     return std::nullopt;
+}
+
+// What the app says on standard error of deletion-log lines never written.
+std::string unwrittenNotice(const DeleteLog::Unwritten& left) {
+    return "Virirado: " + DeleteLog::notWritten(left.problem) +
+           " Its lines that were not written follow.\n" + left.lines;
 }
 
 }  // namespace
@@ -42,6 +52,15 @@ EngineClientObject::EngineClientObject(ClientServices services, QObject* parent)
     m_client->setOnChanged([this] { emit changed(); });
 }
 
-EngineClientObject::~EngineClientObject() = default;
+EngineClientObject::~EngineClientObject() {
+    // Nothing listens any more: the window that did is being taken down.
+    m_client->setOnChanged({});
+    if (auto left = m_client->finishDeletionLog()) {
+        // Standard error is the last place left; if it takes nothing either,
+        // there is none.
+        [[maybe_unused]] const bool said =
+            logfolder::writeAll(STDERR_FILENO, unwrittenNotice(*left));
+    }
+}
 
 }  // namespace virirado

@@ -1,5 +1,9 @@
 // The engine client as a QObject: one changed() signal after every change of its
-// published state, settings in QSettings, the child as a QProcess.
+// published state, settings in QSettings, the child as a QProcess. Its end is
+// the app's end on every way out (the quit key, the window's close, logout's
+// signals): deletion-log lines the disk still refuses then go, whole, to
+// standard error, which the desktop's journal keeps, after the sentence that
+// says why.
 #pragma once
 
 #include <QObject>

@@ -12,6 +12,10 @@ bool saysDeleted(const Json& result) {
     return jsonBool(jsonField(result, "deleted"), false);
 }
 
+bool saysOk(const Json& result) {
+    return jsonBool(jsonField(result, "ok"), false);
+}
+
 }  // namespace
 
 bool CleanLedger::Report::answers(Number clean) const {
@@ -33,6 +37,13 @@ bool CleanLedger::Report::readsDry() const {
         return true;
     return saidDry &&
            std::none_of(taken.begin(), taken.end(), [this](const Taken& t) { return went(t); });
+}
+
+CleanLedger::Outcome CleanLedger::Report::outcome(const Taken& t) const {
+    if (went(t)) return Outcome::deleted;
+    // A dry run deleted nothing: a row it would have removed is "ok".
+    if (readsDry() && saysOk(t.result)) return Outcome::wouldGo;
+    return Outcome::failed;
 }
 
 CleanLedger::Number CleanLedger::sent(std::vector<PreviewRow> rows, bool dry) {
@@ -93,18 +104,53 @@ void CleanLedger::closeRow(Number number, Clean& clean, std::size_t row) {
     unindex(clean.rows[row].id, number, row);
 }
 
-bool CleanLedger::takeOpen(const std::string& id, const Json& result, Report& report) {
+std::optional<CleanLedger::Place> CleanLedger::takeOpen(const std::string& id,
+                                                        const std::optional<std::string>& path) {
     const auto it = m_open.find(id);
-    if (it == m_open.end()) return false;
+    if (it == m_open.end()) return std::nullopt;
     // The newest clean first: an earlier one that an error ended may never be
     // reported, and the clean on the sheet must not wait behind it.
-    const Place place = it->second.back();
-    Clean& clean = m_cleans.at(place.clean);
-    PreviewRow row = clean.rows[place.row];
-    closeRow(place.clean, clean, place.row);
-    if (!report.answers(place.clean)) report.answered.push_back({place.clean, clean.dry});
-    report.taken.push_back({place.clean, std::move(row), result});
-    return true;
+    const std::vector<Place>& places = it->second;
+    for (std::size_t i = places.size(); i-- > 0;) {
+        const Place place = places[i];
+        Clean& clean = m_cleans.at(place.clean);
+        if (path && clean.rows[place.row].path != path) continue;
+        closeRow(place.clean, clean, place.row);
+        return place;
+    }
+    return std::nullopt;
+}
+
+std::vector<CleanLedger::Named> CleanLedger::takeRows(const Json& event) {
+    std::vector<Named> named;
+    const Json* results = jsonField(event, "results");
+    if (!protocol::isArrayOfObjects(results)) return named;
+    for (const Json& r : *results) {
+        auto id = jsonString(jsonField(r, "id"));
+        if (id) named.push_back({&r, std::move(*id), jsonString(jsonField(r, "path")), {}});
+    }
+    // A result naming the path of an open row with its id is that row's,
+    // wherever it stands in the report; the others take the rows left, in order.
+    for (Named& n : named) {
+        if (n.path) n.place = takeOpen(n.id, n.path);
+    }
+    for (Named& n : named) {
+        if (!n.place) n.place = takeOpen(n.id, std::nullopt);
+    }
+    return named;
+}
+
+void CleanLedger::namedAgain(const Named& again, const std::vector<std::size_t>& took,
+                             Report& report) {
+    if (!saysDeleted(*again.result)) return;
+    const auto at = [&](const auto& fits) {
+        return std::find_if(took.begin(), took.end(),
+                            [&](std::size_t i) { return fits(report.taken[i]); });
+    };
+    auto same = at([&](const Taken& t) { return again.path && t.row.path == again.path; });
+    if (same == took.end()) same = at([](const Taken& t) { return !saysDeleted(t.result); });
+    if (same == took.end() || saysDeleted(report.taken[*same].result)) return;
+    report.taken[*same].result = *again.result;
 }
 
 void CleanLedger::closeAnswered(Report& report) {
@@ -123,29 +169,27 @@ void CleanLedger::closeAnswered(Report& report) {
 
 std::optional<CleanLedger::Report> CleanLedger::take(const Json& event) {
     if (m_cleans.empty()) return std::nullopt;
+    const std::vector<Named> named = takeRows(event);
     Report report;
-    // The rows this report took, by id. An id named again once every open row
-    // with it is taken names one of those again: the result saying it was
-    // deleted wins over one saying it failed, still one line per row.
+    // The rows this report took, by id.
     std::unordered_map<std::string, std::vector<std::size_t>> tookById;
+    for (const Named& n : named) {
+        if (!n.place) continue;
+        const Clean& clean = m_cleans.at(n.place->clean);
+        if (!report.answers(n.place->clean)) report.answered.push_back({n.place->clean, clean.dry});
+        tookById[n.id].push_back(report.taken.size());
+        report.taken.push_back({n.place->clean, clean.rows[n.place->row], *n.result});
+    }
+    // An id named again once every open row with it is taken names one of
+    // those again: the result saying it was deleted wins over one saying it
+    // failed, still one line per row.
     bool namesClosed = false;
-    const Json* results = jsonField(event, "results");
-    if (protocol::isArrayOfObjects(results)) {
-        for (const Json& r : *results) {
-            const auto id = jsonString(jsonField(r, "id"));
-            if (!id) continue;
-            if (takeOpen(*id, r, report)) {
-                tookById[*id].push_back(report.taken.size() - 1);
-            } else if (const auto took = tookById.find(*id); took != tookById.end()) {
-                if (!saysDeleted(r)) continue;
-                for (const std::size_t i : took->second) {
-                    if (saysDeleted(report.taken[i].result)) continue;
-                    report.taken[i].result = r;
-                    break;
-                }
-            } else {
-                namesClosed = namesClosed || m_closed.contains(*id);
-            }
+    for (const Named& n : named) {
+        if (n.place) continue;
+        if (const auto took = tookById.find(n.id); took != tookById.end()) {
+            namedAgain(n, took->second, report);
+        } else {
+            namesClosed = namesClosed || m_closed.contains(n.id);
         }
     }
     if (report.taken.empty()) {
@@ -159,6 +203,8 @@ std::optional<CleanLedger::Report> CleanLedger::take(const Json& event) {
                                     [](const Answered& a) { return a.dry; });
     report.saidDry = jsonBool(jsonField(event, "dry_run"), allDry);
     closeAnswered(report);
+    for (Taken& t : report.taken)
+        t.outcome = report.outcome(t);
     return report;
 }
 

@@ -6,12 +6,14 @@
 // Events name no command, so a report is never matched to a clean by its "id":
 // each result is taken for an open row with the id it names, whichever clean
 // sent that row (the newest first), and the report answers the cleans whose
-// rows it named. The engine reports its cleans in the order it took them, so a
-// report that names no open row answers the oldest clean still open; one whose
-// results name only rows already closed (a report sent twice) answers nothing.
-// Rows of an answered clean that its report left out are "unknown": the engine
-// said it was done, so no later report will name them. Rows of a clean no
-// report answers stay open until one does or the engine ends.
+// rows it named. Rows may share an id (an item's file and its member's
+// folder): a result whose "path" is the path of one of them is taken for that
+// row, and the others for the rows their paths leave, in order. The engine reports its cleans in
+// the order it took them, so a report that names no open row answers the oldest clean still open;
+// one whose results name only rows already closed (a report sent twice) answers nothing. Rows of an
+// answered clean that its report left out are "unknown": the engine said it was done, so no later
+// report will name them. Rows of a clean no report answers stay open until one does or the engine
+// ends.
 //
 // Each call costs in proportion to what it names: the open rows are indexed by
 // id, and each clean counts the labels whose progress is still to come.
@@ -34,6 +36,9 @@ class CleanLedger {
 public:
     using Number = uint64_t;
 
+    // What a result says became of its row.
+    enum class Outcome { deleted, wouldGo, failed };
+
     // One result taken for one row sent.
     struct Taken {
         Number clean = 0;
@@ -42,6 +47,9 @@ public:
         PreviewRow row;
         // The engine's result for it, as reported.
         Json result;
+        // As `Report::outcome` reads it: the deletion log, the banner and the
+        // sheet all take this one reading.
+        Outcome outcome = Outcome::failed;
     };
 
     // A clean a report answers, and whether it was sent as a dry run.
@@ -71,6 +79,10 @@ public:
         // clean answered was sent as a dry run. A real clean's rows are logged
         // as their results say all the same; this only picks the words.
         bool readsDry() const;
+        // The one reading of a result: deleted when it went; in a report that
+        // reads as a dry run, where nothing went, "would go" when its "ok" is
+        // true; else failed. "ok" never makes a real clean's row deleted.
+        Outcome outcome(const Taken& t) const;
     };
 
     // A clean went out with these rows; returns its number.
@@ -109,9 +121,23 @@ private:
         Number clean = 0;
         std::size_t row = 0;
     };
+    // A result with the id it names, its path, and the open row it is taken for.
+    struct Named {
+        const Json* result = nullptr;
+        std::string id;
+        std::optional<std::string> path;
+        std::optional<Place> place;
+    };
 
-    // Takes one result for the newest open row with its id; false when none is.
-    bool takeOpen(const std::string& id, const Json& result, Report& report);
+    // Closes the newest open row with `id` (at `path`, when one is given) and
+    // gives its clean and place; none when no such row is open.
+    std::optional<Place> takeOpen(const std::string& id, const std::optional<std::string>& path);
+    // The results of a "clean" event that name an id, each taken for a row.
+    std::vector<Named> takeRows(const Json& event);
+    // A result naming an id whose open rows this report took already names one
+    // of them again: the one at its path, else the first still said failed.
+    static void namedAgain(const Named& again, const std::vector<std::size_t>& took,
+                           Report& report);
     // Closes what the answered cleans have left open, and forgets them.
     void closeAnswered(Report& report);
     void closeRow(Number number, Clean& clean, std::size_t row);

@@ -22,7 +22,7 @@ void EngineClient::handleLine(std::string_view line) {
     } else if (name == "progress") {
         onProgress(event);
     } else if (name == "item") {
-        if (m_scanAsk == ScanAsk::cancelled) return;
+        if (m_scans.left()) return;
         const Json* item = jsonField(event, "item");
         if (item != nullptr && item->is_object()) {
             if (auto record = ItemRecord::parse(*item, m_services.home)) upsert(*record);
@@ -34,7 +34,7 @@ void EngineClient::handleLine(std::string_view line) {
     } else if (name == "preview") {
         onPreview(event);
     } else if (name == "clean_progress") {
-        onCleanProgress(event);
+        m_run.progress(event, m_state.cleanProgress);
     } else if (name == "clean") {
         onClean(event);
     } else if (name == "cancelled") {
@@ -87,7 +87,7 @@ void EngineClient::upsert(ItemRecord record) {
 void EngineClient::onProgress(const Json& event) {
     // Only a scan the window asked for and that has not finished moves: a stray
     // "progress" after "done" would hold the window in "Scanning" for good.
-    if (m_scanAsk != ScanAsk::open) return;
+    if (!m_scans.open()) return;
     m_state.scanning = true;
     m_state.pct = protocol::clampPercent(jsonDouble(jsonField(event, "pct")).value_or(0));
     m_state.eta = jsonDouble(jsonField(event, "eta_s"));
@@ -101,13 +101,7 @@ void EngineClient::onProgress(const Json& event) {
 }
 
 void EngineClient::onDone(const Json& event) {
-    // The result of a scan the user cancelled comes too late to be wanted.
-    if (m_scanAsk == ScanAsk::cancelled) return;
-    // The engine takes its commands in turn: a cancel sent before this scan
-    // has had whatever answer it will get, and an engine may answer none (it
-    // had nothing left to cancel, or the new scan replaced the old one).
-    if (m_scanAsk == ScanAsk::open) m_cancelsOpen = 0;
-    m_scanAsk = ScanAsk::none;
+    if (!m_scans.done()) return;
     m_state.scanning = false;
     m_state.pct = 100;
     m_state.eta.reset();
@@ -145,53 +139,30 @@ void EngineClient::onSelection(const Json& event) {
     }
 }
 
-void EngineClient::onCleanProgress(const Json& event) {
-    if (!m_state.cleanProgress || !m_runClean) return;
-    const std::string label = jsonText(jsonField(event, "label")).value_or("?");
-    const bool started = jsonString(jsonField(event, "phase")) == "start";
-    // Only rows of the run's own clean move it, each finished once.
-    if (!m_ledger.progress(*m_runClean, label, !started)) return;
-    if (started) {
-        m_state.cleanProgress->itemStarted(label);
-        return;
-    }
-    m_state.cleanProgress->itemFinished(label, jsonInt(jsonField(event, "realistic_size")),
-                                        jsonBool(jsonField(event, "ok"), false),
-                                        jsonText(jsonField(event, "msg")).value_or(""));
-}
-
 void EngineClient::onCancelled(const Json& event) {
     const std::optional<std::string> cmd = jsonString(jsonField(event, "cmd"));
     // A preview the engine dropped has had its answer.
     if (cmd == "preview") {
-        if (m_asks.unanswered > 0) takeAnswer();
+        if (m_previews.unanswered() > 0) m_previews.takeAnswer();
         return;
     }
-    // The answer to a cancel the window sent: it left that scan already, and a
-    // scan it started since is not the one cancelled.
-    if (m_cancelsOpen > 0) {
-        --m_cancelsOpen;
-        return;
-    }
-    // The engine's own: it ends the open scan.
-    if (cmd != "scan" || m_scanAsk != ScanAsk::open) return;
-    m_scanAsk = ScanAsk::none;
+    // Only the engine's own ends the open scan.
+    if (!m_scans.cancelled(cmd)) return;
     m_state.scanning = false;
     m_state.banner = "Scan cancelled. Nothing was deleted.";
 }
 
 void EngineClient::onError(const Json& event) {
     m_state.scanning = false;
-    if (m_scanAsk == ScanAsk::open) m_scanAsk = ScanAsk::none;
+    const std::optional<std::string> cmd = jsonString(jsonField(event, "cmd"));
+    m_scans.error(cmd);
     const std::string message =
         jsonText(jsonField(event, "message")).value_or("The engine reported an error.");
-    if (m_state.cleanProgress && m_state.cleanProgress->isRunning() &&
-        jsonString(jsonField(event, "cmd")) == "clean") {
+    if (m_state.cleanProgress && m_state.cleanProgress->isRunning() && cmd == "clean") {
         m_state.cleanProgress->fail(message);
     }
     // The engine refused a preview ("Busy", …): that request has its answer.
-    if (m_asks.unanswered > 0 && jsonString(jsonField(event, "cmd")) == "preview") takeAnswer();
-    if (m_cancelsOpen > 0 && jsonString(jsonField(event, "cmd")) == "cancel") --m_cancelsOpen;
+    if (m_previews.unanswered() > 0 && cmd == "preview") m_previews.takeAnswer();
     m_state.banner = message;
 }
 

@@ -24,8 +24,9 @@ std::string formatTime(std::time_t now, bool utc, const char* format) {
 std::string resultLine(const std::string& stamp, const CleanLedger::Taken& taken,
                        const std::optional<std::string>& status) {
     const Json& record = taken.result;
-    const std::string word =
-        status ? *status : (jsonBool(jsonField(record, "deleted"), false) ? "deleted" : "failed");
+    // The ledger's reading of the result, the one the banner and the sheet take.
+    const bool deleted = taken.outcome == CleanLedger::Outcome::deleted;
+    const std::string word = status ? *status : (deleted ? "deleted" : "failed");
     // The place the guards checked, never one the engine names: a result may
     // keep the id sent and name any file at all.
     const std::string where = taken.row.path.value_or(taken.row.label);

@@ -25,8 +25,9 @@ struct DeleteLog {
         bool operator==(const Unwritten&) const = default;
     };
 
-    // One line per row with its result: the status, size and message as the
-    // result says, the place as the row was sent (its path, else its label).
+    // One line per row with its result: "deleted" or "failed" as the ledger
+    // read the result (`Taken::outcome`), the size and message as the result
+    // says, the place as the row was sent (its path, else its label).
     // With no results, one "unknown" line per fallback row. They go to the file
     // in one write, after `kept` (lines an earlier call could not write), before
     // the call returns. None when every line is on disk; otherwise the lines

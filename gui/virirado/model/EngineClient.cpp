@@ -1,22 +1,14 @@
 #include "EngineClient.hpp"
 
-#include <sys/statvfs.h>
-
 #include <csignal>
 
-#include "DeleteLog.hpp"
-#include "EngineLog.hpp"
-#include "Numeric.hpp"
 #include "Protocol.hpp"
 #include "Snapshot.hpp"
 #include "SnapshotDemo.hpp"
-#include "Text.hpp"
 
 namespace virirado {
 
 namespace {
-
-constexpr std::size_t kStderrTailLength = 600;
 
 // Holds the published state's large parts (the tree, the preview, the run's
 // failures) aside while the rest is copied or compared.
@@ -44,33 +36,22 @@ private:
     std::vector<durozizo::CleanProgress::Failure> m_failures;
 };
 
-std::optional<int64_t> statvfsFree(const std::string& path) {
-    struct statvfs vfs {};
-    if (::statvfs(path.c_str(), &vfs) != 0) return std::nullopt;
-    return durozizo::saturatingMul(
-        static_cast<int64_t>(std::min<unsigned long long>(vfs.f_bavail, durozizo::kInt64Max)),
-        static_cast<int64_t>(vfs.f_frsize));
-}
-
 }  // namespace
 
-ClientServices ClientServices::system(std::string home) {
-    ClientServices s;
-    s.home = home;
-    auto log = std::make_shared<EngineLog>(home);
-    s.log = [log](std::string_view prefix, std::string_view text) { log->append(prefix, text); };
-    s.writeDeleteLog = [home](const std::vector<CleanLedger::Taken>& results,
-                              const std::vector<PreviewRow>& fallback, std::string_view kept) {
-        return DeleteLog::write(results, fallback, std::nullopt, home, std::time(nullptr), kept);
-    };
-    s.writeRefusedLog = [home](const std::vector<HeldRow>& held, std::string_view kept) {
-        return DeleteLog::refused(held, home, std::time(nullptr), kept);
-    };
-    s.freeSpace = [home] { return statvfsFree(home); };
-    return s;
+EngineClient::Batch::Batch(EngineClient& client) : m_client(client) {
+    if (m_client.m_batchDepth++ == 0) m_before = m_client.snapshot();
 }
 
-EngineClient::EngineClient(ClientServices services) : m_services(std::move(services)) {
+EngineClient::Batch::~Batch() {
+    if (--m_client.m_batchDepth != 0) return;
+    m_client.publish();
+    if (m_before && !m_client.sameAs(*m_before) && m_client.m_onChanged) m_client.m_onChanged();
+}
+
+EngineClient::EngineClient(ClientServices services)
+    : m_services(std::move(services)),
+      m_channel(m_services.maxLineBytes, m_services.log),
+      m_deletionLog(m_services.writeDeleteLog, m_services.writeRefusedLog) {
     if (m_services.loadIncludePrivate) {
         m_state.includePrivate = m_services.loadIncludePrivate().value_or(true);
     }
@@ -78,9 +59,11 @@ EngineClient::EngineClient(ClientServices services) : m_services(std::move(servi
 
 EngineClient::~EngineClient() {
     // The app is ending before the engine reported on every row it was sent,
-    // or before the disk took every line of the deletion log.
-    logRowsNoReportReached();
-    retryDeletionLog();
+    // or before the disk took every line of the deletion log. The app's own
+    // end asks finishDeletionLog first and says what is left; this is the last
+    // try for a client ended otherwise.
+    m_run.noMoreReports();
+    m_deletionLog.retry();
 }
 
 bool EngineClient::snapshotMode() const {
@@ -127,7 +110,7 @@ std::optional<std::string> EngineClient::send(const Json& command) {
     } catch (...) {
         return std::string();
     }
-    logTraffic(">>", text);
+    m_channel.logTraffic(">>", text);
     if (auto failure = m_process->write(text + "\n")) {
         m_state.banner = "Couldn't talk to the engine. " + *failure;
         return m_state.banner;
@@ -146,16 +129,12 @@ void EngineClient::start() {
     const EngineLocator::Command located = EngineLocator::locate(launch);
     m_state.commandSummary = EngineLocator::summary(located);
 
-    // Whatever the last child left half-written belongs to it alone.
-    dropPending();
-    m_errorPending.clear();
-    m_stderrTail.clear();
-    m_overlong = false;
+    // Whatever the last child left half-written, or was asked, belongs to it alone.
+    m_channel.reset();
     m_retired.reset();
-    dropAsks();
+    m_previews.drop();
     m_heard = false;
-    m_scanAsk = ScanAsk::none;
-    m_cancelsOpen = 0;
+    m_scans.reset();
 
     const uint64_t id = ++m_launchId;
     std::weak_ptr<int> alive = m_alive;
@@ -189,44 +168,38 @@ void EngineClient::start() {
     if (LaunchOptions::autoscan(launch)) scan();
 }
 
-void EngineClient::outputEnd() {
-    // Keep the object alive until the next launch: this may run inside one of its
-    // own callbacks.
-    m_retired = std::move(m_process);
-}
-
 void EngineClient::processEnded(int status) {
     Batch batch(*this);
     // Read before the ending below clears what the window waited for.
     const bool waited = waitingOnEngine();
-    outputEnd();
+    // Kept alive until the next launch: this may run inside one of its own callbacks.
+    m_retired = std::move(m_process);
     m_state.scanning = false;
-    m_scanAsk = ScanAsk::none;
-    m_cancelsOpen = 0;
+    m_scans.reset();
     // No answer will come from an engine that ended, and no later engine can
     // answer the clean this one was sent: what it may have removed is logged.
-    dropAsks();
-    logRowsNoReportReached();
+    m_previews.drop();
+    m_run.noMoreReports();
     if (m_state.cleanProgress && m_state.cleanProgress->isRunning()) {
         m_state.cleanProgress->fail("The engine stopped.");
     }
     // An engine that ends quietly while the window waits on it has not
     // finished anything: a scan without its result must not read as an empty one.
     if (status == 0 && !waited) return;
-    const std::string_view tail = protocol::trimmed(m_stderrTail);
+    const std::string_view tail = protocol::trimmed(m_channel.stderrTail());
     if (!tail.empty()) {
-        m_state.banner = withLogProblem(std::string(tail));
+        m_state.banner = m_deletionLog.withProblem(std::string(tail));
     } else if (status == 0) {
-        m_state.banner = withLogProblem("The engine stopped.");
+        m_state.banner = m_deletionLog.withProblem("The engine stopped.");
     } else {
-        m_state.banner =
-            withLogProblem("The engine stopped (status " + std::to_string(status) + ").");
+        m_state.banner = m_deletionLog.withProblem("The engine stopped (status " +
+                                                   std::to_string(status) + ").");
     }
 }
 
 bool EngineClient::waitingOnEngine() const {
     const auto& run = m_state.cleanProgress;
-    return !m_heard || m_scanAsk == ScanAsk::open || m_asks.unanswered > 0 || m_ledger.awaiting() ||
+    return !m_heard || m_scans.open() || m_previews.unanswered() > 0 || m_run.awaiting() ||
            m_state.verifying || (run && run->isRunning());
 }
 
@@ -235,107 +208,24 @@ void EngineClient::writeFailed(const std::string& description) {
     m_state.banner = "Couldn't talk to the engine. " + description;
 }
 
-void EngineClient::consume(std::string_view in) {
+void EngineClient::consume(std::string_view bytes) {
     Batch batch(*this);
-    if (m_overlong) {
-        const std::size_t lf = in.find('\n');
-        if (lf == std::string_view::npos) return;
-        in.remove_prefix(lf + 1);
-        m_overlong = false;
-    }
-    // Only the new bytes are searched: a long line arrives in many reads. Its
-    // pieces are kept apart until its end comes, then joined once.
-    std::size_t lf = in.find('\n');
-    if (lf == std::string_view::npos) {
-        keepPartial(in);
-        return;
-    }
-    std::string joined;
-    if (!m_pending.empty()) {
-        joined.reserve(m_pendingBytes + in.size());
-        for (const std::string& piece : m_pending)
-            joined += piece;
-        joined += in;
-        lf += m_pendingBytes;
-        in = joined;
-        dropPending();
-    }
-    std::size_t from = 0;
-    for (; lf != std::string_view::npos; lf = in.find('\n', from)) {
-        const std::string_view raw = in.substr(from, lf - from);
-        from = lf + 1;
-        if (raw.size() > m_services.maxLineBytes || !protocol::validUtf8(raw)) continue;
-        const std::string_view line = protocol::trimmed(raw);
-        if (line.empty()) continue;
-        handleLogged(line);
-    }
-    keepPartial(in.substr(from));
-}
-
-void EngineClient::handleLogged(std::string_view line) {
-    // The line and the commands it leads to reach the traffic log after it is
-    // handled, in that order: a clean's report writes the deletion log first,
-    // so the traffic log cannot take the room the clean just freed.
-    struct Hold {
-        EngineClient& client;
-        explicit Hold(EngineClient& c) : client(c) { client.m_holdTraffic = true; }
-        ~Hold() { client.m_holdTraffic = false; }
-    };
-    {
-        const Hold hold(*this);
-        handleLine(line);
-    }
-    logTraffic("<<", line);
-    std::vector<std::pair<std::string, std::string>> held;
-    held.swap(m_heldTraffic);
-    for (const auto& [prefix, text] : held)
-        logTraffic(prefix, text);
-}
-
-void EngineClient::logTraffic(std::string_view prefix, std::string_view text) {
-    if (!m_services.log) return;
-    if (m_holdTraffic) {
-        m_heldTraffic.emplace_back(prefix, text);
-    } else {
-        m_services.log(prefix, text);
-    }
-}
-
-void EngineClient::keepPartial(std::string_view bytes) {
-    m_pendingBytes += bytes.size();
-    if (m_pendingBytes > m_services.maxLineBytes) {
-        // Past the cap the line is lost; the rest of it up to its line feed
-        // must not be taken for a line of its own.
-        dropPending();
-        m_overlong = true;
-    } else if (!bytes.empty()) {
-        m_pending.emplace_back(bytes);
-    }
-}
-
-void EngineClient::dropPending() {
-    m_pending.clear();
-    m_pendingBytes = 0;
+    m_channel.consume(bytes, [this](std::string_view line) { handleLine(line); });
 }
 
 void EngineClient::consumeError(const std::string& bytes) {
     Batch batch(*this);
-    std::string chunk = std::move(m_errorPending) + bytes;
-    m_errorPending.clear();
-    const std::size_t whole = protocol::completePrefix(chunk);
-    if (whole < chunk.size() && chunk.size() - whole < 4) {
-        m_errorPending = chunk.substr(whole);
-        chunk.resize(whole);
-    }
-    if (chunk.empty() || !protocol::validUtf8(chunk)) return;
-    if (m_services.log) m_services.log("stderr", chunk);
-    m_stderrTail =
-        std::string(durozizo::text::lastGraphemes(m_stderrTail + chunk, kStderrTailLength));
+    m_channel.consumeError(bytes);
 }
 
 void EngineClient::rebuild() {
     m_treeDirty = true;
     m_recordIndexValid = false;
+}
+
+void EngineClient::publish() {
+    flushTree();
+    m_state.deletionLogProblem = m_deletionLog.problem();
 }
 
 void EngineClient::flushTree() {
@@ -413,10 +303,10 @@ void EngineClient::scan() {
     m_state.scanPlaces.clear();
     m_state.banner.reset();
     // An answer still to come proposes items of the list this scan replaces.
-    dropAsks();
+    m_previews.drop();
     Json cmd = command("scan");
     cmd["include_private"] = m_state.includePrivate;
-    m_scanAsk = send(cmd) ? ScanAsk::none : ScanAsk::open;
+    m_scans.sent(!send(cmd));
 }
 
 void EngineClient::tick(const std::vector<std::string>& ids) {
@@ -463,12 +353,12 @@ void EngineClient::cancel() {
     Batch batch(*this);
     // The window leaves its scan at once, whether or not the engine answers: an
     // engine that went silent must not hold the window in "Scanning".
-    if (m_scanAsk == ScanAsk::open || m_state.scanning) {
+    if (m_scans.open() || m_state.scanning) {
         m_state.scanning = false;
         m_state.banner = "Scan cancelled. Nothing was deleted.";
-        m_scanAsk = ScanAsk::cancelled;
+        m_scans.leave();
     }
-    if (!send(command("cancel"))) ++m_cancelsOpen;
+    if (!send(command("cancel"))) m_scans.cancelSent();
 }
 
 void EngineClient::endEngineNow() {

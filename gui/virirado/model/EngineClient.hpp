@@ -1,8 +1,11 @@
 // The app's one connection to the cleaning engine: it finds and launches the
-// engine, writes commands, reads events line by line, and runs the preview check
-// and the clean pipeline. Every member is used on the main thread only; the
-// platform (process, background work, settings, logs) comes in through
-// ClientServices so the whole protocol runs under test without a child.
+// engine, writes commands, takes its events, and holds what the window shows.
+// Its parts, each a type of its own: the line channel (the engine's output as
+// lines, the traffic log), the scan requests, the preview requests with their
+// checks, the clean run (the ledger, the sheet's run, each report) and the
+// deletion-log keeper. Every member is used on the main thread only; the
+// platform comes in through ClientServices so the whole protocol runs under
+// test without a child.
 #pragma once
 
 #include <cstdint>
@@ -13,60 +16,18 @@
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
-#include <utility>
 #include <vector>
 
-#include "CleanLedger.hpp"
-#include "CleanProgress.hpp"
-#include "DeleteLog.hpp"
+#include "CleanRun.hpp"
+#include "ClientServices.hpp"
+#include "DeletionLogKeeper.hpp"
 #include "EngineFacade.hpp"
-#include "EngineLocator.hpp"
-#include "EngineProcess.hpp"
-#include "Json.hpp"
-#include "Model.hpp"
-#include "Tree.hpp"
+#include "LineChannel.hpp"
+#include "PreviewCheck.hpp"
+#include "PreviewRequests.hpp"
+#include "ScanRequests.hpp"
 
 namespace virirado {
-
-// A preview row the guards objected to, with their reason.
-using HeldRow = std::pair<PreviewRow, std::string>;
-
-struct ClientServices {
-    std::function<std::unique_ptr<EngineProcess>()> makeProcess;
-    Executor* executor = nullptr;
-    LaunchContext launch;
-    // The home folder the guards and the deletion log use.
-    std::string home;
-    // The engine traffic log.
-    std::function<void(std::string_view prefix, std::string_view text)> log;
-    // The deletion log: the rows a report named, each with its result; with
-    // none, the rows to log as "unknown"; and the refusals of held rows. `kept`
-    // holds lines an earlier write could not write, which go first. What is not
-    // on disk comes back, with why.
-    std::function<std::optional<DeleteLog::Unwritten>(
-        const std::vector<CleanLedger::Taken>& results, const std::vector<PreviewRow>& fallback,
-        std::string_view kept)>
-        writeDeleteLog;
-    std::function<std::optional<DeleteLog::Unwritten>(const std::vector<HeldRow>& held,
-                                                      std::string_view kept)>
-        writeRefusedLog;
-    // Free bytes of the home folder's volume, none when unreadable.
-    std::function<std::optional<int64_t>()> freeSpace;
-    // The stored "includePrivate" choice, none when absent or not a Bool.
-    std::function<std::optional<bool>()> loadIncludePrivate;
-    std::function<void(bool)> storeIncludePrivate;
-    // The moment the demo data is dated from (seconds since 1970); the system
-    // clock when unset. Snapshot pictures fix it so that they never change.
-    std::function<TimePoint()> now;
-    // The longest line taken from the engine: a result of 300,000 items is about
-    // 110 MB. A longer one is dropped up to its line feed, so an engine that never
-    // ends a line cannot fill the memory.
-    std::size_t maxLineBytes = 256u << 20;
-
-    // This machine: the real logs under `home`, statvfs for free space, no stored
-    // settings. The process, executor and launch context are left to the caller.
-    static ClientServices system(std::string home);
-};
 
 class EngineClient : public EngineFacade {
 public:
@@ -81,13 +42,12 @@ public:
     const EngineState& state() const override { return m_state; }
     const std::vector<ItemRecord>& records() const override { return m_records; }
     const std::set<std::string>& ticked() const override { return m_ticked; }
-    // The rows of the run's clean that no report has named yet, while the run
-    // runs: the ledger holds them, as it holds every clean that is out.
-    std::vector<PreviewRow> pendingRows() const;
-    const std::string& stderrTail() const { return m_stderrTail; }
+    // The rows of the run's clean that no report has named yet, while it runs.
+    std::vector<PreviewRow> pendingRows() const { return m_run.pendingRows(m_state.cleanProgress); }
+    const std::string& stderrTail() const { return m_channel.stderrTail(); }
     bool engineRunning() const { return m_process != nullptr; }
     // Previews asked for whose answer has not come yet.
-    int unansweredPreviews() const { return m_asks.unanswered; }
+    int unansweredPreviews() const { return m_previews.unanswered(); }
 
     void start() override;
     void scan() override;
@@ -105,6 +65,10 @@ public:
     void confirmClean() override;
     void dismissPreview() override;
     void endEngineNow() override;
+    // The app ends: the rows no report reached are logged as "unknown" and the
+    // kept deletion-log lines tried a last time. What still is not on disk
+    // comes back, whole, with why, for the app to say; nothing is kept.
+    std::optional<DeleteLog::Unwritten> finishDeletionLog();
 
     // The transport, public so that the platform side and tests can drive it.
     void consume(std::string_view bytes);
@@ -115,7 +79,9 @@ public:
     void handleLine(std::string_view line);
     void loadSnapshotDemo();
 
-    static std::optional<PreviewRow> previewRow(const Json& entry);
+    static std::optional<PreviewRow> previewRow(const Json& entry) {
+        return PreviewRequests::previewRow(entry);
+    }
 
 private:
     struct Before {
@@ -126,20 +92,11 @@ private:
 
     // Announces one change when the outermost operation ends and the published
     // state differs from what it was when that operation began. The display tree
-    // is rebuilt once there, however many records the operation changed, and is
-    // compared by its revision, not node by node.
+    // is rebuilt once there, however many records the operation changed.
     class Batch {
     public:
-        explicit Batch(EngineClient& client) : m_client(client) {
-            if (m_client.m_batchDepth++ == 0) m_before = m_client.snapshot();
-        }
-        ~Batch() {
-            if (--m_client.m_batchDepth != 0) return;
-            m_client.flushTree();
-            if (m_before && !m_client.sameAs(*m_before) && m_client.m_onChanged) {
-                m_client.m_onChanged();
-            }
-        }
+        explicit Batch(EngineClient& client);
+        ~Batch();
         Batch(const Batch&) = delete;
         Batch& operator=(const Batch&) = delete;
 
@@ -149,15 +106,14 @@ private:
     };
 
     bool snapshotMode() const;
-    void announce();
-    // The published state with its large parts left out, and whether the state
-    // equals such a copy. The tree is compared by its revision, the preview by
-    // m_previewRevision and the run's failures by their number (they only grow
-    // while the run goes, and what replaces them changes its phase or error):
-    // copied, they made each progress event of a large clean cost the whole
-    // preview and every failure so far.
+    // The published state with its large parts left out (the tree by its
+    // revision, the preview by m_previewRevision, the run's failures by their
+    // number), and whether the state equals such a copy.
     Before snapshot();
     bool sameAs(const Before& before);
+    // What parts keep for themselves and the window reads: the tree, and why
+    // the deletion log waits.
+    void publish();
     // Replaces the preview on show; every change of it goes through here.
     void setPreview(std::optional<PreviewPayload> preview);
     void flushTree();
@@ -166,14 +122,6 @@ private:
     std::optional<std::string> send(const Json& command);
     Json command(const char* name);
     void rebuild();
-    void outputEnd();
-    // Handles one received line and then logs it.
-    void handleLogged(std::string_view line);
-    // A line for the traffic log, held while a received line is handled.
-    void logTraffic(std::string_view prefix, std::string_view text);
-    // Keeps output that ends no line yet, up to the cap.
-    void keepPartial(std::string_view bytes);
-    void dropPending();
     // The window waits on the engine: an answer to "hello", a scan, a preview,
     // a clean.
     bool waitingOnEngine() const;
@@ -184,62 +132,23 @@ private:
     void onProgress(const Json& event);
     void onDone(const Json& event);
     void onSelection(const Json& event);
-    void onCleanProgress(const Json& event);
     void onCancelled(const Json& event);
     void onError(const Json& event);
     void onScannerError(const Json& event);
 
     // The clean pipeline.
-    // The previews asked for since every earlier one was answered. The engine's
-    // answers name no request, so an answer is judged against all of them: it
-    // may hold any item one of them asked for, and it asks for the typed code
-    // when any of them was a quick delete.
-    struct PreviewAsks {
-        int unanswered = 0;
-        std::set<std::string> ids;
-        bool quickDelete = false;
-        bool tank = false;
-        // What the user had ticked when a quick delete was asked for: a refusal
-        // of its answer leaves those ticks alone.
-        std::set<std::string> tickedAtQuickAsk;
-    };
-    // Sends the "preview" command of a new request.
     void askForPreview(bool quickDelete, const std::set<std::string>& ids);
-    // One answer has come (a preview, or the engine's refusal of one).
-    PreviewAsks takeAnswer();
-    // No answer to an earlier request is wanted any more.
-    void dropAsks();
     void onPreview(const Json& event);
-    // The answer's rows that the request did not ask for, with the reason.
-    static std::vector<HeldRow> unaskedRows(const PreviewPayload& payload,
-                                            const PreviewAsks& asked);
-    void finishPreviewCheck(const PreviewPayload& payload, const std::vector<HeldRow>& held,
-                            uint64_t answer, int64_t generation);
+    // `ticksKept`: what a hold-back of this answer leaves ticked.
+    void finishPreviewCheck(const CheckedPreview& checked, uint64_t answer, int64_t generation,
+                            const std::set<std::string>& ticksKept);
     void finishRecheck(const PreviewPayload& payload, const std::vector<HeldRow>& held);
     // Refuses the clean and unticks the held rows, but for those in `keepTicked`:
     // the user's own ticks, which a quick delete's answer may not take away.
     void holdBack(const std::vector<HeldRow>& held, const std::set<std::string>& keepTicked = {});
     void sendClean(const PreviewPayload& payload, bool dry);
     void onClean(const Json& event);
-    // The parts of taking a report: its deletion-log lines, the records it
-    // says went, and the run on the sheet when the report is its clean's.
-    void logReport(const CleanLedger::Report& report);
-    void removeDeleted(const CleanLedger::Report& report);
-    void finishRun(const CleanLedger::Report& report);
-    // The banner that sums up a report.
-    static std::string cleanBanner(const Json& event, const CleanLedger::Report& report,
-                                   const std::optional<std::string>& logProblem);
-    // No report can come any more: the rows still open go to the deletion log
-    // as "unknown", since the engine may have removed any of them.
-    void logRowsNoReportReached();
-    // Writes deletion-log lines through `write`, handing it the lines earlier
-    // writes left; keeps what does not reach the disk and publishes why.
-    void logDeletions(
-        const std::function<std::optional<DeleteLog::Unwritten>(std::string_view kept)>& write);
-    // Tries the kept lines again, when there are any.
-    void retryDeletionLog();
-    // `banner` and, when the deletion log could not be written, why.
-    std::string withLogProblem(std::string banner) const;
+    void removeRecords(const std::unordered_set<std::string>& ids);
     // From the moment its clean is sent until the user closes its result, a run
     // owns the sheet: nothing the engine proposes may replace or clear it.
     bool runOwnsSheet() const;
@@ -253,11 +162,10 @@ private:
     EngineState m_state;
     // Raised whenever the preview on show changes.
     uint64_t m_previewRevision = 0;
-    // The tree waits to be rebuilt until the outermost operation ends.
+    // The tree waits to be rebuilt until the outermost operation ends. It holds
+    // the first m_treeRecords records, so records appended since are added to
+    // it instead of making it again; false m_treeGrows after a snapshot edit.
     bool m_treeDirty = false;
-    // The tree holds the first m_treeRecords records and nothing else, so records
-    // appended since are added to it instead of making it again: a result that
-    // arrives item by item costs each item once. False after a snapshot edit.
     std::size_t m_treeRecords = 0;
     bool m_treeGrows = true;
     std::vector<ItemRecord> m_records;
@@ -265,48 +173,22 @@ private:
     std::unordered_map<std::string, std::size_t> m_recordIndex;
     bool m_recordIndexValid = false;
     std::set<std::string> m_ticked;
+
     std::unique_ptr<EngineProcess> m_process;
     // The child that ended last, kept until the next launch.
     std::unique_ptr<EngineProcess> m_retired;
     // Callbacks of a child that is no longer the current one are ignored.
     uint64_t m_launchId = 0;
-    // Output since the last line feed, in the pieces it came in, and its length.
-    std::vector<std::string> m_pending;
-    std::size_t m_pendingBytes = 0;
-    std::string m_errorPending;
     int64_t m_next = 0;
-    std::string m_stderrTail;
-    // Every clean sent whose rows still wait for a report, and the one whose run
-    // the sheet shows.
-    CleanLedger m_ledger;
-    // Deletion-log lines no write could put on disk yet, oldest first: tried
-    // again with every later write, at every report and at the end.
-    std::string m_unwrittenLines;
-    std::optional<CleanLedger::Number> m_runClean;
-    PreviewAsks m_asks;
-    // Answers are numbered as they come; a check that finishes after a later
-    // answer's, or after the asks were dropped, is not shown.
-    uint64_t m_answers = 0;
-    uint64_t m_answersSettled = 0;
-    // Traffic-log lines that wait while a received line is handled.
-    bool m_holdTraffic = false;
-    std::vector<std::pair<std::string, std::string>> m_heldTraffic;
-    // Output past the cap is being dropped up to the next line feed.
-    bool m_overlong = false;
-    // The scan this window asked for: open until its "done" or the engine's
-    // "cancelled", an "error" or the engine's end. Cancelled by the user, its
-    // late events are no answer to anything: the window left it at once.
-    enum class ScanAsk { none, open, cancelled };
-    ScanAsk m_scanAsk = ScanAsk::none;
-    // Cancels sent that the engine has not answered yet. A "cancelled" answers
-    // one of them: the scan that cancel was for was left when it was sent, and
-    // a scan started since goes on. Only with none open is a "cancelled" the
-    // engine's own, which ends the open scan. Events name no command, so only
-    // their number is kept.
-    int m_cancelsOpen = 0;
     // The engine has said something since it was started: until then the
     // window waits on its answer to "hello".
     bool m_heard = false;
+
+    LineChannel m_channel;
+    ScanRequests m_scans;
+    PreviewRequests m_previews;
+    DeletionLogKeeper m_deletionLog;
+    CleanRun m_run{m_deletionLog};
 };
 
 }  // namespace virirado

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "Json.hpp"
@@ -79,5 +80,8 @@ struct PreviewPayload {
     // The rows that may be cleaned at all (safety other than "info"), in order.
     std::vector<PreviewRow> deletableRows() const;
 };
+
+// A preview row the guards objected to, with their reason.
+using HeldRow = std::pair<PreviewRow, std::string>;
 
 }  // namespace virirado

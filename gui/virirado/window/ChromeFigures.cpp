@@ -23,6 +23,15 @@ int64_t bytesAfter(int64_t freeBytes, int64_t tickedBack) {
     return durozizo::saturatingAdd(freeBytes, tickedBack);
 }
 
+std::array<HeroStat, 2> heroStats(int64_t totalBytes, int64_t freeBytes, int64_t tickedBack) {
+    return {HeroStat{"Free now", statValue(totalBytes, freeBytes)},
+            HeroStat{"After", statValue(totalBytes, bytesAfter(freeBytes, tickedBack))}};
+}
+
+std::string statSpoken(const HeroStat& stat) {
+    return stat.title + ", " + stat.value;
+}
+
 std::string searchCountText(const RowRefs& rows) {
     int64_t bytes = 0;
     for (const VadeRow* row : rows)

@@ -4,6 +4,7 @@
 // behind it yet reads "—", never 0.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -29,6 +30,23 @@ std::string statValue(int64_t totalBytes, int64_t bytes);
 // Free space after the clean: free plus what the ticked rows give back, pinned to
 // the 64-bit range instead of wrapping.
 int64_t bytesAfter(int64_t freeBytes, int64_t tickedBack);
+
+// One of the hero's stats: its title as said ("Free now"; painted in capitals)
+// and its value.
+struct HeroStat {
+    std::string title;
+    std::string value;
+
+    bool operator==(const HeroStat&) const = default;
+};
+
+// "Free now" with the free space and "After" with the free space plus what the
+// ticked rows give back, both "—" while no volume is known.
+std::array<HeroStat, 2> heroStats(int64_t totalBytes, int64_t freeBytes, int64_t tickedBack);
+
+// A stat as one element for assistive tools, title and value read together and
+// joined as the legend's figures are: "Free now, 240.4 GB".
+std::string statSpoken(const HeroStat& stat);
 
 // The search bar's count: "<rows> · <size they give back>".
 std::string searchCountText(const RowRefs& rows);

@@ -121,6 +121,13 @@ std::string destinationWord(const std::string& action) {
     return action == "trash" ? "Trash" : "gone";
 }
 
+std::string spokenPreviewRow(const PreviewRow& row) {
+    std::string words = row.label + ", " + finderSize(row.realisticSize) + ", " +
+                        (row.action == "trash" ? "to Trash" : "removed for good");
+    if (row.safety == "review") words += ", Check first";
+    return words;
+}
+
 std::optional<std::string> heldBackLine(int64_t blockedCount) {
     if (blockedCount < 1) return std::nullopt;
     return std::to_string(blockedCount) + " held back by guards";

@@ -83,6 +83,9 @@ std::string primaryText(bool verifying, bool dryRun, int64_t total);
 std::string codePrompt(std::string_view code);
 // "Trash" or "gone".
 std::string destinationWord(const std::string& action);
+// One panel row as a reader says it, every text the row shows: "npm, 1.2 GB,
+// to Trash" or "Simulators, 3.1 GB, removed for good, Check first".
+std::string spokenPreviewRow(const PreviewRow& row);
 // "3 held back by guards" when the guards held any back.
 std::optional<std::string> heldBackLine(int64_t blockedCount);
 

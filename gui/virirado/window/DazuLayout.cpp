@@ -189,6 +189,10 @@ std::string headerCount(const RowRefs& rows) {
     return std::to_string(rows.size()) + " items (" + finderSize(headerListedSum(rows)) + ")";
 }
 
+std::string headerHeading(std::string_view count) {
+    return std::string(kHeaderTitle) + " \u00B7 " + std::string(count);
+}
+
 std::string stripHelp(bool expanded) {
     return expanded ? "Click to fold back to the Dazu bar"
                     : "Click to expand the largest files map";

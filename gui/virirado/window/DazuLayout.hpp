@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "RowGroups.hpp"
@@ -126,6 +127,9 @@ inline constexpr const char* kLegendHint = "Click bar to open largest files map"
 int64_t headerListedSum(const RowRefs& rows);
 std::string headerCount(const RowRefs& rows);
 inline constexpr const char* kHeaderTitle = "LARGEST FILES";
+// The header's title and count as one line, as a screen reader reads the
+// heading: "LARGEST FILES · <n> items (<size>)".
+std::string headerHeading(std::string_view count);
 inline constexpr const char* kHeaderFold = "Click here to fold back to bar";
 
 // The strip's help tip and accessible name.

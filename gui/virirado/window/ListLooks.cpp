@@ -43,6 +43,7 @@ Badge badgeOf(const VadeRow& row) {
         b.word = row.safety == "info" ? std::string("Info") : row.safety;
         b.tone = BadgeTone::neutral;
     }
+    b.spoken = b.word;
     b.word = upperCased(b.word);
     return b;
 }
@@ -134,7 +135,7 @@ std::string childLineSpoken(const VadeRow& row) {
 
 bool spokenAlike(const VadeRow& a, const VadeRow& b) {
     return a.ticked == b.ticked && a.tickable == b.tickable && getsBack(a) == getsBack(b) &&
-           a.name == b.name;
+           a.name == b.name && a.safety == b.safety && a.blocked == b.blocked;
 }
 
 bool spokenAlike(const TreeGroup& a, bool aOpen, const TreeGroup& b, bool bOpen) {

@@ -32,6 +32,9 @@ enum class BadgeTone { blocked, lookOnly, check, safe, neutral };
 struct Badge {
     // Already upper-cased, as it is drawn.
     std::string word;
+    // The word as written, before upper-casing: what a screen reader says, as
+    // a voice may spell out a short word in capitals.
+    std::string spoken;
     BadgeTone tone = BadgeTone::neutral;
     // The blocked reason, else what cleaning does to the row.
     std::string tip;
@@ -75,7 +78,7 @@ std::string groupLineSpoken(const TreeGroup& group, bool open);
 std::string childLineSpoken(const VadeRow& row);
 
 // Two rows, or two groups, that are alike give a screen reader the same words
-// for their line and their tick, and the same enabled tick: what a refresh
+// for their line, its badge and its tick, and the same tick states: what a refresh
 // checks before it builds any words. Sizes that differ but read the same
 // are not alike; the words decide then.
 bool spokenAlike(const VadeRow& a, const VadeRow& b);

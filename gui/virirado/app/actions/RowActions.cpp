@@ -1,7 +1,9 @@
 #include "RowActions.hpp"
 
+#include <QKeyEvent>
 #include <QMenu>
 #include <QStyleOptionMenuItem>
+#include <QTimer>
 
 #include "LivePill.hpp"
 
@@ -82,10 +84,32 @@ std::unique_ptr<QMenu> build(const RowMenu& item, FileActions& files,
     return menu;
 }
 
+bool asksForMenu(const QKeyEvent& event) {
+    const Qt::KeyboardModifiers mods =
+        event.modifiers() &
+        (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
+    return event.key() == Qt::Key_F10 && mods == Qt::ShiftModifier;
+}
+
+void show(QMenu& menu, QPoint globalPos, bool fromKeys) {
+    if (fromKeys) {
+        // Once shown: a menu that opens sets no current entry of its own.
+        QTimer::singleShot(0, &menu, [m = &menu] {
+            for (QAction* action : m->actions()) {
+                if (action->isEnabled() && !action->isSeparator()) {
+                    m->setActiveAction(action);
+                    return;
+                }
+            }
+        });
+    }
+    menu.exec(globalPos);
+}
+
 void popup(const RowMenu& item, FileActions& files, std::function<void()> onQuickDelete,
-           QWidget* parent, QPoint globalPos) {
+           QWidget* parent, QPoint globalPos, bool fromKeys) {
     auto menu = build(item, files, std::move(onQuickDelete), parent);
-    menu->exec(globalPos);
+    show(*menu, globalPos, fromKeys);
 }
 
 }  // namespace virirado::RowActions

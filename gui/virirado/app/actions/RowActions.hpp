@@ -10,6 +10,7 @@
 #include "FileActions.hpp"
 #include "RowMenu.hpp"
 
+class QKeyEvent;
 class QMenu;
 class QWidget;
 
@@ -20,8 +21,17 @@ namespace virirado::RowActions {
 std::unique_ptr<QMenu> build(const RowMenu& item, FileActions& files,
                              std::function<void()> onQuickDelete, QWidget* parent);
 
+// Shift+F10: the context menu's key on Linux desktops beside the Menu key,
+// which Qt turns into a menu event and this one not.
+bool asksForMenu(const QKeyEvent& event);
+
+// Shows `menu` at `globalPos` until the user picks or leaves. Asked from the
+// keys, its first working entry is the current one, so the arrows and Return
+// act at once and a screen reader says where the keys are.
+void show(QMenu& menu, QPoint globalPos, bool fromKeys);
+
 // Builds the menu and shows it at `globalPos` until the user picks or leaves.
 void popup(const RowMenu& item, FileActions& files, std::function<void()> onQuickDelete,
-           QWidget* parent, QPoint globalPos);
+           QWidget* parent, QPoint globalPos, bool fromKeys = false);
 
 }  // namespace virirado::RowActions

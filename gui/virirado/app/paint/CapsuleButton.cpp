@@ -6,6 +6,8 @@
 #include <cmath>
 
 #include "FocusRing.hpp"
+#include "OutsideFocusRing.hpp"
+#include "Palette.hpp"
 #include "Symbols.hpp"
 
 namespace virirado {
@@ -30,8 +32,20 @@ void CapsuleButton::setRuns(std::vector<TextRun> runs) {
     update();
 }
 
+bool CapsuleButton::drawsCapsule() const {
+    return m_style.fill.alpha() > 0 || (m_style.borderWidth > 0 && m_style.border.alpha() > 0);
+}
+
 void CapsuleButton::setCapsule(const CapsuleStyle& style) {
     m_style = style;
+    // A bare text button has no shape to ring inside without crossing its
+    // letters: its ring stands around it instead.
+    if (!drawsCapsule() && m_outside == nullptr) {
+        m_outside = OutsideFocusRing::attach(this, QMargins(7, 4, 7, 4), -1);
+    } else if (drawsCapsule() && m_outside != nullptr) {
+        delete m_outside;
+        m_outside = nullptr;
+    }
     updateGeometry();
     update();
 }
@@ -107,7 +121,23 @@ void CapsuleButton::paintEvent(QPaintEvent*) {
         p.drawText(QPointF(x, baseline), run.text);
         x += w + m_style.spacing;
     }
-    if (showsFocusRing(this)) paintFocusRing(p, box, radius);
+    if (drawsCapsule() && showsFocusRing(this)) paintRing(p, box, radius);
+}
+
+void CapsuleButton::paintRing(QPainter& p, const QRectF& box, double radius) const {
+    paintFocusRing(p, box, radius);
+    // On a capsule filled with the ring's own colour (the chosen scope in the
+    // dark) the ring would vanish: a line in the label's ink just inside it
+    // shows where it is.
+    if (m_style.fill != Palette::of(false).accent || m_runs.empty()) return;
+    constexpr double kInside = 2 + 0.75;
+    const QRectF line = box.adjusted(kInside, kInside, -kInside, -kInside);
+    const double r = std::max(0.0, radius - kInside);
+    p.save();
+    p.setPen(QPen(m_runs.front().color, 1.5));
+    p.setBrush(Qt::NoBrush);
+    p.drawRoundedRect(line, r, r);
+    p.restore();
 }
 
 }  // namespace virirado

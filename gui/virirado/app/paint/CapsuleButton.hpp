@@ -1,7 +1,8 @@
 // A button drawn as a capsule: a fill, an inside border, an optional leading
 // symbol and one or more text runs, each in its own font and colour. It paints
 // its texts itself, so "&" is never taken for a keyboard mnemonic. Tab reaches
-// it and Space presses it; it shows the keyboard's focus ring, never a click's.
+// it and Space presses it; it shows the keyboard's focus ring, never a click's:
+// inside its capsule, or around its text when it draws no capsule.
 #pragma once
 
 #include <QAbstractButton>
@@ -11,6 +12,8 @@
 #include <vector>
 
 namespace virirado {
+
+class OutsideFocusRing;
 
 struct TextRun {
     QString text;
@@ -54,9 +57,14 @@ protected:
 
 private:
     QSizeF contentSize() const;
+    // A fill or a border to show the capsule's shape.
+    bool drawsCapsule() const;
+    // The keyboard's ring inside the capsule.
+    void paintRing(QPainter& p, const QRectF& box, double radius) const;
 
     std::vector<TextRun> m_runs;
     CapsuleStyle m_style;
+    OutsideFocusRing* m_outside = nullptr;
 };
 
 }  // namespace virirado

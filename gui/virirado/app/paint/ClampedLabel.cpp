@@ -6,11 +6,13 @@
 #include <cmath>
 
 #include "MessageLines.hpp"
+#include "ReadAs.hpp"
 
 namespace virirado {
 
 ClampedLabel::ClampedLabel(QWidget* parent) : QWidget(parent) {
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    readAsText(this);
 }
 
 void ClampedLabel::setText(const QString& text) {

@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "PlainText.hpp"
+#include "ReadAs.hpp"
 #include "Theme.hpp"
 
 namespace virirado {
@@ -24,6 +25,7 @@ LivePill::LivePill(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("livePill"));
     setToolTip(plainToolTip(QStringLiteral("This build can really delete files.")));
     setAccessibleName(kText);
+    readAsText(this);
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
 }
 

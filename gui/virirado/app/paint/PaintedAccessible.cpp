@@ -75,7 +75,7 @@ public:
         return QRect(w->mapToGlobal(r.topLeft()), r.size());
     }
     QAccessible::Role role() const override {
-        return isValid() ? face().role : QAccessible::NoRole;
+        return isValid() ? m_access->parts()->partRole(m_id) : QAccessible::NoRole;
     }
     QAccessible::State state() const override {
         QAccessible::State s;

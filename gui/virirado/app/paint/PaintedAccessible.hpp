@@ -56,6 +56,9 @@ public:
     }
     // `id` is always in range.
     virtual PartFace face(PartId id) const = 0;
+    // The role alone, without the words: a tool that counts a widget's items
+    // may ask every one of thousands for its role.
+    virtual QAccessible::Role partRole(PartId id) const { return face(id).role; }
     // A tool asks for one of the part's actions, as a click would.
     virtual void act(PartId id, const QString& action) = 0;
     // The part under a point in the widget's coordinates; none between parts.

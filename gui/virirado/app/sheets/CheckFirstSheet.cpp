@@ -10,6 +10,7 @@
 #include "CheckList.hpp"
 #include "ClampedLabel.hpp"
 #include "Palette.hpp"
+#include "ReadAs.hpp"
 #include "RowSheets.hpp"
 #include "SheetParts.hpp"
 #include "Theme.hpp"
@@ -44,6 +45,7 @@ void CheckFirstSheet::build() {
 
     m_title = sheetLabel(this, "title", Dazu::text(17, FontWeight::semibold));
     m_title->setText(QStringLiteral("Check first"));
+    setAccessibleName(m_title->text());
     m_explanation = sheetLabel(this, "explanation", secondaryFont(), 50);
     m_name = sheetLabel(this, "name", Dazu::text(15, FontWeight::semibold), 50);
     column->addWidget(m_title);
@@ -56,8 +58,12 @@ void CheckFirstSheet::build() {
     m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     m_scroll->setWidgetResizable(true);
+    // The list itself takes the keys and moves through its lines.
+    m_scroll->setFocusPolicy(Qt::NoFocus);
     m_scroll->viewport()->setAutoFillBackground(false);
     m_list = new CheckList;
+    // The row's name heads the list: a reader says it as the list's name.
+    setLabelFor(m_name, m_list);
     m_scroll->setWidget(m_list);
     // The scroll area fills its widget by default; the sheet's colour shows through.
     m_list->setAutoFillBackground(false);
@@ -92,10 +98,16 @@ void CheckFirstSheet::present(const WindowView& view) {
     m_row = view.checkFirst->row;
     m_explanation->setText(qs(checkFirstExplanation(m_dryRun, m_row->name)));
     m_name->setText(qs(m_row->name));
+    m_list->setAccessibleName(m_name->text());
     fillList();
     m_why->setText(qs(m_row->why));
-    m_why->setVisible(!m_row->why.empty());
+    showForReaders(m_why, !m_row->why.empty());
     fitToContent();
+}
+
+// A reader starts on the row's own line, what this sheet is about.
+QWidget* CheckFirstSheet::firstFocus() const {
+    return m_list;
 }
 
 void CheckFirstSheet::fillList() {

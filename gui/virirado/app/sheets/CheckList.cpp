@@ -4,6 +4,7 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QTextLayout>
+#include <algorithm>
 #include <cmath>
 
 #include "Palette.hpp"
@@ -41,7 +42,7 @@ double titleRowHeight() {
 
 }  // namespace
 
-CheckList::CheckList(QWidget* parent) : QWidget(parent) {
+CheckList::CheckList(QWidget* parent) : ReadingLines(parent) {
     setObjectName(QStringLiteral("checkList"));
     QSizePolicy policy(QSizePolicy::Expanding, QSizePolicy::Preferred);
     policy.setHeightForWidth(true);
@@ -51,8 +52,9 @@ CheckList::CheckList(QWidget* parent) : QWidget(parent) {
 void CheckList::setLines(std::vector<CheckLine> lines) {
     if (lines == m_lines) return;
     m_lines = std::move(lines);
+    m_topsWidth = -1;
     updateGeometry();
-    update();
+    linesChanged();
 }
 
 void CheckList::setDark(bool dark) {
@@ -96,13 +98,36 @@ double CheckList::lineHeight(const CheckLine& line, double width) const {
     return h + kInner + 1 + kPadY;
 }
 
-int CheckList::heightForWidth(int width) const {
-    double h = 0;
-    for (std::size_t i = 0; i < m_lines.size(); ++i) {
-        if (i > 0) h += kLineSpacing;
-        h += lineHeight(m_lines[i], width);
+const std::vector<double>& CheckList::tops(double width) const {
+    if (width == m_topsWidth) return m_tops;
+    m_tops.clear();
+    m_tops.reserve(m_lines.size() + 1);
+    double y = 0;
+    for (const CheckLine& line : m_lines) {
+        m_tops.push_back(y);
+        y += lineHeight(line, width) + kLineSpacing;
     }
-    return static_cast<int>(std::ceil(h));
+    m_tops.push_back(m_lines.empty() ? 0 : y - kLineSpacing);
+    m_topsWidth = width;
+    return m_tops;
+}
+
+int CheckList::heightForWidth(int width) const {
+    return static_cast<int>(std::ceil(tops(width).back()));
+}
+
+QRectF CheckList::lineBox(int line) const {
+    const std::vector<double>& at = tops(width());
+    const auto i = static_cast<std::size_t>(line);
+    const double next = i + 1 < m_lines.size() ? at[i + 1] - kLineSpacing : at.back();
+    return {0, at[i], static_cast<double>(width()), next - at[i]};
+}
+
+QString CheckList::spokenLine(int line) const {
+    const CheckLine& l = m_lines.at(static_cast<std::size_t>(line));
+    QString words = flat(l.title) + QStringLiteral(", ") + qs(l.size);
+    if (!l.detail.empty()) words += QStringLiteral(", ") + flat(l.detail);
+    return words;
 }
 
 void CheckList::paintEvent(QPaintEvent* event) {
@@ -114,34 +139,37 @@ void CheckList::paintEvent(QPaintEvent* event) {
     const QFontMetricsF sm(sizeFont());
     const QFontMetricsF dm(detailFont());
     const double row = titleRowHeight();
-    double y = 0;
-    for (const CheckLine& line : m_lines) {
-        const double h = lineHeight(line, width);
+    const std::vector<double>& at = tops(width);
+    // The first line that reaches into the part to paint.
+    const auto first =
+        std::upper_bound(at.begin(), at.end() - 1, static_cast<double>(event->rect().top()));
+    for (auto i = static_cast<std::size_t>(std::max<std::ptrdiff_t>(0, first - at.begin() - 1));
+         i < m_lines.size(); ++i) {
+        const CheckLine& line = m_lines[i];
+        const double y = at[i];
         if (y > event->rect().bottom()) break;
-        if (y + h >= event->rect().top()) {
-            const double mid = y + kPadY + row / 2;
-            const QString size = qs(line.size);
-            const double sizeWidth = sm.horizontalAdvance(size);
-            p.setFont(sizeFont());
-            p.setPen(palette.text);
-            p.drawText(QPointF(width - sizeWidth, mid + (sm.ascent() - sm.descent()) / 2), size);
-            const double room = std::max(0.0, width - sizeWidth - 8);
-            p.setFont(titleFont());
-            p.drawText(QPointF(0, mid + (tm.ascent() - tm.descent()) / 2),
-                       tm.elidedText(flat(line.title), Qt::ElideRight, room));
-            double ty = y + kPadY + row + kInner;
-            const QStringList details = detailLines(line, width);
-            p.setFont(detailFont());
-            p.setPen(palette.secondary);
-            for (const QString& d : details) {
-                p.drawText(QPointF(0, ty + dm.ascent()), d);
-                ty += dm.lineSpacing();
-            }
-            if (!details.isEmpty()) ty += dm.height() - dm.lineSpacing() + kInner;
-            p.fillRect(QRectF(0, ty, width, 1), palette.outline);
+        const double mid = y + kPadY + row / 2;
+        const QString size = qs(line.size);
+        const double sizeWidth = sm.horizontalAdvance(size);
+        p.setFont(sizeFont());
+        p.setPen(palette.text);
+        p.drawText(QPointF(width - sizeWidth, mid + (sm.ascent() - sm.descent()) / 2), size);
+        const double room = std::max(0.0, width - sizeWidth - 8);
+        p.setFont(titleFont());
+        p.drawText(QPointF(0, mid + (tm.ascent() - tm.descent()) / 2),
+                   tm.elidedText(flat(line.title), Qt::ElideRight, room));
+        double ty = y + kPadY + row + kInner;
+        const QStringList details = detailLines(line, width);
+        p.setFont(detailFont());
+        p.setPen(palette.secondary);
+        for (const QString& d : details) {
+            p.drawText(QPointF(0, ty + dm.ascent()), d);
+            ty += dm.lineSpacing();
         }
-        y += h + kLineSpacing;
+        if (!details.isEmpty()) ty += dm.height() - dm.lineSpacing() + kInner;
+        p.fillRect(QRectF(0, ty, width, 1), palette.outline);
     }
+    paintKeysLine(p);
 }
 
 }  // namespace virirado

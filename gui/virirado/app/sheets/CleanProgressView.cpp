@@ -8,6 +8,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include "Announcer.hpp"
 #include "CapsuleButton.hpp"
 #include "ClampedLabel.hpp"
 #include "CleanBar.hpp"
@@ -17,6 +18,7 @@
 #include "LivePill.hpp"
 #include "LogFolder.hpp"
 #include "Palette.hpp"
+#include "ReadAs.hpp"
 #include "SheetParts.hpp"
 #include "Theme.hpp"
 
@@ -30,13 +32,20 @@ QFont secondaryFont() {
     return Dazu::text(13.5, FontWeight::regular);
 }
 
-void setShown(QWidget* widget, bool shown) {
-    if (widget->isVisibleTo(widget->parentWidget()) != shown) widget->setVisible(shown);
+// Sentences joined as a reader should hear them, each closed by a stop.
+void addSentence(QString& to, const QString& sentence) {
+    if (sentence.trimmed().isEmpty()) return;
+    if (!to.isEmpty()) {
+        static const QString closers = QStringLiteral(".!?\u2026");
+        if (!closers.contains(to.back())) to += u'.';
+        to += u' ';
+    }
+    to += sentence;
 }
 
 void setOptionalText(ClampedLabel* label, const std::optional<std::string>& text) {
     if (text) label->setText(qs(*text));
-    setShown(label, text.has_value());
+    showForReaders(label, text.has_value());
 }
 
 void openInFileManager(const QString& folder) {
@@ -85,6 +94,7 @@ void CleanProgressView::buildHeader(QVBoxLayout* column) {
 
 void CleanProgressView::buildRunning(QVBoxLayout* column) {
     m_running = new QWidget(this);
+    m_running->setObjectName(QStringLiteral("runningPart"));
     auto* running = new QVBoxLayout(m_running);
     running->setContentsMargins(0, 0, 0, 0);
     running->setSpacing(8);
@@ -100,6 +110,7 @@ void CleanProgressView::buildRunning(QVBoxLayout* column) {
 
 void CleanProgressView::buildResult(QVBoxLayout* column) {
     m_result = new QWidget(this);
+    m_result->setObjectName(QStringLiteral("resultPart"));
     auto* result = new QVBoxLayout(m_result);
     result->setContentsMargins(0, 0, 0, 0);
     result->setSpacing(8);
@@ -168,20 +179,58 @@ void CleanProgressView::present(const durozizo::CleanProgress& progress, int64_t
 
     const bool finished = progress.phase == Phase::finished;
     m_title->setText(qs(progressTitle(progress)));
-    setShown(m_pill, !progress.readsDry());
-    setShown(m_elapsed, !finished);
-    setShown(m_running, !finished);
-    setShown(m_result, finished);
+    showForReaders(m_pill, !progress.readsDry());
+    showForReaders(m_elapsed, !finished);
+    showForReaders(m_running, !finished);
+    showForReaders(m_result, finished);
     if (finished) {
         updateResult();
     } else {
         updateRunning();
     }
-    setShown(m_showLog, showsLog(progress));
-    setShown(m_done, showsDone(progress));
-    setShown(m_cantStop, !showsDone(progress));
+    showForReaders(m_showLog, showsLog(progress));
+    showForReaders(m_done, showsDone(progress));
+    showForReaders(m_cantStop, !showsDone(progress));
     updateElapsed();
     armElapsed();
+    tellReader();
+}
+
+QWidget* CleanProgressView::firstFocus() const {
+    return m_progress && showsDone(*m_progress) ? m_done : nullptr;
+}
+
+QString CleanProgressView::title() const {
+    return m_title->text();
+}
+
+QString CleanProgressView::spokenState() const {
+    QString words = m_title->text();
+    if (!m_progress || m_progress->phase != Phase::finished) return words;
+    for (const ClampedLabel* line : {m_headline, m_error, m_logLine, m_trashNote, m_notTried}) {
+        if (line->isVisibleTo(m_result)) addSentence(words, line->text());
+    }
+    return words;
+}
+
+// Nothing else tells a reader how the run goes: no key brings it, and the
+// sheet's new name never reaches it. At the end the keys come to Done (as its
+// Return does), and the result is announced after the reader has said where
+// the keys are.
+void CleanProgressView::tellReader() {
+    const bool finished = showsDone(*m_progress);
+    // A sheet that opens on a finished run gets its keys from the sheet host.
+    if (finished && !m_doneFocused && window()->isVisible()) m_done->setFocus();
+    m_doneFocused = finished;
+    const QString words = spokenState();
+    if (words == m_told) return;
+    m_told = words;
+    // Told from the window behind the sheet: a reader brings in a notification
+    // of the sheet's own with the sheet's name and all its lines, which would
+    // say the result twice.
+    QWidget* from =
+        window()->parentWidget() != nullptr ? window()->parentWidget()->window() : window();
+    announce(from, words);
 }
 
 void CleanProgressView::setCloseWaiting(bool waiting) {
@@ -205,7 +254,7 @@ void CleanProgressView::updateResult() {
     m_failures->setFailures(p.failures);
     const int height = failureListHeight(p.failures.size());
     if (height > 0) m_failureScroll->setFixedHeight(height);
-    setShown(m_failurePanel, height > 0);
+    showForReaders(m_failurePanel, height > 0);
 }
 
 void CleanProgressView::updateElapsed() {

@@ -46,6 +46,15 @@ public:
         m_openFolder = std::move(opener);
     }
 
+    // The title shown: the run's phase.
+    QString title() const;
+    // What a reader is told of the run: its phase while it runs; the result,
+    // every line of it, once it has finished.
+    QString spokenState() const;
+
+    // Where the keys go: Done once the run has finished; none before.
+    QWidget* firstFocus() const;
+
     // Done, when the run has finished; nothing before.
     void pressDone();
     // The log folder, when it is a real folder; nothing otherwise.
@@ -62,6 +71,7 @@ private:
     void updateResult();
     void updateElapsed();
     void armElapsed();
+    void tellReader();
 
     const WindowClock& m_clock;
     std::optional<durozizo::CleanProgress> m_progress;
@@ -72,6 +82,10 @@ private:
     std::string m_home;
     std::function<void()> m_onDone;
     std::function<void(const QString&)> m_openFolder;
+    // What a reader was last told, so a redraw with the same words is silent.
+    QString m_told;
+    // The keys were brought to Done when the run finished.
+    bool m_doneFocused = false;
 
     ClampedLabel* m_title = nullptr;
     LivePill* m_pill = nullptr;

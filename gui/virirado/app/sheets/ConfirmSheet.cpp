@@ -14,6 +14,7 @@
 #include "LivePill.hpp"
 #include "Palette.hpp"
 #include "PreviewLine.hpp"
+#include "ReadAs.hpp"
 #include "SheetParts.hpp"
 #include "Theme.hpp"
 
@@ -106,6 +107,8 @@ void ConfirmSheet::buildCodeRow(QVBoxLayout* column) {
     m_field->setFont(Dazu::mono(15, Dazu::MonoFace::semibold));
     m_field->setFixedWidth(64);
     m_field->setPlaceholderText(QString());
+    // The prompt holds the code: a reader says it with the field.
+    setLabelFor(m_prompt, m_field);
     connect(m_field, &QLineEdit::textChanged, this, [this] { refresh(); });
     codeRow->addWidget(m_prompt, 0, Qt::AlignVCenter);
     codeRow->addWidget(m_field, 0, Qt::AlignVCenter);
@@ -126,9 +129,13 @@ void ConfirmSheet::buildButtons(QVBoxLayout* column) {
     column->addLayout(buttons);
 
     // Deliberately a chord no text field uses, and never Return.
-    m_deleteKey = new QShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_D), this);
+    const QKeySequence chord(Qt::CTRL | Qt::SHIFT | Qt::Key_D);
+    m_deleteKey = new QShortcut(chord, this);
     m_deleteKey->setContext(Qt::WindowShortcut);
     connect(m_deleteKey, &QShortcut::activated, this, [this] { deleteShortcut(); });
+    // Told to tools with the button, which itself still answers only a click
+    // or Space: the shortcut above is the key's one way in.
+    setSpokenKey(m_primary, chord);
 }
 
 void ConfirmSheet::present(const WindowView& view) {
@@ -137,7 +144,6 @@ void ConfirmSheet::present(const WindowView& view) {
     // The window shows what the last request led to: a new one may be made.
     m_sent = false;
     const bool schemeChanged = !m_presented || view.dark != m_dark;
-    const bool first = !m_presented;
     m_presented = true;
     m_dark = view.dark;
     m_reduceMotion = view.reduceMotion;
@@ -150,7 +156,14 @@ void ConfirmSheet::present(const WindowView& view) {
     m_progressView->setCloseWaiting(view.closeWaiting);
     if (schemeChanged) applyScheme();
     refresh();
-    if (first && m_codeRow->isVisibleTo(this)) m_field->setFocus();
+}
+
+// Into the sheet, so a reader speaks it: the code field when the code is asked
+// for (its label holds the code), else Cancel; a finished run's Done.
+QWidget* ConfirmSheet::firstFocus() const {
+    if (m_progress) return m_progressView->firstFocus();
+    if (m_codeRow->isVisibleTo(this)) return m_field;
+    return m_cancel;
 }
 
 void ConfirmSheet::takePreview(const PreviewPayload& payload, bool snapshotMode) {
@@ -175,44 +188,54 @@ void ConfirmSheet::fillPanel() {
     const std::vector<PreviewRow> rows = panelRows(m_facts.rows);
     for (std::size_t i = 0; i < m_lines.size(); ++i) {
         if (i < rows.size()) m_lines[i]->setRow(rows[i]);
-        m_lines[i]->setVisible(i < rows.size());
+        showForReaders(m_lines[i], i < rows.size());
     }
     const std::optional<std::string> more = moreLine(m_facts.rows.size());
     if (more) m_more->setText(qs(*more));
-    m_more->setVisible(more.has_value());
-    m_panel->setVisible(!rows.empty() || more.has_value());
+    showForReaders(m_more, more.has_value());
+    showForReaders(m_panel, !rows.empty() || more.has_value());
 }
 
 void ConfirmSheet::refresh() {
     if (!m_payload) return;
     const bool progress = m_progress.has_value();
-    m_confirmPage->setVisible(!progress);
-    m_progressView->setVisible(progress);
+    showForReaders(m_confirmPage, !progress);
+    showForReaders(m_progressView, progress);
     if (progress) {
         m_progressView->present(*m_progress, m_dryRun ? 0 : m_facts.trashCount, m_dark,
                                 m_reduceMotion, m_home, m_logProblem);
+        nameSheet(m_progressView->title());
     } else {
         m_title->setText(qs(confirmTitle(m_dryRun, m_facts.forceCode)));
-        m_pill->setVisible(!m_dryRun);
+        nameSheet(m_title->text());
+        showForReaders(m_pill, !m_dryRun);
         m_headline->setText(qs(confirmHeadline(m_facts)));
         m_split->setText(qs(confirmSplitLine(m_facts)));
         const std::optional<std::string> held = heldBackLine(m_facts.blockedCount);
         if (held) m_heldBack->setText(qs(*held));
-        m_heldBack->setVisible(held.has_value());
+        showForReaders(m_heldBack, held.has_value());
         m_prompt->setText(qs(codePrompt(m_code)));
-        m_codeRow->setVisible(m_facts.asksForCode(m_dryRun));
+        if (m_field->accessibleName() != m_prompt->text())
+            m_field->setAccessibleName(m_prompt->text());
+        showForReaders(m_codeRow, m_facts.asksForCode(m_dryRun));
         const Palette& palette = Palette::of(m_dark);
         SheetButtonLook look{
             Dazu::text(15, FontWeight::semibold), Qt::white, palette.liveRed, 16, 8, 0.4};
         if (m_dryRun) {
             look.text = palette.ink;
             look.fill = palette.orange;
+            setSpokenKey(m_primary, QKeySequence(Qt::Key_Return));
         }
         styleButton(m_primary, qs(primaryText(m_verifying, m_dryRun, m_facts.total)), look);
         m_primary->setEnabled(isConfirmed());
     }
     m_deleteKey->setEnabled(!m_dryRun && !progress);
     fitToContent();
+}
+
+// The name a reader hears when the sheet comes up: what its title says now.
+void ConfirmSheet::nameSheet(const QString& title) {
+    if (accessibleName() != title) setAccessibleName(title);
 }
 
 void ConfirmSheet::applyScheme() {

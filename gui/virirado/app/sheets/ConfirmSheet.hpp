@@ -44,6 +44,7 @@ public:
 
 protected:
     void backOut() override;
+    QWidget* firstFocus() const override;
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
@@ -55,6 +56,7 @@ private:
     void fillPanel();
     void refresh();
     void applyScheme();
+    void nameSheet(const QString& title);
     void fitToContent();
     void drawCode(bool snapshotMode);
     bool running() const;

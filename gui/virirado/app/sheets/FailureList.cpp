@@ -34,7 +34,7 @@ QString oneLine(const std::string& text) {
 
 }  // namespace
 
-FailureList::FailureList(QWidget* parent) : QWidget(parent) {
+FailureList::FailureList(QWidget* parent) : ReadingLines(parent) {
     setObjectName(QStringLiteral("failureList"));
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
 }
@@ -43,7 +43,7 @@ void FailureList::setFailures(const std::vector<durozizo::CleanProgress::Failure
     if (failures == m_failures) return;
     m_failures = failures;
     updateGeometry();
-    update();
+    linesChanged();
 }
 
 void FailureList::setDark(bool dark) {
@@ -54,6 +54,15 @@ void FailureList::setDark(bool dark) {
 
 double FailureList::lineHeight() const {
     return std::max(QFontMetricsF(labelFont()).height(), QFontMetricsF(messageFont()).height());
+}
+
+QRectF FailureList::lineBox(int line) const {
+    return {0, line * (lineHeight() + kSpacing), static_cast<double>(width()), lineHeight()};
+}
+
+QString FailureList::spokenLine(int line) const {
+    const auto& failure = m_failures.at(static_cast<std::size_t>(line));
+    return oneLine(failure.label) + QStringLiteral(", ") + oneLine(failure.message);
 }
 
 QSize FailureList::sizeHint() const {
@@ -98,6 +107,7 @@ void FailureList::paintEvent(QPaintEvent* event) {
         }
         y += line + kSpacing;
     }
+    paintKeysLine(p);
 }
 
 }  // namespace virirado

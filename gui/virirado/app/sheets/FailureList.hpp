@@ -1,16 +1,16 @@
 // The items a clean could not remove, one line each in the order reported: the
 // item's label on the left and the engine's message on the right, both plain
-// text on one line.
+// text on one line. Each line is an element a reader walks with the keys.
 #pragma once
 
-#include <QWidget>
 #include <vector>
 
 #include "CleanProgress.hpp"
+#include "ReadingLines.hpp"
 
 namespace virirado {
 
-class FailureList : public QWidget {
+class FailureList : public ReadingLines {
     Q_OBJECT
 public:
     explicit FailureList(QWidget* parent = nullptr);
@@ -24,6 +24,9 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    int lineCount() const override { return static_cast<int>(m_failures.size()); }
+    QRectF lineBox(int line) const override;
+    QString spokenLine(int line) const override;
 
 private:
     double lineHeight() const;

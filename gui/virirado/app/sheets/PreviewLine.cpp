@@ -11,6 +11,7 @@
 #include "Format.hpp"
 #include "Palette.hpp"
 #include "PlainText.hpp"
+#include "ReadAs.hpp"
 #include "SheetParts.hpp"
 #include "Theme.hpp"
 
@@ -41,13 +42,14 @@ const QString kBadge = QStringLiteral("Check first");
 PreviewLine::PreviewLine(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("previewLine"));
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    readAsText(this);
 }
 
 void PreviewLine::setRow(const PreviewRow& row) {
     if (row == m_row) return;
     m_row = row;
     setToolTip(plainToolTip(displaySafe(row.path.value_or(row.label))));
-    setAccessibleName(qs(row.label));
+    setAccessibleName(qs(spokenPreviewRow(row)));
     update();
 }
 

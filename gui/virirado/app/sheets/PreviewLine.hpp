@@ -1,6 +1,7 @@
 // One row of the final confirmation's panel: the item's label, a "Check first"
 // badge for a row that needed checking, where it goes ("Trash" or "gone") and
-// what it gives back. The path (or the label) is its tool tip.
+// what it gives back. The path (or the label) is its tool tip. Tools read it as
+// one label saying all of that.
 #pragma once
 
 #include <QWidget>

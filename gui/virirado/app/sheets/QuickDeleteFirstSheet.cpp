@@ -14,6 +14,7 @@
 #include "ClampedLabel.hpp"
 #include "LivePill.hpp"
 #include "Palette.hpp"
+#include "ReadAs.hpp"
 #include "RowSheets.hpp"
 #include "SheetParts.hpp"
 #include "Theme.hpp"
@@ -89,6 +90,7 @@ void QuickDeleteFirstSheet::build() {
     titleRow->setSpacing(8);
     m_title = sheetLabel(this, "title", Dazu::text(17, FontWeight::semibold));
     m_title->setText(QStringLiteral("Quick Delete \u00B7 Confirmation 1 of 2"));
+    setAccessibleName(m_title->text());
     m_pill = new LivePill(this);
     titleRow->addWidget(m_title);
     titleRow->addWidget(m_pill, 0, Qt::AlignVCenter);
@@ -102,6 +104,8 @@ void QuickDeleteFirstSheet::build() {
 
     m_panel = new PanelBox(this);
     m_panel->setObjectName(QStringLiteral("sizePanel"));
+    // Size and fate in three faces, read as the one line they are.
+    readAsOneText(m_panel);
     auto* panel = new QHBoxLayout(m_panel);
     panel->setContentsMargins(12, 12, 12, 12);
     panel->setSpacing(10);
@@ -148,10 +152,11 @@ void QuickDeleteFirstSheet::present(const WindowView& view) {
     showPath(quickDeletePath(row, view.home));
     m_size->setText(qs(quickDeleteSize(row)));
     m_fate->setText(qs(row.fate()));
+    m_panel->setAccessibleName(m_size->text() + QStringLiteral(" \u00B7 ") + m_fate->text());
 }
 
 void QuickDeleteFirstSheet::showPath(const std::optional<std::string>& path) {
-    m_path->setVisible(path.has_value());
+    showForReaders(m_path, path.has_value());
     if (!path) return;
     const QString text = qs(*path);
     m_path->setPlainText(text);
@@ -189,6 +194,11 @@ void QuickDeleteFirstSheet::keyPressEvent(QKeyEvent* event) {
         return;
     }
     SheetDialog::keyPressEvent(event);
+}
+
+// The keys come in on Cancel: backing out is the safe first step.
+QWidget* QuickDeleteFirstSheet::firstFocus() const {
+    return m_cancel;
 }
 
 void QuickDeleteFirstSheet::backOut() {

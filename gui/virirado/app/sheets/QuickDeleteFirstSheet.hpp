@@ -26,6 +26,7 @@ public:
 
 protected:
     void backOut() override;
+    QWidget* firstFocus() const override;
     void keyPressEvent(QKeyEvent* event) override;
 
 private:

@@ -28,6 +28,10 @@ void SheetDialog::closeFromHost() {
     deleteLater();
 }
 
+void SheetDialog::enterFocus() {
+    if (QWidget* first = firstFocus()) first->setFocus();
+}
+
 void SheetDialog::closeEvent(QCloseEvent* event) {
     if (m_closing) {
         QDialog::closeEvent(event);

@@ -20,6 +20,10 @@ public:
     void reject() override;
     // Only the sheet host ends a sheet.
     void closeFromHost();
+    // Gives the keys to the control a reader should land on, once the sheet is
+    // open: a focus given before the dialog shows would come as a Tab's, and
+    // show the keyboard's ring in every picture.
+    void enterFocus();
 
 signals:
     // The window manager's close on the sheet stands for closing the window.
@@ -27,6 +31,8 @@ signals:
 
 protected:
     virtual void backOut() = 0;
+    // Where the keys come in when the sheet opens; none leaves Qt's choice.
+    virtual QWidget* firstFocus() const { return nullptr; }
     // The window manager's close: backs out, or asks to close the window while
     // a clean runs (`WindowActions::answerSheetClose`).
     void closeEvent(QCloseEvent* event) override;

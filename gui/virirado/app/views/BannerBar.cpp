@@ -4,6 +4,7 @@
 #include <QPainter>
 #include <QPainterPath>
 
+#include "Announcer.hpp"
 #include "CapsuleButton.hpp"
 #include "Card.hpp"
 #include "ClampedLabel.hpp"
@@ -76,6 +77,19 @@ void BannerBar::present(const WindowView& view) {
         if (m_text->toolTip() != tip) m_text->setToolTip(tip);
     }
     if (shown == isHidden()) setVisible(shown);
+    // A clean's sheet tells its outcome itself (how it ended, the log); its
+    // banner, said too, would only cut into that.
+    const bool cleanSheet = view.engine != nullptr && view.engine->cleanProgress.has_value();
+    tellReader(shown ? std::optional(m_text->text()) : std::nullopt, !cleanSheet);
+}
+
+// A banner appears where no key goes: a reader hears it only when it is told.
+// A refresh that keeps the same message says nothing again; a message that
+// comes back after the banner went is new.
+void BannerBar::tellReader(const std::optional<QString>& message, bool speak) {
+    if (message == m_told) return;
+    m_told = message;
+    if (speak && message && !message->trimmed().isEmpty()) announce(window(), *message);
 }
 
 void BannerBar::paintEvent(QPaintEvent*) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QWidget>
+#include <optional>
 
 #include "Area.hpp"
 
@@ -25,12 +26,16 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    void tellReader(const std::optional<QString>& message, bool speak);
+
     AreaContext m_context;
     SymbolIcon* m_symbol;
     ClampedLabel* m_text;
     CapsuleButton* m_dismiss;
     bool m_dark = false;
     bool m_first = true;
+    // The message a reader was last told; none while no banner shows.
+    std::optional<QString> m_told;
 };
 
 }  // namespace virirado

@@ -1,5 +1,6 @@
 #include "CleanupList.hpp"
 
+#include <QContextMenuEvent>
 #include <QKeyEvent>
 #include <QPainter>
 #include <QScrollBar>
@@ -373,6 +374,12 @@ bool CleanupList::event(QEvent* event) {
 }
 
 void CleanupList::keyPressEvent(QKeyEvent* event) {
+    if (RowActions::asksForMenu(*event)) {
+        event->accept();
+        QContextMenuEvent menu(QContextMenuEvent::Keyboard, QPoint(), QPoint());
+        contextMenuEvent(&menu);
+        return;
+    }
     const std::optional<ListKey> key = listKey(event->key());
     if (!key) {
         QAbstractScrollArea::keyPressEvent(event);
@@ -482,22 +489,36 @@ void CleanupList::activate(const Hit& hit) {
 }
 
 void CleanupList::contextMenuEvent(QContextMenuEvent* event) {
-    const auto hit = hitAt(event->pos());
-    if (!hit) return;
-    const ListLine line = m_lines[hit->line];
+    if (event->reason() != QContextMenuEvent::Keyboard) {
+        // A click: the line under the pointer, selected or not.
+        const auto hit = hitAt(event->pos());
+        if (hit) popupMenu(hit->line, event->globalPos(), false);
+        return;
+    }
+    // Asked from the keys (the Menu key, Shift+F10): the selected line,
+    // wherever the pointer is, with the menu at the line.
+    if (!m_selectedLine) return;
+    const std::size_t i = *m_selectedLine;
+    scrollToLine(i);
+    const QRectF line = lineRect(i);
+    popupMenu(i, viewport()->mapToGlobal(QPointF(line.left() + 24, line.bottom()).toPoint()), true);
+}
+
+void CleanupList::popupMenu(std::size_t i, QPoint globalPos, bool fromKeys) {
+    const ListLine line = m_lines[i];
     if (line.kind == ListLine::Kind::child) {
         const VadeRow row = *line.row;
         const RowMenu menu =
             RowMenu::make(row.path, row.name, row.tickable && row.blocked.empty(), true, m_home);
         WindowActions& actions = m_context.actions;
         RowActions::popup(
-            menu, m_context.files, [&actions, row] { actions.quickDelete(row); }, this,
-            event->globalPos());
+            menu, m_context.files, [&actions, row] { actions.quickDelete(row); }, this, globalPos,
+            fromKeys);
         return;
     }
     const TreeGroup& group = m_groups[line.group];
     const RowMenu menu = RowMenu::make(groupMenuPath(group), group.title, false, false, m_home);
-    RowActions::popup(menu, m_context.files, {}, this, event->globalPos());
+    RowActions::popup(menu, m_context.files, {}, this, globalPos, fromKeys);
 }
 
 bool CleanupList::viewportEvent(QEvent* event) {

@@ -60,10 +60,13 @@ public:
     int itemCount() const override;
     int partCount(int item) const override;
     PartFace face(PartId id) const override;
+    QAccessible::Role partRole(PartId id) const override;
     void act(PartId id, const QString& action) override;
     std::optional<PartId> partAt(QPoint point) const override;
     std::optional<PartId> focusedPart() const override;
-    QAccessible::Role widgetRole() const override { return QAccessible::List; }
+    // Groups whose rows fold under them: a tree, which a reader also enters
+    // without asking each of thousands of lines for its role, as it does a list.
+    QAccessible::Role widgetRole() const override { return QAccessible::Tree; }
     PaintedAccess& paintedAccess() override { return m_access; }
 
 protected:
@@ -114,16 +117,20 @@ private:
     };
     LinesBefore linesBefore(bool groupsGoing);
     void linesLaidOut(const LinesBefore& before);
-    // Renames the held parts whose words changed; `moves` pairs each part's
-    // old place with its new one.
+    // Renames the held parts whose words changed and tells their changes of
+    // state (ticked, folded); `moves` pairs each part's old place with its new one.
     void announceNewWords(const LinesBefore& before,
                           const std::vector<std::pair<PartId, PartId>>& moves);
+    // The tick's checked, mixed and enabled states that changed, on part `id`.
+    void tellTickStates(PartId id, const TickLook& from, const TickLook& to);
     void moveSelection(const std::optional<std::string>& selection);
     void announceSelection(std::optional<std::size_t> from);
     void updateScrollBars();
     void placeCaption();
     void scrollToLine(std::size_t i);
     void activate(const Hit& hit);
+    // The row menu of line i, shown at `globalPos` until the user picks or leaves.
+    void popupMenu(std::size_t i, QPoint globalPos, bool fromKeys);
     void apply(const ListIntent& intent);
     std::optional<ListKey> listKey(int key) const;
 

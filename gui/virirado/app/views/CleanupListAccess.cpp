@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <unordered_map>
 
+#include "Announcer.hpp"
 #include "CleanupList.hpp"
 
 namespace virirado {
@@ -43,6 +44,14 @@ PartId linePart(std::size_t i) {
     return {static_cast<int>(i), -1};
 }
 
+// A row's line is a check box: a reader speaks its checked state as it
+// arrives and when it changes. A group line folds: an item, read with its
+// checked and expanded states (Qt's tree items reach tools as table cells,
+// which a reader names by their children).
+QAccessible::Role lineRole(const ListLine& line) {
+    return line.kind == ListLine::Kind::group ? QAccessible::ListItem : QAccessible::CheckBox;
+}
+
 }  // namespace
 
 QString CleanupList::spokenLine(std::size_t i) const {
@@ -59,11 +68,19 @@ int CleanupList::partCount(int) const {
 
 PartFace CleanupList::face(PartId id) const {
     const auto i = static_cast<std::size_t>(id.item);
+    const ListLine& line = m_lines[i];
+    const TickLook tick = lineTick(line, m_groups);
     const QPoint origin = viewport()->pos();
     PartFace f;
-    f.role = QAccessible::Button;
+    f.role = partRole(id);
+    // A reader speaks a change of states of the element it is on, where a new
+    // name goes unheard: the tick's states are on the tick and a row's line.
+    if (f.role == QAccessible::CheckBox) {
+        f.state.checkable = true;
+        f.state.checked = tick.on;
+        f.state.checkStateMixed = tick.partial;
+    }
     if (id.part == kTickPart) {
-        const TickLook& tick = look(i).tick;
         f.name = QString::fromStdString(tick.spoken);
         f.rect = tickRect(i).translated(origin).toAlignedRect();
         f.state.disabled = !tick.enabled;
@@ -77,10 +94,27 @@ PartFace CleanupList::face(PartId id) const {
         f.state.selected = selected;
         f.state.focused = selected && hasFocus();
         f.actions = {QAccessibleActionInterface::pressAction()};
+        if (line.kind == ListLine::Kind::child) {
+            f.description = QString::fromStdString(badgeOf(*line.row).spoken);
+        } else {
+            // Qt 6.4 tells tools no "checkable", so a group line read as
+            // checked would say nothing for "Some ticked" and "None ticked":
+            // its tick's words are read with it instead.
+            f.description = QString::fromStdString(tick.spoken);
+            const bool open = groupIsOpen(m_groups[line.group], m_forceOpen, m_expanded);
+            f.state.expandable = true;
+            f.state.expanded = open;
+            f.state.collapsed = !open;
+        }
     }
     // The caption lies over the lines scrolled up under it.
     if (!viewport()->geometry().intersects(f.rect)) f.state.offscreen = true;
     return f;
+}
+
+QAccessible::Role CleanupList::partRole(PartId id) const {
+    if (id.part == kTickPart) return QAccessible::CheckBox;
+    return lineRole(m_lines[static_cast<std::size_t>(id.item)]);
 }
 
 void CleanupList::act(PartId id, const QString& action) {
@@ -166,29 +200,61 @@ void CleanupList::announceNewWords(const LinesBefore& before,
         if (static_cast<std::size_t>(is.item) >= m_lines.size()) continue;
         const ListLine& a = before.lines[was.item];
         const ListLine& b = m_lines[is.item];
+        bool wasOpen = false;
+        bool isOpen = false;
         if (a.kind == ListLine::Kind::child) {
             if (spokenAlike(*a.row, *b.row)) continue;
         } else {
             const TreeGroup& ga = before.groups[a.group];
             const TreeGroup& gb = m_groups[b.group];
-            if (spokenAlike(ga, groupIsOpen(ga, before.forceOpen, before.expanded), gb,
-                            groupIsOpen(gb, m_forceOpen, m_expanded)))
-                continue;
+            wasOpen = groupIsOpen(ga, before.forceOpen, before.expanded);
+            isOpen = groupIsOpen(gb, m_forceOpen, m_expanded);
+            if (spokenAlike(ga, wasOpen, gb, isOpen)) continue;
         }
+        const TickLook from = lineTick(a, before.groups);
+        const TickLook to = lineTick(b, m_groups);
         if (is.part == kTickPart) {
-            const TickLook from = lineTick(a, before.groups);
-            const TickLook to = lineTick(b, m_groups);
             if (from.spoken != to.spoken) m_access.notify(is, QAccessible::NameChanged);
-            if (from.enabled != to.enabled) {
-                QAccessible::State disabled;
-                disabled.disabled = true;
-                m_access.notifyState(is, disabled);
-            }
-        } else if (lineSpoken(a, before.groups, before.forceOpen, before.expanded) !=
-                   spokenLine(is.item)) {
-            m_access.notify(is, QAccessible::NameChanged);
+            tellTickStates(is, from, to);
+            continue;
         }
+        if (lineSpoken(a, before.groups, before.forceOpen, before.expanded) != spokenLine(is.item))
+            m_access.notify(is, QAccessible::NameChanged);
+        if (b.kind == ListLine::Kind::child) {
+            tellTickStates(is, from, to);
+            if (badgeOf(*a.row).spoken != badgeOf(*b.row).spoken)
+                m_access.notify(is, QAccessible::DescriptionChanged);
+            continue;
+        }
+        if (from.spoken != to.spoken) m_access.notify(is, QAccessible::DescriptionChanged);
+        QStringList heard;
+        if (wasOpen != isOpen) {
+            QAccessible::State folded;
+            folded.expanded = true;
+            folded.collapsed = true;
+            m_access.notifyState(is, folded);
+            heard << (isOpen ? QStringLiteral("expanded") : QStringLiteral("collapsed"));
+        }
+        if (from.spoken != to.spoken) heard << QString::fromStdString(to.spoken);
+        // Qt 6.4's bridge passes no change of the expanded state on, nor of a
+        // description: the group line the keys are on says what changed in words.
+        if (!heard.isEmpty() && hasFocus() && m_selection == m_groups[b.group].id())
+            announce(window(), heard.join(QStringLiteral(", ")));
     }
+}
+
+void CleanupList::tellTickStates(PartId id, const TickLook& from, const TickLook& to) {
+    // One change a time: Qt's desktop bridge reads one kind of state from each.
+    const auto tell = [&](bool changed, auto mark) {
+        if (!changed) return;
+        QAccessible::State state;
+        mark(state);
+        m_access.notifyState(id, state);
+    };
+    tell(from.on != to.on, [](QAccessible::State& s) { s.checked = true; });
+    tell(from.partial != to.partial, [](QAccessible::State& s) { s.checkStateMixed = true; });
+    if (id.part == kTickPart)
+        tell(from.enabled != to.enabled, [](QAccessible::State& s) { s.disabled = true; });
 }
 
 void CleanupList::announceSelection(std::optional<std::size_t> from) {

@@ -144,6 +144,7 @@ void DazuBar::present(const WindowView& view) {
         m_store = view.store;
         m_rows = rows;
         m_state.headerCount = QString::fromStdString(dazu::headerCount(rows));
+        if (m_heading) m_heading->setCount(m_state.headerCount);
     }
     m_map->setRows(m_store, m_rows);
     m_map->setSelection(view.selection);
@@ -214,6 +215,25 @@ void DazuBar::setOpen(double progress) {
     update();
 }
 
+void DazuBar::placeHeading() {
+    // There while the card is asked open, over the header the strip paints.
+    if (!m_state.expanded) {
+        delete m_heading.data();
+        return;
+    }
+    if (!m_heading) {
+        m_heading = new MapHeading(this);
+        m_heading->setCount(m_state.headerCount);
+        // Read after the strip and before the map.
+        m_heading->stackUnder(m_map);
+        m_heading->show();
+    }
+    const double top = m_state.barHeight();
+    const double bottom = top + m_headerHeight * m_state.openClamped();
+    m_heading->setGeometry(0, static_cast<int>(std::floor(top)), std::max(1, width()),
+                           std::max(1, static_cast<int>(std::ceil(bottom - top))));
+}
+
 double DazuBar::mapTop() const {
     const double e = m_state.openClamped();
     return m_state.barHeight() + m_headerHeight * e + e;
@@ -257,6 +277,7 @@ void DazuBar::arrange() {
 
     m_strip->setGeometry(0, 0, static_cast<int>(w), static_cast<int>(std::ceil(stripHeight)));
     m_strip->setCardShape(shape);
+    placeHeading();
     const bool mapShown = e > 0 || m_state.expanded;
     if (mapShown) {
         const int mapY = static_cast<int>(std::floor(top));

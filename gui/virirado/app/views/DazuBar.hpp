@@ -19,6 +19,7 @@ class CardEdge;
 class DazuLegend;
 class DazuStrip;
 class LargestFilesMap;
+class MapHeading;
 class SelectionFade;
 class Timeline;
 
@@ -64,6 +65,7 @@ private:
     void followFade();
     bool setPieces(const std::vector<VadePiece>& pieces);
     void arrange();
+    void placeHeading();
     Look look() const;
     QPainterPath cardPath(double radius) const;
     void watchHost();
@@ -78,6 +80,9 @@ private:
     bool m_presented = false;
 
     DazuStrip* m_strip;
+    // Made anew each time the card is asked open: a reader keeps the states it
+    // read of an element that was hidden, and Qt tells it only "showing" again.
+    QPointer<MapHeading> m_heading;
     LargestFilesMap* m_map;
     CardEdge* m_edge;
     DazuLegend* m_legend;

@@ -1,9 +1,13 @@
 #include "DazuStrip.hpp"
 
+#include <QAccessibleWidget>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <cmath>
 
+#include "Announcer.hpp"
+#include "FocusRing.hpp"
 #include "FrameTicker.hpp"
 #include "PlainText.hpp"
 
@@ -12,7 +16,10 @@ namespace virirado {
 DazuStrip::DazuStrip(const DazuBarState& state, const WindowClock& clock, QWidget* parent)
     : QWidget(parent), m_state(state), m_clock(clock), m_ticker(new FrameTicker(this, 60)) {
     setObjectName(QStringLiteral("dazuStrip"));
+    // Tab reaches it and Space presses it, as a button; a click never moves the keys.
+    setFocusPolicy(Qt::TabFocus);
     m_ticker->setWanted(false);
+    m_toldExpanded = m_state.expanded;
     refresh(true);
 }
 
@@ -30,7 +37,20 @@ void DazuStrip::refresh(bool segments) {
     if (toolTip() != help) setToolTip(help);
     const QString name = QString::fromStdString(dazu::stripAccessibleName(m_state.expanded));
     if (accessibleName() != name) setAccessibleName(name);
+    tellChanges();
     update();
+}
+
+void DazuStrip::tellChanges() {
+    if (m_state.expanded == m_toldExpanded) return;
+    m_toldExpanded = m_state.expanded;
+    // Qt 6.4 tells tools no new name nor expanded state: the strip the keys
+    // are on says what its press did.
+    if (!hasFocus()) return;
+    const QString heading =
+        QString::fromStdString(dazu::headerHeading(m_state.headerCount.toStdString()));
+    announce(window(), m_state.expanded ? QStringLiteral("expanded, ") + heading
+                                        : QStringLiteral("collapsed"));
 }
 
 QStringList DazuStrip::widgetActions() const {
@@ -80,6 +100,18 @@ void DazuStrip::paintEvent(QPaintEvent*) {
         p.fillRect(header, hexColor(dazu::cardLook(true, false, m_state.dark).fill, m_state.dark));
         paintOpenHeader(p, header, m_state);
     }
+    if (showsFocusRing(this)) {
+        p.setOpacity(1);
+        // Along the card's outline where the strip lies: the whole folded
+        // card, the top of an open one.
+        QPainterPath area;
+        area.addRect(rect());
+        if (m_shape.isEmpty()) {
+            paintFocusRing(p, QRectF(rect()), 13);
+        } else {
+            paintFocusRing(p, m_shape.intersected(area));
+        }
+    }
 }
 
 void DazuStrip::enterEvent(QEnterEvent* event) {
@@ -102,6 +134,51 @@ void DazuStrip::mouseReleaseEvent(QMouseEvent* event) {
                        rect().contains(event->position().toPoint());
     m_pressed = false;
     if (click && onClick) onClick();
+}
+
+void DazuStrip::keyPressEvent(QKeyEvent* event) {
+    // Space only: Return belongs to the window, where it asks for the clean.
+    if (event->key() != Qt::Key_Space) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    event->accept();
+    if (onClick) onClick();
+}
+
+void DazuStrip::focusInEvent(QFocusEvent* event) {
+    QWidget::focusInEvent(event);
+    update();
+}
+
+void DazuStrip::focusOutEvent(QFocusEvent* event) {
+    QWidget::focusOutEvent(event);
+    update();
+}
+
+namespace {
+
+QAccessibleInterface* headingFactory(const QString&, QObject* object) {
+    auto* heading = qobject_cast<MapHeading*>(object);
+    return heading != nullptr ? new QAccessibleWidget(heading, QAccessible::Heading) : nullptr;
+}
+
+}  // namespace
+
+MapHeading::MapHeading(QWidget* parent) : QWidget(parent) {
+    static const bool installed = [] {
+        QAccessible::installFactory(headingFactory);
+        return true;
+    }();
+    (void)installed;
+    setObjectName(QStringLiteral("mapHeading"));
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+    setFocusPolicy(Qt::NoFocus);
+}
+
+void MapHeading::setCount(const QString& count) {
+    const QString name = QString::fromStdString(dazu::headerHeading(count.toStdString()));
+    if (accessibleName() != name) setAccessibleName(name);
 }
 
 CardEdge::CardEdge(QWidget* parent) : QWidget(parent) {

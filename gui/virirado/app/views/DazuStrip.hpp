@@ -17,7 +17,8 @@ namespace virirado {
 class FrameTicker;
 
 // For assistive tools the strip is one button, named for what a press does,
-// and pressing it opens or folds the card as a click does.
+// and pressing it opens or folds the card as a click does. Tab reaches it and
+// Space presses it, with the keyboard's focus ring.
 class DazuStrip : public QWidget, public PaintedParts {
     Q_OBJECT
 public:
@@ -32,7 +33,8 @@ public:
     std::function<void()> onClick;
     std::function<void(bool)> onHover;
 
-    // No parts of its own: the segments are one picture, not elements.
+    // No parts of its own: the segments are one picture, not elements, and
+    // the open header is the map's heading, an element beside the strip.
     int itemCount() const override { return 0; }
     PartFace face(PartId) const override { return {}; }
     void act(PartId, const QString&) override {}
@@ -48,9 +50,14 @@ protected:
     void leaveEvent(QEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
 
 private:
     void paintBar(QPainter& painter, const QRectF& bar);
+    // Says an opening or folding the keys asked for.
+    void tellChanges();
 
     PaintedAccess m_access{this, this};
     const DazuBarState& m_state;
@@ -61,6 +68,17 @@ private:
     QSizeF m_segmentsSize;
     bool m_segmentsValid = false;
     bool m_pressed = false;
+    bool m_toldExpanded = false;
+};
+
+// The open header's words for assistive tools: "LARGEST FILES · <n> items
+// (<size>)", one heading laid over the header the strip paints, after the strip
+// and before the map. It draws nothing and takes no clicks.
+class MapHeading : public QWidget {
+    Q_OBJECT
+public:
+    explicit MapHeading(QWidget* parent);
+    void setCount(const QString& count);
 };
 
 class CardEdge : public QWidget {

@@ -8,6 +8,7 @@
 
 #include "CapsuleButton.hpp"
 #include "ClampedLabel.hpp"
+#include "OutsideFocusRing.hpp"
 #include "Palette.hpp"
 #include "PlainText.hpp"
 #include "RowActions.hpp"
@@ -303,11 +304,13 @@ void buildDetailsCard(QBoxLayout* column, QWidget* owner, const DetailsContent& 
 
 // The path itself: a read-only text view without frame or scroll bars, so the
 // path can be selected and copied whole even when it is longer than it shows.
+// Its text starts at its edge, so the keyboard's ring stands around it.
 class SelectablePath::Editor : public QPlainTextEdit {
 public:
     Editor(const QString& text, const QFont& font, const QColor& color, QWidget* parent)
         : QPlainTextEdit(parent) {
         setObjectName(QStringLiteral("detailsPath"));
+        setAccessibleName(QStringLiteral("Path"));
         setFrameShape(QFrame::NoFrame);
         setReadOnly(true);
         setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
@@ -325,6 +328,7 @@ public:
         setPalette(p);
         setPlainText(text);
         setToolTip(plainToolTip(text));
+        OutsideFocusRing::attach(this, QMargins(5, 3, 5, 3), 6);
     }
 };
 

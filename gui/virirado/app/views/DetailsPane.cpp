@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 
 #include "DetailsCards.hpp"
+#include "FocusRing.hpp"
 #include "Glow.hpp"
 #include "Palette.hpp"
 
@@ -155,6 +156,7 @@ void DetailsPane::rebuild() {
     outer->addLayout(card);
     outer->addStretch(1);
     buildDetailsCard(card, body, m_content, {m_context, m_dark, m_home});
+    QWidget* const heir = focusHeir(body);
     // The old card may be the one whose button led here: it goes once the
     // event that did so is over.
     if (QWidget* old = m_scroll->takeWidget()) {
@@ -162,10 +164,28 @@ void DetailsPane::rebuild() {
         old->deleteLater();
     }
     m_scroll->setWidget(body);
+    if (heir != nullptr) heir->setFocus(m_heirByKeys ? Qt::TabFocusReason : Qt::OtherFocusReason);
     // The scroll area fills its widget with the window colour; the card shows through.
     body->setAutoFillBackground(false);
     m_built = true;
     ++m_builds;
+}
+
+QWidget* DetailsPane::focusHeir(QWidget* body) {
+    // The keys stay on the control they pressed: Space on "Keep" ticks the row,
+    // and the new card's toggle ("Cleaning") takes them, so the next Space
+    // unticks it. Without a control of that name the keys move on as Qt moves
+    // them from a control that goes.
+    QWidget* old = m_scroll->widget();
+    QWidget* holder = window()->focusWidget();
+    if (old == nullptr || holder == nullptr || !old->isAncestorOf(holder)) return nullptr;
+    const QString name = holder->objectName();
+    QWidget* heir = name.isEmpty() ? nullptr : body->findChild<QWidget*>(name);
+    if (heir == nullptr || !heir->isEnabled() || (heir->focusPolicy() & Qt::TabFocus) == 0)
+        return nullptr;
+    m_heirByKeys = showsFocusRing(holder);
+    holder->clearFocus();
+    return heir;
 }
 
 void DetailsPane::paintEvent(QPaintEvent*) {

@@ -27,6 +27,10 @@ protected:
 
 private:
     void rebuild();
+    // The control of the new `body` named as the one of the old card that
+    // holds the keys, which then lets go of them; none when there is no such
+    // pair. `m_heirByKeys` says whether the keyboard brought them.
+    QWidget* focusHeir(QWidget* body);
 
     AreaContext m_context;
     QScrollArea* m_scroll;
@@ -38,6 +42,7 @@ private:
     std::string m_home;
     bool m_dark = false;
     bool m_built = false;
+    bool m_heirByKeys = false;
     int m_builds = 0;
 };
 

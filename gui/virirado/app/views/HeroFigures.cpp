@@ -16,8 +16,6 @@ namespace virirado {
 namespace {
 
 const QString kComesBack = QStringLiteral("comes back.");
-const QString kFreeNow = QStringLiteral("FREE NOW");
-const QString kAfter = QStringLiteral("AFTER");
 
 QFont figureFont() {
     return Dazu::kerned(Dazu::display(74, 800), -2.2);
@@ -41,6 +39,11 @@ constexpr double kMinFlex = 12;
 constexpr double kBarHeight = 16;
 constexpr double kBarLift = 12;
 
+// The title in capitals, as the row shows it.
+QString shownTitle(const HeroStat& stat) {
+    return QString::fromStdString(stat.title).toUpper();
+}
+
 }  // namespace
 
 HeroFigures::HeroFigures(AreaContext, QWidget* parent)
@@ -52,8 +55,7 @@ HeroFigures::HeroFigures(AreaContext, QWidget* parent)
                                   return shape;
                               })),
       m_figure(QStringLiteral("0 B")),
-      m_free(QString::fromUtf8(kNoFigure)),
-      m_after(QString::fromUtf8(kNoFigure)) {
+      m_stats(heroStats(0, 0, 0)) {
     setObjectName(QStringLiteral("hero"));
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
 }
@@ -63,11 +65,49 @@ QSizeF HeroFigures::figureSize() const {
     return {fm.horizontalAdvance(m_figure), fm.height()};
 }
 
-QSizeF HeroFigures::statSize(const QString& title, const QString& value) const {
+QSizeF HeroFigures::statSize(const HeroStat& stat) const {
     const QFontMetricsF top(statTitleFont());
     const QFontMetricsF bottom(statValueFont());
-    return {kStatLead + std::max(top.horizontalAdvance(title), bottom.horizontalAdvance(value)),
+    const QString value = QString::fromStdString(stat.value);
+    return {kStatLead +
+                std::max(top.horizontalAdvance(shownTitle(stat)), bottom.horizontalAdvance(value)),
             top.height() + kStatLines + bottom.height()};
+}
+
+double HeroFigures::statRight(int i) const {
+    // "After" at the trailing edge, "Free now" the row's spacing before it.
+    double right = width();
+    for (int j = static_cast<int>(m_stats.size()) - 1; j > i; --j) {
+        right -= statSize(m_stats[static_cast<std::size_t>(j)]).width();
+        right -= kGap;
+    }
+    return right;
+}
+
+QRectF HeroFigures::statRect(int i) const {
+    const QSizeF size = statSize(m_stats[static_cast<std::size_t>(i)]);
+    const double w = size.width() - kStatLead;
+    return {statRight(i) - w, (height() - size.height()) / 2, w, size.height()};
+}
+
+QString HeroFigures::value(int i) const {
+    return QString::fromStdString(m_stats[static_cast<std::size_t>(i)].value);
+}
+
+PartFace HeroFigures::face(PartId id) const {
+    PartFace f;
+    f.role = QAccessible::StaticText;
+    f.name = QString::fromStdString(statSpoken(m_stats[static_cast<std::size_t>(id.item)]));
+    f.rect = statRect(id.item).toAlignedRect();
+    f.state.readOnly = true;
+    return f;
+}
+
+std::optional<PartId> HeroFigures::partAt(QPoint point) const {
+    for (int i = 0; i < itemCount(); ++i) {
+        if (statRect(i).contains(point)) return PartId{i, -1};
+    }
+    return std::nullopt;
 }
 
 QRectF HeroFigures::barRect() const {
@@ -79,8 +119,8 @@ QRectF HeroFigures::barRect() const {
 QSize HeroFigures::sizeHint() const {
     const QSizeF fig = figureSize();
     const QFontMetricsF comes(comesBackFont());
-    const QSizeF free = statSize(kFreeNow, m_free);
-    const QSizeF after = statSize(kAfter, m_after);
+    const QSizeF free = statSize(m_stats[0]);
+    const QSizeF after = statSize(m_stats[1]);
     const double w = fig.width() + kGap + comes.horizontalAdvance(kComesBack) + kGap + kMinFlex +
                      kGap + free.width() + kGap + after.width();
     const double h = std::max({fig.height(), comes.height(), free.height(), after.height()});
@@ -97,15 +137,17 @@ void HeroFigures::present(const WindowView& view) {
     const EngineState& e = *view.engine;
     const int64_t back = view.totals.tickedBack;
     const QString figure = QString::fromStdString(finderSize(back));
-    const QString free = QString::fromStdString(statValue(e.totalBytes, e.freeBytes));
-    const QString after =
-        QString::fromStdString(statValue(e.totalBytes, bytesAfter(e.freeBytes, back)));
-    const bool changed = figure != m_figure || free != m_free || after != m_after;
+    const std::array<HeroStat, 2> stats = heroStats(e.totalBytes, e.freeBytes, back);
+    const bool changed = figure != m_figure || stats != m_stats;
     if (changed) {
+        const std::array<HeroStat, 2> told = m_stats;
         m_figure = figure;
-        m_free = free;
-        m_after = after;
+        m_stats = stats;
         setAccessibleName(m_figure + QStringLiteral(" comes back"));
+        for (std::size_t i = 0; i < stats.size(); ++i) {
+            if (stats[i] != told[i])
+                m_access.notify({static_cast<int>(i), -1}, QAccessible::NameChanged);
+        }
         updateGeometry();
     }
     if (changed || view.dark != m_dark) {
@@ -153,10 +195,11 @@ void HeroFigures::paintEvent(QPaintEvent*) {
                            y + top.height() + kStatLines + bottom.ascent()),
                    value);
     };
-    const double afterRight = width();
-    const QSizeF afterSize = statSize(kAfter, m_after);
-    stat(afterRight, kAfter, m_after, pal.accentText);
-    stat(afterRight - afterSize.width() - kGap, kFreeNow, m_free, pal.text);
+    const QColor tones[] = {pal.text, pal.accentText};
+    for (int i = 0; i < itemCount(); ++i) {
+        const HeroStat& s = m_stats[static_cast<std::size_t>(i)];
+        stat(statRight(i), shownTitle(s), QString::fromStdString(s.value), tones[i]);
+    }
 }
 
 }  // namespace virirado

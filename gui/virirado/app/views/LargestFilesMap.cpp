@@ -2,13 +2,16 @@
 
 #include <QContextMenuEvent>
 #include <QFontMetricsF>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QTimer>
 #include <cmath>
 #include <utility>
 
+#include "FocusRing.hpp"
 #include "FrameTicker.hpp"
 #include "MapPaint.hpp"
 #include "Palette.hpp"
@@ -66,6 +69,7 @@ void LargestFilesMap::setRows(std::shared_ptr<const RowStore> store, const RowRe
         m_tiles.clear();
         m_cases.clear();
         m_layoutWidth = -1;
+        m_focusTile = -1;
     }
 }
 
@@ -121,8 +125,17 @@ void LargestFilesMap::setClipShape(const QPainterPath& shape) {
 void LargestFilesMap::relayout() {
     m_layoutWidth = width();
     const double w = std::max(1, width());
+    const std::string focusedRow =
+        m_focusTile >= 0 && static_cast<std::size_t>(m_focusTile) < m_tiles.size()
+            ? m_tiles[static_cast<std::size_t>(m_focusTile)].rowID
+            : std::string();
     const std::vector<map::CushionTile> before =
         std::exchange(m_tiles, map::buildTreemap(m_rows, durozizo::MapRect(w, map::kSlotHeight)));
+    // The keys stay on their row's tile wherever it went.
+    m_focusTile = focusedRow.empty() ? -1 : tileOf(focusedRow);
+    if (m_focusTile < 0 && hasFocus() && !m_tiles.empty()) m_focusTile = 0;
+    // A map without tiles is no stop for Tab.
+    setFocusPolicy(m_tiles.empty() ? Qt::NoFocus : Qt::TabFocus);
     m_cases.clear();
     m_cases.reserve(m_tiles.size());
     m_hovered = -1;
@@ -188,6 +201,8 @@ PartFace LargestFilesMap::face(PartId id) const {
     f.role = QAccessible::Button;
     f.name = QString::fromStdString(map::tileAccessibleName(tile));
     f.rect = rectOf(tile.rect);
+    f.state.focusable = true;
+    f.state.focused = hasFocus() && id.item == m_focusTile;
     f.state.selectable = true;
     f.state.selected = m_selection && *m_selection == tile.rowID;
     f.actions = {QAccessibleActionInterface::pressAction()};
@@ -205,6 +220,69 @@ std::optional<PartId> LargestFilesMap::partAt(QPoint point) const {
     if (itemCount() == 0) return std::nullopt;
     const int i = tileAt(point);
     return i >= 0 ? std::optional(PartId{i, -1}) : std::nullopt;
+}
+
+std::optional<PartId> LargestFilesMap::focusedPart() const {
+    if (m_focusTile < 0 || m_focusTile >= itemCount()) return std::nullopt;
+    return PartId{m_focusTile, -1};
+}
+
+void LargestFilesMap::focusTile(int index) {
+    if (index == m_focusTile) return;
+    update(tileBounds(m_focusTile).united(tileBounds(index)));
+    m_focusTile = index;
+    if (hasFocus() && index >= 0 && index < itemCount())
+        m_access.notify({index, -1}, QAccessible::Focus);
+}
+
+void LargestFilesMap::focusInEvent(QFocusEvent* event) {
+    QWidget::focusInEvent(event);
+    const int count = static_cast<int>(m_tiles.size());
+    if (count == 0) return;
+    int to = std::clamp(m_focusTile, 0, count - 1);
+    if (event->reason() == Qt::TabFocusReason) to = 0;
+    if (event->reason() == Qt::BacktabFocusReason) to = count - 1;
+    update(tileBounds(m_focusTile).united(tileBounds(to)));
+    m_focusTile = to;
+    if (!QAccessible::isActive()) return;
+    // As the list does: the tile is told after Qt has told tools of the map.
+    QTimer::singleShot(0, this, [this] {
+        if (hasFocus() && m_focusTile >= 0 && m_focusTile < itemCount())
+            m_access.notify({m_focusTile, -1}, QAccessible::Focus);
+    });
+}
+
+void LargestFilesMap::focusOutEvent(QFocusEvent* event) {
+    QWidget::focusOutEvent(event);
+    update(tileBounds(m_focusTile));
+}
+
+bool LargestFilesMap::focusNextPrevChild(bool next) {
+    // One Tab stop per tile, in tile order, before the keys leave the map. A
+    // map being hidden has no tiles and lets the keys go.
+    const int to = m_focusTile + (next ? 1 : -1);
+    if (hasFocus() && m_focusTile >= 0 && to >= 0 && to < itemCount()) {
+        focusTile(to);
+        return true;
+    }
+    return QWidget::focusNextPrevChild(next);
+}
+
+void LargestFilesMap::keyPressEvent(QKeyEvent* event) {
+    if (RowActions::asksForMenu(*event)) {
+        event->accept();
+        QContextMenuEvent menu(QContextMenuEvent::Keyboard, QPoint(), QPoint());
+        contextMenuEvent(&menu);
+        return;
+    }
+    // Space presses the tile as a click does; Return belongs to the window.
+    if (event->key() != Qt::Key_Space || m_focusTile < 0 ||
+        static_cast<std::size_t>(m_focusTile) >= m_tiles.size()) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    event->accept();
+    act({m_focusTile, -1}, QAccessibleActionInterface::pressAction());
 }
 
 void LargestFilesMap::renderBase() {
@@ -294,6 +372,12 @@ void LargestFilesMap::paintEvent(QPaintEvent*) {
         p.drawImage(0, 0, m_base);
     }
     paintSelectionRings(p);
+    if (m_focusTile >= 0 && static_cast<std::size_t>(m_focusTile) < m_tiles.size() &&
+        showsFocusRing(this)) {
+        const map::TileShape s =
+            map::tileShape(m_tiles[static_cast<std::size_t>(m_focusTile)].rect);
+        paintFocusRing(p, QRectF(s.x, s.y, s.w, s.h), s.radius);
+    }
     if (m_scanning && !m_reduceMotion) {
         p.save();
         if (!m_clip.isEmpty()) p.setClipPath(m_clip, Qt::IntersectClip);
@@ -427,10 +511,23 @@ std::unique_ptr<QMenu> LargestFilesMap::menuFor(std::size_t index) {
 }
 
 void LargestFilesMap::contextMenuEvent(QContextMenuEvent* event) {
-    const int i = tileAt(event->pos());
-    if (i < 0) return;
-    std::unique_ptr<QMenu> menu = menuFor(static_cast<std::size_t>(i));
-    if (menu) menu->exec(event->globalPos());
+    if (event->reason() != QContextMenuEvent::Keyboard) {
+        const int i = tileAt(event->pos());
+        if (i >= 0) popupMenu(static_cast<std::size_t>(i), event->globalPos(), false);
+        return;
+    }
+    // Asked from the keys: the tile the keys are on, else the selected one,
+    // wherever the pointer is.
+    int i = hasFocus() ? m_focusTile : -1;
+    if (i < 0 && m_selection) i = tileOf(*m_selection);
+    if (i < 0 || static_cast<std::size_t>(i) >= m_tiles.size()) return;
+    const QRect tile = rectOf(m_tiles[static_cast<std::size_t>(i)].rect);
+    popupMenu(static_cast<std::size_t>(i), mapToGlobal(tile.center()), true);
+}
+
+void LargestFilesMap::popupMenu(std::size_t index, QPoint globalPos, bool fromKeys) {
+    std::unique_ptr<QMenu> menu = menuFor(index);
+    if (menu) RowActions::show(*menu, globalPos, fromKeys);
 }
 
 }  // namespace virirado

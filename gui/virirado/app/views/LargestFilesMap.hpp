@@ -27,7 +27,9 @@ class VornMascot;
 
 // For assistive tools each tile is one button, named as it is painted and
 // selected with its row; a press selects the row as a click does. A folded map
-// has no tiles.
+// has no tiles. From the keys, Tab and Shift+Tab walk the tiles in tile order,
+// one stop each, before they leave the map; the tile the keys are on shows the
+// focus ring and is the focused element, and Space presses it.
 class LargestFilesMap : public QWidget, public PaintedParts {
     Q_OBJECT
 public:
@@ -55,11 +57,14 @@ public:
     double ringWeight(const std::string& rowID) const;
     // The row menu a tile offers (what a right click shows).
     std::unique_ptr<QMenu> menuFor(std::size_t index);
+    // The tile the keys are on, -1 for none.
+    int focusedTile() const { return m_focusTile; }
 
     int itemCount() const override;
     PartFace face(PartId id) const override;
     void act(PartId id, const QString& action) override;
     std::optional<PartId> partAt(QPoint point) const override;
+    std::optional<PartId> focusedPart() const override;
     QAccessible::Role widgetRole() const override { return QAccessible::Grouping; }
     PaintedAccess& paintedAccess() override { return m_access; }
 
@@ -73,6 +78,10 @@ protected:
     void leaveEvent(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    bool focusNextPrevChild(bool next) override;
 
 private:
     void relayout();
@@ -89,6 +98,9 @@ private:
     QRect tooltipBounds() const;
     void placeMascot();
     void paintEmpty(QPainter& painter);
+    // Moves the keys to tile `index` and tells tools.
+    void focusTile(int index);
+    void popupMenu(std::size_t index, QPoint globalPos, bool fromKeys);
 
     PaintedAccess m_access{this, this};
     AreaContext m_context;
@@ -111,6 +123,7 @@ private:
     QImage m_base;
     bool m_baseValid = false;
 
+    int m_focusTile = -1;
     int m_hovered = -1;
     std::optional<std::string> m_hoveredID;
     std::optional<QPointF> m_hoverPoint;

@@ -1,51 +1,91 @@
 #include "ScopeBar.hpp"
 
-#include <QButtonGroup>
 #include <QCheckBox>
 #include <QHBoxLayout>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QStyleOptionButton>
+#include <QStylePainter>
 #include <algorithm>
 #include <cmath>
 
 #include "CapsuleButton.hpp"
 #include "ChromeFigures.hpp"
+#include "OutsideFocusRing.hpp"
 #include "Palette.hpp"
 #include "PlainText.hpp"
 #include "Theme.hpp"
 
 namespace virirado {
 
+namespace {
+
+// The style's check box without the style's focus marks (a dotted frame round
+// the label, an accent edge on the box): the keyboard's ring stands around the
+// box and its label together, as one control, and a click shows nothing.
+class SwitchBox : public QCheckBox {
+public:
+    explicit SwitchBox(QWidget* parent) : QCheckBox(parent) {
+        OutsideFocusRing::attach(this, QMargins(5, 3, 5, 3), 6);
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QStylePainter p(this);
+        QStyleOptionButton option;
+        initStyleOption(&option);
+        option.state &= ~QStyle::State_HasFocus;
+        p.drawControl(QStyle::CE_CheckBox, option);
+    }
+};
+
+// A scope's capsule: checked while its scope is chosen. A click or Space only
+// ever checks it, so pressing the chosen scope changes nothing, not even for a
+// moment; the bar unchecks the others when the window hands it the new scope.
+// No exclusive group does this: Qt lets Tab reach only the checked button of
+// such a group.
+class ScopeButton : public CapsuleButton {
+public:
+    using CapsuleButton::CapsuleButton;
+
+protected:
+    void nextCheckState() override { setChecked(true); }
+};
+
+}  // namespace
+
 ScopeBar::ScopeBar(AreaContext context, QWidget* parent)
     : QWidget(parent),
       m_context(context),
       m_scroll(new QScrollArea(this)),
-      m_group(new QButtonGroup(this)),
-      m_private(new QCheckBox(this)) {
+      m_private(new SwitchBox(this)) {
     setObjectName(QStringLiteral("scopeBar"));
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
 
     auto* strip = new QWidget;
+    strip->setObjectName(QStringLiteral("scopeStrip"));
     auto* buttons = new QHBoxLayout(strip);
     buttons->setContentsMargins(0, 1, 0, 1);
     buttons->setSpacing(6);
-    m_group->setExclusive(true);
     for (durozizo::VadeScope scope : scopeBarScopes()) {
-        auto* b = new CapsuleButton(strip);
+        auto* b = new ScopeButton(strip);
         b->setObjectName(QStringLiteral("scope:") + QString::fromUtf8(scope.rawValue()));
         b->setToolTip(plainToolTip(QStringLiteral("Ticked here, GB")));
-        // Checked marks the selected scope for assistive tools too; the group
-        // keeps exactly one checked, so clicking the selected one changes nothing.
+        // Checked marks the selected scope for assistive tools too.
         b->setCheckable(true);
-        m_group->addButton(b);
         buttons->addWidget(b);
-        connect(b, &QAbstractButton::clicked, this,
-                [this, scope] { m_context.actions.setScope(scope); });
+        // A click, Space or an assistive tool's Toggle checks a scope, and that
+        // chooses it; the chosen scope is unchecked only by choosing another.
+        connect(b, &QAbstractButton::toggled, this, [this, scope, b](bool on) {
+            if (on && scope != m_scope) m_context.actions.setScope(scope);
+            if (!on && scope == m_scope) b->setChecked(true);
+        });
         m_buttons.emplace_back(scope, b);
         m_figures.emplace_back();
     }
     buttons->addStretch(1);
 
+    m_scroll->setObjectName(QStringLiteral("scopeScroll"));
     m_scroll->setFrameShape(QFrame::NoFrame);
     // A click on a scope does nothing but choose it: the keys stay in the search
     // field or the list, as they do after a click on any other control of the bar.

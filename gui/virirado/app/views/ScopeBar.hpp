@@ -9,7 +9,6 @@
 
 #include "Area.hpp"
 
-class QButtonGroup;
 class QCheckBox;
 class QScrollArea;
 
@@ -31,7 +30,6 @@ private:
 
     AreaContext m_context;
     QScrollArea* m_scroll;
-    QButtonGroup* m_group;
     std::vector<std::pair<durozizo::VadeScope, CapsuleButton*>> m_buttons;
     QCheckBox* m_private;
     // What the buttons were last drawn from.

@@ -1,7 +1,9 @@
 #include "ContentView.hpp"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QHBoxLayout>
+#include <QPointer>
+#include <QScrollArea>
 #include <QShortcut>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -15,6 +17,7 @@
 #include "DazuBar.hpp"
 #include "DetailsPane.hpp"
 #include "EngineClientObject.hpp"
+#include "FocusRing.hpp"
 #include "HeaderBar.hpp"
 #include "HeroFigures.hpp"
 #include "ListPane.hpp"
@@ -76,7 +79,10 @@ ContentView::ContentView(WindowServices services) : m_services(std::move(service
     build();
 }
 
-ContentView::~ContentView() = default;
+ContentView::~ContentView() {
+    // Children going away move the keys before QObject's end would cut this off.
+    disconnect(m_keysMoved);
+}
 
 void ContentView::build() {
     setObjectName(QStringLiteral("ContentView"));
@@ -124,6 +130,8 @@ void ContentView::build() {
     quit->setContext(Qt::WindowShortcut);
     connect(quit, &QShortcut::activated, this, &ContentView::requestQuit);
     connect(m_sheets, &SheetHost::quitAsked, this, &ContentView::requestQuit);
+    m_keysMoved = connect(qApp, &QApplication::focusChanged, this,
+                          [this](QWidget*, QWidget* now) { scrollToKeys(now); });
 
     if (m_services.followDesktop) {
         new Appearance::DesktopScheme([this](bool dark) { setDark(dark); }, this);
@@ -160,6 +168,8 @@ void ContentView::refreshNow() {
     if (m_refreshTimer != nullptr) m_refreshTimer->stop();
     const double start = steadySeconds();
     const WindowView view = m_model->view();
+    const QPointer<QWidget> holder = window()->focusWidget();
+    const bool byKeys = holder != nullptr && showsFocusRing(holder);
     QPalette p = palette();
     const QColor background = Palette::of(view.dark).window;
     if (p.color(QPalette::Window) != background) {
@@ -168,9 +178,54 @@ void ContentView::refreshNow() {
     }
     for (Area* area : m_areas)
         area->present(view);
+    orderTabStops();
+    passKeysOn(holder, byKeys);
     m_sheets->present(view);
     m_pacing.refreshed(start, steadySeconds());
     closeIfWaiting();
+}
+
+void ContentView::orderTabStops() {
+    // Reading order: the areas from top to bottom, and in each its controls as
+    // they stand in its widget tree, which follows its layout (faces that take
+    // turns, as the list and the empty state, may stand in any order). A card
+    // built anew would join the window's chain at its end, so the order is set
+    // again after every refresh; a chain already in order costs a look per
+    // pair. Hidden and disabled controls keep their place and are passed over.
+    QWidget* previous = nullptr;
+    for (Area* area : m_areas) {
+        for (QWidget* w : dynamic_cast<QWidget*>(area)->findChildren<QWidget*>()) {
+            if ((w->focusPolicy() & Qt::TabFocus) == 0) continue;
+            if (previous != nullptr) QWidget::setTabOrder(previous, w);
+            previous = w;
+        }
+    }
+}
+
+void ContentView::passKeysOn(QWidget* holder, bool byKeys) {
+    // A scan's start and end swap the window's faces: the control that had the
+    // keys goes, and Qt would hand them to whatever comes next in the chain (the
+    // search field, or nothing). They go to the control that took its place.
+    static const std::pair<const char*, const char*> heirs[] = {{"startScan", "cancelButton"},
+                                                                {"scanButton", "cancelButton"},
+                                                                {"cleanButton", "cancelButton"},
+                                                                {"cancelButton", "scanButton"}};
+    if (holder == nullptr || holder->isVisible()) return;
+    for (const auto& [gone, heir] : heirs) {
+        if (holder->objectName() != QLatin1String(gone)) continue;
+        QWidget* next = findChild<QWidget*>(QLatin1String(heir));
+        if (next != nullptr && next->isVisible() && next->isEnabled())
+            next->setFocus(byKeys ? Qt::TabFocusReason : Qt::OtherFocusReason);
+        return;
+    }
+}
+
+void ContentView::scrollToKeys(QWidget* now) {
+    // Only for keys: a click lands where the person already looks.
+    if (now == nullptr || !isAncestorOf(now) || !showsFocusRing(now)) return;
+    for (QWidget* w = now->parentWidget(); w != nullptr && w != this; w = w->parentWidget()) {
+        if (auto* area = qobject_cast<QScrollArea*>(w)) area->ensureWidgetVisible(now, 24, 24);
+    }
 }
 
 void ContentView::setDark(bool dark) {

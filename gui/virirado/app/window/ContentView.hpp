@@ -93,6 +93,13 @@ private:
     void scheduleRefresh(double delay = 0);
     void appear();
     void closeIfWaiting();
+    // Tab and Shift+Tab walk every control of the window in reading order.
+    void orderTabStops();
+    // After a refresh: `holder` had the keys and went with its face; its heir
+    // takes them, marked as before.
+    void passKeysOn(QWidget* holder, bool byKeys);
+    // A scrolling part of the window shows the control the keys just reached.
+    void scrollToKeys(QWidget* now);
 
     std::unique_ptr<EngineClientObject> m_ownEngine;
     std::unique_ptr<KeyValueStore> m_ownSettings;
@@ -109,6 +116,7 @@ private:
     RefreshPacing m_pacing;
     bool m_started = false;
     bool m_snapshotDone = false;
+    QMetaObject::Connection m_keysMoved;
 };
 
 }  // namespace virirado

@@ -49,6 +49,7 @@ void SheetHost::present(const WindowView& view) {
         connect(sheet, &SheetDialog::windowCloseAsked, this, &SheetHost::quitAsked);
         m_sheet->present(view);
         m_sheet->open();
+        m_sheet->enterFocus();
         return;
     }
     m_sheet->present(view);

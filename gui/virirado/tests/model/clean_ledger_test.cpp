@@ -160,6 +160,31 @@ TEST(CleanLedger, ARowNamedTwiceGoesAsDeletedOnceDeletedIsSaid) {
     EXPECT_FALSE(r->taken[0].result["deleted"].get<bool>());
     EXPECT_EQ(r->taken[1].row, twin);
     EXPECT_TRUE(r->taken[1].result["deleted"].get<bool>());
+
+    // A result naming the path of one of them is that row's wherever it stands;
+    // one naming neither takes the row left; one naming a row taken already
+    // is that row's again. As (path taken for, whether it went), in report order.
+    const auto at = [](const std::string& path, bool deleted) {
+        Json named = result("a", deleted);
+        named["path"] = path;
+        return named;
+    };
+    using Taken = std::vector<std::pair<std::string, bool>>;
+    for (const auto& [results, expected] : std::vector<std::pair<std::vector<Json>, Taken>>{
+             {{at("/home/ann/a2", true), at("/home/ann/a", false)},
+              {{"/home/ann/a2", true}, {"/home/ann/a", false}}},
+             {{at("/tmp/other", false), at("/home/ann/a", true)},
+              {{"/home/ann/a2", false}, {"/home/ann/a", true}}},
+             {{at("/home/ann/a", false), at("/home/ann/a2", false), at("/home/ann/a2", true)},
+              {{"/home/ann/a", false}, {"/home/ann/a2", true}}}}) {
+        ledger.sent({row("a"), twin}, false);
+        r = ledger.take({{"event", "clean"}, {"results", results}});
+        ASSERT_TRUE(r);
+        Taken taken;
+        for (const CleanLedger::Taken& t : r->taken)
+            taken.emplace_back(*t.row.path, t.outcome == CleanLedger::Outcome::deleted);
+        EXPECT_EQ(taken, expected) << Json(results).dump();
+    }
 }
 
 TEST(CleanLedger, TheSameItemSentTwiceIsTakenForTheNewestClean) {

@@ -3,9 +3,12 @@
 // flags the report gets wrong, progress for rows never sent.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "pipeline_fixture.hpp"
 
 using namespace virirado;
+namespace fs = std::filesystem;
 using virirado::testing::PipelineTest;
 using Phase = durozizo::CleanProgress::Phase;
 
@@ -26,11 +29,14 @@ Json report(const Json& results, int count) {
 // Every deletion-log line written, as (status, id or path).
 struct Lines {
     std::vector<std::pair<std::string, std::string>> all;
-    explicit Lines(const virirado::testing::ClientHarness& h) {
+    explicit Lines(const virirado::testing::ClientHarness& h, bool byPath = false) {
         for (std::size_t i = 0; i < h.deleteLogs.size(); ++i) {
-            for (const Json& r : h.deleteLogs[i])
-                all.emplace_back(r.value("deleted", false) ? "deleted" : "failed",
-                                 r.value("id", "?"));
+            for (std::size_t j = 0; j < h.deleteLogs[i].size(); ++j) {
+                const bool deleted = h.deleteOutcomes[i][j] == CleanLedger::Outcome::deleted;
+                all.emplace_back(deleted ? "deleted" : "failed",
+                                 byPath ? h.deleteRows[i][j].path.value_or("?")
+                                        : h.deleteLogs[i][j].value("id", "?"));
+            }
             // Fallback rows are written only when the call has no results.
             if (h.deleteLogs[i].empty()) {
                 for (const PreviewRow& row : h.deleteFallbacks[i])
@@ -289,4 +295,98 @@ TEST_F(PipelineTest, ARefusedTankAnswerUnticksEveryRowItRefuses) {
     EXPECT_EQ(lastSent()["cmd"], "untick");
     EXPECT_EQ(lastSent()["ids"], Json::array({"c"}));
     EXPECT_TRUE(h->client->ticked().contains("b"));
+
+    // Nor does a quick delete the guards hold back, at the preview check or at
+    // the confirmation's re-check, take a tick the user made.
+    const std::size_t from = h->world->sent.size();
+    h->client->requestQuickDelete("a");
+    answer(Json::array({row("a", "/elsewhere/data.bin")}), "quick1");
+    ASSERT_TRUE(state().banner && state().banner->starts_with("Held back 1: Item a"))
+        << state().banner.value_or("no banner");
+    h->client->requestQuickDelete("a");
+    answer(Json::array({row("a", small, 60'000'000)}), "quick2");
+    ASSERT_TRUE(state().preview);
+    h->client->confirmClean();
+    EXPECT_EQ(state().banner,
+              "Held back 1: Item a (smaller than scanned). Nothing deleted. Preview again.");
+    EXPECT_EQ(sentSince(from), (std::vector<std::string>{"preview", "preview"}));
+    EXPECT_EQ(h->client->ticked(), (std::set<std::string>{"a", "b"}));
+}
+
+TEST_F(PipelineTest, EachResultTellsOneStoryInTheBannerTheSheetAndTheLog) {
+    // The log's reading holds everywhere: "deleted" says a row went, "ok" alone
+    // does not, and the engine's "clean_count" counts for nothing.
+    struct Case {
+        Json result;
+        std::optional<int> count;
+        std::string word;
+        std::string banner;
+    };
+    Json okOnly = result("a", false);
+    okOnly.erase("deleted");
+    Json deletedNotOk = result("a");
+    deletedNotOk["ok"] = false;
+    deletedNotOk["msg"] = "took a while";
+    for (const Case& c : std::vector<Case>{
+             {okOnly, 1, "failed", "Deleted 0, failed 1: Item a (failed). See log."},
+             {result("a"), std::nullopt, "deleted",
+              "Deleted 1 items. Log: ~/Library/Logs/Virirado/"},
+             {deletedNotOk, 1, "deleted", "Deleted 1 items. Log: ~/Library/Logs/Virirado/"}}) {
+        h->deleteLogs.clear();
+        h->deleteOutcomes.clear();
+        h->event({{"event", "done"},
+                  {"items", {item("a", small), item("b", other)}},
+                  {"ticked", {"a"}}});
+        preview(Json::array({row("a", small)}));
+        h->client->confirmClean();
+        Json event = report(Json::array({c.result}), 0);
+        if (c.count) {
+            event["clean_count"] = *c.count;
+        } else {
+            event.erase("clean_count");
+        }
+        h->event(event);
+        const bool went = c.word == "deleted";
+        EXPECT_EQ(Lines(*h).all, (std::vector<Line>{{c.word, "a"}})) << c.result.dump();
+        EXPECT_EQ(state().banner, c.banner) << c.result.dump();
+        const auto& run = *state().cleanProgress;
+        EXPECT_EQ(run.deletedCount, went ? 1 : 0) << c.result.dump();
+        EXPECT_EQ(run.failures.size(), went ? 0u : 1u) << c.result.dump();
+        EXPECT_EQ(h->client->records().size(), went ? 1u : 2u) << c.result.dump();
+        h->client->dismissPreview();
+    }
+}
+
+TEST_F(PipelineTest, RowsSharingAnIdAreLoggedForTheirOwnPlaces) {
+    // Item a's file and its member's folder go out under one id. The engine
+    // removes the folder only and reports it first: each line names its own
+    // place, and a stays listed, its file being still there.
+    const std::string folder = fs::path(home.file(".cache/member/x.bin", 10)).parent_path();
+    Json a = item("a", small);
+    a["members"] = Json::array({item("a/m", folder)});
+    h->event({{"event", "done"}, {"items", {a, item("b", other)}}, {"ticked", {"a"}}});
+    preview(Json::array({row("a", small), row("a", folder)}));
+    ASSERT_TRUE(state().preview) << state().banner.value_or("");
+    h->client->confirmClean();
+    Json went = result("a");
+    went["path"] = folder;
+    Json stayed = result("a", false);
+    stayed["path"] = small;
+    stayed["ok"] = false;
+    stayed["msg"] = "busy";
+    h->event(report(Json::array({went, stayed}), 2));
+    EXPECT_EQ(Lines(*h, true).all, (std::vector<Line>{{"deleted", folder}, {"failed", small}}));
+    EXPECT_EQ(state().banner, "Deleted 1, failed 1: Item a (busy). See log.");
+    EXPECT_EQ(h->client->records().size(), 2u);
+    EXPECT_TRUE(h->client->ticked().contains("a"));
+
+    // Once the file goes too, a leaves the list.
+    h->client->dismissPreview();
+    h->event({{"event", "done"}, {"items", {a, item("b", other)}}, {"ticked", {"a"}}});
+    preview(Json::array({row("a", small), row("a", folder)}), "tok2");
+    h->client->confirmClean();
+    went["path"] = small;
+    h->event(report(Json::array({went, result("a")}), 2));
+    EXPECT_EQ(h->client->records().size(), 1u);
+    EXPECT_EQ(h->client->records()[0].id, "b");
 }

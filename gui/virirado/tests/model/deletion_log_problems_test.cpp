@@ -32,7 +32,8 @@ constexpr const char* kNoSpace = "No space left on device";
 
 std::vector<CleanLedger::Taken> went(const std::string& path) {
     return {CleanLedger::Taken{1, PreviewRow{"x1", "X1", path, 4096, "", "", "rm"},
-                               Json{{"deleted", true}, {"ok", true}, {"realistic_size", 4096}}}};
+                               Json{{"deleted", true}, {"ok", true}, {"realistic_size", 4096}},
+                               CleanLedger::Outcome::deleted}};
 }
 
 std::string contents(const fs::path& path) {
@@ -285,4 +286,30 @@ TEST_F(PipelineTest, LinesStillKeptAreHandedToTheNextReportAndToTheEnd) {
     h->client.reset();
     ASSERT_EQ(h->keptLines.size(), writes + 1);
     EXPECT_EQ(h->keptLines.back(), "row\nrow\n");
+}
+
+TEST_F(PipelineTest, WhatTheDiskStillRefusesAtTheEndIsHandedBackWhole) {
+    // A line kept from a report, and a clean still out that no report reached:
+    // at the end both come back with why, for the app to say, and nothing is
+    // kept to be written or said again.
+    h->deletionLogFails = kNoSpace;
+    preview(Json::array({row("a", small)}));
+    h->client->confirmClean();
+    h->event(report(Json::array({result("a")})));
+    h->client->dismissPreview();
+    h->event({{"event", "done"}, {"items", {item("b", other)}}, {"ticked", {"b"}}});
+    preview(Json::array({row("b", other)}), "tok2");
+    h->client->confirmClean();
+    ASSERT_EQ(lastSent()["cmd"], "clean");
+    EXPECT_EQ(h->client->finishDeletionLog(), (DeleteLog::Unwritten{"row\nrow\n", kNoSpace}));
+    // b was tried as "unknown", then both once more.
+    const auto& fallbacks = h->deleteFallbacks;
+    ASSERT_GE(fallbacks.size(), 2u);
+    ASSERT_EQ(fallbacks[fallbacks.size() - 2].size(), 1u);
+    EXPECT_EQ(fallbacks[fallbacks.size() - 2][0].id, "b");
+    const std::size_t writes = h->keptLines.size();
+    EXPECT_EQ(h->client->finishDeletionLog(), std::nullopt);
+    h->deletionLogFails.reset();
+    h->client.reset();
+    EXPECT_EQ(h->keptLines.size(), writes);
 }

@@ -30,7 +30,8 @@ namespace {
 
 // One row sent to "/x" and the engine's word that it went.
 std::vector<Taken> wentX() {
-    return {Taken{1, PreviewRow{"x", "X", "/x", 1, "", "", "rm"}, Json{{"deleted", true}}}};
+    return {Taken{1, PreviewRow{"x", "X", "/x", 1, "", "", "rm"}, Json{{"deleted", true}},
+                  virirado::CleanLedger::Outcome::deleted}};
 }
 
 class LogTest : public ::testing::Test {
@@ -439,15 +440,18 @@ TEST_F(LogTest, APipeInPlaceOfALogHangsNothing) {
 }
 
 TEST_F(LogTest, DeletionLinesFromResults) {
-    // The place is the row's as sent, whatever the result names; status, size
-    // and message are the result's.
+    // The place is the row's as sent, whatever the result names; the status is
+    // the ledger's reading of the result, whatever its flags say; size and
+    // message are the result's.
+    using Outcome = virirado::CleanLedger::Outcome;
     const std::vector<Taken> results{
         {1, PreviewRow{"a", "A", "/a", 7, "", "", "rm"},
-         Json{{"deleted", true}, {"realistic_size", 42}, {"path", "/etc"}, {"msg", "ok"}}},
+         Json{{"deleted", true}, {"realistic_size", 42}, {"path", "/etc"}, {"msg", "ok"}},
+         Outcome::deleted},
         {1, PreviewRow{"l", "L", std::nullopt, 7, "", "", "cmd"},
-         Json{{"label", "Other"}, {"msg", "line one\nline two"}}},
-        {2, PreviewRow{"d", "D", "/d", 7, "", "", "rm"}, Json{{"deleted", 1}}},
-        {2, PreviewRow{"n", "N", "/n", 7, "", "", "rm"}, Json::array()},
+         Json{{"label", "Other"}, {"msg", "line one\nline two"}}, Outcome::failed},
+        {2, PreviewRow{"d", "D", "/d", 7, "", "", "rm"}, Json{{"ok", true}}, Outcome::deleted},
+        {2, PreviewRow{"n", "N", "/n", 7, "", "", "rm"}, Json{{"deleted", true}}, Outcome::wouldGo},
     };
     DeleteLog::write(results, {PreviewRow{"f", "F", "/f", 1, "", "", "rm"}}, std::nullopt, home,
                      kLateEvening);

@@ -302,7 +302,8 @@ TEST(TrafficLogOnASmallDisk, TheReserveStaysFreeForTheDeletionLog) {
         ASSERT_EQ(lines[i], "<< " + std::to_string(i) + " " + std::string(1000, 'y'));
 
     const virirado::CleanLedger::Taken x1{
-        1, virirado::PreviewRow{"x1", "x1", "/x1", 0, "", "", "rm"}, Json{{"deleted", true}}};
+        1, virirado::PreviewRow{"x1", "x1", "/x1", 0, "", "", "rm"}, Json{{"deleted", true}},
+        virirado::CleanLedger::Outcome::deleted};
     DeleteLog::write({x1}, {}, std::nullopt, home.string(), 1710113400);
     bool found = false;
     for (const auto& entry : fs::directory_iterator(*virirado::logfolder::path(home))) {

@@ -25,6 +25,7 @@ public:
         // The element the event is about; may be gone by the time it is read.
         QAccessibleInterface* element = nullptr;
         QString name;
+        QAccessible::Role role = QAccessible::NoRole;
         // For state changes: which states changed.
         QAccessible::State changed;
     };
@@ -65,6 +66,22 @@ public:
                      [&](const Event& e) { return e.element == element && e.type == type; });
         return out;
     }
+    // What was announced, in order: the names of the notifications shown.
+    std::vector<std::string> announced() const {
+        std::vector<std::string> out;
+        for (const Event& e : events) {
+            if (e.type == QAccessible::ObjectShow && e.role == QAccessible::Notification)
+                out.push_back(e.name.toStdString());
+        }
+        return out;
+    }
+    // The changes of state told about this element, one set of changed states each.
+    std::vector<QAccessible::State> stateChanges(const QAccessibleInterface* element) const {
+        std::vector<QAccessible::State> out;
+        for (const Event& e : about(element, QAccessible::StateChanged))
+            out.push_back(e.changed);
+        return out;
+    }
     bool any(QAccessible::Event type) const {
         return std::any_of(events.begin(), events.end(),
                            [type](const Event& e) { return e.type == type; });
@@ -74,6 +91,16 @@ public:
         return std::any_of(events.begin(), events.end(), [&](const Event& e) {
             return e.type == type && e.element != nullptr && e.element->object() == object;
         });
+    }
+
+    // The sentences announced (notifications that appeared), in order.
+    std::vector<QString> announced() const {
+        std::vector<QString> out;
+        for (const Event& e : events) {
+            if (e.type == QAccessible::ObjectShow && e.role == QAccessible::Notification)
+                out.push_back(e.name);
+        }
+        return out;
     }
 
 private:
@@ -97,11 +124,12 @@ private:
     static void handle(QAccessibleEvent* event) {
         AccessRecorder* self = s_current;
         if (self == nullptr) return;
-        Event e{event->type(), event->accessibleInterface(), {}, {}};
+        Event e{event->type(), event->accessibleInterface(), {}, QAccessible::NoRole, {}};
         if (event->type() == QAccessible::StateChanged)
             e.changed = static_cast<QAccessibleStateChangeEvent*>(event)->changedStates();
         if (e.element != nullptr && e.element->isValid()) {
             e.name = e.element->text(QAccessible::Name);
+            e.role = e.element->role();
             (void)e.element->state();
             for (int i = 0; i < e.element->childCount(); ++i) {
                 if (QAccessibleInterface* child = e.element->child(i)) (void)child->rect();

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <set>
 #include <string>
 
 #include "CleanupList.hpp"
@@ -35,6 +36,14 @@ struct ListHarness : WindowHarness {
     }
     void click(const std::string& id, bool onTick = false) {
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, pointIn(id, onTick));
+        settle();
+    }
+    // Every group open: more lines than the list shows.
+    void openEveryGroup() {
+        std::set<std::string> all;
+        for (const TreeGroup& g : list->groups())
+            all.insert(g.key);
+        model().setExpanded(all);
         settle();
     }
     void press(Qt::Key key) {

@@ -112,6 +112,8 @@ struct ClientHarness {
     // The results each deletion-log call was given, and the rows sent they are for.
     std::vector<std::vector<Json>> deleteLogs;
     std::vector<std::vector<PreviewRow>> deleteRows;
+    // How the ledger read each of those results.
+    std::vector<std::vector<CleanLedger::Outcome>> deleteOutcomes;
     // The rows each deletion-log call was given to fall back on.
     std::vector<std::vector<PreviewRow>> deleteFallbacks;
     std::vector<std::vector<HeldRow>> refusedLogs;
@@ -158,9 +160,11 @@ struct ClientHarness {
                                   const std::vector<PreviewRow>& f, std::string_view kept) {
             deleteLogs.emplace_back();
             deleteRows.emplace_back();
+            deleteOutcomes.emplace_back();
             for (const CleanLedger::Taken& t : taken) {
                 deleteLogs.back().push_back(t.result);
                 deleteRows.back().push_back(t.row);
+                deleteOutcomes.back().push_back(t.outcome);
             }
             deleteFallbacks.push_back(f);
             trail.emplace_back("deletion log");

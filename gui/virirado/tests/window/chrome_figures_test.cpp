@@ -51,6 +51,16 @@ TEST(ChromeFigures, StatsShowADashUntilTheVolumeIsKnown) {
     // Nothing ticked: "After" equals "Free now".
     EXPECT_EQ(bytesAfter(240'400'000'000, 0), 240'400'000'000);
     EXPECT_EQ(bytesAfter(INT64_MAX, 10), INT64_MAX);
+
+    // The stats as the hero shows and a screen reader reads them.
+    const auto before = heroStats(0, 240'400'000'000, 50'800'000'000);
+    EXPECT_EQ(statSpoken(before[0]), "Free now, \u2014");
+    EXPECT_EQ(statSpoken(before[1]), "After, \u2014");
+    const auto known = heroStats(506'300'000'000, 240'400'000'000, 50'800'000'000);
+    EXPECT_EQ(known[0], (HeroStat{"Free now", "240.4 GB"}));
+    EXPECT_EQ(known[1], (HeroStat{"After", "291.2 GB"}));
+    EXPECT_EQ(statSpoken(known[1]), "After, 291.2 GB");
+    EXPECT_EQ(heroStats(1, 0, 0)[1].value, "0 B");
 }
 
 TEST(ChromeFigures, SearchCountSumsWhatComesBack) {

@@ -152,6 +152,11 @@ TEST(ConfirmTexts, TitlesLinesAndButton) {
     EXPECT_EQ(destinationWord("trash"), "Trash");
     EXPECT_EQ(destinationWord("rm"), "gone");
     EXPECT_EQ(destinationWord("cmd"), "gone");
+    // A reader hears every text of a panel row: where it goes in words, and the
+    // badge only on a check-first row.
+    EXPECT_EQ(spokenPreviewRow(f.rows[0]), "a, 1.5 GB, to Trash");
+    EXPECT_EQ(spokenPreviewRow(f.rows[1]), "b, 200 MB, removed for good");
+    EXPECT_EQ(spokenPreviewRow(f.rows[2]), "c, 100 B, removed for good, Check first");
 }
 
 TEST(ConfirmTexts, TheCodeAndTitleOfAQuickDeleteComeWithItsPreview) {

@@ -228,6 +228,8 @@ TEST(DazuHeader, CountsEveryRowAndAddsTheLargerFigure) {
     EXPECT_EQ(headerListedSum(refs), 2950);
     EXPECT_EQ(headerCount(refs), "4 items (3.0 KB)");
     EXPECT_EQ(headerCount({}), "0 items (0 B)");
+    // Read as one heading, as it is drawn.
+    EXPECT_EQ(headerHeading(headerCount(refs)), "LARGEST FILES \u00B7 4 items (3.0 KB)");
 }
 
 TEST(DazuCard, LooksAndToggle) {

@@ -2,17 +2,22 @@
 // recording engine's clean progress and the harness's fixed clock.
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QScrollArea>
 #include <QTest>
 #include <filesystem>
 
+#include "AccessRecorder.hpp"
 #include "CapsuleButton.hpp"
 #include "ClampedLabel.hpp"
 #include "CleanBar.hpp"
 #include "CleanProgressView.hpp"
 #include "ConfirmSheet.hpp"
+#include "FailureList.hpp"
+#include "FocusRing.hpp"
 #include "Settled.hpp"
 #include "SheetHost.hpp"
+#include "SheetKeys.hpp"
 #include "SheetTesting.hpp"
 #include "WindowHarness.hpp"
 
@@ -219,6 +224,70 @@ TEST(CleanProgressView, ResultLinesAndFailureList) {
     EXPECT_FALSE(v.shown("livePill"));
     EXPECT_FALSE(v.shown("showLogButton"));
     EXPECT_FALSE(v.shown("failurePanel"));
+}
+
+// Nothing a key does tells a reader how a run goes, so the sheet says it: the
+// phase as it changes, then the whole result, with the keys brought to Done.
+// The sheet is named by its title all along, and the result's lines and
+// failures are elements a reader finds.
+TEST(CleanProgressView, AReaderHearsTheRunAndItsResult) {
+    if (!testing::AccessRecorder::canListen()) GTEST_SKIP() << "built without Qt's private headers";
+    WindowHarness h;
+    h.show();
+    View v(h);
+    ASSERT_NE(v.view, nullptr);
+    QWidget* sheet = v.view->window();
+    ASSERT_TRUE(testing::activateSheet(sheet));
+    testing::AccessRecorder tool;
+    const auto name = [](QObject* o) {
+        return QAccessible::queryAccessibleInterface(o)->text(QAccessible::Name).toStdString();
+    };
+    const auto announced = [&] {
+        std::vector<std::string> out;
+        for (const QString& words : tool.announced())
+            out.push_back(words.toStdString());
+        return out;
+    };
+    EXPECT_EQ(name(sheet), "Delete for real");
+
+    CleanProgress p(3, 300, false, at(h.clock.now()));
+    v.set(p);
+    EXPECT_EQ(name(sheet), "Checking\u2026");
+    p.startDeleting();
+    v.set(p);
+    // What the running part shows is found while it runs; the result part, read
+    // hidden now, will be a new element when it shows.
+    QWidget* result = v.view->findChild<QWidget*>("resultPart");
+    const QAccessible::Id hiddenResult =
+        QAccessible::uniqueId(QAccessible::queryAccessibleInterface(result));
+    p.itemFinished("pip", 100, true, "");
+    p.current = "npm";
+    v.set(p);
+    EXPECT_EQ(v.text("counts"), "2 of 3 \u00B7 100 B of 300 B");
+    EXPECT_EQ(announced(), (std::vector<std::string>{"Checking\u2026", "Deleting\u2026"}));
+
+    p.finish({{"pip", 100, true, ""}, {"npm", 100, false, "in use"}});
+    v.set(p);
+    EXPECT_EQ(name(sheet), "Done");
+    EXPECT_EQ(announced().back(),
+              "Done. Freed 100 B \u00B7 1 deleted \u00B7 1 failed. Empty the Trash to free what "
+              "went there. 1 not tried");
+    EXPECT_EQ(announced().size(), 3u);
+    QWidget* done = v.view->findChild<QWidget*>("doneButton");
+    EXPECT_EQ(QApplication::focusWidget(), done);
+    EXPECT_FALSE(showsFocusRing(done));
+    QAccessibleInterface* shown = QAccessible::queryAccessibleInterface(result);
+    EXPECT_NE(QAccessible::uniqueId(shown), hiddenResult);
+    EXPECT_FALSE(shown->state().invisible);
+    EXPECT_EQ(testing::tabWalk(),
+              (std::vector<std::string>{"doneButton", "failureList", "showLogButton"}));
+
+    QAccessibleInterface* failures =
+        QAccessible::queryAccessibleInterface(v.view->findChild<FailureList*>());
+    EXPECT_EQ(failures->role(), QAccessible::List);
+    ASSERT_EQ(failures->childCount(), 1);
+    EXPECT_EQ(failures->child(0)->role(), QAccessible::ListItem);
+    EXPECT_EQ(failures->child(0)->text(QAccessible::Name), "npm, in use");
 }
 
 TEST(CleanProgressView, ShowLogOpensTheLogFolderOnly) {

@@ -2,6 +2,7 @@
 // reach confirmClean and dismissPreview, and when none do.
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QLineEdit>
 #include <QTest>
 #include <algorithm>
@@ -10,7 +11,9 @@
 #include "ClampedLabel.hpp"
 #include "CleanProgressView.hpp"
 #include "ConfirmSheet.hpp"
+#include "FocusRing.hpp"
 #include "LivePill.hpp"
+#include "PreviewLine.hpp"
 #include "SheetHost.hpp"
 #include "SheetKeys.hpp"
 #include "SheetTesting.hpp"
@@ -19,6 +22,7 @@
 namespace virirado {
 namespace {
 
+using testing::tabWalk;
 using testing::WindowHarness;
 
 PreviewRow row(std::string id, int64_t size, std::string safety = "safe",
@@ -45,6 +49,15 @@ PreviewPayload guarded(std::string token = "t2") {
     PreviewPayload p = small(std::move(token));
     p.rows.push_back(row("sim", 3'000'000, "review", "trash"));
     return p;
+}
+
+QAccessibleInterface* element(QObject* object) {
+    return QAccessible::queryAccessibleInterface(object);
+}
+
+QString spoken(QObject* object) {
+    QAccessibleInterface* e = element(object);
+    return e != nullptr ? e->text(QAccessible::Name) : QString();
 }
 
 long count(const WindowHarness& h, const std::string& call) {
@@ -128,12 +141,92 @@ TEST(ConfirmSheet, ReturnNeverDeletesOnlyTheChordWithTheRightCode) {
     EXPECT_EQ(count(h, "dismiss"), 1);
 }
 
+// What a reader meets: the sheet named by its title, every text a label, each
+// row with its size, where it goes and its badge, the code field named by the
+// prompt that holds the code, and the real Delete with the chord it answers.
+TEST(ConfirmSheet, ReadsAsWhatItShows) {
+    WindowHarness h;
+    h.show();
+    Sheet s(h, guarded());
+    ASSERT_NE(s.sheet, nullptr);
+    EXPECT_EQ(element(s.sheet)->role(), QAccessible::Dialog);
+    EXPECT_EQ(spoken(s.sheet), "Delete for real");
+    for (const char* name : {"title", "headline", "split"}) {
+        auto* label = s.sheet->findChild<ClampedLabel*>(name);
+        EXPECT_EQ(element(label)->role(), QAccessible::StaticText) << name;
+        EXPECT_EQ(spoken(label), label->text()) << name;
+    }
+    std::vector<std::string> rows;
+    for (PreviewLine* line : s.sheet->findChildren<PreviewLine*>()) {
+        if (!line->isVisible()) continue;
+        EXPECT_EQ(element(line)->role(), QAccessible::StaticText);
+        rows.push_back(spoken(line).toStdString());
+    }
+    EXPECT_EQ(rows,
+              (std::vector<std::string>{"pip, 120 MB, removed for good", "npm, 80.0 MB, to Trash",
+                                        "sim, 3.0 MB, to Trash, Check first"}));
+
+    const QString prompt = "Type " + QString::fromStdString(s.sheet->code()) + " to delete";
+    EXPECT_EQ(spoken(s.field()), prompt);
+    const auto labelled =
+        element(s.sheet->findChild<ClampedLabel*>("codePrompt"))->relations(QAccessible::Labelled);
+    ASSERT_EQ(labelled.size(), 1);
+    EXPECT_EQ(labelled[0].first, element(s.field()));
+
+    QAccessibleActionInterface* press = element(s.primary())->actionInterface();
+    ASSERT_NE(press, nullptr);
+    EXPECT_EQ(element(s.primary())->role(), QAccessible::Button);
+    EXPECT_EQ(spoken(s.primary()), "Delete 203 MB");
+    EXPECT_EQ(press->keyBindingsForAction(QAccessibleActionInterface::pressAction()).last(),
+              "Ctrl+Shift+D");
+    // A tool's press is a click, with its checks: only once the code is typed.
+    EXPECT_FALSE(press->actionNames().contains(QAccessibleActionInterface::pressAction()));
+    QTest::keyClicks(s.field(), QString::fromStdString(s.sheet->code()));
+    ASSERT_TRUE(press->actionNames().contains(QAccessibleActionInterface::pressAction()));
+    press->doAction(QAccessibleActionInterface::pressAction());
+    EXPECT_EQ(count(h, "confirm"), 1);
+}
+
+// Tab and Shift+Tab walk the sheet in reading order; Space presses the focused
+// button as a click does, so the real Delete still wants the code, and Return
+// never deletes.
+TEST(ConfirmSheet, TabWalksTheSheetAndSpacePressesAsAClickDoes) {
+    WindowHarness h;
+    h.show();
+    Sheet s(h, guarded());
+    ASSERT_NE(s.sheet, nullptr);
+    ASSERT_EQ(QApplication::focusWidget(), s.field());
+    // The program brought the keys here: no ring shows.
+    EXPECT_FALSE(showsFocusRing(s.field()));
+    // Without the code the real Delete cannot be reached, nor pressed.
+    EXPECT_EQ(tabWalk(), (std::vector<std::string>{"codeField", "cancelButton"}));
+    QTest::keyClick(s.primary(), Qt::Key_Space);
+    EXPECT_FALSE(s.primary()->isDown());
+    EXPECT_EQ(count(h, "confirm"), 0);
+
+    QTest::keyClicks(s.field(), QString::fromStdString(s.sheet->code()));
+    EXPECT_EQ(tabWalk(), (std::vector<std::string>{"codeField", "cancelButton", "primaryButton"}));
+    EXPECT_EQ(tabWalk(Qt::Key_Backtab),
+              (std::vector<std::string>{"codeField", "primaryButton", "cancelButton"}));
+    QTest::keyClick(s.field(), Qt::Key_Backtab);
+    ASSERT_EQ(QApplication::focusWidget(), s.primary());
+    EXPECT_TRUE(showsFocusRing(s.primary()));
+    s.key(Qt::Key_Return);
+    s.key(Qt::Key_Enter);
+    EXPECT_EQ(count(h, "confirm"), 0);
+    s.key(Qt::Key_Space);
+    EXPECT_EQ(count(h, "confirm"), 1);
+    EXPECT_EQ(count(h, "dismiss"), 0);
+}
+
 TEST(ConfirmSheet, ASmallCleanNeedsNoCodeButStillNotReturn) {
     WindowHarness h;
     h.show();
     Sheet s(h, small());
     ASSERT_NE(s.sheet, nullptr);
     EXPECT_FALSE(s.sheet->findChild<QWidget*>("codeRow")->isVisible());
+    // With no code to type the keys come in on Cancel, the step back.
+    EXPECT_EQ(QApplication::focusWidget(), s.sheet->findChild<QWidget*>("cancelButton"));
     EXPECT_TRUE(s.primary()->isEnabled());
     EXPECT_EQ(s.primary()->spokenText(), "Delete 200 MB");
     s.key(Qt::Key_Return);
@@ -250,6 +343,11 @@ TEST(ConfirmSheet, DryRunAnswersReturnAndNeverTheChord) {
     EXPECT_FALSE(page->findChild<QWidget*>("livePill")->isVisible());
     EXPECT_EQ(s.sheet->code(), "42");
     EXPECT_EQ(s.primary()->spokenText(), "Run the dry run");
+    EXPECT_EQ(element(s.primary())
+                  ->actionInterface()
+                  ->keyBindingsForAction(QAccessibleActionInterface::pressAction())
+                  .last(),
+              "Return");
     s.deleteChord();
     EXPECT_EQ(count(h, "confirm"), 0);
     s.key(Qt::Key_Return);

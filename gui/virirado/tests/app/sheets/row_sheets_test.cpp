@@ -3,14 +3,18 @@
 // set to a folder, the sheets' pictures are saved there to be looked at.
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QPlainTextEdit>
 #include <QTest>
 #include <algorithm>
 
+#include "AccessRecorder.hpp"
 #include "CapsuleButton.hpp"
 #include "CheckList.hpp"
 #include "ClampedLabel.hpp"
 #include "LivePill.hpp"
+#include "RowSheets.hpp"
+#include "Settled.hpp"
 #include "SheetHost.hpp"
 #include "SheetKeys.hpp"
 #include "SheetTesting.hpp"
@@ -19,7 +23,9 @@
 namespace virirado {
 namespace {
 
+using testing::AccessRecorder;
 using testing::savePicture;
+using testing::tabWalk;
 using testing::useAppFonts;
 using testing::WindowHarness;
 
@@ -29,6 +35,10 @@ SheetDialog* openSheet(WindowHarness& h) {
     if (sheet == nullptr) return nullptr;
     if (!virirado::testing::activateSheet(sheet)) ADD_FAILURE() << "sheet never active";
     return sheet;
+}
+
+std::string spoken(const QAccessibleInterface* element) {
+    return element != nullptr ? element->text(QAccessible::Name).toStdString() : "(none)";
 }
 
 QString text(QWidget* sheet, const char* name) {
@@ -92,8 +102,9 @@ TEST(CheckFirstSheet, ReturnTicksThenClosesEscapeKeeps) {
     EXPECT_EQ(lines[1].detail, "~/Library/Developer/Runtime 17.4");
     EXPECT_EQ(lines[3].detail, "");
 
-    // Escape keeps the row unticked and closes.
-    QTest::keyClick(sheet, Qt::Key_Escape);
+    // Escape keeps the row unticked and closes, from the list that holds the keys.
+    ASSERT_EQ(QApplication::focusWidget(), sheet->findChild<CheckList*>());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
     h.settle();
     EXPECT_EQ(h.content->sheets().current(), nullptr);
     EXPECT_TRUE(std::none_of(h.engine.calls.begin(), h.engine.calls.end(),
@@ -103,11 +114,69 @@ TEST(CheckFirstSheet, ReturnTicksThenClosesEscapeKeeps) {
     h.content->model().toggle(*h.content->model().rows()->find(id));
     sheet = openSheet(h);
     ASSERT_NE(sheet, nullptr);
-    QTest::keyClick(sheet, Qt::Key_Return);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
     EXPECT_EQ(h.engine.calls.back(), "tick " + id);
     EXPECT_FALSE(h.content->model().checkFirst().has_value());
     h.settle();
     EXPECT_EQ(h.content->sheets().current(), nullptr);
+}
+
+// A reader lands on the row's own line and walks the members with the keys;
+// each line says every text it shows. The sheet is named by its title, Tab
+// reaches the buttons, and the keys' line shows the ring only once the keys
+// moved it.
+TEST(CheckFirstSheet, AReaderWalksItsLinesAndButtons) {
+    if (!AccessRecorder::canListen()) GTEST_SKIP() << "built without Qt's private headers";
+    useAppFonts();
+    WindowHarness h;
+    h.show();
+    loadWithMembers(h);
+    const VadeRow* review = firstRow(h, [](const VadeRow& r) {
+        return r.safety == "review" && r.tickable && !r.ticked && !r.members.empty();
+    });
+    ASSERT_NE(review, nullptr);
+    AccessRecorder tool;
+    h.content->model().toggle(*review);
+    SheetDialog* sheet = openSheet(h);
+    ASSERT_NE(sheet, nullptr);
+    EXPECT_EQ(spoken(QAccessible::queryAccessibleInterface(sheet)), "Check first");
+
+    auto* list = sheet->findChild<CheckList*>();
+    ASSERT_EQ(QApplication::focusWidget(), list);
+    QAccessibleInterface* lines = QAccessible::queryAccessibleInterface(list);
+    EXPECT_EQ(lines->role(), QAccessible::List);
+    EXPECT_EQ(spoken(lines), review->name);
+    ASSERT_EQ(lines->childCount(), 4);
+    const CheckLine& own = list->lines()[0];
+    ASSERT_FALSE(own.detail.empty());
+    EXPECT_EQ(spoken(lines->child(0)), own.title + ", " + own.size + ", " + own.detail);
+    EXPECT_EQ(spoken(lines->child(1)), "Runtime 17.4, 3.4 GB, ~/Library/Developer/Runtime 17.4");
+    EXPECT_EQ(spoken(lines->child(3)), "Device data, 3.4 GB");
+    EXPECT_EQ(lines->child(1)->role(), QAccessible::ListItem);
+    // The reader is told the focus is on the row's own line.
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return !tool.about(lines->child(0), QAccessible::Focus).empty(); },
+                        testing::kHangMs));
+    EXPECT_EQ(lines->focusChild(), lines->child(0));
+
+    // The program brought the keys: the list looks as it does without them.
+    const QImage opened = list->grab().toImage();
+    QTest::keyClick(list, Qt::Key_Down);
+    EXPECT_EQ(lines->focusChild(), lines->child(1));
+    EXPECT_EQ(tool.about(lines->child(1), QAccessible::Focus).size(), 1u);
+    EXPECT_TRUE(lines->child(1)->state().focused);
+    EXPECT_TRUE(list->grab().toImage() != opened);
+    QTest::keyClick(list, Qt::Key_End);
+    QTest::keyClick(list, Qt::Key_Down);
+    EXPECT_EQ(lines->focusChild(), lines->child(3));
+    QTest::keyClick(list, Qt::Key_Home);
+    EXPECT_EQ(lines->focusChild(), lines->child(0));
+
+    EXPECT_EQ(tabWalk(), (std::vector<std::string>{"checkList", "keepButton", "cleanItButton"}));
+    EXPECT_EQ(tabWalk(Qt::Key_Backtab),
+              (std::vector<std::string>{"checkList", "cleanItButton", "keepButton"}));
+    list->clearFocus();
+    EXPECT_TRUE(list->grab().toImage() == opened);
 }
 
 TEST(QuickDeleteFirstSheet, ReturnClosesThenAsksEscapeCancels) {
@@ -129,6 +198,17 @@ TEST(QuickDeleteFirstSheet, ReturnClosesThenAsksEscapeCancels) {
     EXPECT_TRUE(sheet->findChild<LivePill*>()->isVisible());
     EXPECT_EQ(text(sheet, "fate"), QString::fromStdString(row->fate()));
     EXPECT_FALSE(sheet->findChild<QPlainTextEdit*>("path")->toPlainText().isEmpty());
+    // A reader hears the sheet by its title, the size and fate as the one line
+    // they are, and lands on Cancel; Tab walks the two buttons.
+    EXPECT_EQ(spoken(QAccessible::queryAccessibleInterface(sheet)),
+              "Quick Delete \u00B7 Confirmation 1 of 2");
+    QAccessibleInterface* panel =
+        QAccessible::queryAccessibleInterface(sheet->findChild<QWidget*>("sizePanel"));
+    EXPECT_EQ(panel->role(), QAccessible::StaticText);
+    EXPECT_EQ(spoken(panel), quickDeleteSize(*row) + " \u00B7 " + row->fate());
+    EXPECT_EQ(panel->childCount(), 0);
+    EXPECT_EQ(QApplication::focusWidget(), sheet->findChild<QWidget*>("cancelButton"));
+    EXPECT_EQ(tabWalk(), (std::vector<std::string>{"cancelButton", "continueButton"}));
 
     QTest::keyClick(sheet, Qt::Key_Escape);
     h.settle();

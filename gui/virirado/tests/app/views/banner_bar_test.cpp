@@ -2,6 +2,7 @@
 
 #include <QTest>
 
+#include "AccessRecorder.hpp"
 #include "BannerBar.hpp"
 #include "ClampedLabel.hpp"
 #include "WindowHarness.hpp"
@@ -9,6 +10,7 @@
 namespace virirado {
 namespace {
 
+using testing::AccessRecorder;
 using testing::WindowHarness;
 
 TEST(BannerBar, DismissHidesItAndANewMessageReplacesItInPlace) {
@@ -106,6 +108,61 @@ TEST(BannerBar, AnEngineThatDiedShowsItsLastLinesInsideTheBar) {
         h.settle();
     EXPECT_EQ(text->lines(text->width()), QStringList{"Scan cancelled. Nothing was deleted."});
     EXPECT_LT(text->height(), static_cast<int>(fm.lineSpacing() + fm.height()));
+}
+
+}  // namespace
+}  // namespace virirado
+
+namespace virirado {
+namespace {
+
+// A banner shows where no key goes: a reader hears each new message once. A
+// refresh that keeps it says nothing again; the same words after the banner
+// went are new. A clean's own banner is not said over its sheet's result.
+TEST(BannerBar, AReaderIsToldEachNewMessageOnce) {
+    if (!AccessRecorder::canListen()) GTEST_SKIP() << "built without Qt's private headers";
+    WindowHarness h;
+    h.show();
+    h.loadDemo();
+    AccessRecorder tool;
+    const auto told = [&] {
+        std::vector<std::string> out;
+        for (const QString& words : tool.announced())
+            out.push_back(words.toStdString());
+        return out;
+    };
+    const std::string cancelled = "Scan cancelled. Nothing was deleted.";
+    const std::string refused = "Refused: the list had Look only items.";
+    h.engine.setBanner(cancelled);
+    h.settle();
+    h.engine.announce();
+    h.settle();
+    h.engine.setBanner(refused);
+    h.settle();
+    EXPECT_EQ(told(), (std::vector<std::string>{cancelled, refused}));
+
+    h.engine.setBanner(std::nullopt);
+    h.settle();
+    h.engine.setBanner(refused);
+    h.settle();
+    EXPECT_EQ(told(), (std::vector<std::string>{cancelled, refused, refused}));
+
+    PreviewPayload p;
+    p.token = "t";
+    PreviewRow row;
+    row.id = row.label = "pip";
+    row.realisticSize = 100;
+    row.safety = "safe";
+    row.action = "rm";
+    p.rows = {row};
+    durozizo::CleanProgress run(1, 100, false, durozizo::CleanProgress::Clock::now());
+    run.finish({{"pip", 100, true, ""}});
+    h.engine.value.preview = p;
+    h.engine.value.cleanProgress = run;
+    h.engine.setBanner(std::string("Deleted 1 items. Log: ~/Library/Logs/Virirado/"));
+    h.settle();
+    ASSERT_EQ(told().size(), 4u);
+    EXPECT_EQ(told().back(), "Done. Freed 100 B \u00B7 1 deleted \u00B7 0 failed");
 }
 
 }  // namespace

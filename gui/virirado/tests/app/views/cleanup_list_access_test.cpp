@@ -45,36 +45,34 @@ QRect lineOnScreen(const ListHarness& h, const std::string& id) {
     return {h.list->viewport()->mapToGlobal(r.topLeft()), r.size()};
 }
 
-void openEveryGroup(ListHarness& h) {
-    std::set<std::string> all;
-    for (const TreeGroup& g : h.list->groups())
-        all.insert(g.key);
-    h.model().setExpanded(all);
-    h.settle();
-}
-
 TEST(CleanupListAccess, LinesAndTicksAreElementsWithTheListsWords) {
     ListHarness h;
     h.model().select("npm");
     h.settle();
     QAccessibleInterface* list = listElement(h);
     ASSERT_NE(list, nullptr);
-    EXPECT_EQ(list->role(), QAccessible::List);
+    EXPECT_EQ(list->role(), QAccessible::Tree);
     EXPECT_EQ(nameOf(list), "Cleanup list by kind, biggest first");
     // The selected line says itself now; the list no longer repeats it.
     EXPECT_EQ(list->text(QAccessible::Description).toStdString(), "");
 
-    // One element per line, in order, each a button with its tick inside it.
+    // One element per line, in order: a row's line is a check box, a group's
+    // an item; each holds its tick, a check box.
     ASSERT_EQ(list->childCount(), static_cast<int>(h.list->lines().size()));
     for (int i = 0; i < list->childCount(); ++i) {
         QAccessibleInterface* line = list->child(i);
         ASSERT_NE(line, nullptr) << i;
-        EXPECT_EQ(line->role(), QAccessible::Button) << i;
+        const bool group =
+            h.list->lines()[static_cast<std::size_t>(i)].kind == ListLine::Kind::group;
+        EXPECT_EQ(line->role(), group ? QAccessible::ListItem : QAccessible::CheckBox) << i;
+        EXPECT_EQ(line->state().expandable, group) << i;
+        EXPECT_EQ(line->state().checkable, !group) << i;
         EXPECT_EQ(nameOf(line), h.list->spokenLine(static_cast<std::size_t>(i)).toStdString());
         EXPECT_EQ(list->indexOfChild(line), i);
         EXPECT_EQ(line->parent(), list);
         ASSERT_EQ(line->childCount(), 1) << i;
-        EXPECT_EQ(line->child(0)->role(), QAccessible::Button) << i;
+        EXPECT_EQ(line->child(0)->role(), QAccessible::CheckBox) << i;
+        EXPECT_TRUE(line->child(0)->state().checkable) << i;
         EXPECT_EQ(line->indexOfChild(line->child(0)), 0);
         EXPECT_EQ(line->child(0)->parent(), line);
         // Asked again, the same element.
@@ -93,12 +91,43 @@ TEST(CleanupListAccess, LinesAndTicksAreElementsWithTheListsWords) {
     EXPECT_EQ(nameOf(list->child(static_cast<int>(*closed))),
               "Android, 2 items, gets back 4.5 GB, closed");
 
+    // A tick's states are on the tick and on a row's line; "Some ticked" is mixed.
+    struct Ticked {
+        std::string id;
+        bool checked, mixed;
+    };
+    for (const Ticked& t : std::vector<Ticked>{{"npm", false, false},
+                                               {"brew", true, false},
+                                               {"group:caches", false, true},
+                                               {"group:derived", true, false},
+                                               {"group:android", false, false}}) {
+        QAccessibleInterface* tick = tickElement(h, t.id);
+        EXPECT_EQ(tick->state().checked, t.checked) << t.id;
+        EXPECT_EQ(tick->state().checkStateMixed, t.mixed) << t.id;
+        if (t.id.starts_with("group:")) continue;
+        EXPECT_EQ(lineElement(h, t.id)->state().checked, t.checked) << t.id;
+    }
+    // A group line is open or closed; it reads its tick's words with it.
+    QAccessibleInterface* caches = lineElement(h, "group:caches");
+    EXPECT_TRUE(caches->state().expanded);
+    EXPECT_FALSE(caches->state().collapsed);
+    EXPECT_FALSE(caches->state().checked);
+    EXPECT_EQ(caches->text(QAccessible::Description), "Some ticked");
+    QAccessibleInterface* android = list->child(static_cast<int>(*closed));
+    EXPECT_FALSE(android->state().expanded);
+    EXPECT_TRUE(android->state().collapsed);
+    EXPECT_EQ(android->text(QAccessible::Description), "None ticked");
+    // A row's badge is read with its line, in its written case.
+    EXPECT_EQ(lineElement(h, "npm")->text(QAccessible::Description), "Safe");
+    EXPECT_EQ(lineElement(h, "sim2")->text(QAccessible::Description), "Check");
+
     // A row that cannot be ticked has a disabled tick that cannot be pressed.
     h.model().select("docker");
     h.settle();
     QAccessibleInterface* dockerTick = tickElement(h, "docker");
     EXPECT_TRUE(dockerTick->state().disabled);
     EXPECT_TRUE(dockerTick->actionInterface()->actionNames().isEmpty());
+    EXPECT_EQ(lineElement(h, "docker")->text(QAccessible::Description), "Look only");
     QAccessibleInterface* npmTick = tickElement(h, "npm");
     EXPECT_FALSE(npmTick->state().disabled);
     EXPECT_EQ(npmTick->actionInterface()->actionNames(),
@@ -120,7 +149,7 @@ TEST(CleanupListAccess, LinesAndTicksAreElementsWithTheListsWords) {
 TEST(CleanupListAccess, ElementsLieWhereTheLinesAreDrawn) {
     ListHarness h;
     h.window->resize(1280, 720);
-    openEveryGroup(h);
+    h.openEveryGroup();
     h.model().setSelection(h.list->groups().front().id());
     h.settle();
     QAccessibleInterface* list = listElement(h);
@@ -328,15 +357,111 @@ TEST(CleanupListAccess, ToolsHearTheKeysTheTicksAndNewLayouts) {
     EXPECT_EQ(nameOf(belowLine), h.list->spokenLine(*h.lineOf(below)).toStdString());
 }
 
+// Whether one of the changes of state told is of the states `which` marks.
+bool told(const std::vector<QAccessible::State>& changes, QAccessible::State which) {
+    return std::any_of(changes.begin(), changes.end(), [&](const QAccessible::State& c) {
+        return (which.checked && c.checked) || (which.checkStateMixed && c.checkStateMixed) ||
+               (which.expanded && c.expanded);
+    });
+}
+
+QAccessible::State checkedState() {
+    QAccessible::State s;
+    s.checked = true;
+    return s;
+}
+
+QAccessible::State mixedState() {
+    QAccessible::State s;
+    s.checkStateMixed = true;
+    return s;
+}
+
+QAccessible::State expandedState() {
+    QAccessible::State s;
+    s.expanded = true;
+    return s;
+}
+
+// A reader speaks a change of states of the element it is on, not a new name:
+// every tick and fold is told so, whether a key, a click or a tool's press
+// made it, and on a group line the keys are on also in words.
+TEST(CleanupListAccess, EveryTickAndFoldIsToldAsAChangeOfState) {
+    if (!AccessRecorder::canListen()) GTEST_SKIP() << "built without Qt's private headers";
+    enum class Way { key, click, press };
+    for (const Way way : {Way::key, Way::click, Way::press}) {
+        SCOPED_TRACE(static_cast<int>(way));
+        ListHarness h;
+        AccessRecorder tool;
+        h.model().select("npm");
+        h.settle();
+        h.list->setFocus();
+        h.settle();
+        QAccessibleInterface* npm = lineElement(h, "npm");
+        QAccessibleInterface* npmTick = tickElement(h, "npm");
+        QAccessibleInterface* group = lineElement(h, "group:caches");
+        QAccessibleInterface* groupTick = tickElement(h, "group:caches");
+        const auto act = [&](const std::string& id, bool onTick, Qt::Key key) {
+            switch (way) {
+                case Way::key:
+                    h.press(key);
+                    break;
+                case Way::click:
+                    h.click(id, onTick);
+                    break;
+                case Way::press:
+                    pressElement(onTick ? tickElement(h, id) : lineElement(h, id));
+                    h.settle();
+                    break;
+            }
+        };
+
+        // A row: its line and its tick are checked now; its group's tick
+        // turns from "Some ticked" to "All ticked".
+        tool.clear();
+        act("npm", true, Qt::Key_Space);
+        ASSERT_EQ(h.engine.calls.back(), "tick npm");
+        EXPECT_TRUE(told(tool.stateChanges(npm), checkedState()));
+        EXPECT_TRUE(npm->state().checked);
+        EXPECT_TRUE(told(tool.stateChanges(npmTick), checkedState()));
+        EXPECT_TRUE(told(tool.stateChanges(groupTick), checkedState()));
+        EXPECT_TRUE(told(tool.stateChanges(groupTick), mixedState()));
+        EXPECT_TRUE(groupTick->state().checked);
+        EXPECT_FALSE(groupTick->state().checkStateMixed);
+        // The keys are on the row, whose change a reader hears: no words.
+        EXPECT_TRUE(tool.announced().empty());
+
+        // The group as a unit, with the keys on its line: a reader takes no
+        // checked change from a line that folds, so its tick's words are said.
+        h.model().select("group:caches");
+        h.settle();
+        tool.clear();
+        act("group:caches", true, Qt::Key_Space);
+        ASSERT_EQ(h.engine.calls.back(), "untick brew,chrome,npm");
+        EXPECT_TRUE(told(tool.stateChanges(groupTick), checkedState()));
+        EXPECT_FALSE(groupTick->state().checked);
+        EXPECT_EQ(tool.about(group, QAccessible::DescriptionChanged).size(), 1u);
+        EXPECT_EQ(tool.announced(), std::vector<std::string>{"None ticked"});
+
+        // Folding it: its expanded state changes, and is said.
+        tool.clear();
+        act("group:caches", false, Qt::Key_Left);
+        ASSERT_FALSE(h.model().expanded().contains("caches"));
+        EXPECT_TRUE(told(tool.stateChanges(group), expandedState()));
+        EXPECT_TRUE(group->state().collapsed);
+        EXPECT_EQ(tool.announced(), std::vector<std::string>{"collapsed"});
+    }
+}
+
 // A bridge that is on before the window is made, reading along with every
 // event, as a screen reader on the desktop's bus does.
 TEST(CleanupListAccess, ElementsHoldWhileAToolListensFromTheStart) {
     if (!AccessRecorder::canListen()) GTEST_SKIP() << "built without Qt's private headers";
     AccessRecorder tool;
     auto h = std::make_unique<ListHarness>();
-    openEveryGroup(*h);
+    h->openEveryGroup();
     QAccessibleInterface* list = listElement(*h);
-    ASSERT_EQ(list->role(), QAccessible::List);
+    ASSERT_EQ(list->role(), QAccessible::Tree);
     ASSERT_EQ(list->childCount(), static_cast<int>(h->list->lines().size()));
     std::vector<std::pair<QAccessible::Id, QAccessibleInterface*>> held;
     for (int i = 0; i < list->childCount(); ++i)

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QContextMenuEvent>
 #include <QHelpEvent>
 #include <QScrollBar>
 #include <QTest>
@@ -8,6 +9,7 @@
 #include "CleanupList.hpp"
 #include "ListHarness.hpp"
 #include "ListPane.hpp"
+#include "MenuAnswer.hpp"
 #include "Motion.hpp"
 #include "PlainText.hpp"
 
@@ -15,6 +17,9 @@ namespace virirado {
 namespace {
 
 using testing::ListHarness;
+using testing::MenuAnswer;
+
+const QString kQuickDelete = QStringLiteral("Quick Delete\u2026");
 
 TEST(CleanupList, SelectionMovesWithAShortEaseOut) {
     ListHarness h([](WindowServices& s) { s.reduceMotion = false; });
@@ -163,11 +168,7 @@ TEST(CleanupList, ArrowsWalkFoldedAndOpenGroups) {
 TEST(CleanupList, KeysAreConsumedAndNeverScroll) {
     ListHarness h;
     h.window->resize(1280, 720);
-    // Every group open: more lines than the list shows.
-    std::set<std::string> all;
-    for (const TreeGroup& g : h.list->groups())
-        all.insert(g.key);
-    h.model().setExpanded(all);
+    h.openEveryGroup();
     h.model().setSelection(h.list->groups().front().id());
     h.settle();
     QScrollBar* bar = h.list->verticalScrollBar();
@@ -196,6 +197,73 @@ TEST(CleanupList, KeysAreConsumedAndNeverScroll) {
     h.model().setSelection("fresh");
     h.settle();
     EXPECT_EQ(bar->value(), bar->maximum());
+}
+
+// The menu asked from the keys belongs to the line the keys are on; the
+// mouse's to the line under the pointer.
+TEST(CleanupList, TheKeyboardsMenuActsOnTheSelectedLine) {
+    ListHarness h;
+    h.window->resize(1280, 720);
+    h.openEveryGroup();
+    h.model().select("group:caches");
+    h.settle();
+    h.list->setFocus();
+    while (h.model().selection() != std::optional<std::string>("npm") && h.list->hasFocus())
+        h.press(Qt::Key_Down);
+    ASSERT_EQ(h.model().selection(), std::optional<std::string>("npm"));
+    // The line scrolled out of view: the menu brings it back.
+    h.list->verticalScrollBar()->setValue(h.list->verticalScrollBar()->maximum());
+    const QPoint middle = h.list->rect().center();
+    const auto underMiddle = h.list->hitAt(h.list->viewport()->mapFrom(h.list, middle));
+    ASSERT_TRUE(!underMiddle || underMiddle->line != *h.lineOf("npm"));
+
+    // The Menu key: Qt asks for the menu at the list's middle, from the keys.
+    MenuAnswer menuKey;
+    menuKey.arm(kQuickDelete);
+    QContextMenuEvent fromKeys(QContextMenuEvent::Keyboard, middle, h.list->mapToGlobal(middle));
+    QCoreApplication::sendEvent(h.list, &fromKeys);
+    h.settle();
+    ASSERT_TRUE(menuKey.shown);
+    // At the line, in view, with the keys on its first entry.
+    const QRectF line = h.list->lineRect(*h.lineOf("npm"));
+    EXPECT_GE(line.top(), 0);
+    EXPECT_LE(line.bottom(), h.list->viewport()->height());
+    EXPECT_EQ(menuKey.at.y(),
+              h.list->viewport()->mapToGlobal(QPointF(0, line.bottom()).toPoint()).y());
+    EXPECT_EQ(menuKey.current, "Copy");
+    ASSERT_TRUE(h.model().quickDeleteFirst().has_value());
+    EXPECT_EQ(h.model().quickDeleteFirst()->id, "npm");
+    h.model().cancelQuickDelete();
+    h.settle();
+
+    // Shift+F10, the other key for it, does the same.
+    h.press(Qt::Key_Up);
+    const std::string next = *h.model().selection();
+    MenuAnswer shiftF10;
+    shiftF10.arm(kQuickDelete);
+    QTest::keyClick(h.list, Qt::Key_F10, Qt::ShiftModifier);
+    h.settle();
+    ASSERT_TRUE(shiftF10.shown);
+    ASSERT_TRUE(h.model().quickDeleteFirst().has_value());
+    EXPECT_EQ(h.model().quickDeleteFirst()->id, next);
+    h.model().cancelQuickDelete();
+    h.settle();
+
+    // A right click takes the line under the pointer, not the selected one,
+    // and opens with no entry current.
+    ASSERT_NE(next, "brew");
+    const QRectF brew = h.list->lineRect(*h.lineOf("brew"));
+    const QPoint at = QPointF(64, brew.center().y()).toPoint();
+    MenuAnswer click;
+    click.arm(kQuickDelete);
+    QContextMenuEvent byMouse(QContextMenuEvent::Mouse, at, h.list->viewport()->mapToGlobal(at));
+    QCoreApplication::sendEvent(h.list->viewport(), &byMouse);
+    h.settle();
+    ASSERT_TRUE(click.shown);
+    EXPECT_EQ(click.current, "");
+    ASSERT_TRUE(h.model().quickDeleteFirst().has_value());
+    EXPECT_EQ(h.model().quickDeleteFirst()->id, "brew");
+    EXPECT_EQ(h.model().selection(), std::optional<std::string>(next));
 }
 
 TEST(CleanupList, TipsPerPartOfALine) {

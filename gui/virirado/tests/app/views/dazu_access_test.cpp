@@ -275,6 +275,159 @@ TEST(DazuAccess, LegendItemsReadTheirWordAndFigure) {
     EXPECT_EQ(legend->childAt(hint.x(), hint.y()), nullptr);
 }
 
+// What the map looks like around tile i.
+QImage aroundTile(const Bar& b, int i) {
+    const durozizo::MapRect& r = b.map()->tiles()[static_cast<std::size_t>(i)].rect;
+    return b.map()
+        ->grab(QRect(static_cast<int>(r.x), static_cast<int>(r.y), static_cast<int>(r.w),
+                     static_cast<int>(r.h)))
+        .toImage();
+}
+
+TEST(DazuAccess, TheKeysReachTheStripAndEveryTileOfTheOpenMap) {
+    Bar b;
+    DazuStrip* strip = b.bar->strip();
+    LargestFilesMap* map = b.map();
+    EXPECT_EQ(strip->focusPolicy(), Qt::TabFocus);
+    strip->setFocus(Qt::TabFocusReason);
+    ASSERT_TRUE(strip->hasFocus());
+    // The strip shows where the keys are; a click brings it no keys.
+    const QImage withKeys = strip->grab().toImage();
+    strip->clearFocus();
+    EXPECT_NE(withKeys, strip->grab().toImage());
+    QTest::mouseClick(strip, Qt::LeftButton, {}, strip->rect().center());
+    b.h.settle();
+    EXPECT_FALSE(strip->hasFocus());
+    ASSERT_TRUE(b.model().mapExpanded());
+    b.model().setMapExpanded(false);
+    b.h.settle();
+
+    // Space presses it as a click does; Return stays the window's, which
+    // asks for the clean.
+    strip->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(strip, Qt::Key_Space);
+    b.h.settle();
+    ASSERT_TRUE(b.model().mapExpanded());
+    ASSERT_TRUE(map->isVisible());
+    b.h.engine.calls.clear();
+    QTest::keyClick(strip, Qt::Key_Return);
+    ASSERT_TRUE(testing::clicksDone(b.h.window.get()));
+    b.h.settle();
+    ASSERT_EQ(b.h.engine.calls, std::vector<std::string>{"preview"});
+    EXPECT_TRUE(b.model().mapExpanded());
+    b.h.content->model().dismissPreview();
+    b.h.settle();
+
+    // Tab walks the tiles in tile order, one stop each, then leaves the map;
+    // Shift+Tab walks back.
+    strip->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(strip, Qt::Key_Tab);
+    ASSERT_TRUE(map->hasFocus());
+    const int tiles = static_cast<int>(map->tiles().size());
+    ASSERT_GT(tiles, 2);
+    QAccessibleInterface* access = b.mapAccess();
+    for (int i = 0; i < tiles; ++i) {
+        ASSERT_TRUE(map->hasFocus()) << i;
+        ASSERT_EQ(map->focusedTile(), i);
+        // The tile the keys are on is the focused element, and only it.
+        EXPECT_EQ(access->focusChild(), access->child(i)) << i;
+        EXPECT_TRUE(access->child(i)->state().focused) << i;
+        EXPECT_FALSE(access->child((i + 1) % tiles)->state().focused) << i;
+        QTest::keyClick(map, Qt::Key_Tab);
+    }
+    EXPECT_FALSE(map->hasFocus());
+    map->setFocus(Qt::BacktabFocusReason);
+    ASSERT_EQ(map->focusedTile(), tiles - 1);
+    QTest::keyClick(map, Qt::Key_Tab, Qt::ShiftModifier);
+    EXPECT_EQ(map->focusedTile(), tiles - 2);
+
+    // The tile the keys are on shows the ring; Space selects its row as a
+    // click does, and ticks nothing.
+    const int npm = b.tileOf("npm");
+    strip->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(strip, Qt::Key_Tab);
+    while (map->focusedTile() != npm && map->hasFocus())
+        QTest::keyClick(map, Qt::Key_Tab);
+    ASSERT_EQ(map->focusedTile(), npm);
+    const QImage ringed = aroundTile(b, npm);
+    b.h.engine.calls.clear();
+    QTest::keyClick(map, Qt::Key_Space);
+    b.h.settle();
+    EXPECT_EQ(b.model().selection(), std::optional<std::string>("npm"));
+    EXPECT_TRUE(b.h.engine.calls.empty());
+    QTest::keyClick(map, Qt::Key_Tab);
+    EXPECT_NE(ringed, aroundTile(b, npm));
+
+    // Folded, the map is no stop; open again, the keys come back to their tile.
+    b.model().setMapExpanded(false);
+    b.h.settle();
+    EXPECT_FALSE(map->isVisible());
+    EXPECT_FALSE(map->hasFocus());
+}
+
+TEST(DazuAccess, TheOpenHeaderIsTheMapsHeadingAndKeysAreHeard) {
+    if (!AccessRecorder::canListen()) GTEST_SKIP() << "built without Qt's private headers";
+    AccessRecorder tool;
+    Bar b;
+    QAccessibleInterface* body = accessOf(b.bar);
+    const auto heading = [&]() -> QAccessibleInterface* {
+        for (int i = 0; i < body->childCount(); ++i) {
+            QAccessibleInterface* c = body->child(i);
+            if (c->role() == QAccessible::Heading && !c->state().invisible) return c;
+        }
+        return nullptr;
+    };
+    EXPECT_EQ(heading(), nullptr);
+
+    // Opened from the keys: the strip says so, with the heading's words.
+    b.bar->strip()->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(b.bar->strip(), Qt::Key_Space);
+    b.h.settle();
+    ASSERT_TRUE(b.model().mapExpanded());
+    const std::string words = "LARGEST FILES \u00B7 27 items (112.3 GB)";
+    EXPECT_EQ(tool.announced(), std::vector<std::string>{"expanded, " + words});
+
+    // The header the strip paints is an element of its own, after the strip
+    // and before the tiles, where the header is drawn.
+    QAccessibleInterface* title = heading();
+    ASSERT_NE(title, nullptr);
+    EXPECT_EQ(title->text(QAccessible::Name).toStdString(), words);
+    const QRect strip = b.strip()->rect();
+    EXPECT_TRUE(strip.contains(title->rect())) << "over the strip's header";
+    EXPECT_GT(title->rect().top(), strip.top());
+    EXPECT_LT(title->rect().bottom(), b.mapAccess()->child(0)->rect().top());
+    EXPECT_LT(body->indexOfChild(b.strip()), body->indexOfChild(title));
+    EXPECT_LT(body->indexOfChild(title), body->indexOfChild(b.mapAccess()));
+    // It takes no clicks: the strip under it still folds the card.
+    EXPECT_EQ(b.bar->childAt(b.bar->mapFromGlobal(title->rect().center())), b.bar->strip());
+
+    // The keys on a tile: told as the focused element after the map.
+    tool.clear();
+    QTest::keyClick(b.bar->strip(), Qt::Key_Tab);
+    b.h.settle();
+    ASSERT_TRUE(b.map()->hasFocus());
+    QAccessibleInterface* first = b.mapAccess()->child(0);
+    ASSERT_EQ(tool.about(first, QAccessible::Focus).size(), 1u);
+    const auto focusAt = [&](const QAccessibleInterface* element) {
+        return std::find_if(tool.events.begin(), tool.events.end(), [&](const auto& e) {
+            return e.type == QAccessible::Focus && e.element == element;
+        });
+    };
+    EXPECT_LT(focusAt(b.mapAccess()), focusAt(first));
+    tool.clear();
+    QTest::keyClick(b.map(), Qt::Key_Tab);
+    EXPECT_EQ(tool.about(b.mapAccess()->child(1), QAccessible::Focus).size(), 1u);
+
+    // Folded from the keys: said, and the heading goes.
+    b.bar->strip()->setFocus(Qt::BacktabFocusReason);
+    tool.clear();
+    QTest::keyClick(b.bar->strip(), Qt::Key_Space);
+    b.h.settle();
+    ASSERT_FALSE(b.model().mapExpanded());
+    EXPECT_EQ(tool.announced(), std::vector<std::string>{"collapsed"});
+    EXPECT_EQ(heading(), nullptr);
+}
+
 TEST(DazuAccess, ElementsWorkWhenToolsListenFromTheStart) {
     if (!AccessRecorder::canListen()) GTEST_SKIP() << "built without Qt's private headers";
     AccessRecorder events;

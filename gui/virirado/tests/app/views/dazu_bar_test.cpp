@@ -17,6 +17,7 @@
 #include "Format.hpp"
 #include "FrameTicker.hpp"
 #include "LargestFilesMap.hpp"
+#include "MenuAnswer.hpp"
 #include "Motion.hpp"
 #include "Settled.hpp"
 #include "WindowHarness.hpp"
@@ -231,6 +232,48 @@ TEST(DazuBar, BlockedRowsMenuOffersNoQuickDelete) {
     EXPECT_EQ(b.h.content->model().quickDeleteFirst()->id, "npm");
     EXPECT_TRUE(std::none_of(b.h.engine.calls.begin(), b.h.engine.calls.end(),
                              [](const std::string& c) { return c.rfind("quick", 0) == 0; }));
+}
+
+// A menu asked from the keys is the tile's the keys are on, else the
+// selected tile's, wherever the pointer is.
+TEST(DazuBar, TheKeyboardsMenuActsOnTheTileTheKeysAreOn) {
+    Bar b;
+    b.open();
+    b.model().select("npm");
+    b.h.settle();
+    LargestFilesMap* map = b.map();
+    const QString quickDelete = QStringLiteral("Quick Delete\u2026");
+    b.bar->strip()->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(b.bar->strip(), Qt::Key_Tab);
+    const int brew = b.tileOf("brew");
+    while (map->hasFocus() && map->focusedTile() != brew)
+        QTest::keyClick(map, Qt::Key_Tab);
+    ASSERT_EQ(map->focusedTile(), brew);
+
+    testing::MenuAnswer keys;
+    keys.arm(quickDelete);
+    QTest::keyClick(map, Qt::Key_F10, Qt::ShiftModifier);
+    b.h.settle();
+    ASSERT_TRUE(keys.shown);
+    EXPECT_EQ(keys.current, "Copy");
+    // At the tile (the screen's edge may move it to the left).
+    EXPECT_EQ(keys.at.y(), map->mapToGlobal(b.centreOf(brew)).y());
+    ASSERT_TRUE(b.model().quickDeleteFirst().has_value());
+    EXPECT_EQ(b.model().quickDeleteFirst()->id, "brew");
+    b.model().cancelQuickDelete();
+    b.h.settle();
+
+    // Without the keys on a tile: the selected one.
+    map->clearFocus();
+    testing::MenuAnswer selected;
+    selected.arm(quickDelete);
+    QContextMenuEvent fromKeys(QContextMenuEvent::Keyboard, map->rect().center(),
+                               map->mapToGlobal(map->rect().center()));
+    QApplication::sendEvent(map, &fromKeys);
+    b.h.settle();
+    ASSERT_TRUE(selected.shown);
+    ASSERT_TRUE(b.model().quickDeleteFirst().has_value());
+    EXPECT_EQ(b.model().quickDeleteFirst()->id, "npm");
 }
 
 TEST(DazuBar, PixelsCleanSegmentSelectedTileAndDarkFills) {

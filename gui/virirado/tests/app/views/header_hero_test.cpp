@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QTest>
 #include <QTextDocument>
 
+#include "AccessRecorder.hpp"
 #include "ClampedLabel.hpp"
 #include "HeroFigures.hpp"
 #include "PlainText.hpp"
@@ -65,6 +67,45 @@ TEST(HeaderAndHero, DemoFigures) {
     const QPoint probe(static_cast<int>(bar.center().x()), static_cast<int>(bar.bottom() - 2));
     EXPECT_GT(bar.width(), 100);
     EXPECT_EQ(hero->grab().toImage().pixelColor(probe), QColor("#FF7A2F"));
+}
+
+TEST(HeaderAndHero, EachStatIsOneElementReadingTitleAndValue) {
+    WindowHarness h;
+    h.show();
+    auto* hero = h.find<HeroFigures>("hero");
+    QAccessibleInterface* access = QAccessible::queryAccessibleInterface(hero);
+    ASSERT_EQ(access->childCount(), 2);
+    QAccessibleInterface* freeNow = access->child(0);
+    QAccessibleInterface* after = access->child(1);
+    EXPECT_EQ(freeNow->text(QAccessible::Name), QString::fromUtf8("Free now, \u2014"));
+    EXPECT_EQ(after->text(QAccessible::Name), QString::fromUtf8("After, \u2014"));
+
+    h.loadDemo();
+    EXPECT_EQ(freeNow->text(QAccessible::Name), "Free now, 240.4 GB");
+    EXPECT_EQ(after->text(QAccessible::Name), "After, 291.2 GB");
+    EXPECT_EQ(access->text(QAccessible::Name), "50.8 GB comes back");
+    // Each is text, where its figures are painted, side by side at the row's end.
+    const QRect row(hero->mapToGlobal(QPoint()), hero->size());
+    for (QAccessibleInterface* stat : {freeNow, after}) {
+        EXPECT_EQ(stat->role(), QAccessible::StaticText);
+        const QRect r = stat->rect();
+        EXPECT_TRUE(row.contains(r)) << stat->text(QAccessible::Name).toStdString();
+        EXPECT_EQ(access->childAt(r.center().x(), r.center().y()), stat);
+    }
+    EXPECT_LT(freeNow->rect().right(), after->rect().left());
+    EXPECT_GT(freeNow->rect().left(), row.center().x());
+
+    // A tick moves "After" alone, and a tool that listens is told.
+    if (!testing::AccessRecorder::canListen()) GTEST_SKIP() << "built without Qt's private headers";
+    testing::AccessRecorder events;
+    h.engine.tick({"npm"});
+    h.settle();
+    ASSERT_EQ(after->text(QAccessible::Name), "After, " + hero->after());
+    EXPECT_NE(hero->after(), "291.2 GB");
+    const auto renamed = events.about(after, QAccessible::NameChanged);
+    ASSERT_EQ(renamed.size(), 1u);
+    EXPECT_EQ(renamed[0].name, "After, " + hero->after());
+    EXPECT_TRUE(events.about(freeNow, QAccessible::NameChanged).empty());
 }
 
 TEST(HeaderAndHero, ALongVolumeNameIsCutNeverTheTitle) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QCheckBox>
 #include <QStyle>
 #include <QStyleOptionButton>
@@ -80,6 +81,21 @@ TEST(ScopeBar, ClickChangesOnlyTheScope) {
     h.settle();
     EXPECT_EQ(model.scope(), VadeScope::caches);
     EXPECT_TRUE(caches->isChecked());
+
+    // An assistive tool's Toggle chooses as a click does; on the chosen scope
+    // it changes nothing either.
+    const auto toggle = [&](const char* raw) {
+        QAccessible::queryAccessibleInterface(scopeButton(h, raw))
+            ->actionInterface()
+            ->doAction(QAccessibleActionInterface::toggleAction());
+        h.settle();
+    };
+    toggle("developer");
+    EXPECT_EQ(model.scope(), VadeScope::developer);
+    EXPECT_FALSE(caches->isChecked());
+    toggle("developer");
+    EXPECT_EQ(model.scope(), VadeScope::developer);
+    EXPECT_TRUE(scopeButton(h, "developer")->isChecked());
 }
 
 TEST(ScopeBar, DownloadsAndAppsStoresItsValueWithoutARescanAndWaitsOutAScan) {

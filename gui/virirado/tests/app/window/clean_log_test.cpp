@@ -228,6 +228,85 @@ TEST(CleanLog, AReportSilentOnDryRunIsTheRealCleanThatWasSent) {
     EXPECT_EQ(w.row("a"), nullptr);
 }
 
+TEST(CleanLog, EachResultTellsOneStoryInTheBannerTheSheetAndTheLog) {
+    // A result saying "ok" alone, a report without "clean_count", a result
+    // saying "deleted" but not "ok": the log's reading holds in all three places.
+    struct Case {
+        std::string fields;
+        std::string word;
+        std::string banner;
+        std::string headline;
+    };
+    const std::string a = "{\"id\":\"a\",\"label\":\"item a\",\"realistic_size\":4096,";
+    const std::string logged = "Deleted 1 items. Log: ~/Library/Logs/Virirado/";
+    const std::string freed = "Freed 4.1 KB \u00B7 1 deleted \u00B7 0 failed";
+    for (const Case& c : std::vector<Case>{
+             {"\"clean_count\":1,\"results\":[" + a + "\"ok\":true}]", "failed",
+              "Deleted 0, failed 1: item a (failed). See log.",
+              "Freed 0 B \u00B7 0 deleted \u00B7 1 failed"},
+             {"\"results\":[" + a + "\"deleted\":true,\"ok\":true}]", "deleted", logged, freed},
+             {"\"clean_count\":1,\"results\":[" + a + "\"deleted\":true,\"ok\":false}]", "deleted",
+              logged, freed}}) {
+        HostileWindow w([&](const fs::path& home) {
+            return scanOf(home, {"a"}, "\"a\"",
+                          "on preview\n" + previewOf(home, "tok", {"a"}) +
+                              "on clean\nsay {\"event\":\"clean\",\"dry_run\":false," + c.fields +
+                              "}\n");
+        });
+        ASSERT_TRUE(w.scan());
+        ConfirmSheet* sheet = cleanTheTank(w);
+        ASSERT_NE(sheet, nullptr) << c.fields;
+        const std::string log = deletionLogs(w.home);
+        EXPECT_NE(log.find(logLine(c.word, cacheItem(w.home, "a"))), std::string::npos) << log;
+        EXPECT_EQ(w.deletionLogLines(), 1) << log;
+        EXPECT_EQ(w.window->findChild<ClampedLabel*>("bannerText")->text().toStdString(), c.banner);
+        EXPECT_EQ(headline(sheet).toStdString(), c.headline) << c.fields;
+        EXPECT_EQ(w.row("a") == nullptr, c.word == "deleted") << c.fields;
+    }
+}
+
+TEST(CleanLog, RowsSharingAnIdAreEachLoggedForTheirOwnPlace) {
+    // Item x1's file and its member's folder go out under one id. The engine
+    // removes the folder only and reports each with its own path, folder first.
+    fs::path file, folder;
+    HostileWindow w([&](const fs::path& home) {
+        file = home / ".cache" / "x1.bin";
+        folder = home / ".cache" / "x1m";
+        fs::create_directories(folder);
+        std::ofstream(folder / "data") << std::string(4096, 'x');
+        std::ofstream(file) << std::string(4096, 'x');
+        const auto entry = [](const std::string& id, const fs::path& path) {
+            return "{\"id\":\"" + id + "\",\"label\":\"x1\",\"category\":\"caches\",\"path\":\"" +
+                   path.string() +
+                   "\",\"size\":4096,\"realistic_size\":4096,\"safety\":\"safe\",\"action\":\"rm\"";
+        };
+        const auto result = [](const fs::path& path, bool deleted) {
+            return "{\"id\":\"x1\",\"label\":\"x1\",\"path\":\"" + path.string() +
+                   "\",\"realistic_size\":4096,\"deleted\":" + (deleted ? "true" : "false") +
+                   ",\"ok\":" + (deleted ? "true" : "false,\"msg\":\"busy\"") + "}";
+        };
+        return volume("1000000000", "100000000000") +
+               "on scan\nsay {\"event\":\"done\",\"items\":[" + entry("x1", file) +
+               ",\"members\":[" + entry("x1/m", folder) +
+               "}]}],\"ticked\":[\"x1\"],\"free_bytes\":1000000000,\"total_bytes\":100000000000}"
+               "\n" +
+               "on preview\nsay {\"event\":\"preview\",\"confirm_token\":\"tok\",\"items\":[" +
+               entry("x1", file) + "}," + entry("x1", folder) + "}]}\non clean\nremove " +
+               folder.string() + "\nsay {\"event\":\"clean\",\"dry_run\":false,\"results\":[" +
+               result(folder, true) + "," + result(file, false) + "]}\n";
+    });
+    ASSERT_TRUE(w.scan());
+    ASSERT_NE(cleanTheTank(w), nullptr);
+    ASSERT_FALSE(fs::exists(folder));
+    const std::string log = deletionLogs(w.home);
+    EXPECT_NE(log.find(logLine("deleted", folder)), std::string::npos) << log;
+    EXPECT_NE(log.find(logLine("failed", file) + "busy\n"), std::string::npos) << log;
+    EXPECT_EQ(w.deletionLogLines(), 2) << log;
+    EXPECT_EQ(w.state().banner, "Deleted 1, failed 1: x1 (busy). See log.");
+    // Its file is still there, so the item stays listed.
+    EXPECT_NE(w.row("x1"), nullptr);
+}
+
 TEST(CleanLog, ProgressForARowNeverSentCountsNowhere) {
     HostileWindow w([](const fs::path& home) {
         return scanOf(

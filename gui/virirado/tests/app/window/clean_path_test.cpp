@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
+#include <QContextMenuEvent>
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QTest>
@@ -12,9 +13,11 @@
 #include "CapsuleButton.hpp"
 #include "ClampedLabel.hpp"
 #include "CleanProgressView.hpp"
+#include "CleanupList.hpp"
 #include "ConfirmSheet.hpp"
 #include "EngineMarker.hpp"
 #include "HostileWindow.hpp"
+#include "MenuAnswer.hpp"
 #include "OneRowClean.hpp"
 #include "Settled.hpp"
 #include "SheetKeys.hpp"
@@ -178,6 +181,43 @@ TEST(CleanPath, AResultLongerThanAnyReadIsTakenWhole) {
     EXPECT_EQ(w.state().place, "done");
     EXPECT_NE(w.row("whole"), nullptr);
     EXPECT_FALSE(w.state().banner);
+}
+
+// The Menu key in the real window: the menu is the selected row's, wherever
+// the pointer is, and its quick delete asks about that row and sends only it.
+TEST(CleanPath, TheKeyboardsMenuQuickDeletesTheSelectedRow) {
+    HostileWindow w([](const fs::path& home) { return twoItems(home, "on preview\n"); });
+    ASSERT_TRUE(w.scan());
+    w.refresh();
+    auto* list = w.content->findChild<CleanupList*>("cleanupList");
+    ASSERT_NE(list, nullptr);
+    QApplication::setActiveWindow(w.window.get());
+    list->setFocus(Qt::TabFocusReason);
+    w.content->model().select("group:caches");
+    w.refresh();
+    while (w.content->model().selection() != std::optional<std::string>("b") && list->hasFocus())
+        QTest::keyClick(list, Qt::Key_Down);
+    ASSERT_EQ(w.content->model().selection(), std::optional<std::string>("b"));
+
+    testing::MenuAnswer menu;
+    menu.arm(QStringLiteral("Quick Delete\u2026"));
+    // What the X11 platform makes of the Menu key: a menu event from the keys
+    // for the window, at the pointer, which Qt hands to the widget with the keys.
+    const QPoint pointer = w.window->rect().center();
+    QContextMenuEvent menuKey(QContextMenuEvent::Keyboard, pointer, w.window->mapToGlobal(pointer));
+    QCoreApplication::sendEvent(w.window->windowHandle(), &menuKey);
+    w.refresh();
+    ASSERT_TRUE(menu.shown);
+    SheetDialog* first = w.content->sheets().current();
+    ASSERT_NE(first, nullptr);
+    ASSERT_EQ(first->objectName(), "quickDeleteFirstSheet");
+    EXPECT_EQ(first->findChild<ClampedLabel*>("name")->text(), "item b");
+
+    ASSERT_TRUE(virirado::testing::activateSheet(first));
+    QTest::keyClick(first, Qt::Key_Return);
+    ASSERT_TRUE(w.waitFor([&] { return w.sentCount("preview") == 1; }, kHangMs));
+    const std::string asked = w.sent().back();
+    EXPECT_NE(asked.find("\"ids\":[\"b\"]"), std::string::npos) << asked;
 }
 
 }  // namespace

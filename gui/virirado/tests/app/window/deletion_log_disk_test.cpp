@@ -2,8 +2,11 @@
 // a log folder planted as a link. The line of a clean is written when the
 // clean freed room for it; when it cannot be written the sheet and the banner
 // say so and why, never "Log: …", and the line is kept until it can be.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/statvfs.h>
+#include <unistd.h>
 
 #include <QTest>
 
@@ -12,6 +15,8 @@
 #include "ConfirmSheet.hpp"
 #include "HostileWindow.hpp"
 #include "OneRowClean.hpp"
+#include "QuitSignals.hpp"
+#include "SheetKeys.hpp"
 #include "SmallDisk.hpp"
 
 namespace virirado {
@@ -137,6 +142,95 @@ TEST(FullDisk, ALineThatCannotBeWrittenIsSaidAndWrittenLater) {
     w.window.reset();
     w.object.reset();
     EXPECT_NE(deletionLogs(w.home).find(x1Line(w.home)), std::string::npos) << deletionLogs(w.home);
+}
+
+// What the app writes on standard error while `step` runs.
+std::string standardErrorOf(const std::function<void()>& step) {
+    std::fflush(stderr);
+    std::string pattern = (fs::temp_directory_path() / "vstderr-XXXXXX").string();
+    const int file = ::mkstemp(pattern.data());
+    if (file < 0) {
+        ADD_FAILURE() << "no file for standard error";
+        return {};
+    }
+    ::unlink(pattern.c_str());
+    const int saved = ::dup(STDERR_FILENO);
+    ::dup2(file, STDERR_FILENO);
+    step();
+    std::fflush(stderr);
+    ::dup2(saved, STDERR_FILENO);
+    ::close(saved);
+    std::string text;
+    char buffer[4096];
+    ::lseek(file, 0, SEEK_SET);
+    for (ssize_t n; (n = ::read(file, buffer, sizeof buffer)) > 0;)
+        text.append(buffer, static_cast<std::size_t>(n));
+    ::close(file);
+    return text;
+}
+
+// Lines the disk still refuses when the app ends go, whole, to standard error
+// with why: on the quit key after a clean whose line was kept, and on logout's
+// SIGTERM during a clean, once the engine already removed x1.
+TEST(FullDisk, LinesStillUnwrittenAtTheEndGoToStandardError) {
+    const auto disk = testing::smallDisk();
+    if (!disk) return testing::runOnSmallDisk(1u << 20);
+    const std::string why = "The deletion log could not be written: No space left on device.";
+    {
+        HostileWindow w(*disk / "quit", [](const fs::path& home) { return cleanOfX1(home, ""); });
+        ConfirmSheet* sheet = cleanToTheEnd(w);
+        ASSERT_NE(sheet, nullptr) << w.state().banner.value_or("no banner");
+        ASSERT_EQ(logLineOf(sheet), why);
+        ASSERT_TRUE(testing::activateSheet(sheet));
+        QTest::keyClick(sheet, Qt::Key_Q, Qt::ControlModifier);
+        ASSERT_TRUE(w.waitFor([&] { return !w.window->isVisible(); }, testing::kHangMs));
+        const std::string said = standardErrorOf([&] {
+            w.window.reset();
+            w.object.reset();
+        });
+        EXPECT_NE(said.find("Virirado: " + why), std::string::npos) << said;
+        EXPECT_NE(said.find(x1Line(w.home)), std::string::npos) << said;
+        EXPECT_EQ(deletionLogs(w.home).find("x1"), std::string::npos);
+        fs::remove(w.home / "filler");
+    }
+    HostileWindow w(*disk / "logout", [](const fs::path& home) {
+        // x1 is an empty folder: removing it frees no room for the line.
+        fs::create_directories(x1Of(home));
+        fillTheDisk(home);
+        const std::string x1 = x1Of(home).string();
+        return volume("0", "1048576") +
+               "on scan\nsay {\"event\":\"item\",\"item\":{\"id\":\"x1\"," +
+               "\"label\":\"x1\",\"category\":\"caches\",\"path\":\"" + x1 +
+               "\",\"size\":4096,\"realistic_size\":4096,\"safety\":\"safe\",\"action\":\"rm\"}}"
+               "\n" +
+               "say "
+               "{\"event\":\"done\",\"free_bytes\":0,\"total_bytes\":1048576,\"ticked\":[\"x1\"]}"
+               "\n" +
+               "on preview\nsay "
+               "{\"event\":\"preview\",\"confirm_token\":\"tok\",\"items\":[{\"id\":" +
+               "\"x1\",\"label\":\"x1\",\"path\":\"" + x1 +
+               "\",\"realistic_size\":4096,\"safety\":\"safe\",\"action\":\"rm\"}]}\non clean\n" +
+               "remove " + x1 + "\n" +
+               "say {\"event\":\"clean_progress\",\"phase\":\"start\",\"label\":\"x1\"}\n";
+    });
+    QuitSignals quit([&] { w.content->endNow(); });
+    ASSERT_TRUE(quit.catching());
+    ASSERT_TRUE(w.scan());
+    w.content->model().requestPreview();
+    ASSERT_NE(confirmShownPreview(w), nullptr);
+    ASSERT_TRUE(w.waitFor(
+        [&] { return w.state().cleanProgress && w.state().cleanProgress->current.has_value(); }));
+    ASSERT_FALSE(fs::exists(x1Of(w.home)));
+    ASSERT_EQ(::raise(SIGTERM), 0);
+    ASSERT_TRUE(w.waitFor([&] { return !w.window->isVisible(); }, testing::kHangMs));
+    const std::string said = standardErrorOf([&] {
+        w.window.reset();
+        w.object.reset();
+    });
+    EXPECT_NE(said.find("Virirado: " + why), std::string::npos) << said;
+    EXPECT_NE(said.find("\tunknown\t4096\trm\t" + x1Of(w.home).string() + "\n"), std::string::npos)
+        << said;
+    EXPECT_EQ(deletionLogs(w.home), "");
 }
 
 // A link planted where the log folder should be is not followed: nothing is

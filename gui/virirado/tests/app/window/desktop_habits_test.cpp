@@ -1,12 +1,17 @@
 // The window's desktop habits, in a live window: where the keys stay after a
-// click on the chrome, the Tab stops and their focus marks, tips, and following
-// the desktop's scheme.
+// click on the chrome, Tab's way through every control and the keyboard's
+// marks, Space and Return, tips, and following the desktop's scheme.
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTest>
 #include <QTextDocument>
 #include <QToolTip>
@@ -14,7 +19,9 @@
 
 #include "Appearance.hpp"
 #include "CapsuleButton.hpp"
+#include "ChromeFigures.hpp"
 #include "DesktopHabits.hpp"
+#include "FocusRing.hpp"
 #include "PlainText.hpp"
 #include "Settled.hpp"
 #include "WindowHarness.hpp"
@@ -92,61 +99,316 @@ TEST(WindowFocus, ChromeClicksLeaveTheKeysWhereTheyWere) {
     EXPECT_EQ(search->text(), "npm");
 }
 
-// What the window around `w` looks like, a few points beyond its edges.
+// The names of the controls the key passes, from `start` until the keys come
+// back there.
+std::vector<std::string> walk(WindowHarness& h, QWidget* start, bool backwards = false) {
+    start->setFocus(Qt::TabFocusReason);
+    h.settle();
+    std::vector<std::string> names;
+    for (int i = 0; i < 60; ++i) {
+        QWidget* at = QApplication::focusWidget();
+        if (at == nullptr) {
+            ADD_FAILURE() << "the keys went nowhere after " << names.size() << " stops";
+            break;
+        }
+        if (!names.empty() && at == start) break;
+        names.push_back(at->objectName().toStdString());
+        if (backwards) {
+            QTest::keyClick(at, Qt::Key_Backtab, Qt::ShiftModifier);
+        } else {
+            QTest::keyClick(at, Qt::Key_Tab);
+        }
+        h.settle();
+    }
+    return names;
+}
+
+// Tab's way round the window, checked both ways: Shift+Tab walks it backwards.
+void expectChain(WindowHarness& h, const std::vector<std::string>& chain, const char* face) {
+    QWidget* search = h.find("searchField");
+    EXPECT_EQ(walk(h, search), chain) << face;
+    std::vector<std::string> back(chain.rbegin(), chain.rend() - 1);
+    back.insert(back.begin(), chain.front());
+    EXPECT_EQ(walk(h, search, true), back) << face << ", backwards";
+}
+
+// The search field and every scope, first in every face of the window.
+std::vector<std::string> headOfChain() {
+    std::vector<std::string> names{"searchField"};
+    for (durozizo::VadeScope scope : scopeBarScopes())
+        names.push_back("scope:" + std::string(scope.rawValue()));
+    return names;
+}
+
+// The bar's strip and, while it is open, the map join the chain where they
+// stand; the map is one stop per tile, each a named element of its own.
+void addIfTabReaches(WindowHarness& h, std::vector<std::string>& chain, const char* name) {
+    QWidget* w = h.find(name);
+    if (w == nullptr || !w->isVisible() || (w->focusPolicy() & Qt::TabFocus) == 0) return;
+    QAccessibleInterface* element = QAccessible::queryAccessibleInterface(w);
+    const bool tiles = std::string(name) == "largestFilesMap";
+    const int stops = tiles ? element->childCount() : 1;
+    EXPECT_GT(stops, 0) << name;
+    for (int i = 0; i < stops; ++i) {
+        chain.push_back(name);
+        if (tiles) EXPECT_FALSE(element->child(i)->text(QAccessible::Name).isEmpty()) << i;
+    }
+}
+
+TEST(WindowFocus, TabReachesEveryControlInReadingOrder) {
+    {
+        // A result, a banner and the open map: every control the window has.
+        WindowHarness h;
+        h.show();
+        h.loadDemo();
+        h.engine.setBanner(std::string("Scan cancelled. Nothing was deleted."));
+        h.content->model().setMapExpanded(true);
+        h.settle();
+        std::vector<std::string> chain = headOfChain();
+        chain.insert(chain.end(), {"includePrivate", "bannerDismiss"});
+        addIfTabReaches(h, chain, "dazuStrip");
+        addIfTabReaches(h, chain, "largestFilesMap");
+        chain.insert(chain.end(), {"cleanupList", "detailsPath", "reveal", "quickLook",
+                                   "tickToggle", "scanButton", "cleanButton"});
+        expectChain(h, chain, "a result");
+        // A screen reader names each stop as the keys reach it.
+        for (const std::string& name : chain) {
+            if (name == "largestFilesMap") continue;  // its tiles are named above
+            QAccessibleInterface* stop =
+                QAccessible::queryAccessibleInterface(h.find(name.c_str()));
+            EXPECT_FALSE(stop->text(QAccessible::Name).isEmpty()) << name;
+        }
+    }
+    {
+        // Before the first scan: the empty list offers Start scan, and "Clean
+        // the tank", with nothing ticked, is passed over.
+        WindowHarness h;
+        h.show();
+        ASSERT_TRUE(h.find("startScan")->isVisible());
+        std::vector<std::string> chain = headOfChain();
+        chain.push_back("includePrivate");
+        addIfTabReaches(h, chain, "dazuStrip");
+        chain.insert(chain.end(), {"startScan", "scanButton"});
+        expectChain(h, chain, "before the first scan");
+
+        // Scanning: the box is off until the scan ends, and Cancel is the way out.
+        h.engine.value.scanning = true;
+        h.engine.announce();
+        h.settle();
+        chain = headOfChain();
+        addIfTabReaches(h, chain, "dazuStrip");
+        chain.push_back("cancelButton");
+        expectChain(h, chain, "scanning");
+    }
+}
+
+TEST(WindowFocus, SpaceIsAClickAndReturnKeepsItsMeaning) {
+    WindowHarness h;
+    h.show();
+    h.loadDemo();
+    h.engine.setBanner(std::string("Scan cancelled. Nothing was deleted."));
+    h.settle();
+    const auto press = [&](const char* name, Qt::Key key = Qt::Key_Space) {
+        QWidget* w = h.find(name);
+        w->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(w, key);
+        h.settle();
+    };
+
+    press("scope:developer");
+    EXPECT_EQ(h.content->model().scope(), durozizo::VadeScope::developer);
+    press("scope:everything");
+    EXPECT_EQ(h.content->model().scope(), durozizo::VadeScope::everything);
+    press("scanButton");
+    EXPECT_EQ(h.engine.calls.back(), "scan");
+    press("includePrivate");
+    EXPECT_EQ(h.engine.calls.back(), "private 0");
+
+    // Return on any control is the window's default action, never a press of
+    // that control: the preview is asked for and the banner stays.
+    press("bannerDismiss", Qt::Key_Return);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return h.engine.calls.back() == "preview"; }, kHangMs));
+    h.settle();
+    EXPECT_TRUE(h.find("banner")->isVisible());
+    press("bannerDismiss");
+    EXPECT_EQ(h.engine.calls.back(), "banner");
+    EXPECT_FALSE(h.find("banner")->isVisible());
+
+    // The details' toggle: the card is built anew with the tick, and the new
+    // toggle keeps the keys and their ring, so Space unticks at once.
+    h.content->model().select("npm");
+    h.settle();
+    press("tickToggle");
+    EXPECT_EQ(h.engine.calls.back(), "tick npm");
+    auto* toggle = h.find<CapsuleButton>("tickToggle");
+    EXPECT_EQ(toggle->spokenText(), "Cleaning");
+    EXPECT_TRUE(toggle->hasFocus());
+    EXPECT_TRUE(showsFocusRing(toggle));
+    QTest::keyClick(toggle, Qt::Key_Space);
+    h.settle();
+    EXPECT_EQ(h.engine.calls.back(), "untick npm");
+    EXPECT_TRUE(h.find("tickToggle")->hasFocus());
+}
+
+TEST(WindowFocus, AControlThatGoesWithItsFaceHandsTheKeysOn) {
+    WindowHarness h;
+    h.show();
+    const auto pressAndScan = [&](const char* name, bool scanning) {
+        QWidget* w = h.find(name);
+        w->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(w, Qt::Key_Space);
+        h.engine.value.scanning = scanning;
+        h.engine.value.hasScanned = true;
+        h.engine.announce();
+        h.settle();
+    };
+    const auto keysOn = [&](const char* name) {
+        QWidget* w = QApplication::focusWidget();
+        EXPECT_TRUE(w != nullptr && w->objectName() == name && showsFocusRing(w))
+            << "the keys are on " << (w ? w->objectName().toStdString() : "nothing");
+    };
+    // Start scan, Cancel, Scan again and Cancel once more, all with Space.
+    pressAndScan("startScan", true);
+    EXPECT_EQ(h.engine.calls.back(), "scan");
+    keysOn("cancelButton");
+    pressAndScan("cancelButton", false);
+    EXPECT_EQ(h.engine.calls.back(), "cancel");
+    keysOn("scanButton");
+    pressAndScan("scanButton", true);
+    keysOn("cancelButton");
+}
+
+// What the window around `w` looks like, `kAround` points beyond its edges.
+constexpr int kAround = 8;
 QImage around(WindowHarness& h, QWidget* w) {
-    const QRect r(w->mapTo(h.content, QPoint(0, 0)), w->size());
-    return h.content->grab(r.adjusted(-4, -4, 4, 4)).toImage();
+    const QRect r(w->mapTo(h.window.get(), QPoint(0, 0)), w->size());
+    return h.window->grab(r.adjusted(-kAround, -kAround, kAround, kAround)).toImage();
+}
+
+// The same with the control itself blanked out: only what lies around it.
+QImage aroundOnly(WindowHarness& h, QWidget* w) {
+    QImage image = around(h, w);
+    QPainter(&image).fillRect(QRect(QPoint(kAround, kAround), w->size()), Qt::black);
+    return image;
+}
+
+// How `stop` and what lies around it look with the keys, then without them.
+std::pair<QImage, QImage> withAndWithoutKeysOf(WindowHarness& h, QWidget* stop) {
+    QWidget* shown = stop->objectName() == "searchField" ? h.find("searchBar") : stop;
+    stop->setFocus(Qt::TabFocusReason);
+    h.settle();
+    EXPECT_TRUE(stop->hasFocus()) << stop->objectName().toStdString();
+    const QImage focused = around(h, shown);
+    stop->clearFocus();
+    h.settle();
+    return {focused, around(h, shown)};
 }
 
 TEST(WindowFocus, EveryTabStopShowsWhereTheKeysAre) {
     WindowHarness h;
     h.show();
     h.loadDemo();
-    auto* search = h.find<QLineEdit>("searchField");
-    search->setFocus(Qt::TabFocusReason);
-
+    h.engine.setBanner(std::string("Scan cancelled. Nothing was deleted."));
+    h.settle();
     std::vector<QWidget*> stops;
-    for (int i = 0; i < 12; ++i) {
-        QWidget* at = QApplication::focusWidget();
-        ASSERT_NE(at, nullptr);
-        if (!stops.empty() && at == stops.front()) break;
-        stops.push_back(at);
-        QTest::keyClick(at, Qt::Key_Tab);
-        h.settle();
-    }
-    std::vector<std::string> names;
-    for (QWidget* w : stops)
-        names.push_back(w->objectName().toStdString());
-    EXPECT_EQ(names, (std::vector<std::string>{"searchField", "includePrivate", "cleanupList",
-                                               "detailsPath"}));
+    for (const std::string& name : walk(h, h.find("searchField")))
+        stops.push_back(h.find(name.c_str()));
 
     // Each stop but the list looks different with the keys than without them.
     // The list draws no ring: its selected line's highlight shows where the
     // keys act, so it looks the same either way, with a line selected or none.
     QWidget* list = h.find("cleanupList");
     ASSERT_NE(list, nullptr);
-    const auto withAndWithoutKeys = [&](QWidget* stop) {
-        QWidget* shown = stop->objectName() == "searchField" ? h.find("searchBar") : stop;
-        stop->setFocus(Qt::TabFocusReason);
-        h.settle();
-        EXPECT_TRUE(stop->hasFocus()) << stop->objectName().toStdString();
-        const QImage focused = around(h, shown);
-        stop->clearFocus();
-        h.settle();
-        return std::pair(focused, around(h, shown));
-    };
+    const QColor accent("#19B5C9");
     for (QWidget* stop : stops) {
-        const auto [focused, unfocused] = withAndWithoutKeys(stop);
+        const auto [focused, unfocused] = withAndWithoutKeysOf(h, stop);
         if (stop == list) {
             EXPECT_TRUE(focused == unfocused) << "the list draws a focus mark";
         } else {
             EXPECT_NE(focused, unfocused) << stop->objectName().toStdString() << " shows no focus";
         }
     }
+    // Controls with no room inside carry the ring around them, a few points
+    // out; the others inside their capsule.
+    for (const auto& [name, outset] : std::vector<std::pair<const char*, int>>{
+             {"includePrivate", 5}, {"bannerDismiss", 7}, {"detailsPath", 5}, {"scanButton", 0}}) {
+        const auto [focused, unfocused] = withAndWithoutKeysOf(h, h.find(name));
+        const QPoint inRing(kAround - outset + 1, focused.height() / 2);
+        EXPECT_EQ(focused.pixelColor(inRing), accent) << name;
+        EXPECT_NE(unfocused.pixelColor(inRing), accent) << name;
+    }
     h.content->model().setSelection(std::nullopt);
     h.settle();
-    const auto [focused, unfocused] = withAndWithoutKeys(list);
+    const auto [focused, unfocused] = withAndWithoutKeysOf(h, list);
     EXPECT_TRUE(focused == unfocused) << "the list without a selection draws a focus mark";
+
+    // A click gives no ring: the path takes the keys from a click, to select
+    // text, and shows a caret, but nothing around it.
+    h.content->model().select("npm");
+    h.settle();
+    auto* path = h.find<QPlainTextEdit>("detailsPath");
+    const QImage before = aroundOnly(h, path);
+    QTest::mouseClick(path->viewport(), Qt::LeftButton, {}, QPoint(4, 4));
+    h.settle();
+    ASSERT_TRUE(path->hasFocus());
+    EXPECT_FALSE(showsFocusRing(path));
+    EXPECT_TRUE(aroundOnly(h, path) == before) << "a click drew a ring";
+
+    // In the dark the chosen scope is filled with the ring's own colour; its
+    // ring shows all the same.
+    WindowHarness dark([](WindowServices& services) { services.dark = true; });
+    dark.show();
+    const auto [withKeys, withoutKeys] = withAndWithoutKeysOf(dark, dark.find("scope:everything"));
+    const QPoint justInside(kAround + 3, withKeys.height() / 2);
+    EXPECT_EQ(withoutKeys.pixelColor(justInside), accent);
+    EXPECT_NE(withKeys.pixelColor(justInside), accent) << "the chosen scope shows no focus";
+}
+
+TEST(WindowFocus, KeysBringTheirControlIntoView) {
+    WindowHarness h;
+    h.show();
+    // npm's card lists what it holds, which takes it below the pane's foot.
+    auto records = SnapshotDemo::records(h.clock.now());
+    for (ItemRecord& r : records) {
+        if (r.id != "npm") continue;
+        for (int i = 0; i < 10; ++i) {
+            ItemRecord member;
+            member.id = "npm-" + std::to_string(i);
+            member.label = member.id;
+            member.path = "~/.npm/_cacache/" + member.id;
+            member.size = 1'000'000 * (i + 1);
+            r.members.push_back(member);
+        }
+    }
+    h.engine.load(records, 240'400'000'000, 506'300'000'000);
+    h.settle();
+    // As small as the window goes: the scopes and the details no longer fit.
+    h.window->resize(h.window->minimumSizeHint());
+    h.settle();
+    auto* strip = h.find<QScrollArea>("scopeScroll");
+    ASSERT_NE(strip, nullptr);
+    ASSERT_GT(strip->horizontalScrollBar()->maximum(), 0);
+    const auto inView = [](QWidget* w) { return w->visibleRegion().boundingRect() == w->rect(); };
+
+    // Shift+Tab from the box comes into the strip at its far end.
+    ASSERT_FALSE(inView(h.find("scope:cloud")));
+    QWidget* box = h.find("includePrivate");
+    box->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(box, Qt::Key_Backtab, Qt::ShiftModifier);
+    h.settle();
+    ASSERT_TRUE(h.find("scope:cloud")->hasFocus());
+    EXPECT_TRUE(inView(h.find("scope:cloud")));
+
+    // Shift+Tab from the summary comes into the details at their foot.
+    h.content->model().select("npm");
+    h.settle();
+    ASSERT_FALSE(inView(h.find("tickToggle")));
+    QWidget* scan = h.find("scanButton");
+    scan->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(scan, Qt::Key_Backtab, Qt::ShiftModifier);
+    h.settle();
+    ASSERT_TRUE(h.find("tickToggle")->hasFocus());
+    EXPECT_TRUE(inView(h.find("tickToggle")));
 }
 
 // The tip window Qt shows for `tip` over `w`.

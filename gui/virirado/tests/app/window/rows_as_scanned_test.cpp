@@ -211,5 +211,38 @@ TEST(HoldBack, ARowTheEngineTickedOnItsOwnIsLetGo) {
     EXPECT_EQ(w.state().preview->token, "tok2");
 }
 
+TEST(HoldBack, AQuickDeleteHeldBackLeavesTheUsersTick) {
+    // The user ticks x1 and quick-deletes it; the answer names x1 as a tool's
+    // command, which the scan never said, and is held back. x1 stays ticked,
+    // and the engine is told nothing to untick.
+    HostileWindow w([](const fs::path& home) {
+        const fs::path cache = folderIn(home, ".cache/x1");
+        return volume("1000000000", "100000000000") +
+               "on scan\nsay {\"event\":\"done\",\"items\":[" + record("x1", cache, "safe", "rm") +
+               "],\"ticked\":[],\"free_bytes\":1000000000,\"total_bytes\":100000000000}\n"
+               "on preview\nsay {\"event\":\"preview\",\"confirm_token\":\"tok\",\"items\":[" +
+               record("x1", cache, "safe", "cmd") + "]}\n";
+    });
+    ASSERT_TRUE(w.scan());
+    w.refresh();
+    w.content->model().toggle(*w.row("x1"));
+    ASSERT_TRUE(w.waitFor([&] { return w.sentCount("tick") == 1; }, kHangMs));
+    w.content->model().quickDelete(*w.row("x1"));
+    w.refresh();
+    SheetDialog* first = w.content->sheets().current();
+    ASSERT_NE(first, nullptr);
+    ASSERT_EQ(first->objectName(), "quickDeleteFirstSheet");
+    ASSERT_TRUE(testing::activateSheet(first));
+    QTest::keyClick(first, Qt::Key_Return);
+    ASSERT_TRUE(w.waitFor([&] { return w.state().banner.has_value(); }, kHangMs));
+    EXPECT_EQ(w.state().banner,
+              "Held back 1: x1 (not as scanned). Nothing deleted. Preview again.");
+    EXPECT_EQ(w.client().ticked(), std::set<std::string>{"x1"});
+    // A command sent now reaches the engine after any untick the hold-back sent.
+    w.content->model().cancelScan();
+    ASSERT_TRUE(w.waitFor([&] { return w.sentCount("cancel") == 1; }, kHangMs));
+    EXPECT_EQ(w.sentCount("untick"), 0);
+}
+
 }  // namespace
 }  // namespace virirado
