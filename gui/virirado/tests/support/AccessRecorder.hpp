@@ -93,16 +93,6 @@ public:
         });
     }
 
-    // The sentences announced (notifications that appeared), in order.
-    std::vector<QString> announced() const {
-        std::vector<QString> out;
-        for (const Event& e : events) {
-            if (e.type == QAccessible::ObjectShow && e.role == QAccessible::Notification)
-                out.push_back(e.name);
-        }
-        return out;
-    }
-
 private:
 #ifdef VIRIRADO_TOOLS_CAN_LISTEN
     static QPlatformAccessibility* platform() {

@@ -242,12 +242,7 @@ TEST(CleanProgressView, AReaderHearsTheRunAndItsResult) {
     const auto name = [](QObject* o) {
         return QAccessible::queryAccessibleInterface(o)->text(QAccessible::Name).toStdString();
     };
-    const auto announced = [&] {
-        std::vector<std::string> out;
-        for (const QString& words : tool.announced())
-            out.push_back(words.toStdString());
-        return out;
-    };
+    const auto announced = [&] { return tool.announced(); };
     EXPECT_EQ(name(sheet), "Delete for real");
 
     CleanProgress p(3, 300, false, at(h.clock.now()));

@@ -77,14 +77,19 @@ const VadeRow* firstRow(WindowHarness& h, const std::function<bool(const VadeRow
     return nullptr;
 }
 
+// A "review" row with members, not ticked yet: ticking it asks first.
+const VadeRow* uncheckedReview(WindowHarness& h) {
+    return firstRow(h, [](const VadeRow& r) {
+        return r.safety == "review" && r.tickable && !r.ticked && !r.members.empty();
+    });
+}
+
 TEST(CheckFirstSheet, ReturnTicksThenClosesEscapeKeeps) {
     useAppFonts();
     WindowHarness h;
     h.show();
     loadWithMembers(h);
-    const VadeRow* review = firstRow(h, [](const VadeRow& r) {
-        return r.safety == "review" && r.tickable && !r.ticked && !r.members.empty();
-    });
+    const VadeRow* review = uncheckedReview(h);
     ASSERT_NE(review, nullptr);
     const std::string id = review->id;
     h.content->model().toggle(*review);
@@ -131,9 +136,7 @@ TEST(CheckFirstSheet, AReaderWalksItsLinesAndButtons) {
     WindowHarness h;
     h.show();
     loadWithMembers(h);
-    const VadeRow* review = firstRow(h, [](const VadeRow& r) {
-        return r.safety == "review" && r.tickable && !r.ticked && !r.members.empty();
-    });
+    const VadeRow* review = uncheckedReview(h);
     ASSERT_NE(review, nullptr);
     AccessRecorder tool;
     h.content->model().toggle(*review);
@@ -237,9 +240,7 @@ TEST(RowSheets, ColoursInBothSchemes) {
         WindowHarness h([dark](WindowServices& s) { s.dark = dark; });
         h.show();
         loadWithMembers(h);
-        const VadeRow* review = firstRow(h, [](const VadeRow& r) {
-            return r.safety == "review" && r.tickable && !r.ticked && !r.members.empty();
-        });
+        const VadeRow* review = uncheckedReview(h);
         ASSERT_NE(review, nullptr);
         h.content->model().toggle(*review);
         SheetDialog* check = openSheet(h);

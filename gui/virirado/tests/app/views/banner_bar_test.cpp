@@ -125,12 +125,7 @@ TEST(BannerBar, AReaderIsToldEachNewMessageOnce) {
     h.show();
     h.loadDemo();
     AccessRecorder tool;
-    const auto told = [&] {
-        std::vector<std::string> out;
-        for (const QString& words : tool.announced())
-            out.push_back(words.toStdString());
-        return out;
-    };
+    const auto told = [&] { return tool.announced(); };
     const std::string cancelled = "Scan cancelled. Nothing was deleted.";
     const std::string refused = "Refused: the list had Look only items.";
     h.engine.setBanner(cancelled);
