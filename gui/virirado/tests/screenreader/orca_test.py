@@ -166,11 +166,6 @@ def heard(pattern):
     return check
 
 
-def together(*patterns):
-    """A pattern for heard_all: every one of `patterns` in one utterance."""
-    return "".join(f"(?=.*?(?:{p}))" for p in patterns)
-
-
 def heard_all(*patterns):
     """A check: every pattern found, each in some utterance; their matches."""
     checks = [heard(p) for p in patterns]
@@ -219,20 +214,19 @@ class Keys:
 # -- the walk ------------------------------------------------------------------
 
 
-def row_words(name):
-    """A list line of one row: its name, then what it gives back."""
-    return rf"\b{re.escape(name)}[^,]*, gets back ({SIZE})"
+def row_words(name, tick="Keep it check box not checked"):
+    """A row's line as Orca says it when the keys reach it: the row's name,
+    what it gives back, its tick's words, its role and state."""
+    return rf"^{re.escape(name)}, gets back ({SIZE}), {tick}\.$"
 
 
 def group_words(title):
-    return rf"\b{re.escape(title)}, (\d+) items, gets back ({SIZE})"
+    """A group's line: its title, count, what it gives back, open or closed."""
+    return rf"^{re.escape(title)}, (\d+) items, gets back ({SIZE}), (?:open|closed)\.$"
 
 
-ANY_LINE = rf"^[^,]+, (?:\d+ items, )?gets back (?:{SIZE}|—)"
-TICKED = r"\bClean it\b|(?<!not )(?<!partially )\bchecked\b"
-FOLDED = r"\bcollapsed\b|, closed\b"
-OPENED = r"\bexpanded\b|, open\b"
-DELETE_KEY = r"\b(?:Ctrl\+Shift|Shift\+Ctrl)\+D\b"
+ANY_LINE = rf"^[^,]+, (?:\d+ items, )?gets back (?:{SIZE}|—), "
+TICKED = "Clean it check box checked"
 # A role's name alone, as Orca says it for an element without a name.
 BARE_ROLE = re.compile(r"^[a-z]+(?: [a-z]+)?\.?$")
 
@@ -298,7 +292,8 @@ class Walk:
     def into_the_list(self):
         """Tab from wherever the window starts to the cleanup list; every stop
         on the way is spoken with words. Returns what the list said."""
-        return self.move_until("Tab", f'the list "{LIST}"', heard(re.escape(LIST)), each=named)
+        return self.move_until("Tab", f'the list "{LIST}"', heard(rf"^{re.escape(LIST)} tree$"),
+                               each=named)
 
     def walk_the_list(self, entry):
         """Up to the first line, the Caches group, unless the list starts
@@ -307,36 +302,38 @@ class Walk:
         caches = heard(group_words("Caches"))
         if not caches(entry):
             self.move_until("Up", "the first line, the Caches group", caches)
-        found = self.press("Down", "the thumbnails cache's row", heard(row_words("thumbnails")))
+        found = self.press("Down", "the thumbnails cache's row",
+                           heard(row_words("thumbnails cache")))
         self.sizes["thumbnails"] = found.group(1)
-        self.press("Down", "the pip cache's row", heard(row_words("pip")))
-        self.press("Up", "the thumbnails row again", heard(row_words("thumbnails")))
+        self.press("Down", "the pip cache's row", heard(row_words("pip cache")))
+        self.press("Up", "the thumbnails row again", heard(row_words("thumbnails cache")))
 
     def tick_a_row(self):
-        self.press("space", "the row ticked", heard(TICKED))
+        """Space on the row: Orca says the change of its state."""
+        self.press("space", "the row ticked", heard(r"^checked$"))
 
     def fold_and_open(self):
         """Left from a row goes to its group's line, which now has some of its
         rows ticked; Left again folds it, Right opens it again."""
-        self.press("Left", "the Caches group's line, some of it ticked",
-                   heard_all(group_words("Caches"), r"\bSome ticked\b"))
-        self.press("Left", "the group folded", heard(FOLDED))
-        self.press("Right", "the group open again", heard(OPENED))
+        self.press("Left", "the Caches group's line, open, some of it ticked",
+                   heard_all(group_words("Caches"), r"^expanded\.$", r"^Some ticked\.$"))
+        self.press("Left", "the group folded", heard(r"^notification collapsed\.$"))
+        self.press("Right", "the group open again", heard(r"^notification expanded\.$"))
 
     def tick_a_review_item(self):
         """The build folder is an item to check first: Space opens its sheet,
         Tab reaches the sheet's buttons, Space on "Clean it" ticks it."""
-        words = self.move_until("Down", "the build folder's row", heard(row_words("target")))
-        self.sizes["target"] = heard(row_words("target"))(words).group(1)
+        target = row_words("target · proj")
+        words = self.move_until("Down", "the build folder's row", heard(target))
+        self.sizes["target"] = heard(target)(words).group(1)
         size = re.escape(self.sizes["target"])
-        # The sheet as a dialog of its own title, its row's name, place and size.
+        # The sheet as a dialog of its own title; its row's name, size, place.
         self.press("space", 'the "Check first" sheet with its row',
-                   heard_all(r"\bCheck first dialog\b",
-                             together(r"\btarget · proj\b", r"\bproj/target\b", size)))
-        self.move_until("Tab", 'the sheet\'s "Clean it" button', heard(r"\bClean it push button"),
-                        each=heard(r"\bpush button\b"))
+                   heard_all(r"^Check first dialog ", rf"^target · proj, {size}, ~/proj/target\.$"))
+        self.move_until("Tab", 'the sheet\'s "Clean it" button',
+                        heard(r"^Clean it push button\.$"), each=heard(r" push button\.$"))
         self.press("space", "the row ticked once the sheet has closed",
-                   heard_all(row_words("target"), TICKED))
+                   heard(row_words("target · proj", TICKED)))
 
     def open_the_clean(self):
         """Return asks for the clean: the confirmation is read with each row's
@@ -344,25 +341,27 @@ class Walk:
         prompt, which holds the code."""
         thumbs, target = (re.escape(self.sizes[k]) for k in ("thumbnails", "target"))
         found = self.press("Return", "the confirmation with its rows and the code field",
-                           heard_all(r"\bDelete for real dialog\b",
-                                     rf"\bthumbnails cache, {thumbs}, removed for good\b",
-                                     rf"\btarget · proj, {target}, to Trash, Check first\b",
-                                     r"\bType (\d\d) to delete text\b"))
-        self.code = found[-1].group(1)
+                           heard_all(rf"^Delete for real dialog 2 items · ({SIZE}) "
+                                     r"1 to Trash · 1 removed for good "
+                                     rf"thumbnails cache, {thumbs}, removed for good "
+                                     rf"target · proj, {target}, to Trash, Check first\.$",
+                                     r"^Type (\d\d) to delete text\.$"))
+        self.sizes["total"] = found[0].group(1)
+        self.code = found[1].group(1)
 
     def delete(self):
         """The code typed, Tab to Delete (spoken with its key), Ctrl+Shift+D;
         the result is spoken: what was freed, how many went, none failed, and
         that the Trash holds some of it."""
+        total = re.escape(self.sizes["total"])
         for digit in self.code:
             self.keys.press(digit)
         self.move_until("Tab", "the Delete button with its key",
-                        heard(rf"\bDelete {SIZE} push button\b.*{DELETE_KEY}"),
-                        each=heard(r"\bpush button\b"))
-        result = self.press("ctrl+shift+d", "the result",
-                            heard(rf"\bDone\. Freed ({SIZE}) · (\d+) deleted · (\d+) failed\. "
-                                  r"Empty the Trash to free what went there\."))
-        assert (result.group(2), result.group(3)) == ("2", "0"), f"heard {result.group(0)!r}"
+                        heard(rf"^Delete {total} push button Ctrl\+Shift\+D\.$"),
+                        each=heard(r" push button(?: Ctrl\+Shift\+D)?\.$"))
+        self.press("ctrl+shift+d", "the result",
+                   heard(rf"^notification Done\. Freed {total} · 2 deleted · 0 failed\. "
+                         r"Empty the Trash to free what went there\.$"))
 
     def exactly_the_ticked_went(self):
         """On disk: the ticked cache removed for good, the ticked build folder
