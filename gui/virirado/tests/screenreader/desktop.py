@@ -177,8 +177,8 @@ class Desktop:
     def _start_x(self):
         read_end, write_end = os.pipe()
         self.spawn(["Xvfb", "-displayfd", str(write_end), "-nolisten", "tcp", "-screen", "0",
-                     "1600x1000x24"], self.base_env(), pass_fds=(write_end,),
-                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+                    "1600x1000x24"], self.base_env(), pass_fds=(write_end,),
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         os.close(write_end)
         try:
             return ":" + read_line(read_end, "Xvfb")
@@ -192,9 +192,9 @@ class Desktop:
         # in the run's private folder.
         with open(os.path.join(self.root, "bus.log"), "wb") as log:
             self.spawn(["dbus-daemon", "--session", "--nofork", "--nosyslog",
-                         f"--address=unix:dir={self.runtime}", f"--print-address={write_end}"],
-                        self.base_env(), pass_fds=(write_end,), stdout=subprocess.DEVNULL,
-                        stderr=log)
+                        f"--address=unix:dir={self.runtime}", f"--print-address={write_end}"],
+                       self.base_env(), pass_fds=(write_end,), stdout=subprocess.DEVNULL,
+                       stderr=log)
         os.close(write_end)
         try:
             return read_line(read_end, "the session bus")
@@ -232,7 +232,7 @@ class Desktop:
             env["VIRIRADO_STANDIN_DRY_RUN"] = "1"
         with open(self.app_log, "wb") as log:
             self.app = self.spawn([self.app_path, "--autoscan"], env, stdout=log,
-                                   stderr=subprocess.STDOUT)
+                                  stderr=subprocess.STDOUT)
         return self.app
 
     def traffic_log(self):
