@@ -12,6 +12,7 @@ parent goes, so nothing can slip away before the last sweep.
 import ctypes
 import os
 import select
+import shlex
 import shutil
 import signal
 import subprocess
@@ -145,7 +146,7 @@ class Desktop:
         self.display = self._start_x()
         self.bus = self._start_session_bus()
 
-    def _spawn(self, argv, env, **kwargs):
+    def spawn(self, argv, env, **kwargs):
         # Dies with this process, whatever ends it.
         child = subprocess.Popen(["setpriv", "--pdeathsig", "KILL", "--"] + argv, env=env,
                                  stdin=subprocess.DEVNULL, **kwargs)
@@ -175,9 +176,9 @@ class Desktop:
 
     def _start_x(self):
         read_end, write_end = os.pipe()
-        self._spawn(["Xvfb", "-displayfd", str(write_end), "-nolisten", "tcp", "-screen", "0",
-                     "1600x1000x24"], self.base_env(), pass_fds=(write_end,),
-                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.spawn(["Xvfb", "-displayfd", str(write_end), "-nolisten", "tcp", "-screen", "0",
+                    "1600x1000x24"], self.base_env(), pass_fds=(write_end,),
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         os.close(write_end)
         try:
             return ":" + read_line(read_end, "Xvfb")
@@ -190,30 +191,48 @@ class Desktop:
         # activated from Debian's service file as on a desktop; its socket lives
         # in the run's private folder.
         with open(os.path.join(self.root, "bus.log"), "wb") as log:
-            self._spawn(["dbus-daemon", "--session", "--nofork", "--nosyslog",
-                         f"--address=unix:dir={self.runtime}", f"--print-address={write_end}"],
-                        self.base_env(), pass_fds=(write_end,), stdout=subprocess.DEVNULL,
-                        stderr=log)
+            self.spawn(["dbus-daemon", "--session", "--nofork", "--nosyslog",
+                        f"--address=unix:dir={self.runtime}", f"--print-address={write_end}"],
+                       self.base_env(), pass_fds=(write_end,), stdout=subprocess.DEVNULL,
+                       stderr=log)
         os.close(write_end)
         try:
             return read_line(read_end, "the session bus")
         finally:
             os.close(read_end)
 
-    def launch_app(self):
+    def start_window_manager(self):
+        """openbox on the display, as every person's desktop has a window
+        manager: it makes the window it maps the active one. Without one no
+        window of the display is ever active, and a screen reader speaks
+        nothing when the focus moves. Returns once openbox runs its start-up
+        command."""
+        ready = os.path.join(self.root, "window-manager-ready")
+        self.spawn(["openbox", "--sm-disable", "--startup", "touch " + shlex.quote(ready)],
+                   self.base_env(), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        deadline = time.monotonic() + STARTUP_BOUND_S
+        while not os.path.exists(ready):
+            if time.monotonic() > deadline:
+                raise RuntimeError("openbox never ran its start-up command")
+            time.sleep(0.05)
+
+    def launch_app(self, dry_run=True):
         """The program on the xcb platform, scanning the home at launch, its
-        cleans only pretending."""
+        cleans only pretending unless `dry_run` is false: then the stand-in
+        really removes and moves to the home's Trash what is cleaned, all of it
+        inside the temporary home."""
         env = self.base_env()
         env.update({
             "QT_QPA_PLATFORM": "xcb",
             "VIRIRADO_AUTOSCAN": "1",
             "VIRIRADO_APPEARANCE": "light",
             "VIRIRADO_REDUCE_MOTION": "1",
-            "VIRIRADO_STANDIN_DRY_RUN": "1",
         })
+        if dry_run:
+            env["VIRIRADO_STANDIN_DRY_RUN"] = "1"
         with open(self.app_log, "wb") as log:
-            self.app = self._spawn([self.app_path, "--autoscan"], env, stdout=log,
-                                   stderr=subprocess.STDOUT)
+            self.app = self.spawn([self.app_path, "--autoscan"], env, stdout=log,
+                                  stderr=subprocess.STDOUT)
         return self.app
 
     def traffic_log(self):

@@ -151,7 +151,9 @@ void addIfTabReaches(WindowHarness& h, std::vector<std::string>& chain, const ch
     EXPECT_GT(stops, 0) << name;
     for (int i = 0; i < stops; ++i) {
         chain.push_back(name);
-        if (tiles) EXPECT_FALSE(element->child(i)->text(QAccessible::Name).isEmpty()) << i;
+        if (tiles) {
+            EXPECT_FALSE(element->child(i)->text(QAccessible::Name).isEmpty()) << i;
+        }
     }
 }
 
