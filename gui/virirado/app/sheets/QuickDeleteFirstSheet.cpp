@@ -104,7 +104,8 @@ void QuickDeleteFirstSheet::build() {
 
     m_panel = new PanelBox(this);
     m_panel->setObjectName(QStringLiteral("sizePanel"));
-    // Size and fate in three faces, read as the one line they are.
+    // Size and fate in three faces are read with the name above them (see
+    // present), so the panel says nothing of its own.
     readAsOneText(m_panel);
     auto* panel = new QHBoxLayout(m_panel);
     panel->setContentsMargins(12, 12, 12, 12);
@@ -152,7 +153,11 @@ void QuickDeleteFirstSheet::present(const WindowView& view) {
     showPath(quickDeletePath(row, view.home));
     m_size->setText(qs(quickDeleteSize(row)));
     m_fate->setText(qs(row.fate()));
-    m_panel->setAccessibleName(m_size->text() + QStringLiteral(" \u00B7 ") + m_fate->text());
+    // The item, what it frees and how, as one line: a reader speaks a sheet's
+    // texts of three words or more when it opens, and a name is often shorter,
+    // so alone the sheet would be heard without the item it is about.
+    m_name->setAccessibleName(m_name->text() + QStringLiteral(", ") + m_size->text() +
+                              QStringLiteral(" \u00B7 ") + m_fate->text());
 }
 
 void QuickDeleteFirstSheet::showPath(const std::optional<std::string>& path) {

@@ -201,14 +201,18 @@ TEST(QuickDeleteFirstSheet, ReturnClosesThenAsksEscapeCancels) {
     EXPECT_TRUE(sheet->findChild<LivePill*>()->isVisible());
     EXPECT_EQ(text(sheet, "fate"), QString::fromStdString(row->fate()));
     EXPECT_FALSE(sheet->findChild<QPlainTextEdit*>("path")->toPlainText().isEmpty());
-    // A reader hears the sheet by its title, the size and fate as the one line
-    // they are, and lands on Cancel; Tab walks the two buttons.
+    // A reader hears the sheet by its title, the item with its size and fate
+    // as one line (a short name alone is not spoken when the sheet opens), and
+    // lands on Cancel; Tab walks the two buttons.
     EXPECT_EQ(spoken(QAccessible::queryAccessibleInterface(sheet)),
               "Quick Delete \u00B7 Confirmation 1 of 2");
+    QAccessibleInterface* name =
+        QAccessible::queryAccessibleInterface(sheet->findChild<QWidget*>("name"));
+    EXPECT_EQ(name->role(), QAccessible::StaticText);
+    EXPECT_EQ(spoken(name), row->name + ", " + quickDeleteSize(*row) + " \u00B7 " + row->fate());
     QAccessibleInterface* panel =
         QAccessible::queryAccessibleInterface(sheet->findChild<QWidget*>("sizePanel"));
-    EXPECT_EQ(panel->role(), QAccessible::StaticText);
-    EXPECT_EQ(spoken(panel), quickDeleteSize(*row) + " \u00B7 " + row->fate());
+    EXPECT_EQ(spoken(panel), "");
     EXPECT_EQ(panel->childCount(), 0);
     EXPECT_EQ(QApplication::focusWidget(), sheet->findChild<QWidget*>("cancelButton"));
     EXPECT_EQ(tabWalk(), (std::vector<std::string>{"cancelButton", "continueButton"}));
