@@ -39,7 +39,9 @@ void announce(QWidget* window, const QString& text) {
     sentence->setAccessibleName(text);
     sentence->setFocusPolicy(Qt::NoFocus);
     sentence->setAttribute(Qt::WA_TransparentForMouseEvents);
-    sentence->setGeometry(0, 0, 1, 1);
+    // No size: a reader's review of what the window shows passes it by once
+    // it has been said.
+    sentence->setGeometry(0, 0, 0, 0);
     // Showing it tells tools that it appeared.
     sentence->show();
 }
