@@ -33,6 +33,14 @@ std::string unwrittenNotice(const DeleteLog::Unwritten& left) {
 // clients it must finish are found from here; a plain pointer, so nothing of
 // it is destroyed before that function runs.
 EngineClientObject* newestAlive = nullptr;
+// The process that asked for it: a child forked from it that calls exit()
+// must not log this process's rows a second time.
+pid_t finishingProcess = 0;
+
+bool finishAtExitOf(void (*finish)()) {
+    finishingProcess = ::getpid();
+    return std::atexit(finish) == 0;
+}
 
 }  // namespace
 
@@ -61,7 +69,7 @@ EngineClientObject::EngineClientObject(ClientServices services, QObject* parent)
     // display breaks, as the X server ends with the session: no destructor
     // runs then, and a running clean's rows and the lines the disk refused
     // would be lost without a word.
-    static const bool atExit = std::atexit(finishAtExit) == 0;
+    static const bool atExit = finishAtExitOf(finishAtExit);
     if (!atExit) return;
     m_older = newestAlive;
     if (m_older != nullptr) m_older->m_newer = this;
@@ -87,6 +95,7 @@ void EngineClientObject::finish() {
 }
 
 void EngineClientObject::finishAtExit() {
+    if (::getpid() != finishingProcess) return;
     // A client is used on its own thread only; exit() called elsewhere meets
     // it in the middle of whatever it does.
     for (EngineClientObject* c = newestAlive; c != nullptr; c = c->m_older) {
