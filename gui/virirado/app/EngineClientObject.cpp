@@ -4,6 +4,8 @@
 
 #include <QCoreApplication>
 #include <QSettings>
+#include <QThread>
+#include <cstdlib>
 
 #include "LogFolder.hpp"
 
@@ -25,6 +27,19 @@ std::optional<bool> storedBool(const QVariant& value) {
 std::string unwrittenNotice(const DeleteLog::Unwritten& left) {
     return "Virirado: " + DeleteLog::notWritten(left.problem) +
            " Its lines that were not written follow.\n" + left.lines;
+}
+
+// The newest client alive. A function run by exit() is handed nothing, so the
+// clients it must finish are found from here; a plain pointer, so nothing of
+// it is destroyed before that function runs.
+EngineClientObject* newestAlive = nullptr;
+// The process that asked for it: a child forked from it that calls exit()
+// must not log this process's rows a second time.
+pid_t finishingProcess = 0;
+
+bool finishAtExitOf(void (*finish)()) {
+    finishingProcess = ::getpid();
+    return std::atexit(finish) == 0;
 }
 
 }  // namespace
@@ -50,9 +65,25 @@ EngineClientObject::EngineClientObject(ClientServices services, QObject* parent)
     if (services.executor == nullptr) services.executor = &m_executor;
     m_client = std::make_unique<EngineClient>(std::move(services));
     m_client->setOnChanged([this] { emit changed(); });
+    // Qt's xcb platform ends the app with exit(1) when the connection to the
+    // display breaks, as the X server ends with the session: no destructor
+    // runs then, and a running clean's rows and the lines the disk refused
+    // would be lost without a word.
+    static const bool atExit = finishAtExitOf(finishAtExit);
+    if (!atExit) return;
+    m_older = newestAlive;
+    if (m_older != nullptr) m_older->m_newer = this;
+    newestAlive = this;
 }
 
 EngineClientObject::~EngineClientObject() {
+    if (m_newer != nullptr) m_newer->m_older = m_older;
+    if (m_older != nullptr) m_older->m_newer = m_newer;
+    if (newestAlive == this) newestAlive = m_older;
+    finish();
+}
+
+void EngineClientObject::finish() {
     // Nothing listens any more: the window that did is being taken down.
     m_client->setOnChanged({});
     if (auto left = m_client->finishDeletionLog()) {
@@ -60,6 +91,15 @@ EngineClientObject::~EngineClientObject() {
         // there is none.
         [[maybe_unused]] const bool said =
             logfolder::writeAll(STDERR_FILENO, unwrittenNotice(*left));
+    }
+}
+
+void EngineClientObject::finishAtExit() {
+    if (::getpid() != finishingProcess) return;
+    // A client is used on its own thread only; exit() called elsewhere meets
+    // it in the middle of whatever it does.
+    for (EngineClientObject* c = newestAlive; c != nullptr; c = c->m_older) {
+        if (c->thread() == QThread::currentThread()) c->finish();
     }
 }
 

@@ -1,6 +1,8 @@
 #include "CleanLedger.hpp"
 
 #include <algorithm>
+#include <set>
+#include <utility>
 
 #include "Protocol.hpp"
 
@@ -131,11 +133,17 @@ std::vector<CleanLedger::Named> CleanLedger::takeRows(const Json& event) {
     }
     // A result naming the path of an open row with its id is that row's,
     // wherever it stands in the report; the others take the rows left, in order.
+    std::set<std::pair<std::string, std::string>> byPath;
     for (Named& n : named) {
-        if (n.path) n.place = takeOpen(n.id, n.path);
+        if (!n.path) continue;
+        n.place = takeOpen(n.id, n.path);
+        if (n.place) byPath.emplace(n.id, *n.path);
     }
     for (Named& n : named) {
-        if (!n.place) n.place = takeOpen(n.id, std::nullopt);
+        // One naming the path of a row taken already names that row again,
+        // never one the report left unnamed.
+        if (n.place || (n.path && byPath.contains({n.id, *n.path}))) continue;
+        n.place = takeOpen(n.id, std::nullopt);
     }
     return named;
 }

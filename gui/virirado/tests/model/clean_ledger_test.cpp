@@ -176,7 +176,11 @@ TEST(CleanLedger, ARowNamedTwiceGoesAsDeletedOnceDeletedIsSaid) {
              {{at("/tmp/other", false), at("/home/ann/a", true)},
               {{"/home/ann/a2", false}, {"/home/ann/a", true}}},
              {{at("/home/ann/a", false), at("/home/ann/a2", false), at("/home/ann/a2", true)},
-              {{"/home/ann/a", false}, {"/home/ann/a2", true}}}}) {
+              {{"/home/ann/a", false}, {"/home/ann/a2", true}}},
+             // Named again while the other row is still open: still the row
+             // at its path, never the other one, which no result named.
+             {{at("/home/ann/a", true), at("/home/ann/a", true)}, {{"/home/ann/a", true}}},
+             {{at("/home/ann/a", false), at("/home/ann/a", true)}, {{"/home/ann/a", true}}}}) {
         ledger.sent({row("a"), twin}, false);
         r = ledger.take({{"event", "clean"}, {"results", results}});
         ASSERT_TRUE(r);

@@ -27,6 +27,22 @@ public:
     const std::string& display() const { return m_display; }
     const std::string& problem() const { return m_problem; }
 
+    // Ends the server, as the end of a session does; nothing when it is not running.
+    void stop() {
+        if (m_pid <= 0) return;
+        ::kill(m_pid, SIGTERM);
+        for (int i = 0; i < 100; ++i) {
+            if (::waitpid(m_pid, nullptr, WNOHANG) == m_pid) {
+                m_pid = -1;
+                return;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        ::kill(m_pid, SIGKILL);
+        ::waitpid(m_pid, nullptr, 0);
+        m_pid = -1;
+    }
+
 private:
     // The descriptor the child is told to write its display number to.
     static constexpr int kDisplayFd = 3;
@@ -81,21 +97,6 @@ private:
             number += c;
         }
         return "";
-    }
-
-    void stop() {
-        if (m_pid <= 0) return;
-        ::kill(m_pid, SIGTERM);
-        for (int i = 0; i < 100; ++i) {
-            if (::waitpid(m_pid, nullptr, WNOHANG) == m_pid) {
-                m_pid = -1;
-                return;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        }
-        ::kill(m_pid, SIGKILL);
-        ::waitpid(m_pid, nullptr, 0);
-        m_pid = -1;
     }
 
     pid_t m_pid = -1;

@@ -2,6 +2,7 @@
 // WM_DELETE_WINDOW message sent from a second client to the main window or to
 // its sheet, during a clean that never ends. Qt drops the main window's close
 // while the sheet blocks it, so only an X server can show that it arrives.
+// And the X server's own end, as at the end of a session, during such a clean.
 //
 // The tests start their own Xvfb and run the window on Qt's xcb platform,
 // whatever QT_QPA_PLATFORM says; without Xvfb they are skipped with the reason.
@@ -32,6 +33,12 @@ using testing::kHangMs;
 std::string& unavailable() {
     static std::string reason;
     return reason;
+}
+
+// The X server the window runs on; set once by main.
+testing::XvfbServer*& xServer() {
+    static testing::XvfbServer* server = nullptr;
+    return server;
 }
 
 // A second client of the X server, doing what a window manager does when the
@@ -136,6 +143,40 @@ TEST_F(CloseButton, WithoutACleanTheSheetBacksOutAndTheWindowQuits) {
     EXPECT_EQ(deletionLogs(w.home), "");
 }
 
+// The X server ends during a clean: Qt then ends the app with exit(), which
+// runs no destructor. The row out is still logged "unknown" in the deletion
+// log. The end is only seen from outside the process: it runs in a child of
+// the test, whose temporary files all lie in `dir`.
+TEST_F(CloseButton, TheXServersEndDuringACleanStillLogsItsRow) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    namespace fs = std::filesystem;
+    const fs::path dir = fs::temp_directory_path() / ("vx11end-" + std::to_string(getpid()));
+    fs::create_directories(dir);
+    const char* tmp = std::getenv("TMPDIR");
+    const std::optional<std::string> wasTmp = tmp ? std::optional<std::string>(tmp) : std::nullopt;
+    setenv("TMPDIR", dir.c_str(), 1);
+    EXPECT_EXIT(
+        {
+            ScratchRow d("row");
+            HostileWindow w(hungCleanOf(d));
+            if (startClean(w) == nullptr) std::_Exit(0);
+            xServer()->stop();
+            w.waitFor([] { return false; }, kHangMs);
+        },
+        [](int) { return true; }, "The X11 connection broke");
+    wasTmp ? setenv("TMPDIR", wasTmp->c_str(), 1) : unsetenv("TMPDIR");
+
+    std::string logged;
+    for (const auto& entry : fs::recursive_directory_iterator(dir)) {
+        if (!entry.path().filename().string().starts_with("deleted-")) continue;
+        std::ifstream in(entry.path());
+        logged += std::string(std::istreambuf_iterator<char>(in), {});
+    }
+    EXPECT_NE(logged.find("\tunknown\t4096\trm\t" + dir.string() + "/"), std::string::npos)
+        << logged;
+    fs::remove_all(dir);
+}
+
 TEST(CloseRequest, OnlyTheWindowsOwnDeleteMessageCounts) {
     // Any two atoms of one server: the test needs none.
     const CloseAtoms atoms{301, 302};
@@ -191,6 +232,7 @@ int main(int argc, char** argv) {
     {
         // Before any thread exists: the server is started with fork.
         virirado::testing::XvfbServer server;
+        virirado::xServer() = &server;
         std::optional<QApplication> app;
         if (server.display().empty()) {
             virirado::unavailable() = server.problem();
