@@ -1,6 +1,11 @@
+#include <fcntl.h>
 #include <unicode/locid.h>
+#include <unistd.h>
+
 #include <QApplication>
 #include <QLocale>
+#include <cerrno>
+#include <cstdlib>
 
 #include "ContentView.hpp"
 #include "EngineGroup.hpp"
@@ -8,7 +13,24 @@
 #include "Snapshot.hpp"
 #include "ViriradoApp.hpp"
 
+namespace {
+
+// A launcher may start the app with standard input, output or error closed:
+// the next file the app opened would then take that number, and a warning
+// meant for standard error would be written into it, the deletion log among
+// them. Each one closed is held by the null device instead.
+void holdStandardStreams() {
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+        // The lowest free number is this one.
+        if (::open("/dev/null", O_RDWR) != fd) std::_Exit(127);
+    }
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+    holdStandardStreams();
     // The engine's process group is held by a child of ours left unreaped: a
     // SIGCHLD ignored by whatever started the app would have it reaped at once.
     virirado::EngineGroup::takeChildSignal();

@@ -13,6 +13,7 @@
 #include <QTest>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -273,7 +274,9 @@ struct RealApp {
     fs::path root;
     QProcess app;
 
-    RealApp(const std::string& script, bool childSignalIgnored) {
+    // `launchedAs` runs in the app's process before it starts, as a launcher's
+    // own habits would.
+    RealApp(const std::string& script, const std::function<void()>& launchedAs = {}) {
         std::string pattern = (fs::temp_directory_path() / "vreal-XXXXXX").string();
         root = ::mkdtemp(pattern.data());
         fs::create_directories(root / "home");
@@ -292,8 +295,7 @@ struct RealApp {
         env.insert("VIRIRADO_AUTOSCAN", "0");
         env.insert("QT_QPA_PLATFORM", "offscreen");
         app.setProcessEnvironment(env);
-        // As a launcher that ignores it would leave it: exec keeps it so.
-        if (childSignalIgnored) app.setChildProcessModifier([] { ::signal(SIGCHLD, SIG_IGN); });
+        if (launchedAs) app.setChildProcessModifier(launchedAs);
         app.start(QStringLiteral(VIRIRADO_APP_BINARY), {"--no-autoscan"});
     }
     ~RealApp() {
@@ -328,7 +330,8 @@ struct RealApp {
 };
 
 TEST(EngineGroup, AnAppStartedWithChildSignalsIgnoredStillStartsItsEngine) {
-    RealApp a("", true);
+    // As a launcher that ignores it would leave it: exec keeps it so.
+    RealApp a("", [] { ::signal(SIGCHLD, SIG_IGN); });
     ASSERT_TRUE(a.app.waitForStarted(kHangMs));
     EXPECT_TRUE(a.answered()) << a.errors();
     // Logout still ends it as usual.
@@ -338,10 +341,24 @@ TEST(EngineGroup, AnAppStartedWithChildSignalsIgnoredStillStartsItsEngine) {
     EXPECT_EQ(a.app.exitCode(), 0) << a.errors();
 }
 
+// Started with standard error closed, the app holds its number with the null
+// device: no log it opens takes it, and no warning is written into a log.
+TEST(EngineGroup, AnAppStartedWithoutStandardErrorKeepsItsLogsToThemselves) {
+    RealApp a("", [] { ::close(STDERR_FILENO); });
+    ASSERT_TRUE(a.app.waitForStarted(kHangMs));
+    ASSERT_TRUE(a.answered());
+    const fs::path err = fs::path("/proc") / std::to_string(a.app.processId()) / "fd/2";
+    std::error_code ec;
+    EXPECT_EQ(fs::read_symlink(err, ec), fs::path("/dev/null")) << ec.message();
+    a.app.terminate();
+    ASSERT_TRUE(a.app.waitForFinished(kHangMs));
+    EXPECT_EQ(a.app.exitCode(), 0);
+}
+
 TEST(EngineGroup, AnEngineThatIgnoresEverythingEndsWithAKilledApp) {
     // It ignores SIGTERM and reads nothing, so its input's end is never seen;
     // left alone it would outlast the wait below.
-    RealApp a("ignore-term\nstall " + std::to_string(3 * kHangMs) + "\n", false);
+    RealApp a("ignore-term\nstall " + std::to_string(3 * kHangMs) + "\n");
     ASSERT_TRUE(a.app.waitForStarted(kHangMs));
     ASSERT_TRUE(a.answered()) << a.errors();
     const pid_t engine = a.engine();
