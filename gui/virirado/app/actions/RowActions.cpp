@@ -2,6 +2,7 @@
 
 #include <QKeyEvent>
 #include <QMenu>
+#include <QPointer>
 #include <QStyleOptionMenuItem>
 #include <QTimer>
 
@@ -91,25 +92,28 @@ bool asksForMenu(const QKeyEvent& event) {
     return event.key() == Qt::Key_F10 && mods == Qt::ShiftModifier;
 }
 
-void show(QMenu& menu, QPoint globalPos, bool fromKeys) {
+void show(std::unique_ptr<QMenu> menu, QPoint globalPos, bool fromKeys) {
+    QMenu* shown = menu.get();
     if (fromKeys) {
         // Once shown: a menu that opens sets no current entry of its own.
-        QTimer::singleShot(0, &menu, [m = &menu] {
-            for (QAction* action : m->actions()) {
+        QTimer::singleShot(0, shown, [shown] {
+            for (QAction* action : shown->actions()) {
                 if (action->isEnabled() && !action->isSeparator()) {
-                    m->setActiveAction(action);
+                    shown->setActiveAction(action);
                     return;
                 }
             }
         });
     }
-    menu.exec(globalPos);
+    const QPointer<QMenu> alive(shown);
+    shown->exec(globalPos);
+    // Gone with its widget while it was open: deleted once already.
+    if (alive == nullptr) (void)menu.release();
 }
 
 void popup(const RowMenu& item, FileActions& files, std::function<void()> onQuickDelete,
            QWidget* parent, QPoint globalPos, bool fromKeys) {
-    auto menu = build(item, files, std::move(onQuickDelete), parent);
-    show(*menu, globalPos, fromKeys);
+    show(build(item, files, std::move(onQuickDelete), parent), globalPos, fromKeys);
 }
 
 }  // namespace virirado::RowActions

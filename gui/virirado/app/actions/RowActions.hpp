@@ -27,8 +27,10 @@ bool asksForMenu(const QKeyEvent& event);
 
 // Shows `menu` at `globalPos` until the user picks or leaves. Asked from the
 // keys, its first working entry is the current one, so the arrows and Return
-// act at once and a screen reader says where the keys are.
-void show(QMenu& menu, QPoint globalPos, bool fromKeys);
+// act at once and a screen reader says where the keys are. The widget the menu
+// belongs to may go while it is open (a details card built anew under it) and
+// take the menu along; then it is not deleted again.
+void show(std::unique_ptr<QMenu> menu, QPoint globalPos, bool fromKeys);
 
 // Builds the menu and shows it at `globalPos` until the user picks or leaves.
 void popup(const RowMenu& item, FileActions& files, std::function<void()> onQuickDelete,

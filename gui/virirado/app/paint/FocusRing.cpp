@@ -55,7 +55,16 @@ void installFocusRingTracking() {
 }
 
 bool showsFocusRing(const QWidget* widget) {
-    return widget->hasFocus() && widget->property(kKeyFocus).toBool();
+    return widget->hasFocus() && keysBroughtFocus(widget);
+}
+
+bool keysBroughtFocus(const QWidget* widget) {
+    return widget->property(kKeyFocus).toBool();
+}
+
+void giveFocus(QWidget* widget, bool byKeys) {
+    widget->setProperty(kKeyFocus, byKeys);
+    widget->setFocus(byKeys ? Qt::TabFocusReason : Qt::OtherFocusReason);
 }
 
 void paintFocusRing(QPainter& painter, const QPainterPath& shape) {

@@ -21,6 +21,14 @@ void installFocusRingTracking();
 // `widget` has the focus and the keys brought it there.
 bool showsFocusRing(const QWidget* widget);
 
+// The last focus `widget` took came from the keys, whether or not it still
+// has it (its window may have lost it to a sheet).
+bool keysBroughtFocus(const QWidget* widget);
+// Gives `widget` the focus as the keys or the program would. The mark holds
+// also while its window is not active: the focus then comes only as the
+// window is active again, which keeps what the widget had.
+void giveFocus(QWidget* widget, bool byKeys);
+
 // The ring inside `shape`'s outline, drawn over whatever the control painted.
 void paintFocusRing(QPainter& painter, const QPainterPath& shape);
 // The same for a rounded box; a radius below 0 makes a capsule.

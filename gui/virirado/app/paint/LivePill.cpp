@@ -23,9 +23,10 @@ const QString kText = QStringLiteral("LIVE");
 
 LivePill::LivePill(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("livePill"));
+    // Marked before it is named: naming it makes Qt build its interface.
+    readAsText(this);
     setToolTip(plainToolTip(QStringLiteral("This build can really delete files.")));
     setAccessibleName(kText);
-    readAsText(this);
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
 }
 

@@ -2,7 +2,10 @@
 // text is a plain widget to Qt, which tools meet as an empty filler: a reader
 // speaks no such thing when a sheet opens. Marked here, it reads as a label
 // (its accessible name), as the label of the control it names, or as one label
-// for a row of texts; and a button can tell the key it answers.
+// for a row of texts; and a button can tell the key it answers. Each mark
+// must come before the widget's accessible name or description is set: Qt
+// builds and keeps a widget's interface the first time it tells of a change,
+// whether or not a tool listens, and a mark made later is never read.
 #pragma once
 
 #include <QKeySequence>

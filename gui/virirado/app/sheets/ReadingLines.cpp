@@ -126,7 +126,10 @@ void ReadingLines::focusInEvent(QFocusEvent* event) {
 
 void ReadingLines::focusOutEvent(QFocusEvent* event) {
     QWidget::focusOutEvent(event);
-    m_walked = false;
+    // Another window or a menu takes the keys for a while: they come back to
+    // this line as they left it.
+    const Qt::FocusReason reason = event->reason();
+    if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason) m_walked = false;
     update();
 }
 

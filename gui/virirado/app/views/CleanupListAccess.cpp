@@ -171,15 +171,19 @@ void CleanupList::linesLaidOut(const LinesBefore& before) {
         for (const PartId& id : held)
             now.emplace_back(id, id);
     } else {
-        // The elements tools hold follow their lines, found by id.
-        std::unordered_map<std::string, std::size_t> at;
+        // The elements tools hold follow their lines, found by kind and id: the
+        // engine chooses row ids, and one may read as a group's.
+        std::unordered_map<std::string, std::size_t> rowAt;
+        std::unordered_map<std::string, std::size_t> groupAt;
         if (!held.empty()) {
             for (std::size_t i = 0; i < m_lines.size(); ++i)
-                at.emplace(lineID(i), i);
+                (m_lines[i].kind == ListLine::Kind::child ? rowAt : groupAt).emplace(lineID(i), i);
         }
         for (const PartId& id : held) {
             if (static_cast<std::size_t>(id.item) >= before.lines.size()) continue;
-            const auto to = at.find(lineId(before.lines[id.item], before.groups));
+            const ListLine& was = before.lines[id.item];
+            const auto& at = was.kind == ListLine::Kind::child ? rowAt : groupAt;
+            const auto to = at.find(lineId(was, before.groups));
             if (to != at.end()) now.emplace_back(id, PartId{static_cast<int>(to->second), id.part});
         }
         m_access.partsMoved([&now](PartId id) -> std::optional<PartId> {

@@ -164,7 +164,7 @@ void DetailsPane::rebuild() {
         old->deleteLater();
     }
     m_scroll->setWidget(body);
-    if (heir != nullptr) heir->setFocus(m_heirByKeys ? Qt::TabFocusReason : Qt::OtherFocusReason);
+    if (heir != nullptr) giveFocus(heir, m_heirByKeys);
     // The scroll area fills its widget with the window colour; the card shows through.
     body->setAutoFillBackground(false);
     m_built = true;
@@ -183,7 +183,8 @@ QWidget* DetailsPane::focusHeir(QWidget* body) {
     QWidget* heir = name.isEmpty() ? nullptr : body->findChild<QWidget*>(name);
     if (heir == nullptr || !heir->isEnabled() || (heir->focusPolicy() & Qt::TabFocus) == 0)
         return nullptr;
-    m_heirByKeys = showsFocusRing(holder);
+    // Also while a sheet has the keys: a tick it asked for builds the card.
+    m_heirByKeys = keysBroughtFocus(holder);
     holder->clearFocus();
     return heir;
 }

@@ -527,7 +527,7 @@ void LargestFilesMap::contextMenuEvent(QContextMenuEvent* event) {
 
 void LargestFilesMap::popupMenu(std::size_t index, QPoint globalPos, bool fromKeys) {
     std::unique_ptr<QMenu> menu = menuFor(index);
-    if (menu) RowActions::show(*menu, globalPos, fromKeys);
+    if (menu) RowActions::show(std::move(menu), globalPos, fromKeys);
 }
 
 }  // namespace virirado

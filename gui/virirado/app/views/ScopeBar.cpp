@@ -4,6 +4,7 @@
 #include <QHBoxLayout>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QSignalBlocker>
 #include <QStyleOptionButton>
 #include <QStylePainter>
 #include <algorithm>
@@ -106,8 +107,10 @@ ScopeBar::ScopeBar(AreaContext context, QWidget* parent)
         plainToolTip(QStringLiteral("Never pre-ticked. Goes to Trash. Rescan after changing.")));
     m_private->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     m_private->setFocusPolicy(Qt::TabFocus);
-    // Only the user's own clicks store a value; the next scan takes it along.
-    connect(m_private, &QCheckBox::clicked, this,
+    // Only the user's own changes store a value (a click, Space, an assistive
+    // tool's Toggle, which changes the box without a click); the next scan
+    // takes it along. The window's own setting of the box is silent.
+    connect(m_private, &QCheckBox::toggled, this,
             [this](bool on) { m_context.actions.setIncludePrivate(on); });
 
     auto* row = new QHBoxLayout(this);
@@ -186,8 +189,10 @@ void ScopeBar::present(const WindowView& view) {
 
     if (view.engine != nullptr) {
         m_private->setEnabled(!view.engine->scanning);
-        if (m_private->isChecked() != view.engine->includePrivate)
+        if (m_private->isChecked() != view.engine->includePrivate) {
+            const QSignalBlocker silent(m_private);
             m_private->setChecked(view.engine->includePrivate);
+        }
     }
 }
 

@@ -156,6 +156,11 @@ TEST(ConfirmSheet, ReadsAsWhatItShows) {
         EXPECT_EQ(element(label)->role(), QAccessible::StaticText) << name;
         EXPECT_EQ(spoken(label), label->text()) << name;
     }
+    // The pill beside the title says that this build really deletes.
+    auto* pill = s.sheet->findChild<LivePill*>();
+    ASSERT_TRUE(pill != nullptr && pill->isVisible());
+    EXPECT_EQ(element(pill)->role(), QAccessible::StaticText);
+    EXPECT_EQ(spoken(pill), "LIVE");
     std::vector<std::string> rows;
     for (PreviewLine* line : s.sheet->findChildren<PreviewLine*>()) {
         if (!line->isVisible()) continue;

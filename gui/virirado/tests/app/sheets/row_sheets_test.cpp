@@ -169,6 +169,15 @@ TEST(CheckFirstSheet, AReaderWalksItsLinesAndButtons) {
     EXPECT_EQ(tool.about(lines->child(1), QAccessible::Focus).size(), 1u);
     EXPECT_TRUE(lines->child(1)->state().focused);
     EXPECT_TRUE(list->grab().toImage() != opened);
+    // Another window comes and goes: the keys come back to their line, ringed.
+    const QImage walked = list->grab().toImage();
+    QWidget other;
+    other.show();
+    other.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
+    ASSERT_TRUE(virirado::testing::activateSheet(sheet));
+    ASSERT_TRUE(QTest::qWaitFor([list] { return list->hasFocus(); }, testing::kHangMs));
+    EXPECT_TRUE(list->grab().toImage() == walked);
     QTest::keyClick(list, Qt::Key_End);
     QTest::keyClick(list, Qt::Key_Down);
     EXPECT_EQ(lines->focusChild(), lines->child(3));

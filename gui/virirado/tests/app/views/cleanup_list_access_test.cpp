@@ -495,6 +495,37 @@ TEST(CleanupListAccess, ElementsHoldWhileAToolListensFromTheStart) {
     ASSERT_EQ(grown.size(), 1u);
     EXPECT_TRUE(grown[0].name.startsWith("Caches, 4 items")) << grown[0].name.toStdString();
 
+    // The engine chooses its ids: one may read as its own group's. That row's
+    // line and the group's line keep an element each across a new layout.
+    ItemRecord odd = fresh;
+    odd.id = "group:caches";
+    odd.label = "Odd cache";
+    records.push_back(odd);
+    h->engine.load(records, 240'400'000'000, 506'300'000'000);
+    h->settle();
+    const auto oddLine = [&h, &odd]() -> int {
+        const auto& lines = h->list->lines();
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            if (lines[i].kind == ListLine::Kind::child && lines[i].row->id == odd.id)
+                return static_cast<int>(i);
+        }
+        return -1;
+    };
+    ASSERT_GE(oddLine(), 0);
+    QAccessibleInterface* oddElement = list->child(oddLine());
+    QAccessibleInterface* caches = lineElement(*h, "group:caches");
+    ASSERT_NE(oddElement, caches);
+    (void)oddElement->child(0);
+    h->model().setExpanded({"caches"});
+    h->settle();
+    ASSERT_GE(oddLine(), 0);
+    EXPECT_EQ(list->child(oddLine()), oddElement);
+    EXPECT_EQ(oddElement->role(), QAccessible::CheckBox);
+    EXPECT_EQ(nameOf(oddElement),
+              h->list->spokenLine(static_cast<std::size_t>(oddLine())).toStdString());
+    EXPECT_EQ(lineElement(*h, "group:caches"), caches);
+    EXPECT_EQ(caches->role(), QAccessible::ListItem);
+
     // The window goes while the tool reads along.
     tool.clear();
     h.reset();

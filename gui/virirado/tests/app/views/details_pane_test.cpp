@@ -1,15 +1,20 @@
 #include <gtest/gtest.h>
 
+#include <QContextMenuEvent>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTest>
+#include <QTimer>
 #include <algorithm>
 
 #include "CapsuleButton.hpp"
 #include "ClampedLabel.hpp"
 #include "DetailsCards.hpp"
 #include "DetailsPane.hpp"
+#include "MenuAnswer.hpp"
+#include "Settled.hpp"
 #include "WindowHarness.hpp"
 
 namespace virirado {
@@ -182,6 +187,60 @@ TEST(DetailsPane, RebuildsOnlyWhenWhatItSaysChanges) {
     EXPECT_EQ(h.pane->builds(), builds + 1);
     h.content->setDark(true);
     EXPECT_EQ(h.pane->builds(), builds + 2);
+    h.content->setDark(false);
+}
+
+// A member's menu belongs to its line, which goes with the card: a card built
+// anew while the menu is open (the desktop turning dark, a scan's figures)
+// takes the menu along, and the menu's own end must not delete it again.
+TEST(DetailsPane, AMemberMenuGoesWithACardBuiltAnewUnderIt) {
+    DetailsHarness h;
+    std::vector<ItemRecord> records = SnapshotDemo::records(h.clock.now());
+    for (ItemRecord& r : records) {
+        if (r.id != "derived") continue;
+        ItemRecord m;
+        m.id = "derived/m";
+        m.label = "Member";
+        m.size = 1'000'000;
+        m.path = "/home/tester/Library/Developer/Member";
+        r.members.push_back(m);
+    }
+    h.engine.load(records, 240'400'000'000, 506'300'000'000);
+    h.settle();
+    ASSERT_EQ(h.model().selection(), "derived");
+    const auto openMenu = [&h] {
+        QWidget* member = h.pane->findChild<QWidget*>("member");
+        ASSERT_NE(member, nullptr);
+        QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(4, 4),
+                                member->mapToGlobal(QPoint(4, 4)));
+        QApplication::sendEvent(member, &click);
+    };
+    const int builds = h.pane->builds();
+    bool rebuiltUnderIt = false;
+    // On the menu loop's second turn, once it shows.
+    QTimer::singleShot(0, h.pane, [&] {
+        QTimer::singleShot(0, h.pane, [&] {
+            if (qobject_cast<QMenu*>(QApplication::activePopupWidget()) == nullptr) return;
+            h.content->setDark(true);
+            rebuiltUnderIt = true;
+        });
+    });
+    // Only against a hang: the menu goes with its card.
+    QTimer::singleShot(testing::kHangMs, h.pane, [] {
+        if (QWidget* menu = QApplication::activePopupWidget()) menu->close();
+    });
+    openMenu();
+    ASSERT_TRUE(rebuiltUnderIt);
+    EXPECT_EQ(h.pane->builds(), builds + 1);
+    EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
+
+    // The new card's member has a menu of its own that works.
+    testing::MenuAnswer answer;
+    answer.arm("Copy Path");
+    openMenu();
+    ASSERT_TRUE(answer.shown);
+    EXPECT_EQ(h.files.calls,
+              std::vector<std::string>{"copyText /home/tester/Library/Developer/Member"});
     h.content->setDark(false);
 }
 

@@ -130,6 +130,23 @@ TEST(ScopeBar, DownloadsAndAppsStoresItsValueWithoutARescanAndWaitsOutAScan) {
     h.settle();
     EXPECT_TRUE(box->isEnabled());
     EXPECT_FALSE(box->isChecked());
+
+    // An assistive tool's Toggle, the action it is offered, stores the value
+    // as a click does, once; the window's own setting of the box stores none.
+    QAccessibleActionInterface* actions =
+        QAccessible::queryAccessibleInterface(box)->actionInterface();
+    ASSERT_TRUE(actions->actionNames().contains(QAccessibleActionInterface::toggleAction()));
+    h.engine.calls.clear();
+    actions->doAction(QAccessibleActionInterface::toggleAction());
+    h.settle();
+    EXPECT_EQ(h.engine.calls, std::vector<std::string>{"private 1"});
+    EXPECT_TRUE(h.engine.value.includePrivate);
+    EXPECT_TRUE(box->isChecked());
+    h.engine.value.includePrivate = false;
+    h.engine.announce();
+    h.settle();
+    EXPECT_FALSE(box->isChecked());
+    EXPECT_EQ(h.engine.calls.size(), 1u);
 }
 
 TEST(ScopeBar, CheckBoxEdgeShowsInBothSchemes) {

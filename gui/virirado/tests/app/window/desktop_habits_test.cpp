@@ -24,6 +24,8 @@
 #include "FocusRing.hpp"
 #include "PlainText.hpp"
 #include "Settled.hpp"
+#include "SheetHost.hpp"
+#include "SheetKeys.hpp"
 #include "WindowHarness.hpp"
 
 namespace virirado {
@@ -250,6 +252,24 @@ TEST(WindowFocus, SpaceIsAClickAndReturnKeepsItsMeaning) {
     h.settle();
     EXPECT_EQ(h.engine.calls.back(), "untick npm");
     EXPECT_TRUE(h.find("tickToggle")->hasFocus());
+
+    // A "review" row asks first: the card is built anew while the sheet has
+    // the keys, and they come back to the new toggle with their ring.
+    h.content->model().select("sim2");
+    h.settle();
+    press("tickToggle");
+    SheetDialog* sheet = h.content->sheets().current();
+    ASSERT_NE(sheet, nullptr);
+    ASSERT_TRUE(testing::activateSheet(sheet));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    h.settle();
+    EXPECT_EQ(h.engine.calls.back(), "tick sim2");
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return QApplication::activeWindow() == h.window.get(); }, kHangMs));
+    toggle = h.find<CapsuleButton>("tickToggle");
+    EXPECT_EQ(toggle->spokenText(), "Cleaning");
+    EXPECT_TRUE(toggle->hasFocus());
+    EXPECT_TRUE(showsFocusRing(toggle));
 }
 
 TEST(WindowFocus, AControlThatGoesWithItsFaceHandsTheKeysOn) {
