@@ -295,3 +295,16 @@ class Desktop:
                 return
             if pid == 0:
                 return
+
+
+def verdict(home, failed, passed):
+    """The run's exit status once the desktop has ended: a failed step, or an
+    app that did not end cleanly on the logout signal, fails it."""
+    print(f"the app ended with status {home.app_status}")
+    if failed:
+        return 1
+    if home.app_status != 0:
+        print("FAILED: the app did not end cleanly on the logout signal")
+        return 1
+    print(passed)
+    return 0

@@ -465,14 +465,8 @@ def main():
             print(f"FAILED: {e}")
             print_tail("the app's last output:", read_text(home.app_log))
         end_reader(orca)
-    print(f"the app ended with status {home.app_status}")
-    if error is not None:
-        return 1
-    if home.app_status != 0:
-        print("FAILED: the app did not end cleanly on the logout signal")
-        return 1
-    print("passed: Orca speaks each step of a clean done from the keyboard")
-    return 0
+    return desktop.verdict(home, error is not None,
+                           "passed: Orca speaks each step of a clean done from the keyboard")
 
 
 if __name__ == "__main__":

@@ -311,14 +311,8 @@ def main():
         if error is not None:
             report(error)
             print_app_output(home)
-    print(f"the app ended with status {home.app_status}")
-    if error is not None:
-        return 1
-    if home.app_status != 0:
-        print("FAILED: the app did not end cleanly on the logout signal")
-        return 1
-    print("passed: the window reads and works as a screen reader uses it")
-    return 0
+    return desktop.verdict(home, error is not None,
+                           "passed: the window reads and works as a screen reader uses it")
 
 
 if __name__ == "__main__":
