@@ -1,5 +1,7 @@
 #include "RowActions.hpp"
 
+#include <QContextMenuEvent>
+#include <QCoreApplication>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QPointer>
@@ -85,11 +87,15 @@ std::unique_ptr<QMenu> build(const RowMenu& item, FileActions& files,
     return menu;
 }
 
-bool asksForMenu(const QKeyEvent& event) {
+bool openMenuFromKeys(QWidget* widget, QKeyEvent* event) {
     const Qt::KeyboardModifiers mods =
-        event.modifiers() &
+        event->modifiers() &
         (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
-    return event.key() == Qt::Key_F10 && mods == Qt::ShiftModifier;
+    if (event->key() != Qt::Key_F10 || mods != Qt::ShiftModifier) return false;
+    event->accept();
+    QContextMenuEvent menu(QContextMenuEvent::Keyboard, QPoint(), QPoint());
+    QCoreApplication::sendEvent(widget, &menu);
+    return true;
 }
 
 void show(std::unique_ptr<QMenu> menu, QPoint globalPos, bool fromKeys) {

@@ -21,9 +21,10 @@ namespace virirado::RowActions {
 std::unique_ptr<QMenu> build(const RowMenu& item, FileActions& files,
                              std::function<void()> onQuickDelete, QWidget* parent);
 
-// Shift+F10: the context menu's key on Linux desktops beside the Menu key,
-// which Qt turns into a menu event and this one not.
-bool asksForMenu(const QKeyEvent& event);
+// Shift+F10, the context menu's key on Linux desktops beside the Menu key:
+// Qt turns the Menu key into a menu event and this one not, so here it is
+// sent to `widget` as the Menu key's would be. True when the key was that.
+bool openMenuFromKeys(QWidget* widget, QKeyEvent* event);
 
 // Shows `menu` at `globalPos` until the user picks or leaves. Asked from the
 // keys, its first working entry is the current one, so the arrows and Return

@@ -374,12 +374,7 @@ bool CleanupList::event(QEvent* event) {
 }
 
 void CleanupList::keyPressEvent(QKeyEvent* event) {
-    if (RowActions::asksForMenu(*event)) {
-        event->accept();
-        QContextMenuEvent menu(QContextMenuEvent::Keyboard, QPoint(), QPoint());
-        contextMenuEvent(&menu);
-        return;
-    }
+    if (RowActions::openMenuFromKeys(this, event)) return;
     const std::optional<ListKey> key = listKey(event->key());
     if (!key) {
         QAbstractScrollArea::keyPressEvent(event);

@@ -269,12 +269,7 @@ bool LargestFilesMap::focusNextPrevChild(bool next) {
 }
 
 void LargestFilesMap::keyPressEvent(QKeyEvent* event) {
-    if (RowActions::asksForMenu(*event)) {
-        event->accept();
-        QContextMenuEvent menu(QContextMenuEvent::Keyboard, QPoint(), QPoint());
-        contextMenuEvent(&menu);
-        return;
-    }
+    if (RowActions::openMenuFromKeys(this, event)) return;
     // Space presses the tile as a click does; Return belongs to the window.
     if (event->key() != Qt::Key_Space || m_focusTile < 0 ||
         static_cast<std::size_t>(m_focusTile) >= m_tiles.size()) {

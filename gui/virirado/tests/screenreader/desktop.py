@@ -237,12 +237,7 @@ class Desktop:
 
     def traffic_log(self):
         """What the app and the cleaning engine said to each other."""
-        path = os.path.join(self.home, "Library", "Logs", "Virirado", "gui-engine.log")
-        try:
-            with open(path, encoding="utf-8", errors="replace") as f:
-                return f.read()
-        except OSError:
-            return ""
+        return read_text(os.path.join(self.home, "Library", "Logs", "Virirado", "gui-engine.log"))
 
     # -- stop ---------------------------------------------------------------
 
@@ -308,3 +303,21 @@ def verdict(home, failed, passed):
         return 1
     print(passed)
     return 0
+
+
+def read_text(path):
+    """A file's text, empty when it cannot be read."""
+    try:
+        with open(path, encoding="utf-8", errors="replace") as f:
+            return f.read()
+    except OSError:
+        return ""
+
+
+def print_tail(title, text, lines=40):
+    """The last lines of what a program printed, after a failure."""
+    tail = text.splitlines()[-lines:]
+    if tail:
+        print(title)
+        for line in tail:
+            print("  " + line)

@@ -396,11 +396,11 @@ def start_reader(home):
         orca = home.spawn([sys.executable, os.path.join(HERE, "orca_launch.py"),
                            "--debug-file=" + log], env, stdout=out, stderr=out)
     deadline = time.monotonic() + STEP_BOUND_S
-    while "ORCA: Starting ATSPI registry." not in read_text(log):
+    while "ORCA: Starting ATSPI registry." not in desktop.read_text(log):
         if orca.poll() == SKIP:
-            raise desktop.Unavailable(read_text(said).strip())
+            raise desktop.Unavailable(desktop.read_text(said).strip())
         if orca.poll() is not None or time.monotonic() > deadline:
-            raise RuntimeError("Orca never started: " + read_text(said)[-2000:])
+            raise RuntimeError("Orca never started: " + desktop.read_text(said)[-2000:])
         time.sleep(POLL_S)
     return Speech(log), orca
 
@@ -416,22 +416,6 @@ def end_reader(orca):
     except subprocess.TimeoutExpired:
         orca.kill()
         orca.wait()
-
-
-def read_text(path):
-    try:
-        with open(path, encoding="utf-8", errors="replace") as f:
-            return f.read()
-    except OSError:
-        return ""
-
-
-def print_tail(title, text, lines=30):
-    tail = text.splitlines()[-lines:]
-    if tail:
-        print(title)
-        for line in tail:
-            print("  " + line)
 
 
 def main():
@@ -463,7 +447,7 @@ def main():
         except AssertionError as e:
             error = e
             print(f"FAILED: {e}")
-            print_tail("the app's last output:", read_text(home.app_log))
+            desktop.print_tail("the app's last output:", desktop.read_text(home.app_log))
         end_reader(orca)
     return desktop.verdict(home, error is not None,
                            "passed: Orca speaks each step of a clean done from the keyboard")

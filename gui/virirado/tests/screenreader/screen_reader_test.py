@@ -269,18 +269,6 @@ def report(error):
         traceback.print_exception(error, file=sys.stdout)
 
 
-def print_app_output(home, lines=40):
-    try:
-        with open(home.app_log, encoding="utf-8", errors="replace") as f:
-            tail = f.read().splitlines()[-lines:]
-    except OSError:
-        return
-    if tail:
-        print("the app's last output:")
-        for line in tail:
-            print("  " + line)
-
-
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--app", required=True, help="the Virirado program")
@@ -310,7 +298,7 @@ def main():
                   f"messages, such as: {events.unreadable[0]}")
         if error is not None:
             report(error)
-            print_app_output(home)
+            desktop.print_tail("the app's last output:", desktop.read_text(home.app_log))
     return desktop.verdict(home, error is not None,
                            "passed: the window reads and works as a screen reader uses it")
 
